@@ -1,0 +1,29 @@
+#pragma once
+// The four kinds of embedded file and what goes with each: dialog filter, export extension and
+// the byte size an import must have.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "map/theme_map.h"
+
+namespace wqt {
+
+enum class FileKind { Jpg, Raw, Ani2, ColourTable };
+
+struct KindInfo {
+  FileKind kind;
+  std::string_view name;           // as the map writes it
+  std::string_view dialogFilter;   // "description|pattern", UTF-8
+  std::string_view exportExtension;
+};
+
+// The kind's information, compared exactly and case-sensitively with "JPG", "RAW", "ANI2",
+// "COLORTAB" in this order; nullopt for any other kind.
+std::optional<KindInfo> kindInfo(std::string_view kind);
+
+// The exact byte size an import of the entry must have: width × height × 2 for RAW,
+// width × height × 3 + 8 for ANI2, the expected size for COLORTAB; nullopt for JPG and others.
+std::optional<std::int64_t> expectedImportSize(const FileEntry& entry);
+
+}  // namespace wqt

@@ -1,0 +1,44 @@
+#pragma once
+// Moving one embedded file between its slot and a disk file, with the checks of its kind.
+// The window runs the dialogs and shows the results; every rule is here.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "map/theme_map.h"
+#include "theme/theme_document.h"
+
+namespace wqt {
+
+// Refusal texts (UTF-8).
+inline constexpr const char* kUnknownKindMessage = "Ошибка #1";
+inline constexpr const char* kWrongSizeMessage =
+    "Некорректный размер загружаемого файла. Загрузка невозможна.";
+inline constexpr const char* kTooLargeMessage =
+    "Размер открываемого файла превышает максимальное значение! Загрузка невозможна.";
+
+// Whether the selected entry exists in the map and has a slot in the document.
+bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry);
+
+// The outcome of an import's checks: either a refusal message, or the bytes to store.
+struct ImportCandidate {
+  std::optional<std::string> refusal;  // UTF-8 info message text
+  std::vector<std::uint8_t> bytes;     // exactly the disk file size of them when accepted
+};
+
+// Runs the kind's checks on the chosen file in their order. Throws the file-open error when the
+// file cannot be read, and "JPEG error #N" when a JPG's header is rejected.
+ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path& chosen);
+
+// The name export writes: the chosen name with the kind's extension forced on it.
+std::string exportFileName(const std::string& chosen, std::string_view kindExtension);
+
+// Writes exactly the slot's bytes; an existing file is replaced only once the new one is complete.
+void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target);
+
+// The size box text: decimal digits, a space and "б".
+std::string sizeText(std::uint64_t size);
+
+}  // namespace wqt

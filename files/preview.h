@@ -1,0 +1,28 @@
+#pragma once
+// Previews of embedded pictures: RAW (RGB565 words) and JPEG (through the scratch file).
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "files/picture.h"
+#include "map/theme_map.h"
+
+namespace wqt {
+
+// A pixel word to a colour 0x00BBGGRR; channel low bits stay 0 (0xFFFF gives F8, FC, F8).
+std::uint32_t rgb565ToColour(std::uint16_t word);
+
+// The slot's RAW picture at the entry's width and height. Throws "Stream read error" when the
+// slot holds fewer than width × height × 2 bytes; surplus bytes are ignored.
+Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);
+
+// The scratch file "temp" in the executable's folder.
+std::filesystem::path scratchFilePath();
+
+// Writes the slot to the scratch file (file-create error on failure), reads it back and decodes
+// it at full size. lowColourScreen: quantize to at most 236 colours into an indexed picture, as
+// is always done for grayscale JPEGs. Throws "JPEG error #N" when the library fails.
+Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,
+                    bool lowColourScreen = false);
+
+}  // namespace wqt

@@ -1,0 +1,26 @@
+#pragma once
+// Errors of the core. Every unforeseen failure is a wqt::Error carrying the exact text the
+// window's top-level handler shows to the user.
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace wqt {
+
+class Error : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A read past the end of an in-memory copy of a file.
+inline constexpr const char* kStreamReadError = "Stream read error";
+
+[[noreturn]] void throwStreamReadError();
+
+// The runtime's file-open error: names the full path and the system's reason (errno).
+[[noreturn]] void throwFileOpenError(const std::filesystem::path& path, int systemError);
+
+// The runtime's file-create error: names the full path and the system's reason (errno).
+[[noreturn]] void throwFileCreateError(const std::filesystem::path& path, int systemError);
+
+}  // namespace wqt

@@ -1,0 +1,72 @@
+#pragma once
+// The theme map: what "theme.rxt" says about a theme file's layout and its embedded files.
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "map/xml_lib.h"
+
+namespace wqt {
+
+inline constexpr const char* kMapFileName = "theme.rxt";
+inline constexpr std::string_view kColourFlagWithTypeByte = "no";
+
+// Values that keep their content until a later map line sets them again, across loads too.
+struct MapSettings {
+  std::string signature1;
+  std::string signature2;
+  std::uint16_t tableOffset = 0;
+  std::uint16_t dataOffset = 0;
+  std::uint16_t fileCount = 0;
+  std::string colourFlag;
+  std::uint16_t typeByteOffset = 0;
+
+  // Whether theme files carry the theme-type byte (the colour flag is "no").
+  bool hasTypeByte() const { return colourFlag == kColourFlagWithTypeByte; }
+};
+
+struct FileEntry {
+  std::string kind;  // "JPG", "RAW", "ANI2", "COLORTAB" or anything else, as the map gives it
+  std::uint16_t width = 0;
+  std::uint16_t height = 0;
+  std::uint16_t expectedSize = 0;  // bytes, for "COLORTAB"
+};
+
+// A node of the file tree. Nodes are only ever appended as the last node in display order, so a
+// node's position in ThemeMap::tree is its display index.
+struct TreeNode {
+  std::string caption;  // raw bytes of the map
+  int parent = -1;      // display index of the parent group, -1 at top level
+  std::vector<int> children;
+};
+
+class ThemeMap {
+ public:
+  enum class LoadResult { Loaded, MapMissing };
+
+  // Reads the map afresh. The tree is always emptied and the type selector marked hidden; a
+  // missing map stops there, keeping entries, node index table and settings. Errors (unreadable
+  // file, bad decimal, unbalanced "/group") are thrown as wqt::Error with the tree, entries and
+  // selector state as far as the load got.
+  LoadResult load(const std::filesystem::path& mapPath,
+                  xml::ValueTable& values = xml::processValueTable());
+
+  // The entry number of a display index, -1 when the node index table has none.
+  std::int32_t entryOfNode(int displayIndex) const;
+
+  // A node's caption as UTF-8: decoded from Windows-1251, or taken as UTF-8 when the map was
+  // valid UTF-8 holding a non-ASCII byte or starting with a byte-order mark.
+  std::string captionUtf8(int displayIndex) const;
+
+  MapSettings settings;
+  std::vector<TreeNode> tree;
+  std::vector<FileEntry> entries;
+  std::vector<std::int32_t> nodeIndex;
+  bool typeSelectorShown = false;  // the last load found a "ColorThemesSettings" with flag "no"
+  bool captionsAreUtf8 = false;
+};
+
+bool mapExists(const std::filesystem::path& mapPath);
+
+}  // namespace wqt

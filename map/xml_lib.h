@@ -1,0 +1,40 @@
+#pragma once
+// The map line scanner: reduces one line of "theme.rxt" to whether it counts, its tag name and
+// its double-quoted values, and holds the two number readers applied to those values.
+// It is not an XML parser: one element per line, values taken by position.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace wqt::xml {
+
+// What cut yields when the character it looks for is absent. Matches no element name.
+inline constexpr std::string_view kNotFound = "ERROR";
+
+// The six value slots of a line, slot 0 being "value 1".
+using ValueTable = std::array<std::string, 6>;
+
+// The value table of the process: a line's values overwrite only the slots it fills, so a slot
+// keeps the value of an earlier line, and of an earlier map load, until a later line fills it.
+ValueTable& processValueTable();
+
+// Cuts text at the first occurrence of c. Modes: 1 from c to the end, 2 after c, 3 up to and
+// including c, 4 before c; any other mode returns the text unchanged. "ERROR" when c is absent.
+std::string cut(std::string_view text, char c, int mode);
+
+bool lineIsSkipped(std::string_view line);
+std::string tagName(std::string_view line);
+// Half the number of double quotes, or -1 when that number is odd.
+int valueCount(std::string_view line);
+// Fills slots 0..min(count, 6)-1 from the line's quoted values.
+void readValues(std::string_view line, ValueTable& values);
+
+// Hexadecimal reader: "1AH", "0x1a" and "1a" give 26; any stray character gives 0.
+std::uint64_t Hex2Int(std::string_view text);
+
+// Decimal reader (also "$", "x", "0x" hexadecimal). Throws wqt::Error
+// "'<text>' is not a valid integer value" for anything else and outside the signed 32-bit range.
+std::int32_t decimalValue(std::string_view text);
+
+}  // namespace wqt::xml

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the tests, the benchmarks and the editor need.
+# Idempotent: when every package is present it only checks and returns.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev
+  pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libjpeg62-turbo-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth imagemagick
+  fonts-liberation2 fonts-paratype
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,29 @@
+#pragma once
+// Whole-file reads and safe whole-file writes, with the runtime's error texts.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace wqt {
+
+// Reads the whole file. Throws the file-open error naming the path and the system's reason.
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
+
+// Creates or replaces the file with the bytes. The bytes go to a temporary file in the same
+// folder that is renamed over the target only once complete, so a failed write leaves an existing
+// file as it was. Throws the file-create error naming the path and the system's reason.
+void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// The size a directory search for the exact path reports (files, folders, any attribute), as a
+// signed 32-bit number; -1 when nothing matches.
+std::int32_t diskFileSize(const std::filesystem::path& path);
+
+// The folder of the running executable.
+std::filesystem::path executableDir();
+
+// Replaces the extension of the path's final component (from its last dot) with ext, which
+// starts with a dot, or appends ext when the final component has no dot.
+std::string replaceExtension(const std::string& path, std::string_view ext);
+
+}  // namespace wqt

@@ -1,0 +1,78 @@
+#pragma once
+// The theme being edited: the byte image of its file, the store of its embedded files and the
+// header fields written in place.
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "map/theme_map.h"
+#include "theme/theme_layout.h"
+
+namespace wqt {
+
+// A whole theme file checked against the map, ready to become the current document.
+struct ParsedTheme {
+  enum class Status { Ok, Signature1Mismatch, Signature2Mismatch, SlotTooLarge };
+  Status status = Status::Ok;
+  std::vector<std::uint8_t> image;               // the whole file
+  std::vector<std::vector<std::uint8_t>> slots;  // slot 0 unused; slot e + 1 holds entry e
+  std::uint32_t tooLargeSlot = 0;                // for SlotTooLarge: the 1-based slot number
+};
+
+// Checks a theme file's bytes against the map before anything of a document changes: the
+// signatures (a mismatch is a Status), then the header fields, the size table, every size within
+// the file and the type byte when the map has one (each a "Stream read error" thrown), every size
+// at most kSlotCapacity (a Status). A file too short for signature 1, or for signature 2 when
+// signature 1 matches, throws "Stream read error" before any comparison can fail.
+ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings);
+
+class ThemeDocument {
+ public:
+  enum class FieldResult { Stored, TooLong };
+
+  bool hasImage() const { return hasImage_; }
+
+  // Makes a parsed (status Ok) theme the current document.
+  void adopt(ParsedTheme&& parsed);
+
+  // A new theme's image from the map's settings: sized slot store with every size 0 (bytes of
+  // slots that stay are kept), data-offset zero bytes with the new header written in.
+  void create(const MapSettings& settings);
+
+  // The field's bytes as the image holds them. Throws "Stream read error" past the image's end.
+  std::span<const std::uint8_t> fieldBytes(const HeaderField& field) const;
+
+  // Stores the box's Windows-1251 text as UTF-8: TooLong (image unchanged) when it has more
+  // bytes than the field, otherwise clears the field and writes the text (extending the image).
+  FieldResult setHeaderField(const HeaderField& field, std::string_view cp1251Text);
+
+  // The theme type byte. Throws "Stream read error" when the offset is past the image's end.
+  std::uint8_t typeByte(const MapSettings& settings) const;
+  void setThemeType(const MapSettings& settings, std::uint8_t index);
+
+  // Slots 1..count; slot 0 is never used. A slot's size is its data's length.
+  std::size_t slotCount() const { return slots_.empty() ? 0 : slots_.size() - 1; }
+  const std::vector<std::uint8_t>& slot(std::size_t i) const { return slots_.at(i); }
+  // Replaces slot i's data in one step. Refuses data above kSlotCapacity.
+  void replaceSlot(std::size_t i, std::vector<std::uint8_t> data);
+
+  // Whether any slot from 1 to the file count is empty (save is refused then).
+  bool hasEmptySlot(const MapSettings& settings) const;
+
+  // Rebuilds the image for saving: cut or extend to the data offset, zero the table area, write
+  // the sizes and the slots' data back to back. Returns the bytes to write.
+  const std::vector<std::uint8_t>& rebuildForSave(const MapSettings& settings);
+
+  const std::vector<std::uint8_t>& image() const { return image_; }
+
+ private:
+  void resizeSlotStore(std::size_t fileCount);
+
+  bool hasImage_ = false;
+  std::vector<std::uint8_t> image_;
+  std::vector<std::vector<std::uint8_t>> slots_{1};
+};
+
+}  // namespace wqt

@@ -1,0 +1,45 @@
+#pragma once
+// The byte layout of a WQT theme file. Header fields have fixed offsets; the type byte, the size
+// table and the data region lie where the theme map says. Numbers are little-endian.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace wqt {
+
+inline constexpr std::size_t kSignature1Offset = 0;
+inline constexpr std::size_t kSignature1Length = 13;
+inline constexpr std::size_t kSignature2Offset = 14;
+inline constexpr std::size_t kSignature2Length = 17;
+inline constexpr std::size_t kFileCountOffset = 148;
+inline constexpr std::size_t kHeaderFixedEnd = 152;  // end of the fixed header fields
+
+// The capacity of a file slot: no embedded file may be larger.
+inline constexpr std::uint32_t kSlotCapacity = 524288;
+
+struct HeaderField {
+  std::size_t offset;
+  std::size_t width;     // bytes in the file
+  int boxLimit;          // characters the edit box accepts
+};
+inline constexpr HeaderField kAuthorField{32, 52, 52};
+inline constexpr HeaderField kNameField{85, 52, 52};
+inline constexpr HeaderField kVersionField{140, 5, 5};
+
+// Texts of a new theme's header.
+inline constexpr std::string_view kNewAuthorCp1251 = "\xC0\xE2\xF2\xEE\xF0 \xF2\xE5\xEC\xFB";  // "Автор темы"
+inline constexpr std::string_view kNewNameCp1251 =
+    "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5 \xF2\xE5\xEC\xFB";  // "Название темы"
+inline constexpr std::string_view kNewVersion = "1.0";
+
+// Compares exactly `length` bytes of the image at `offset` with the map's signature; a map
+// signature of another length never matches. Throws "Stream read error" when the image is
+// shorter than offset + length.
+bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
+                      std::string_view mapSignature);
+
+std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset);
+void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
+
+}  // namespace wqt
