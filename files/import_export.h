@@ -19,6 +19,10 @@ inline constexpr const char* kWrongSizeMessage =
 inline constexpr const char* kTooLargeMessage =
     "Размер открываемого файла превышает максимальное значение! Загрузка невозможна.";
 
+// The refusal for a JPEG whose picture size differs from the entry's: two lines joined by CR LF,
+// the second with the picture's width and height, then the entry's.
+std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth, int entryHeight);
+
 // Whether the selected entry exists in the map and has a slot in the document.
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry);
 

@@ -5,8 +5,23 @@
 #include <span>
 
 #include "files/picture.h"
+#include "map/core_error.h"
 
 namespace wqt {
+
+// A fatal error of the JPEG library, with its message "JPEG error #<code>". afterHeader tells
+// whether the header stage had passed (or there was no header to read, for empty bytes) when
+// decoding failed: a preview clears the view at that point, so the window clears it then too.
+class JpegError : public Error {
+ public:
+  JpegError(int code, bool afterHeader);
+  int code() const { return code_; }
+  bool afterHeader() const { return afterHeader_; }
+
+ private:
+  int code_;
+  bool afterHeader_;
+};
 
 struct JpegSize {
   int width = 0;

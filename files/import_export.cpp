@@ -1,0 +1,87 @@
+#include "files/import_export.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <utility>
+
+#include "files/file_kind.h"
+#include "files/jpeg_decoder.h"
+#include "map/core_error.h"
+#include "theme/file_io.h"
+#include "theme/theme_layout.h"
+
+namespace wqt {
+
+namespace {
+
+ImportCandidate refuse(std::string message) {
+  return {std::move(message), {}};
+}
+
+// The accepted file's bytes are exactly its disk file size of them. A read that gave fewer (the
+// file shrank after it was measured) is a read past the end of the copy; extra bytes (it grew)
+// are not stored.
+ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uint8_t> bytes,
+                       std::int32_t diskSize) {
+  // The file was read, yet a directory search no longer finds it.
+  if (diskSize < 0) throwFileOpenError(chosen, ENOENT);
+  const auto size = static_cast<std::size_t>(diskSize);
+  if (bytes.size() < size) throwStreamReadError();
+  bytes.resize(size);
+  return {std::nullopt, std::move(bytes)};
+}
+
+}  // namespace
+
+std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth, int entryHeight) {
+  char second[128];
+  std::snprintf(second, sizeof second, "Загружаемый размер: %dx%d, необходим: %dx%d", pictureWidth,
+                pictureHeight, entryWidth, entryHeight);
+  return std::string(
+             "Размеры загружаемого изображения должны соответствовать заданным в карте "
+             "темы!") +
+         "\r\n" + second;
+}
+
+bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry) {
+  if (entry < 0) return false;
+  const auto e = static_cast<std::size_t>(entry);
+  return e < map.entries.size() && e + 1 <= doc.slotCount();
+}
+
+ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path& chosen) {
+  const auto info = kindInfo(entry.kind);
+  if (!info) return refuse(kUnknownKindMessage);
+
+  if (info->kind == FileKind::Jpg) {
+    std::vector<std::uint8_t> bytes = readWholeFile(chosen);
+    const JpegSize size = readJpegSize(bytes);
+    if (size.width != entry.width || size.height != entry.height) {
+      return refuse(dimensionMessage(size.width, size.height, entry.width, entry.height));
+    }
+    const std::int32_t diskSize = diskFileSize(chosen);
+    if (diskSize > static_cast<std::int64_t>(kSlotCapacity)) return refuse(kTooLargeMessage);
+    return accept(chosen, std::move(bytes), diskSize);
+  }
+
+  const std::int64_t expected = *expectedImportSize(entry);
+  const std::int32_t diskSize = diskFileSize(chosen);
+  if (diskSize != expected) return refuse(kWrongSizeMessage);
+  if (diskSize > static_cast<std::int64_t>(kSlotCapacity)) return refuse(kTooLargeMessage);
+  // Read only once accepted, and whole, so the slot is replaced in one step or not at all.
+  return accept(chosen, readWholeFile(chosen), diskSize);
+}
+
+std::string exportFileName(const std::string& chosen, std::string_view kindExtension) {
+  return replaceExtension(chosen, kindExtension);
+}
+
+void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target) {
+  writeFileReplacing(target, slot);
+}
+
+std::string sizeText(std::uint64_t size) {
+  return std::to_string(size) + " б";
+}
+
+}  // namespace wqt

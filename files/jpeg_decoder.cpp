@@ -1,0 +1,148 @@
+#include "files/jpeg_decoder.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <csetjmp>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+#include <jpeglib.h>
+
+namespace wqt {
+
+namespace {
+
+constexpr int kQuantizedColours = 236;
+
+struct ErrorManager {
+  jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
+  std::jmp_buf jump;
+};
+
+// A fatal library error jumps back to the guarded call that is running.
+[[noreturn]] void onFatalError(j_common_ptr cinfo) {
+  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Warnings (a truncated stream among them) and trace messages are ignored.
+void onMessage(j_common_ptr, int) {}
+void onOutputMessage(j_common_ptr) {}
+
+// One decompression object with its error manager; destroyed when the session ends, whether the
+// library failed or a C++ exception left the caller.
+struct Session {
+  jpeg_decompress_struct cinfo{};
+  ErrorManager err{};
+  bool created = false;
+
+  Session() {
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onFatalError;
+    err.pub.emit_message = onMessage;
+    err.pub.output_message = onOutputMessage;
+  }
+  ~Session() {
+    if (created) jpeg_destroy_decompress(&cinfo);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  int messageCode() const { return err.pub.msg_code; }
+};
+
+// Runs library calls with the jump target set. Returns false when the library failed; its message
+// code is then in the session. The steps must not own objects with destructors nor throw: a
+// fatal error leaves them by longjmp, and no C++ exception may cross the library's frames.
+template <typename Steps>
+bool guarded(Session& session, Steps&& steps) {
+  if (setjmp(session.err.jump) != 0) return false;
+  steps();
+  return true;
+}
+
+// Creates the object, points it at the bytes and reads the header, requiring an image.
+bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
+  return guarded(s, [&] {
+    s.created = true;  // the object is zeroed, so destroying a half-created one is safe
+    jpeg_create_decompress(&s.cinfo);
+    jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&s.cinfo, TRUE);
+  });
+}
+
+int paddedRow(int width, int components) {
+  return static_cast<int>((static_cast<long long>(width) * components + 3) / 4 * 4);
+}
+
+std::uint32_t opaque(unsigned r, unsigned g, unsigned b) {
+  return 0xFF000000u | (r << 16) | (g << 8) | b;
+}
+
+}  // namespace
+
+JpegError::JpegError(int code, bool afterHeader)
+    : Error("JPEG error #" + std::to_string(code)), code_(code), afterHeader_(afterHeader) {}
+
+JpegSize readJpegSize(std::span<const std::uint8_t> bytes) {
+  if (bytes.empty()) return {};
+  Session s;
+  if (!readHeader(s, bytes)) throw JpegError(s.messageCode(), false);
+  return {static_cast<int>(s.cinfo.image_width), static_cast<int>(s.cinfo.image_height)};
+}
+
+Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
+  Session s;
+  // Empty bytes have no header to read; the library's failure on them belongs to decoding.
+  if (!readHeader(s, bytes)) throw JpegError(s.messageCode(), bytes.empty());
+
+  const bool grey = s.cinfo.jpeg_color_space == JCS_GRAYSCALE;
+  const bool started = guarded(s, [&] {
+    s.cinfo.scale_num = 1;
+    s.cinfo.scale_denom = 1;
+    s.cinfo.do_block_smoothing = TRUE;
+    s.cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    if (grey || quantize) {
+      s.cinfo.quantize_colors = TRUE;
+      s.cinfo.desired_number_of_colors = kQuantizedColours;
+    }
+    jpeg_start_decompress(&s.cinfo);
+  });
+  if (!started) throw JpegError(s.messageCode(), true);
+
+  Picture picture;
+  picture.width = static_cast<int>(s.cinfo.output_width);
+  picture.height = static_cast<int>(s.cinfo.output_height);
+  const bool indexed = s.cinfo.quantize_colors;
+  picture.format = indexed ? Picture::Format::Indexed8 : Picture::Format::Rgb24;
+  picture.bytesPerLine = paddedRow(picture.width, indexed ? 1 : 3);
+  if (indexed) {
+    // The colour map lives in the library's image pool, which finishing releases: copy it now.
+    const int colours = s.cinfo.actual_number_of_colors;
+    picture.palette.reserve(static_cast<std::size_t>(colours));
+    for (int i = 0; i < colours; ++i) {
+      if (s.cinfo.out_color_components == 1) {
+        const unsigned v = s.cinfo.colormap[0][i];
+        picture.palette.push_back(opaque(v, v, v));
+      } else {
+        picture.palette.push_back(
+            opaque(s.cinfo.colormap[0][i], s.cinfo.colormap[1][i], s.cinfo.colormap[2][i]));
+      }
+    }
+  }
+  picture.pixels.assign(
+      static_cast<std::size_t>(picture.bytesPerLine) * static_cast<std::size_t>(picture.height), 0);
+
+  std::uint8_t* const base = picture.pixels.data();
+  const std::size_t stride = static_cast<std::size_t>(picture.bytesPerLine);
+  const bool finished = guarded(s, [&] {
+    while (s.cinfo.output_scanline < s.cinfo.output_height) {
+      JSAMPROW row = base + stride * s.cinfo.output_scanline;
+      jpeg_read_scanlines(&s.cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&s.cinfo);
+  });
+  if (!finished) throw JpegError(s.messageCode(), true);
+  return picture;
+}
+
+}  // namespace wqt

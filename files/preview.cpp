@@ -1,0 +1,87 @@
+#include "files/preview.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstddef>
+
+#include "files/jpeg_decoder.h"
+#include "map/core_error.h"
+#include "theme/file_io.h"
+
+namespace wqt {
+
+namespace {
+
+constexpr const char* kScratchFileName = "temp";
+
+// Creates the file or replaces its content in place, as the scratch file is written.
+void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throwFileCreateError(path, errno);
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      throwFileCreateError(path, err);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (::close(fd) != 0) throwFileCreateError(path, errno);
+}
+
+}  // namespace
+
+std::uint32_t rgb565ToColour(std::uint16_t word) {
+  const std::uint32_t red = (word >> 8) & 0xF8u;
+  const std::uint32_t green = (word >> 3) & 0xFCu;
+  const std::uint32_t blue = (static_cast<std::uint32_t>(word) << 3) & 0xF8u;
+  return red + green * 256 + blue * 65536;
+}
+
+Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
+  Picture picture;
+  picture.width = entry.width;
+  picture.height = entry.height;
+  picture.format = Picture::Format::Rgb24;
+  picture.bytesPerLine = (picture.width * 3 + 3) / 4 * 4;
+
+  const std::size_t width = entry.width;
+  const std::size_t height = entry.height;
+  // The pixels are read in order, so a short slot fails at its first missing word; nothing
+  // decoded before that is kept, so the check can come first.
+  if (slot.size() < width * height * 2) throwStreamReadError();
+
+  const std::size_t stride = static_cast<std::size_t>(picture.bytesPerLine);
+  picture.pixels.assign(stride * height, 0);
+  std::size_t pos = 0;
+  for (std::size_t y = 0; y < height; ++y) {
+    std::uint8_t* out = picture.pixels.data() + y * stride;
+    for (std::size_t x = 0; x < width; ++x) {
+      const auto word = static_cast<std::uint16_t>(slot[pos] | (slot[pos + 1] << 8));
+      pos += 2;
+      const std::uint32_t colour = rgb565ToColour(word);
+      *out++ = static_cast<std::uint8_t>(colour);
+      *out++ = static_cast<std::uint8_t>(colour >> 8);
+      *out++ = static_cast<std::uint8_t>(colour >> 16);
+    }
+  }
+  return picture;
+}
+
+std::filesystem::path scratchFilePath() {
+  return executableDir() / kScratchFileName;
+}
+
+Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,
+                    bool lowColourScreen) {
+  writeInPlace(scratchFile, slot);
+  const std::vector<std::uint8_t> bytes = readWholeFile(scratchFile);
+  return decodeJpeg(bytes, lowColourScreen);
+}
+
+}  // namespace wqt
