@@ -4,7 +4,9 @@
 
 namespace wqt {
 
-void throwStreamReadError() { throw Error(kStreamReadError); }
+void throwStreamReadError() {
+  throw Error(kStreamReadError);
+}
 
 void throwFileOpenError(const std::filesystem::path& path, int systemError) {
   throw Error("Cannot open file \"" + path.string() + "\". " + std::strerror(systemError));

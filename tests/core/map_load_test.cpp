@@ -1,0 +1,218 @@
+// Loading the theme map: settings, the tree, the entry table and the node index table.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "map/core_error.h"
+#include "map/theme_map.h"
+#include "temp_dir.h"
+
+namespace {
+
+using wqt::ThemeMap;
+using wqt::test::TempDir;
+
+class MapLoad : public ::testing::Test {
+ protected:
+  // Loads the text as a map with this test's own value table.
+  ThemeMap::LoadResult load(std::string_view text) {
+    return map.load(dir.write("theme.rxt", text), values);
+  }
+  std::string loadError(std::string_view text) {
+    try {
+      load(text);
+    } catch (const wqt::Error& e) {
+      return e.what();
+    }
+    return "(no error)";
+  }
+
+  TempDir dir;
+  wqt::xml::ValueTable values;
+  ThemeMap map;
+};
+
+TEST_F(MapLoad, SettingsAndTheTypeSelector) {
+  load(
+      "; comment <ThemeSign \"no\" \"no\">\n"
+      "<ThemeSign \"AAAAAAAAAAAAA\" \"BBBBBBBBBBBBBBBBB\">\n"
+      "<ThemeSign \"SIG-ONE\" \"SIG-TWO\">\n"
+      "<ThemeSettings \"9Ch\" \"0x100\" \"F\" \"77\">\n"
+      "<ColorThemesSettings \"no\" \"98h\">\n");
+  EXPECT_EQ(map.settings.signature1, "SIG-ONE");  // the second ThemeSign wins
+  EXPECT_EQ(map.settings.signature2, "SIG-TWO");
+  EXPECT_EQ(map.settings.tableOffset, 0x9C);
+  EXPECT_EQ(map.settings.dataOffset, 0x100);
+  EXPECT_EQ(map.settings.fileCount, 15);
+  EXPECT_EQ(map.settings.typeByteOffset, 0x98);
+  EXPECT_TRUE(map.typeSelectorShown);
+  EXPECT_TRUE(map.settings.hasTypeByte());
+
+  // Offsets keep their low 16 bits; another flag keeps the old offset and hides the selector.
+  load("<ThemeSettings \"1FFFF\" \"10000\" \"2\">\n<ColorThemesSettings \"yes\" \"10\">\n");
+  EXPECT_EQ(map.settings.tableOffset, 0xFFFF);
+  EXPECT_EQ(map.settings.dataOffset, 0);
+  EXPECT_EQ(map.settings.colourFlag, "yes");
+  EXPECT_EQ(map.settings.typeByteOffset, 0x98);
+  EXPECT_FALSE(map.typeSelectorShown);
+  EXPECT_EQ(map.settings.signature1, "SIG-ONE");  // not set by this map: kept from the last load
+}
+
+TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
+  load(
+      "<file \"Top\" \"0\" \"JPG\" \"120\" \"160\">\r\n"
+      "<group \"G1\">\r\n"
+      "  <group \"G2\">\r\n"
+      "    <file \"Raw\" \"1\" \"RAW\" \"2\" \"1\">\r\n"
+      "  </group \"\">\r\n"
+      "  <file \"Tab\" \"2\" \"COLORTAB\" \"80h\">\r\n"
+      "  </group>\r\n"  // no value: ignored, closes nothing
+      "  <file \"Anim\" \"3\" \"ANI2\" \"16\" \"24\">\r\n"
+      "</group \"\">\r\n"
+      "<group \"Empty\">\r\n"
+      "</group \"\">\r\n"
+      "<file \"Odd\" \"4\" \"PNG\" \"1\" \"2\">\r\n"
+      "<group \"Trailing\">\r\n");
+  ASSERT_EQ(map.tree.size(), 9u);
+  const std::vector<std::string> captions{"Top",  "G1",    "G2",  "Raw",     "Tab",
+                                          "Anim", "Empty", "Odd", "Trailing"};
+  for (std::size_t i = 0; i < captions.size(); ++i) EXPECT_EQ(map.tree[i].caption, captions[i]);
+  EXPECT_EQ(map.tree[0].parent, -1);
+  EXPECT_EQ(map.tree[2].parent, 1);
+  EXPECT_EQ(map.tree[3].parent, 2);
+  EXPECT_EQ(map.tree[4].parent, 1);
+  EXPECT_EQ(map.tree[5].parent, 1);
+  EXPECT_EQ(map.tree[6].parent, -1);
+  EXPECT_EQ(map.tree[1].children, (std::vector<int>{2, 4, 5}));
+
+  ASSERT_EQ(map.entries.size(), 5u);
+  EXPECT_EQ(map.entries[0].kind, "JPG");
+  EXPECT_EQ(map.entries[0].width, 120);
+  EXPECT_EQ(map.entries[0].expectedSize, 0);
+  EXPECT_EQ(map.entries[2].kind, "COLORTAB");
+  EXPECT_EQ(map.entries[2].expectedSize, 0x80);
+  EXPECT_EQ(map.entries[2].width, 0);
+  EXPECT_EQ(map.entries[2].height, 0);
+  EXPECT_EQ(map.entries[4].kind, "PNG");  // an unknown kind still gets its entry
+  EXPECT_EQ(map.entries[4].width, 0);
+
+  // Files hold their entry numbers; groups before the last file 0; past the last file -1.
+  EXPECT_EQ(map.nodeIndex, (std::vector<std::int32_t>{0, 0, 0, 1, 2, 3, 0, 4}));
+  EXPECT_EQ(map.entryOfNode(6), 0);  // empty group before the last file
+  EXPECT_EQ(map.entryOfNode(7), 4);
+  EXPECT_EQ(map.entryOfNode(8), -1);  // "Trailing", an empty group after the last file
+  EXPECT_EQ(map.entryOfNode(-1), -1);
+}
+
+TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
+  // A file line with three values takes width and height from the slots an earlier line left.
+  load("<dims \"a\" \"b\" \"c\" \"64\" \"48\">\n<file \"F\" \"1\" \"RAW\">\n");
+  ASSERT_EQ(map.entries.size(), 1u);
+  EXPECT_EQ(map.entries[0].width, 64);
+  EXPECT_EQ(map.entries[0].height, 48);
+
+  // And from an earlier load of the map.
+  load("<file \"G\" \"1\" \"ANI2\">\n");
+  ASSERT_EQ(map.entries.size(), 1u);
+  EXPECT_EQ(map.entries[0].width, 64);
+  EXPECT_EQ(map.entries[0].height, 48);
+}
+
+TEST_F(MapLoad, LineEndsAndCtrlZ) {
+  load(
+      "<group \"A\rB\">\r\n<file \"F\" \"1\" \"JPG\" \"1\" \"2\">\x1A<file \"lost\">\n"
+      "<file \"G\" \"1\" \"JPG\" \"3\" \"4\">\n\x1A<file \"H\" \"1\" \"JPG\" \"5\" \"6\">\n");
+  ASSERT_EQ(map.tree.size(), 3u);
+  EXPECT_EQ(map.tree[0].caption, "AB");  // a lone CR is dropped
+  EXPECT_EQ(map.tree[1].caption, "F");
+  EXPECT_EQ(map.tree[2].caption, "G");  // the Ctrl-Z at a line's start ended the map
+}
+
+TEST_F(MapLoad, ErrorsLeaveWhatWasBuilt) {
+  struct Row {
+    const char* text;
+    const char* message;
+    std::size_t nodes;
+  } rows[] = {
+      {"<group \"A\">\n</group \"\">\n</group \"\">\n<file \"F\" \"1\" \"JPG\" \"1\" \"1\">\n",
+       "Range check error", 1},
+      {"<file \"F\" \"1\" \"JPG\" \"24O\" \"1\">\n<file \"G\" \"1\" \"JPG\" \"1\" \"1\">\n",
+       "'24O' is not a valid integer value", 1},
+      {"<file \"F\" \"1\" \"RAW\" \"1\" \"\">\n", "'' is not a valid integer value", 1},
+  };
+  for (const Row& r : rows) {
+    EXPECT_EQ(loadError(r.text), r.message);
+    EXPECT_EQ(map.tree.size(), r.nodes) << r.text;
+  }
+}
+
+TEST_F(MapLoad, SelectorStaysAsFarAsTheLoadGot) {
+  EXPECT_EQ(loadError("<ColorThemesSettings \"no\" \"98\">\n</group \"\">\n"), "Range check error");
+  EXPECT_TRUE(map.typeSelectorShown);
+}
+
+TEST_F(MapLoad, MissingMapEmptiesTheTreeAndKeepsTheRest) {
+  load(
+      "<ThemeSettings \"9C\" \"100\" \"1\">\n<file \"F\" \"1\" \"JPG\" \"1\" \"1\">\n"
+      "<ColorThemesSettings \"no\" \"98\">\n");
+  std::filesystem::remove(dir / "theme.rxt");
+  EXPECT_EQ(map.load(dir / "theme.rxt", values), ThemeMap::LoadResult::MapMissing);
+  EXPECT_TRUE(map.tree.empty());
+  EXPECT_FALSE(map.typeSelectorShown);
+  EXPECT_EQ(map.entries.size(), 1u);
+  EXPECT_EQ(map.nodeIndex.size(), 1u);
+  EXPECT_EQ(map.settings.fileCount, 1);
+}
+
+TEST_F(MapLoad, UnreadableMapReportsTheTextFileError) {
+  std::filesystem::create_directory(dir / "theme.rxt");
+  try {
+    map.load(dir / "theme.rxt", values);
+    FAIL();
+  } catch (const wqt::Error& e) {
+    EXPECT_EQ(std::string(e.what()), "I/O error 21");  // EISDIR
+  }
+}
+
+TEST_F(MapLoad, CaptionsDecodeByTheMapsEncoding) {
+  // Windows-1251 bytes of "Меню".
+  load("<group \"\xCC\xE5\xED\xFE\">\n");
+  EXPECT_FALSE(map.captionsAreUtf8);
+  EXPECT_EQ(map.captionUtf8(0), "Меню");
+
+  load("<group \"Меню\">\n");
+  EXPECT_TRUE(map.captionsAreUtf8);
+  EXPECT_EQ(map.captionUtf8(0), "Меню");
+
+  // Pure ASCII with a byte-order mark counts as UTF-8; the mark does not hide the first element.
+  load("\xEF\xBB\xBF<group \"Menu\">\n");
+  EXPECT_TRUE(map.captionsAreUtf8);
+  EXPECT_EQ(map.captionUtf8(0), "Menu");
+}
+
+TEST(SampleMap, LoadsWithItsTreeEntriesAndSettings) {
+  ThemeMap map;
+  wqt::xml::ValueTable values;
+  ASSERT_EQ(map.load(WQT_SAMPLE_MAP, values), ThemeMap::LoadResult::Loaded);
+  EXPECT_EQ(map.settings.signature1.size(), 13u);
+  EXPECT_EQ(map.settings.signature2.size(), 17u);
+  EXPECT_EQ(map.settings.fileCount, map.entries.size());
+  EXPECT_TRUE(map.typeSelectorShown);
+  // Regions leave room for one another: type byte, size table, gap, data.
+  EXPECT_GE(map.settings.typeByteOffset, 152);
+  EXPECT_LT(map.settings.typeByteOffset, map.settings.tableOffset);
+  EXPECT_LE(map.settings.tableOffset + 4 * map.settings.fileCount, map.settings.dataOffset);
+
+  EXPECT_EQ(map.captionUtf8(0), "Превью темы");
+  EXPECT_EQ(map.captionUtf8(1), "Рабочий стол");
+  std::set<std::string> kinds;
+  for (const auto& e : map.entries) kinds.insert(e.kind);
+  EXPECT_EQ(kinds, (std::set<std::string>{"ANI2", "COLORTAB", "JPG", "RAW"}));
+  for (int i = 0; i < static_cast<int>(map.tree.size()); ++i) {
+    if (map.tree[static_cast<std::size_t>(i)].children.empty()) {
+      EXPECT_GE(map.entryOfNode(i), 0);
+    }
+  }
+}
+
+}  // namespace
