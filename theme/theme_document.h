@@ -28,6 +28,18 @@ struct ParsedTheme {
 // signature 1 matches, throws "Stream read error" before any comparison can fail.
 ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings);
 
+// Save refuses a layout in which writing the size table or the data would overwrite another
+// region: a size table running past the data offset, or a type byte (when the map has one) at
+// or past the start of the size table or the data region, where the save would zero or
+// overwrite it.
+bool saveLayoutOverlaps(const MapSettings& settings);
+inline constexpr const char* kLayoutOverlapMessage =
+    "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
+
+// Why replaceSlot refuses data above kSlotCapacity (UTF-8).
+inline constexpr const char* kSlotCapacityMessage =
+    "Размер вложенного файла превышает 524288 байт.";
+
 class ThemeDocument {
  public:
   enum class FieldResult { Stored, TooLong };
@@ -37,8 +49,9 @@ class ThemeDocument {
   // Makes a parsed (status Ok) theme the current document.
   void adopt(ParsedTheme&& parsed);
 
-  // A new theme's image from the map's settings: sized slot store with every size 0 (bytes of
-  // slots that stay are kept), data-offset zero bytes with the new header written in.
+  // A new theme's image from the map's settings: a slot store of file count + 1 slots, all empty
+  // (a slot holds only its data, so an empty slot keeps no stale bytes), and the larger of
+  // data-offset and kHeaderFixedEnd zero bytes with the new header written in.
   void create(const MapSettings& settings);
 
   // The field's bytes as the image holds them. Throws "Stream read error" past the image's end.
@@ -63,7 +76,12 @@ class ThemeDocument {
 
   // Rebuilds the image for saving: cut or extend to the data offset, zero the table area, write
   // the sizes and the slots' data back to back. Returns the bytes to write.
+  // Throws kLayoutOverlapMessage, leaving the image untouched, when the map's regions overlap
+  // (see saveLayoutOverlaps); throws std::out_of_range when the store lacks a slot of the count.
   const std::vector<std::uint8_t>& rebuildForSave(const MapSettings& settings);
+
+  // Bytes the slot store holds on the heap (the capacities of the slots' buffers).
+  std::size_t slotMemory() const;
 
   const std::vector<std::uint8_t>& image() const { return image_; }
 

@@ -1,0 +1,193 @@
+#include "theme/theme_document.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "map/codepage.h"
+#include "map/core_error.h"
+
+namespace wqt {
+
+namespace {
+
+// Throws the read error unless the file holds the bytes [offset, offset + length).
+void requireBytes(std::size_t fileSize, std::uint64_t offset, std::uint64_t length) {
+  if (offset + length > fileSize) throwStreamReadError();
+}
+
+// Writes the first `length` bytes of a map signature, padded with zero bytes when shorter.
+void writeSignature(std::vector<std::uint8_t>& image, std::size_t offset, std::size_t length,
+                    std::string_view signature) {
+  const std::size_t n = std::min(length, signature.size());
+  std::copy_n(signature.begin(), n, image.begin() + static_cast<std::ptrdiff_t>(offset));
+  std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(offset + n), length - n, 0);
+}
+
+void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string_view bytes) {
+  if (image.size() < offset + bytes.size()) image.resize(offset + bytes.size(), 0);
+  std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
+}
+
+}  // namespace
+
+ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings) {
+  ParsedTheme parsed;
+  parsed.image = std::move(bytes);
+  const std::vector<std::uint8_t>& image = parsed.image;
+  const std::size_t size = image.size();
+
+  // Signatures: each read fails before its comparison can.
+  if (!signatureMatches(image, kSignature1Offset, kSignature1Length, settings.signature1)) {
+    parsed.status = ParsedTheme::Status::Signature1Mismatch;
+    return parsed;
+  }
+  if (!signatureMatches(image, kSignature2Offset, kSignature2Length, settings.signature2)) {
+    parsed.status = ParsedTheme::Status::Signature2Mismatch;
+    return parsed;
+  }
+
+  // The header's text fields, up to the end of the version field.
+  requireBytes(size, 0, kVersionField.offset + kVersionField.width);
+
+  // The size table and the data region, slot by slot in table order. For each slot the size is
+  // read first (a table past the file's end is a read error), then checked against the slot's
+  // capacity, then its data against the file's end. So the first slot that fails decides, and a
+  // slot that is both too large and past the end is reported as too large: its size alone makes
+  // the file unusable, whatever follows it. An empty slot reads nothing and never fails.
+  const std::size_t count = settings.fileCount;
+  std::vector<std::uint32_t> sizes(count);
+  std::uint64_t dataPos = settings.dataOffset;
+  for (std::size_t i = 0; i < count; ++i) {
+    sizes[i] = readU32LE(image, settings.tableOffset + 4 * i);
+    if (sizes[i] > kSlotCapacity) {
+      parsed.status = ParsedTheme::Status::SlotTooLarge;
+      parsed.tooLargeSlot = static_cast<std::uint32_t>(i + 1);
+      return parsed;
+    }
+    if (sizes[i] != 0) requireBytes(size, dataPos, sizes[i]);
+    dataPos += sizes[i];
+  }
+
+  if (settings.hasTypeByte()) requireBytes(size, settings.typeByteOffset, 1);
+
+  // Everything is checked: copy the data of each slot.
+  parsed.slots.resize(count + 1);
+  auto pos = image.begin() + settings.dataOffset;
+  for (std::size_t i = 0; i < count; ++i) {
+    if (sizes[i] == 0) continue;
+    parsed.slots[i + 1].assign(pos, pos + sizes[i]);
+    pos += sizes[i];
+  }
+  return parsed;
+}
+
+bool saveLayoutOverlaps(const MapSettings& settings) {
+  const std::uint64_t tableEnd = settings.tableOffset + std::uint64_t{4} * settings.fileCount;
+  if (settings.fileCount != 0 && tableEnd > settings.dataOffset) return true;
+  // Save keeps only the bytes before both the table offset and the data offset.
+  return settings.hasTypeByte() &&
+         settings.typeByteOffset >= std::min(settings.tableOffset, settings.dataOffset);
+}
+
+void ThemeDocument::adopt(ParsedTheme&& parsed) {
+  if (parsed.status != ParsedTheme::Status::Ok || parsed.slots.empty()) {
+    throw std::logic_error("ThemeDocument::adopt needs a theme that parsed without fault");
+  }
+  image_ = std::move(parsed.image);
+  slots_ = std::move(parsed.slots);
+  hasImage_ = true;
+}
+
+void ThemeDocument::resizeSlotStore(std::size_t fileCount) {
+  slots_.resize(fileCount + 1);
+  slots_.shrink_to_fit();
+}
+
+void ThemeDocument::create(const MapSettings& settings) {
+  resizeSlotStore(settings.fileCount);
+  for (auto& slot : slots_) std::vector<std::uint8_t>().swap(slot);
+
+  // The fixed header fields are always written, so the image reaches at least their end.
+  image_.assign(std::max<std::size_t>(settings.dataOffset, kHeaderFixedEnd), 0);
+  writeSignature(image_, kSignature1Offset, kSignature1Length, settings.signature1);
+  writeSignature(image_, kSignature2Offset, kSignature2Length, settings.signature2);
+  writeText(image_, kAuthorField.offset, cp1251ToUtf8(kNewAuthorCp1251));
+  writeText(image_, kNameField.offset, cp1251ToUtf8(kNewNameCp1251));
+  writeText(image_, kVersionField.offset, kNewVersion);
+  writeU32LE(image_, kFileCountOffset, settings.fileCount);
+  hasImage_ = true;
+}
+
+std::span<const std::uint8_t> ThemeDocument::fieldBytes(const HeaderField& field) const {
+  requireBytes(image_.size(), field.offset, field.width);
+  return std::span<const std::uint8_t>(image_).subspan(field.offset, field.width);
+}
+
+ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& field,
+                                                         std::string_view cp1251Text) {
+  const std::string utf8 = cp1251ToUtf8(cp1251Text);
+  if (utf8.size() > field.width) return FieldResult::TooLong;
+  if (image_.size() < field.offset + field.width) image_.resize(field.offset + field.width, 0);
+  std::fill_n(image_.begin() + static_cast<std::ptrdiff_t>(field.offset), field.width, 0);
+  writeText(image_, field.offset, utf8);
+  return FieldResult::Stored;
+}
+
+std::uint8_t ThemeDocument::typeByte(const MapSettings& settings) const {
+  requireBytes(image_.size(), settings.typeByteOffset, 1);
+  return image_[settings.typeByteOffset];
+}
+
+void ThemeDocument::setThemeType(const MapSettings& settings, std::uint8_t index) {
+  if (image_.size() <= settings.typeByteOffset) image_.resize(settings.typeByteOffset + 1, 0);
+  image_[settings.typeByteOffset] = index;
+}
+
+void ThemeDocument::replaceSlot(std::size_t i, std::vector<std::uint8_t> data) {
+  if (i == 0 || i >= slots_.size()) throw std::out_of_range("ThemeDocument::replaceSlot");
+  if (data.size() > kSlotCapacity) throw Error(kSlotCapacityMessage);
+  slots_[i] = std::move(data);
+}
+
+bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {
+  // A slot the store lacks (the map's count changed since the theme was opened) counts as empty.
+  for (std::size_t i = 1; i <= settings.fileCount; ++i) {
+    if (i >= slots_.size() || slots_[i].empty()) return true;
+  }
+  return false;
+}
+
+const std::vector<std::uint8_t>& ThemeDocument::rebuildForSave(const MapSettings& settings) {
+  // An overlapping layout has no file that reads back as written: the size table would be
+  // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
+  // changes rather than write a file the same map cannot read back.
+  if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
+  const std::size_t count = settings.fileCount;
+  if (count >= slots_.size()) throw std::out_of_range("ThemeDocument::rebuildForSave");
+
+  const std::size_t tableOffset = settings.tableOffset;
+  const std::size_t dataOffset = settings.dataOffset;
+  std::size_t total = dataOffset;
+  for (std::size_t i = 1; i <= count; ++i) total += slots_[i].size();
+
+  image_.resize(dataOffset, 0);
+  image_.reserve(total);
+  if (tableOffset < dataOffset) {
+    std::fill(image_.begin() + static_cast<std::ptrdiff_t>(tableOffset), image_.end(), 0);
+  }
+  for (std::size_t i = 1; i <= count; ++i) {
+    writeU32LE(image_, tableOffset + 4 * (i - 1), static_cast<std::uint32_t>(slots_[i].size()));
+  }
+  for (std::size_t i = 1; i <= count; ++i) {
+    image_.insert(image_.end(), slots_[i].begin(), slots_[i].end());
+  }
+  return image_;
+}
+
+std::size_t ThemeDocument::slotMemory() const {
+  std::size_t sum = slots_.capacity() * sizeof(slots_[0]);
+  for (const auto& slot : slots_) sum += slot.capacity();
+  return sum;
+}
+
+}  // namespace wqt

@@ -1,0 +1,38 @@
+#include "theme/theme_layout.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "map/core_error.h"
+
+namespace wqt {
+
+bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
+                      std::string_view mapSignature) {
+  // The bytes are read first: a file too short for the signature is a read error even when the
+  // map's signature could never match.
+  if (offset > image.size() || image.size() - offset < length) throwStreamReadError();
+  if (mapSignature.size() != length) return false;
+  return std::equal(image.begin() + static_cast<std::ptrdiff_t>(offset),
+                    image.begin() + static_cast<std::ptrdiff_t>(offset + length),
+                    mapSignature.begin(),
+                    [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
+}
+
+std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  if (offset > bytes.size() || bytes.size() - offset < 4) throwStreamReadError();
+  return static_cast<std::uint32_t>(bytes[offset]) |
+         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
+         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
+         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+}
+
+void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
+  // Callers size the buffer first; writing outside it is a programming fault.
+  if (offset > bytes.size() || bytes.size() - offset < 4) {
+    throw std::out_of_range("writeU32LE past the end of the buffer");
+  }
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+}  // namespace wqt
