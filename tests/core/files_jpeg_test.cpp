@@ -1,0 +1,171 @@
+// JPEG decoding: header size, full decode to RGB or indexed colours, and the library's errors.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "files/jpeg_decoder.h"
+#include "jpeg_test_util.h"
+
+// jerror.h after jpeglib.h: the message codes the library reports.
+#include <jerror.h>
+
+namespace wqt {
+namespace {
+
+using test::encodeJpeg;
+using test::JpegColour;
+using test::JpegFill;
+using test::JpegSpec;
+
+std::string jpegErrorText(int code) {
+  return "JPEG error #" + std::to_string(code);
+}
+
+// Runs f, expecting a JpegError; returns it for further checks.
+template <typename F>
+JpegError expectJpegError(F&& f) {
+  try {
+    f();
+  } catch (const JpegError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no JpegError thrown";
+  return JpegError(-1, false);
+}
+
+TEST(JpegDecoder, ReadsHeaderSizeInBothOrders) {
+  for (const auto& [w, h] : {std::pair{240, 320}, std::pair{320, 240}, std::pair{1, 1}}) {
+    const JpegSize size = readJpegSize(encodeJpeg(w, h));
+    EXPECT_EQ(size.width, w);
+    EXPECT_EQ(size.height, h);
+  }
+}
+
+TEST(JpegDecoder, EmptyBytesReadAsZeroByZero) {
+  const JpegSize size = readJpegSize({});
+  EXPECT_EQ(size.width, 0);
+  EXPECT_EQ(size.height, 0);
+}
+
+TEST(JpegDecoder, DecodesColourToRgb24AtFullSizeWithPaddedRows) {
+  JpegSpec spec;
+  spec.width = 33;
+  spec.height = 17;
+  spec.fill = JpegFill::Solid;
+  spec.r = 200;
+  spec.g = 40;
+  spec.b = 90;
+  const Picture p = decodeJpeg(encodeJpeg(spec));
+  EXPECT_EQ(p.format, Picture::Format::Rgb24);
+  EXPECT_EQ(p.width, 33);
+  EXPECT_EQ(p.height, 17);
+  EXPECT_EQ(p.bytesPerLine, 100);  // 99 bytes of pixels, padded to 4
+  ASSERT_EQ(p.pixels.size(), 1700u);
+  EXPECT_TRUE(p.palette.empty());
+  // Bytes are R, G, B; a flat colour survives compression within a few levels.
+  for (const std::size_t at : {std::size_t{0}, std::size_t{16 * 100 + 32 * 3}}) {
+    EXPECT_NEAR(p.pixels[at], 200, 6);
+    EXPECT_NEAR(p.pixels[at + 1], 40, 6);
+    EXPECT_NEAR(p.pixels[at + 2], 90, 6);
+  }
+}
+
+TEST(JpegDecoder, GreyscaleIsQuantizedIntoGreyPalette) {
+  JpegSpec spec;
+  spec.width = 301;
+  spec.height = 9;
+  spec.colour = JpegColour::Grey;
+  const Picture p = decodeJpeg(encodeJpeg(spec));
+  EXPECT_EQ(p.format, Picture::Format::Indexed8);
+  EXPECT_EQ(p.width, 301);
+  EXPECT_EQ(p.height, 9);
+  EXPECT_EQ(p.bytesPerLine, 304);
+  ASSERT_EQ(p.pixels.size(), 304u * 9);
+  ASSERT_GT(p.palette.size(), 1u);
+  EXPECT_LE(p.palette.size(), 236u);
+  for (const std::uint32_t c : p.palette) {
+    EXPECT_EQ(c >> 24, 0xFFu);
+    EXPECT_EQ((c >> 16) & 0xFF, c & 0xFF);
+    EXPECT_EQ((c >> 8) & 0xFF, c & 0xFF);
+  }
+  for (int y = 0; y < p.height; ++y) {
+    for (int x = 0; x < p.width; ++x) {
+      EXPECT_LT(p.pixels[static_cast<std::size_t>(y * p.bytesPerLine + x)], p.palette.size());
+    }
+  }
+}
+
+TEST(JpegDecoder, QuantizeFlagGivesIndexedColourPicture) {
+  JpegSpec spec;
+  spec.width = 50;
+  spec.height = 20;
+  const Picture p = decodeJpeg(encodeJpeg(spec), /*quantize=*/true);
+  EXPECT_EQ(p.format, Picture::Format::Indexed8);
+  EXPECT_EQ(p.bytesPerLine, 52);
+  ASSERT_EQ(p.pixels.size(), 52u * 20);
+  ASSERT_GT(p.palette.size(), 1u);
+  EXPECT_LE(p.palette.size(), 236u);
+  bool anyColour = false;
+  for (const std::uint32_t c : p.palette) {
+    anyColour |= ((c >> 16) & 0xFF) != (c & 0xFF);
+  }
+  EXPECT_TRUE(anyColour);
+}
+
+TEST(JpegDecoder, TruncatedDataStillDecodesAtFullSize) {
+  JpegSpec spec;
+  spec.width = 128;
+  spec.height = 128;
+  spec.fill = JpegFill::Noise;
+  std::vector<std::uint8_t> bytes = encodeJpeg(spec);
+  ASSERT_GT(bytes.size(), 4000u);
+  bytes.resize(bytes.size() / 2);
+  EXPECT_EQ(readJpegSize(bytes).width, 128);
+  const Picture p = decodeJpeg(bytes);
+  EXPECT_EQ(p.width, 128);
+  EXPECT_EQ(p.height, 128);
+  EXPECT_EQ(p.pixels.size(), 128u * 384);
+}
+
+TEST(JpegDecoder, RejectedHeadersGiveTheLibraryCode) {
+  const std::vector<std::uint8_t> notJpeg{'P', 'K', 3, 4, 0, 0, 0, 0};
+  const std::vector<std::uint8_t> onlySoi{0xFF, 0xD8};
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> bytes;
+    int code;
+  };
+  for (const Case& c : {Case{"not a JPEG", notJpeg, JERR_NO_SOI},
+                        Case{"start marker only", onlySoi, JERR_NO_IMAGE}}) {
+    SCOPED_TRACE(c.name);
+    const JpegError sizeError = expectJpegError([&] { readJpegSize(c.bytes); });
+    EXPECT_EQ(sizeError.code(), c.code);
+    EXPECT_STREQ(sizeError.what(), jpegErrorText(c.code).c_str());
+
+    const JpegError decodeError = expectJpegError([&] { decodeJpeg(c.bytes); });
+    EXPECT_EQ(decodeError.code(), c.code);
+    EXPECT_STREQ(decodeError.what(), jpegErrorText(c.code).c_str());
+    EXPECT_FALSE(decodeError.afterHeader());
+  }
+}
+
+TEST(JpegDecoder, EmptyBytesFailToDecodeAfterTheHeaderStage) {
+  const JpegError e = expectJpegError([] { decodeJpeg({}); });
+  EXPECT_STREQ(e.what(), jpegErrorText(JERR_INPUT_EMPTY).c_str());
+  EXPECT_TRUE(e.afterHeader());
+}
+
+TEST(JpegDecoder, SoundHeaderWithUndecodableDataFailsAfterTheHeader) {
+  // A CMYK picture has a sound header but no conversion to RGB.
+  JpegSpec spec;
+  spec.colour = JpegColour::Cmyk;
+  const std::vector<std::uint8_t> bytes = encodeJpeg(spec);
+  EXPECT_EQ(readJpegSize(bytes).width, 16);
+  const JpegError e = expectJpegError([&] { decodeJpeg(bytes); });
+  EXPECT_EQ(e.code(), JERR_CONVERSION_NOTIMPL);
+  EXPECT_TRUE(e.afterHeader());
+}
+
+}  // namespace
+}  // namespace wqt
