@@ -1,0 +1,181 @@
+// Builds the sample theme for a map: every embedded file drawn in code (JPEG pictures encoded
+// here with libjpeg, RAW pictures as RGB565, ANI2 and colour tables as plain bytes), the header
+// filled in, written as one theme file. Usage: make-sample-theme <theme.rxt> <output.wqt>
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <vector>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+#include "files/file_kind.h"
+#include "map/codepage.h"
+#include "map/theme_map.h"
+#include "theme/file_io.h"
+#include "theme/theme_document.h"
+
+namespace {
+
+struct Rgb {
+  double r, g, b;
+};
+
+Rgb mix(Rgb a, Rgb b, double t) {
+  return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
+}
+
+// A colour of the theme's palette, one hue per file so neighbours differ.
+Rgb hue(double h) {
+  const double r = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.0));
+  const double g = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.33));
+  const double b = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.67));
+  return {r * 255, g * 255, b * 255};
+}
+
+// The picture of file `index`: a diagonal gradient with soft rings around a centre point,
+// and a rounded frame on small pictures (icons).
+Rgb pixel(int index, int x, int y, int w, int h) {
+  const double u = (x + 0.5) / w, v = (y + 0.5) / h;
+  const Rgb top = hue(index * 0.13), bottom = mix(hue(index * 0.13 + 0.4), {10, 12, 24}, 0.6);
+  Rgb c = mix(top, bottom, 0.5 * (u * 0.4 + v * 1.2));
+  const double cx = 0.5 + 0.25 * std::sin(index * 1.7), cy = 0.35 + 0.1 * std::cos(index * 0.9);
+  const double d = std::hypot((u - cx) * w, (v - cy) * h) / std::min(w, h);
+  const double ring = 0.5 + 0.5 * std::cos(d * 28.0);
+  c = mix(c, {255, 255, 255}, 0.18 * ring * std::exp(-d * 2.5));
+  if (w <= 64 && h <= 64) {
+    const double ex = std::min(u, 1 - u) * w, ey = std::min(v, 1 - v) * h;
+    if (std::min(ex, ey) < 3) c = mix(c, {255, 255, 255}, 0.7);
+  }
+  return c;
+}
+
+std::uint8_t clampByte(double v) {
+  return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0));
+}
+
+std::vector<std::uint8_t> rgbPixels(int index, int w, int h) {
+  std::vector<std::uint8_t> rgb;
+  rgb.reserve(static_cast<std::size_t>(w) * h * 3);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const Rgb c = pixel(index, x, y, w, h);
+      rgb.push_back(clampByte(c.r));
+      rgb.push_back(clampByte(c.g));
+      rgb.push_back(clampByte(c.b));
+    }
+  }
+  return rgb;
+}
+
+std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& rgb, int w, int h) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);  // a fatal error ends this build tool with the library's text
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&cinfo, &out, &outSize);
+  cinfo.image_width = static_cast<JDIMENSION>(w);
+  cinfo.image_height = static_cast<JDIMENSION>(h);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + cinfo.next_scanline * w * 3);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(out, out + outSize);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return bytes;
+}
+
+std::vector<std::uint8_t> encodeRgb565(const std::vector<std::uint8_t>& rgb) {
+  std::vector<std::uint8_t> raw;
+  raw.reserve(rgb.size() / 3 * 2);
+  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
+    const unsigned word = ((rgb[i] & 0xF8u) << 8) | ((rgb[i + 1] & 0xFCu) << 3) | (rgb[i + 2] >> 3);
+    raw.push_back(static_cast<std::uint8_t>(word & 0xFF));
+    raw.push_back(static_cast<std::uint8_t>(word >> 8));
+  }
+  return raw;
+}
+
+// An animation the editor stores without interpreting: an 8-byte head, then RGB pixels.
+std::vector<std::uint8_t> makeAni2(int index, int w, int h) {
+  std::vector<std::uint8_t> bytes{'A',
+                                  'N',
+                                  'I',
+                                  '2',
+                                  static_cast<std::uint8_t>(w & 0xFF),
+                                  static_cast<std::uint8_t>(w >> 8),
+                                  static_cast<std::uint8_t>(h & 0xFF),
+                                  static_cast<std::uint8_t>(h >> 8)};
+  const auto rgb = rgbPixels(index, w, h);
+  bytes.insert(bytes.end(), rgb.begin(), rgb.end());
+  return bytes;
+}
+
+// A colour table: RGB565 words along the file's hue.
+std::vector<std::uint8_t> makeColourTable(int index, int size) {
+  std::vector<std::uint8_t> bytes;
+  for (int i = 0; bytes.size() < static_cast<std::size_t>(size); ++i) {
+    const Rgb c = hue(index * 0.13 + i * 0.03);
+    const auto word = encodeRgb565({clampByte(c.r), clampByte(c.g), clampByte(c.b)});
+    bytes.insert(bytes.end(), word.begin(), word.end());
+  }
+  bytes.resize(static_cast<std::size_t>(size));
+  return bytes;
+}
+
+std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
+  const auto info = wqt::kindInfo(entry.kind);
+  if (!info) return {std::uint8_t{0}};
+  switch (info->kind) {
+    case wqt::FileKind::Jpg:
+      return encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width, entry.height);
+    case wqt::FileKind::Raw:
+      return encodeRgb565(rgbPixels(index, entry.width, entry.height));
+    case wqt::FileKind::Ani2:
+      return makeAni2(index, entry.width, entry.height);
+    case wqt::FileKind::ColourTable:
+      return makeColourTable(index, entry.expectedSize);
+  }
+  return {};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::cerr << "usage: make-sample-theme <theme.rxt> <output.wqt>\n";
+    return 2;
+  }
+  try {
+    wqt::ThemeMap map;
+    if (map.load(argv[1]) != wqt::ThemeMap::LoadResult::Loaded) {
+      std::cerr << "map not found: " << argv[1] << '\n';
+      return 1;
+    }
+    wqt::ThemeDocument doc;
+    doc.create(map.settings);
+    doc.setHeaderField(wqt::kAuthorField, wqt::utf8ToCp1251("Команда Orvalen"));
+    doc.setHeaderField(wqt::kNameField, wqt::utf8ToCp1251("Пример темы"));
+    const std::size_t count = std::min<std::size_t>(map.settings.fileCount, map.entries.size());
+    for (std::size_t e = 0; e < count; ++e) {
+      doc.replaceSlot(e + 1, makeFile(map.entries[e], static_cast<int>(e)));
+    }
+    wqt::writeFileReplacing(argv[2], doc.rebuildForSave(map.settings));
+  } catch (const std::exception& e) {
+    std::cerr << "make-sample-theme: " << e.what() << '\n';
+    return 1;
+  }
+  return 0;
+}
