@@ -1,0 +1,30 @@
+#pragma once
+// The About box: the program's name, version and purpose, closed by "OK" or the close button.
+#include <QDialog>
+
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+class TChildForm_AboutProgramm : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TChildForm_AboutProgramm(QWidget* parent = nullptr);
+
+  // The memo's lines, in order.
+  static QStringList memoLines();
+
+ public Q_SLOTS:
+  void btn_modal_okClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLabel* Label1 = nullptr;
+  QPlainTextEdit* Memo_AboutProgrammText = nullptr;
+  QPushButton* btn_modal_ok = nullptr;
+};

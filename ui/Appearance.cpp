@@ -1,0 +1,127 @@
+#include "ui/Appearance.h"
+
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+
+#include "map/codepage.h"
+
+namespace wqtui {
+
+void installFontSubstitutes() {
+  static bool installed = false;
+  if (installed) return;
+  installed = true;
+  QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                             {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+  QFont::insertSubstitutions(QStringLiteral("Myriad Pro"),
+                             {QStringLiteral("PT Sans"), QStringLiteral("Liberation Sans")});
+}
+
+QFont windowFont() {
+  installFontSubstitutes();
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(11);
+  return font;
+}
+
+QFont titleFont() {
+  installFontSubstitutes();
+  QFont font(QStringLiteral("Myriad Pro"));
+  font.setPixelSize(16);
+  font.setBold(true);
+  return font;
+}
+
+namespace {
+
+// A phone with a colour swatch on its screen: what the editor dresses.
+QPixmap drawIcon(int size) {
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(size / 256.0, size / 256.0);
+
+  // Body.
+  QLinearGradient body(0, 0, 256, 256);
+  body.setColorAt(0, QColor(0x3A, 0x46, 0x5E));
+  body.setColorAt(1, QColor(0x16, 0x1C, 0x2A));
+  painter.setPen(QPen(QColor(0x0C, 0x10, 0x18), 6));
+  painter.setBrush(body);
+  painter.drawRoundedRect(QRectF(52, 12, 152, 232), 26, 26);
+
+  // Screen with four theme colours.
+  const QRectF screen(70, 38, 116, 150);
+  painter.setPen(Qt::NoPen);
+  const QColor swatches[] = {QColor(0xE8, 0x4A, 0x3C), QColor(0xF2, 0xB1, 0x34),
+                             QColor(0x3C, 0xB0, 0x6A), QColor(0x36, 0x8C, 0xE0)};
+  for (int i = 0; i < 4; ++i) {
+    painter.setBrush(swatches[i]);
+    painter.drawRect(QRectF(screen.left(), screen.top() + i * screen.height() / 4, screen.width(),
+                            screen.height() / 4 + 0.5));
+  }
+  painter.setBrush(Qt::NoBrush);
+  painter.setPen(QPen(QColor(0xF4, 0xF4, 0xF4), 4));
+  painter.drawRect(screen);
+
+  // Keypad button.
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(0xD8, 0xDC, 0xE4));
+  painter.drawEllipse(QPointF(128, 214), 14, 14);
+  return pixmap;
+}
+
+}  // namespace
+
+QIcon applicationIcon() {
+  QIcon icon;
+  for (int size : {256, 64, 32}) icon.addPixmap(drawIcon(size));
+  return icon;
+}
+
+QString fromCp1251(const std::string& cp1251) {
+  const std::string utf8 = wqt::cp1251ToUtf8(cp1251);
+  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string toCp1251(const QString& text) {
+  const QByteArray utf8 = text.toUtf8();
+  return wqt::utf8ToCp1251(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+}
+
+QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {
+  bool plain = true;
+  for (QChar c : input) {
+    if (c.unicode() >= 0x80) {
+      plain = false;
+      break;
+    }
+  }
+  if (plain) return Acceptable;
+  // Map each character through the code page; a surrogate pair is one character and becomes
+  // one "?", so the cursor moves back by one for every pair before it.
+  QString mapped;
+  int newPos = pos;
+  for (qsizetype i = 0; i < input.size(); ++i) {
+    qsizetype length = 1;
+    if (input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate())
+      length = 2;
+    mapped += fromCp1251(toCp1251(input.mid(i, length)));
+    if (length == 2) {
+      if (i + 1 < pos) --newPos;
+      ++i;
+    }
+  }
+  input = mapped;
+  pos = newPos;
+  return Acceptable;
+}
+
+void Cp1251Validator::fixup(QString& input) const {
+  int pos = 0;
+  validate(input, pos);
+}
+
+}  // namespace wqtui

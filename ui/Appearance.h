@@ -1,0 +1,34 @@
+#pragma once
+// Fonts and the application icon shared by both windows.
+#include <QFont>
+#include <QIcon>
+#include <QValidator>
+
+namespace wqtui {
+
+// Maps the windows' font families onto installed fonts: "MS Sans Serif" to Liberation Sans and
+// "Myriad Pro" to PT Sans. Safe to call more than once.
+void installFontSubstitutes();
+
+// "MS Sans Serif" at an 11-pixel character height: the font of every control.
+QFont windowFont();
+// "Myriad Pro", bold, 16-pixel character height: the About box's title.
+QFont titleFont();
+
+// The application icon: 256, 64 and 32 pixel images drawn in code.
+QIcon applicationIcon();
+
+// Keeps a line edit's text within Windows-1251: every character the code page lacks becomes "?"
+// as it is typed or pasted, so the box shows exactly what the theme stores.
+class Cp1251Validator : public QValidator {
+ public:
+  using QValidator::QValidator;
+  State validate(QString& input, int& pos) const override;
+  void fixup(QString& input) const override;
+};
+
+// Text in the code page to Qt and back, through UTF-8.
+QString fromCp1251(const std::string& cp1251);
+std::string toCp1251(const QString& text);
+
+}  // namespace wqtui

@@ -1,0 +1,708 @@
+#include "ui/MainUnit.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "files/file_kind.h"
+#include "files/import_export.h"
+#include "files/preview.h"
+#include "theme/file_io.h"
+#include "theme/header_text.h"
+#include "ui/AboutProgramm.h"
+#include "ui/Appearance.h"
+#include "ui/ErrorReport.h"
+
+using wqtui::fromCp1251;
+using wqtui::runHandler;
+
+namespace {
+
+constexpr int kClientWidth = 757;
+constexpr int kClientHeight = 474;
+constexpr int kDisplayIndexRole = Qt::UserRole;
+
+const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
+const char* const kTooLongMessage = "Длина текста в данном поле превышает допустимое ограничение!";
+const char* const kEmptySlotMessage =
+    "Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!";
+const char* const kBadThemeMessage = "Некорректный файл темы. Загрузка невозможна.";
+const char* const kSlotTooLargeStatus = "Некорректный файл темы. [Размер файла превышает 512 КБ]";
+const char* const kSlotTooLargeMessage =
+    "Некорректный файл темы: размер вложенного файла превышает 512 КБ. Загрузка невозможна.";
+
+// A file name from a dialog as the file system spells it.
+std::filesystem::path toPath(const QString& name) {
+  return std::filesystem::path(QFile::encodeName(name).toStdString());
+}
+
+std::string toFileName(const QString& name) {
+  return QFile::encodeName(name).toStdString();
+}
+
+// Marks page changes made by the program, which the page-switch rule ignores.
+class ProgramPageChange {
+ public:
+  explicit ProgramPageChange(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~ProgramPageChange() { flag_ = previous_; }
+  ProgramPageChange(const ProgramPageChange&) = delete;
+  ProgramPageChange& operator=(const ProgramPageChange&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+}  // namespace
+
+TMainForm::TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs) {
+  wqtui::setErrorDialogs(&dialogs_);
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
+  buildControls();
+  connectHandlers();
+  runHandler([this] { FormCreate(); });
+}
+
+TMainForm::~TMainForm() {
+  if (&wqtui::errorDialogs() == &dialogs_) wqtui::setErrorDialogs(nullptr);
+}
+
+void TMainForm::setAboutBox(TChildForm_AboutProgramm* aboutBox) {
+  aboutBox_ = aboutBox;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Building the window
+
+void TMainForm::buildControls() {
+  setObjectName(QStringLiteral("MainForm"));
+  setWindowTitle(QStringLiteral("Orvalen WQT Manager v1.0"));
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(wqtui::windowFont());
+
+  buildMenu();
+
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("MainForm_Client"));
+  client->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(client);
+
+  // The window and its children are created in tab order: PNL_InFo first, then PCtrl.
+  buildInfoPanel(client);
+  buildPages(client);
+  buildStatusBar(client);
+
+  setTabOrder(ED_IMG_Width, ED_IMG_Height);
+  setTabOrder(ED_IMG_Height, ED_IMG_Format);
+  setTabOrder(ED_IMG_Format, ED_FileSize);
+  setTabOrder(ED_FileSize, btn_load_img);
+  setTabOrder(btn_load_img, btn_save_img);
+  setTabOrder(btn_save_img, PCtrl);
+  setTabOrder(PCtrl, TreeView);
+  setTabOrder(TreeView, ED_ThemeAuthor);
+  setTabOrder(ED_ThemeAuthor, ED_ThemeName);
+  setTabOrder(ED_ThemeName, ED_ThemeVersion);
+  setTabOrder(ED_ThemeVersion, CBox_ThemeType);
+
+  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  move(191, 120);
+}
+
+void TMainForm::buildMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setObjectName(QStringLiteral("MM"));
+  bar->setNativeMenuBar(false);
+
+  MM_Main_File = bar->addMenu(QStringLiteral("Файл"));
+  MM_Main_File->setObjectName(QStringLiteral("MM_Main_File"));
+  MM_Main_File->menuAction()->setObjectName(QStringLiteral("MM_Main_File_Action"));
+  MM_Child_CreateTheme = MM_Main_File->addAction(QStringLiteral("Создать тему"));
+  MM_Child_CreateTheme->setObjectName(QStringLiteral("MM_Child_CreateTheme"));
+  MM_Child_OpenTheme = MM_Main_File->addAction(QStringLiteral("Открыть тему"));
+  MM_Child_OpenTheme->setObjectName(QStringLiteral("MM_Child_OpenTheme"));
+  MM_Child_SaveTheme = MM_Main_File->addAction(QStringLiteral("Сохранить тему"));
+  MM_Child_SaveTheme->setObjectName(QStringLiteral("MM_Child_SaveTheme"));
+  MM_Child_SaveTheme->setEnabled(false);
+  MM_Child_Sep1 = MM_Main_File->addSeparator();
+  MM_Child_Sep1->setObjectName(QStringLiteral("MM_Child_Sep1"));
+  MM_Child_Exit = MM_Main_File->addAction(QStringLiteral("Выход"));
+  MM_Child_Exit->setObjectName(QStringLiteral("MM_Child_Exit"));
+
+  MM_Main_Help = bar->addMenu(QStringLiteral("Помощь"));
+  MM_Main_Help->setObjectName(QStringLiteral("MM_Main_Help"));
+  MM_Main_Help->menuAction()->setObjectName(QStringLiteral("MM_Main_Help_Action"));
+  MM_Child_AboutProgramme = MM_Main_Help->addAction(QStringLiteral("О программе"));
+  MM_Child_AboutProgramme->setObjectName(QStringLiteral("MM_Child_AboutProgramme"));
+  // Permanently marked, drawn as a selected radio item: the only member of an exclusive group
+  // stays checked when clicked.
+  auto* radio = new QActionGroup(MM_Main_Help);
+  radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  MM_Child_AboutProgramme->setCheckable(true);
+  MM_Child_AboutProgramme->setChecked(true);
+  radio->addAction(MM_Child_AboutProgramme);
+}
+
+void TMainForm::buildInfoPanel(QWidget* client) {
+  PNL_InFo = new QFrame(client);
+  PNL_InFo->setObjectName(QStringLiteral("PNL_InFo"));
+  PNL_InFo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  PNL_InFo->setGeometry(272, 0, 481, 449);
+  PNL_InFo->hide();
+
+  PNL_IMG = new QFrame(PNL_InFo);
+  PNL_IMG->setObjectName(QStringLiteral("PNL_IMG"));
+  PNL_IMG->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  PNL_IMG->setGeometry(0, 0, 244, 324);
+  PNL_IMG->hide();
+
+  IMG = new QLabel(PNL_IMG);
+  IMG->setObjectName(QStringLiteral("IMG"));
+  IMG->setGeometry(2, 2, 240, 320);
+  IMG->setFixedSize(240, 320);
+  IMG->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  IMG->setScaledContents(false);
+
+  lbl_9 = new QLabel(QStringLiteral("Файл отсутствует!"), PNL_IMG);
+  lbl_9->setObjectName(QStringLiteral("lbl_9"));
+  lbl_9->setGeometry(72, 144, 113, 13);
+  QFont bold = wqtui::windowFont();
+  bold.setBold(true);
+  lbl_9->setFont(bold);
+  lbl_9->raise();
+
+  GB_Info = new QGroupBox(QStringLiteral("Информация"), PNL_InFo);
+  GB_Info->setObjectName(QStringLiteral("GB_Info"));
+  GB_Info->setGeometry(256, 1, 153, 144);
+  GB_Info->hide();
+
+  auto label = [this](QLabel*& target, const char* name, const QString& text, QRect bounds) {
+    target = new QLabel(text, GB_Info);
+    target->setObjectName(QString::fromLatin1(name));
+    target->setGeometry(bounds);
+  };
+  auto box = [this](QLineEdit*& target, const char* name, QRect bounds) {
+    target = new QLineEdit(GB_Info);
+    target->setObjectName(QString::fromLatin1(name));
+    target->setGeometry(bounds);
+    target->setEnabled(false);
+  };
+  label(lbl_1, "lbl_1", QStringLiteral("Ширина:"), QRect(44, 17, 42, 13));
+  box(ED_IMG_Width, "ED_IMG_Width", QRect(88, 16, 57, 21));
+  label(lbl_2, "lbl_2", QStringLiteral("Высота:"), QRect(45, 50, 41, 13));
+  box(ED_IMG_Height, "ED_IMG_Height", QRect(88, 48, 57, 21));
+  label(lbl_8, "lbl_8", QStringLiteral("Размер:"), QRect(35, 82, 42, 13));
+  box(ED_FileSize, "ED_FileSize", QRect(80, 80, 65, 21));
+  ED_FileSize->setReadOnly(true);
+  label(lbl_3, "lbl_3", QStringLiteral("Формат:"), QRect(8, 114, 45, 13));
+  box(ED_IMG_Format, "ED_IMG_Format", QRect(56, 112, 89, 21));
+  lbl_1->setBuddy(ED_IMG_Width);
+  lbl_2->setBuddy(ED_IMG_Height);
+  lbl_8->setBuddy(ED_FileSize);
+  lbl_3->setBuddy(ED_IMG_Format);
+
+  btn_load_img = new QPushButton(QStringLiteral("Загрузить"), PNL_InFo);
+  btn_load_img->setObjectName(QStringLiteral("btn_load_img"));
+  btn_load_img->setGeometry(8, 336, 105, 25);
+  btn_load_img->hide();
+
+  btn_save_img = new QPushButton(QStringLiteral("Сохранить"), PNL_InFo);
+  btn_save_img->setObjectName(QStringLiteral("btn_save_img"));
+  btn_save_img->setGeometry(144, 336, 99, 25);
+  btn_save_img->hide();
+}
+
+void TMainForm::buildPages(QWidget* client) {
+  PCtrl = new QTabWidget(client);
+  PCtrl->setObjectName(QStringLiteral("PCtrl"));
+  PCtrl->setGeometry(0, 0, 265, 449);
+
+  TShit_ThemeFiles = new QWidget();
+  TShit_ThemeFiles->setObjectName(QStringLiteral("TShit_ThemeFiles"));
+  PCtrl->addTab(TShit_ThemeFiles, QStringLiteral("Файлы"));
+
+  TreeView = new QTreeWidget(TShit_ThemeFiles);
+  TreeView->setObjectName(QStringLiteral("TreeView"));
+  TreeView->setGeometry(0, 0, 257, 417);
+  TreeView->setHeaderHidden(true);
+  TreeView->setColumnCount(1);
+  TreeView->setIndentation(19);
+  TreeView->setRootIsDecorated(true);
+  TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
+
+  TShit_Other = new QWidget();
+  TShit_Other->setObjectName(QStringLiteral("TShit_Other"));
+  PCtrl->addTab(TShit_Other, QStringLiteral("Другое"));
+
+  auto label = [this](QLabel*& target, const char* name, const QString& text, QRect bounds) {
+    target = new QLabel(text, TShit_Other);
+    target->setObjectName(QString::fromLatin1(name));
+    target->setGeometry(bounds);
+  };
+  auto edit = [this](QLineEdit*& target, const char* name, QRect bounds, int maxLength) {
+    target = new QLineEdit(TShit_Other);
+    target->setObjectName(QString::fromLatin1(name));
+    target->setGeometry(bounds);
+    target->setMaxLength(maxLength);
+    target->setValidator(new wqtui::Cp1251Validator(target));
+  };
+  label(lbl_4, "lbl_4", QStringLiteral("Автор темы:"), QRect(0, 8, 63, 13));
+  edit(ED_ThemeAuthor, "ED_ThemeAuthor", QRect(0, 24, 257, 21), wqt::kAuthorField.boxLimit);
+  label(lbl_5, "lbl_5", QStringLiteral("Название темы:"), QRect(0, 48, 83, 13));
+  edit(ED_ThemeName, "ED_ThemeName", QRect(0, 64, 257, 21), wqt::kNameField.boxLimit);
+  label(lbl_6, "lbl_6", QStringLiteral("Версия темы:"), QRect(0, 88, 70, 13));
+  edit(ED_ThemeVersion, "ED_ThemeVersion", QRect(0, 104, 81, 21), wqt::kVersionField.boxLimit);
+  label(lbl_7, "lbl_7", QStringLiteral("Тип темы:"), QRect(0, 128, 52, 13));
+
+  CBox_ThemeType = new QComboBox(TShit_Other);
+  CBox_ThemeType->setObjectName(QStringLiteral("CBox_ThemeType"));
+  CBox_ThemeType->setGeometry(0, 144, 145, 21);
+  CBox_ThemeType->setEditable(false);
+  CBox_ThemeType->addItem(QStringLiteral("Черная тема"));
+  CBox_ThemeType->addItem(QStringLiteral("Белая тема"));
+  CBox_ThemeType->setCurrentIndex(-1);
+
+  lbl_4->setBuddy(ED_ThemeAuthor);
+  lbl_5->setBuddy(ED_ThemeName);
+  lbl_6->setBuddy(ED_ThemeVersion);
+  lbl_7->setBuddy(CBox_ThemeType);
+
+  {
+    ProgramPageChange programChange(programSelectsPage_);
+    PCtrl->setCurrentIndex(0);
+  }
+  PCtrl->setEnabled(false);
+}
+
+void TMainForm::buildStatusBar(QWidget* client) {
+  SBar = new QWidget(client);
+  SBar->setObjectName(QStringLiteral("SBar"));
+  SBar->setGeometry(0, 455, kClientWidth, 19);
+
+  SBar_Panel0 = new QLabel(SBar);
+  SBar_Panel0->setObjectName(QStringLiteral("SBar_Panel0"));
+  SBar_Panel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SBar_Panel0->setGeometry(0, 0, 270, 19);
+
+  // The last panel fills the rest of the bar.
+  SBar_Panel1 = new QLabel(SBar);
+  SBar_Panel1->setObjectName(QStringLiteral("SBar_Panel1"));
+  SBar_Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  SBar_Panel1->setGeometry(270, 0, kClientWidth - 270, 19);
+}
+
+void TMainForm::connectHandlers() {
+  // Every handler runs inside the top-level handler: no exception reaches Qt's event loop.
+  connect(TreeView, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+            // The tree reports a change to no node when it is emptied; the rules need a node.
+            if (current != nullptr) runHandler([&] { TreeViewChange(current); });
+          });
+  // Only a page the user brings to the front runs the rule, by mouse or by keyboard.
+  connect(PCtrl, &QTabWidget::currentChanged, this, [this](int index) {
+    if (!programSelectsPage_) runHandler([&] { PCtrlChange(index); });
+  });
+  connect(ED_ThemeAuthor, &QLineEdit::textChanged, this,
+          [this] { runHandler([this] { ED_ThemeAuthorChange(); }); });
+  connect(ED_ThemeName, &QLineEdit::textChanged, this,
+          [this] { runHandler([this] { ED_ThemeNameChange(); }); });
+  connect(ED_ThemeVersion, &QLineEdit::textChanged, this,
+          [this] { runHandler([this] { ED_ThemeVersionChange(); }); });
+  connect(CBox_ThemeType, &QComboBox::activated, this,
+          [this](int index) { runHandler([&] { CBox_ThemeTypeChange(index); }); });
+  connect(btn_load_img, &QPushButton::clicked, this,
+          [this] { runHandler([this] { btn_load_imgClick(); }); });
+  connect(btn_save_img, &QPushButton::clicked, this,
+          [this] { runHandler([this] { btn_save_imgClick(); }); });
+  connect(MM_Child_CreateTheme, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_CreateThemeClick(); }); });
+  connect(MM_Child_OpenTheme, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_OpenThemeClick(); }); });
+  connect(MM_Child_SaveTheme, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_SaveThemeClick(); }); });
+  connect(MM_Child_Exit, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_ExitClick(); }); });
+  connect(MM_Child_AboutProgramme, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_AboutProgrammeClick(); }); });
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up check and the theme map
+
+void TMainForm::FormCreate() {
+  if (wqt::mapExists(wqt::executableDir() / wqt::kMapFileName)) return;
+  // Without the map the editor can do nothing for the rest of the run.
+  setStatus(QStringLiteral("Ошибка #1#"),
+            QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
+  MM_Child_CreateTheme->setEnabled(false);
+  MM_Child_OpenTheme->setEnabled(false);
+}
+
+void TMainForm::ReadRXT() {
+  lbl_7->hide();
+  CBox_ThemeType->hide();
+  TreeView->clear();
+  try {
+    map_.load(wqt::executableDir() / wqt::kMapFileName);
+  } catch (...) {
+    // A failed load still shows the tree and the selector as far as it got.
+    mirrorTree();
+    throw;
+  }
+  mirrorTree();
+}
+
+void TMainForm::mirrorTree() {
+  std::vector<QTreeWidgetItem*> items(map_.tree.size(), nullptr);
+  QList<QTreeWidgetItem*> topLevel;
+  for (std::size_t i = 0; i < map_.tree.size(); ++i) {
+    const wqt::TreeNode& node = map_.tree[i];
+    auto* item =
+        new QTreeWidgetItem(QStringList{QString::fromUtf8(map_.captionUtf8(static_cast<int>(i)))});
+    item->setData(0, kDisplayIndexRole, static_cast<int>(i));
+    items[i] = item;
+    if (node.parent < 0 || static_cast<std::size_t>(node.parent) >= i)
+      topLevel.append(item);
+    else
+      items[static_cast<std::size_t>(node.parent)]->addChild(item);
+  }
+  TreeView->addTopLevelItems(topLevel);
+  if (map_.typeSelectorShown) {
+    lbl_7->show();
+    CBox_ThemeType->show();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Theme commands
+
+void TMainForm::MM_Child_CreateThemeClick() {
+  ReadRXT();
+  IMG->clear();
+  hideFilePanel();
+  selectFirstPage();
+  doc_.create(map_.settings);
+  PCtrl->setEnabled(true);
+  MM_Child_SaveTheme->setEnabled(true);
+  showHeaderFields();
+  showThemeType();
+  setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
+}
+
+void TMainForm::MM_Child_OpenThemeClick() {
+  const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
+  if (chosen.isEmpty()) return;
+  ReadRXT();
+  setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
+
+  // The whole file is checked before anything of the current theme changes.
+  wqt::ParsedTheme parsed = wqt::parseThemeFile(wqt::readWholeFile(toPath(chosen)), map_.settings);
+  switch (parsed.status) {
+    case wqt::ParsedTheme::Status::Signature1Mismatch:
+    case wqt::ParsedTheme::Status::Signature2Mismatch: {
+      const bool first = parsed.status == wqt::ParsedTheme::Status::Signature1Mismatch;
+      TreeView->clear();
+      setStatusSecond(first ? QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 1]")
+                            : QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 2]"));
+      dialogs_.plainMessage(QString::fromUtf8(kBadThemeMessage));
+      return;
+    }
+    case wqt::ParsedTheme::Status::SlotTooLarge:
+      TreeView->clear();
+      setStatusSecond(QString::fromUtf8(kSlotTooLargeStatus));
+      dialogs_.plainMessage(QString::fromUtf8(kSlotTooLargeMessage));
+      return;
+    case wqt::ParsedTheme::Status::Ok:
+      break;
+  }
+
+  PCtrl->setEnabled(true);
+  setStatusSecond(QStringLiteral("Файл загружен."));
+  doc_.adopt(std::move(parsed));
+  IMG->clear();
+  hideFilePanel();
+  selectFirstPage();
+  MM_Child_SaveTheme->setEnabled(true);
+  showHeaderFields();
+  showThemeType();
+}
+
+void TMainForm::MM_Child_SaveThemeClick() {
+  if (doc_.hasEmptySlot(map_.settings)) {
+    dialogs_.infoMessage(QString::fromUtf8(kEmptySlotMessage));
+    return;
+  }
+  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
+  if (chosen.isEmpty()) return;
+  const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
+  const std::vector<std::uint8_t>& bytes = doc_.rebuildForSave(map_.settings);
+  wqt::writeFileReplacing(target, bytes);
+}
+
+void TMainForm::MM_Child_ExitClick() {
+  close();
+}
+
+void TMainForm::MM_Child_AboutProgrammeClick() {
+  if (aboutBox_ == nullptr) aboutBox_ = new TChildForm_AboutProgramm(this);
+  aboutBox_->exec();
+}
+
+void TMainForm::selectFirstPage() {
+  ProgramPageChange programChange(programSelectsPage_);
+  PCtrl->setCurrentIndex(0);
+}
+
+void TMainForm::hideFilePanel() {
+  GB_Info->hide();
+  PNL_IMG->hide();
+  btn_load_img->hide();
+  btn_save_img->hide();
+}
+
+void TMainForm::setStatus(const QString& first, const QString& second) {
+  SBar_Panel0->setText(first);
+  SBar_Panel1->setText(second);
+}
+
+void TMainForm::setStatusSecond(const QString& second) {
+  SBar_Panel1->setText(second);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Header fields and theme type
+
+void TMainForm::showHeaderFields() {
+  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
+  showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
+  showHeaderField(ED_ThemeVersion, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
+}
+
+void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
+                                void (TMainForm::*handler)()) {
+  // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
+  // box unless the box already holds exactly that text, and a change stores the field once.
+  const std::string decoded = wqt::decodeHeaderField(doc_.fieldBytes(field));
+  if (box->text() == fromCp1251(decoded)) return;
+  {
+    const QSignalBlocker blocker(box);
+    box->setText(fromCp1251(std::string(wqt::visibleText(decoded))));
+  }
+  (this->*handler)();
+}
+
+void TMainForm::showThemeType() {
+  if (!map_.settings.hasTypeByte()) return;
+  const std::uint8_t type = doc_.typeByte(map_.settings);
+  // A byte other than 0 or 1 selects no item; selecting from here does not store it.
+  CBox_ThemeType->setCurrentIndex(type < CBox_ThemeType->count() ? type : -1);
+  lbl_7->show();
+  CBox_ThemeType->show();
+}
+
+void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
+  if (!doc_.hasImage()) return;
+  if (doc_.setHeaderField(field, wqtui::toCp1251(box->text())) ==
+      wqt::ThemeDocument::FieldResult::TooLong)
+    dialogs_.infoMessage(QString::fromUtf8(kTooLongMessage));
+}
+
+void TMainForm::ED_ThemeAuthorChange() {
+  setHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
+}
+void TMainForm::ED_ThemeNameChange() {
+  setHeaderField(ED_ThemeName, wqt::kNameField);
+}
+void TMainForm::ED_ThemeVersionChange() {
+  setHeaderField(ED_ThemeVersion, wqt::kVersionField);
+}
+
+void TMainForm::CBox_ThemeTypeChange(int index) {
+  if (!doc_.hasImage() || index < 0) return;
+  doc_.setThemeType(map_.settings, static_cast<std::uint8_t>(index));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Selection rules and page switch
+
+QString TMainForm::mapText(const std::string& bytes) const {
+  return map_.captionsAreUtf8
+             ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
+             : fromCp1251(bytes);
+}
+
+std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {
+  const std::int64_t slot = static_cast<std::int64_t>(entry) + 1;
+  // Slot 0 exists and is always empty; an entry beyond the slot store has no data.
+  if (slot <= 0 || static_cast<std::size_t>(slot) > doc_.slotCount()) return 0;
+  return doc_.slot(static_cast<std::size_t>(slot)).size();
+}
+
+void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
+  const std::int32_t e = map_.entryOfNode(node->data(0, kDisplayIndexRole).toInt());
+  selectedEntry_ = e;
+  const std::size_t size = slotSizeOfEntry(e);
+  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(size)));
+
+  lbl_9->show();
+  PNL_IMG->show();
+  PNL_InFo->show();
+  IMG->clear();
+  btn_save_img->setEnabled(true);
+
+  if (node->childCount() > 0) {
+    GB_Info->hide();
+    PNL_IMG->hide();
+    PNL_InFo->hide();
+    btn_load_img->hide();
+    btn_save_img->hide();
+  } else if (e >= 0 && static_cast<std::size_t>(e) < map_.entries.size()) {
+    const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
+    const std::size_t slot = static_cast<std::size_t>(e) + 1;
+    GB_Info->show();
+    btn_load_img->show();
+    btn_save_img->show();
+    ED_IMG_Format->setText(mapText(entry.kind));
+    if (const auto kind = wqt::kindInfo(entry.kind)) {
+      if (kind->kind == wqt::FileKind::ColourTable) {
+        ED_IMG_Width->clear();
+        ED_IMG_Height->clear();
+      } else {
+        setDimensionTexts(entry);
+      }
+      if (size > 0) {
+        lbl_9->hide();
+        if (kind->kind == wqt::FileKind::Jpg) showJpegPreview(slot);
+        if (kind->kind == wqt::FileKind::Raw) showRawPreview(entry, slot);
+      }
+    }
+  }
+
+  if (!lbl_9->isHidden()) btn_save_img->setEnabled(false);
+}
+
+void TMainForm::PCtrlChange(int index) {
+  PNL_InFo->setVisible(index != 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import and export of the selected file
+
+void TMainForm::btn_load_imgClick() {
+  const std::int32_t e = selectedEntry_;
+  if (!wqt::entryHasSlot(map_, doc_, e)) {
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
+    return;
+  }
+  const wqt::FileEntry entry = map_.entries[static_cast<std::size_t>(e)];
+  const auto kind = wqt::kindInfo(entry.kind);
+  if (!kind) {
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
+    return;
+  }
+  const QString chosen = dialogs_.getOpenFileName(
+      this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)),
+      QString());
+  if (chosen.isEmpty()) return;
+
+  wqt::ImportCandidate candidate = wqt::checkImport(entry, toPath(chosen));
+  if (candidate.refusal) {
+    dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
+    return;
+  }
+
+  const std::size_t slot = static_cast<std::size_t>(e) + 1;
+  switch (kind->kind) {
+    case wqt::FileKind::Jpg:
+      lbl_9->hide();
+      btn_save_img->setEnabled(true);
+      doc_.replaceSlot(slot, std::move(candidate.bytes));
+      showJpegPreview(slot);
+      setDimensionTexts(entry);
+      setSizeText(slot);
+      break;
+    case wqt::FileKind::Raw:
+      doc_.replaceSlot(slot, std::move(candidate.bytes));
+      showRawPreview(entry, slot);
+      lbl_9->hide();
+      btn_save_img->setEnabled(true);
+      setDimensionTexts(entry);
+      setSizeText(slot);
+      break;
+    case wqt::FileKind::Ani2:
+    case wqt::FileKind::ColourTable:
+      doc_.replaceSlot(slot, std::move(candidate.bytes));
+      lbl_9->hide();
+      btn_save_img->setEnabled(true);
+      setSizeText(slot);
+      break;
+  }
+}
+
+void TMainForm::btn_save_imgClick() {
+  const std::int32_t e = selectedEntry_;
+  const QTreeWidgetItem* node = TreeView->currentItem();
+  const QString caption = node != nullptr ? node->text(0) : QString();
+  if (!wqt::entryHasSlot(map_, doc_, e)) return;
+  const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
+  const auto kind = wqt::kindInfo(entry.kind);
+  if (!kind) return;
+  const QString chosen = dialogs_.getSaveFileName(
+      this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)), caption);
+  if (chosen.isEmpty()) return;
+  const std::string target = wqt::exportFileName(toFileName(chosen), kind->exportExtension);
+  wqt::exportSlot(doc_.slot(static_cast<std::size_t>(e) + 1), target);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pieces of the information panel
+
+void TMainForm::showPicture(const wqt::Picture& picture) {
+  if (picture.isNull()) {
+    IMG->clear();
+    return;
+  }
+  const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
+  QImage image(picture.pixels.data(), picture.width, picture.height, picture.bytesPerLine,
+               indexed ? QImage::Format_Indexed8 : QImage::Format_RGB888);
+  if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
+  // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
+  IMG->setPixmap(QPixmap::fromImage(image));
+}
+
+void TMainForm::showJpegPreview(std::size_t slot) {
+  showPicture(wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(), lowColourScreen_));
+}
+
+void TMainForm::showRawPreview(const wqt::FileEntry& entry, std::size_t slot) {
+  showPicture(wqt::rawPreview(entry, doc_.slot(slot)));
+}
+
+void TMainForm::setDimensionTexts(const wqt::FileEntry& entry) {
+  ED_IMG_Width->setText(QString::number(entry.width));
+  ED_IMG_Height->setText(QString::number(entry.height));
+}
+
+void TMainForm::setSizeText(std::size_t slot) {
+  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.slot(slot).size())));
+}

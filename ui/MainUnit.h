@@ -1,0 +1,146 @@
+#pragma once
+// The main window: menu, file tree, header fields, the information panel of the selected file,
+// and the status bar. Its handlers run the theme map, theme document and import/export
+// operations in the order the window's commands need, and set the controls directly: the
+// controls' states are the window's only record of where the user is.
+#include <cstdint>
+
+#include <QMainWindow>
+
+#include "files/picture.h"
+#include "map/theme_map.h"
+#include "theme/theme_document.h"
+#include "theme/theme_layout.h"
+#include "ui/UserDialogs.h"
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTabWidget;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QWidget;
+
+class TChildForm_AboutProgramm;
+
+// Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
+// children of the QWidget "SBar".
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  // Builds every control, then runs FormCreate. The dialogs must outlive the window.
+  explicit TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // The About box the About command shows; without one the window creates its own on demand.
+  void setAboutBox(TChildForm_AboutProgramm* aboutBox);
+
+  const wqt::ThemeMap& themeMap() const { return map_; }
+  const wqt::ThemeDocument& document() const { return doc_; }
+  std::int32_t selectedEntry() const { return selectedEntry_; }
+
+ public Q_SLOTS:
+  void FormCreate();
+  void ReadRXT();
+  void TreeViewChange(QTreeWidgetItem* node);
+  void PCtrlChange(int index);
+  void ED_ThemeAuthorChange();
+  void ED_ThemeNameChange();
+  void ED_ThemeVersionChange();
+  void CBox_ThemeTypeChange(int index);
+  void btn_load_imgClick();
+  void btn_save_imgClick();
+  void MM_Child_CreateThemeClick();
+  void MM_Child_OpenThemeClick();
+  void MM_Child_SaveThemeClick();
+  void MM_Child_ExitClick();
+  void MM_Child_AboutProgrammeClick();
+
+ private:
+  void buildControls();
+  void buildMenu();
+  void buildInfoPanel(QWidget* client);
+  void buildPages(QWidget* client);
+  void buildStatusBar(QWidget* client);
+  void connectHandlers();
+
+  // Pieces of the theme commands.
+  void mirrorTree();
+  void selectFirstPage();
+  void hideFilePanel();
+  void showHeaderFields();
+  void showHeaderField(QLineEdit* box, const wqt::HeaderField& field, void (TMainForm::*handler)());
+  void showThemeType();
+  void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
+  void setStatus(const QString& first, const QString& second);
+  void setStatusSecond(const QString& second);
+
+  // Pieces of the information panel.
+  std::size_t slotSizeOfEntry(std::int32_t entry) const;
+  void showPicture(const wqt::Picture& picture);
+  void showJpegPreview(std::size_t slot);
+  void showRawPreview(const wqt::FileEntry& entry, std::size_t slot);
+  void setDimensionTexts(const wqt::FileEntry& entry);
+  void setSizeText(std::size_t slot);
+  QString mapText(const std::string& bytes) const;
+
+  wqtui::UserDialogs& dialogs_;
+  wqt::ThemeMap map_;
+  wqt::ThemeDocument doc_;
+  std::int32_t selectedEntry_ = 0;
+  bool lowColourScreen_ = false;
+  bool programSelectsPage_ = false;
+  TChildForm_AboutProgramm* aboutBox_ = nullptr;
+
+  // Menu.
+  QMenu* MM_Main_File = nullptr;
+  QMenu* MM_Main_Help = nullptr;
+  QAction* MM_Child_CreateTheme = nullptr;
+  QAction* MM_Child_OpenTheme = nullptr;
+  QAction* MM_Child_SaveTheme = nullptr;
+  QAction* MM_Child_Sep1 = nullptr;
+  QAction* MM_Child_Exit = nullptr;
+  QAction* MM_Child_AboutProgramme = nullptr;
+
+  // Pages.
+  QTabWidget* PCtrl = nullptr;
+  QWidget* TShit_ThemeFiles = nullptr;
+  QTreeWidget* TreeView = nullptr;
+  QWidget* TShit_Other = nullptr;
+  QLabel* lbl_4 = nullptr;
+  QLineEdit* ED_ThemeAuthor = nullptr;
+  QLabel* lbl_5 = nullptr;
+  QLineEdit* ED_ThemeName = nullptr;
+  QLabel* lbl_6 = nullptr;
+  QLineEdit* ED_ThemeVersion = nullptr;
+  QLabel* lbl_7 = nullptr;
+  QComboBox* CBox_ThemeType = nullptr;
+
+  // Information panel.
+  QFrame* PNL_InFo = nullptr;
+  QFrame* PNL_IMG = nullptr;
+  QLabel* IMG = nullptr;
+  QLabel* lbl_9 = nullptr;
+  QGroupBox* GB_Info = nullptr;
+  QLabel* lbl_1 = nullptr;
+  QLineEdit* ED_IMG_Width = nullptr;
+  QLabel* lbl_2 = nullptr;
+  QLineEdit* ED_IMG_Height = nullptr;
+  QLabel* lbl_8 = nullptr;
+  QLineEdit* ED_FileSize = nullptr;
+  QLabel* lbl_3 = nullptr;
+  QLineEdit* ED_IMG_Format = nullptr;
+  QPushButton* btn_load_img = nullptr;
+  QPushButton* btn_save_img = nullptr;
+
+  // Status bar.
+  QWidget* SBar = nullptr;
+  QLabel* SBar_Panel0 = nullptr;
+  QLabel* SBar_Panel1 = nullptr;
+};

@@ -1,0 +1,47 @@
+#pragma once
+// The editor's one seam to modal dialogs: file choosers and message boxes. The window asks this
+// interface for every file name and shows every message through it, so tests can answer the
+// dialogs and read the messages.
+#include <QString>
+
+class QWidget;
+
+namespace wqtui {
+
+// The application title: the caption of plain messages and of the error box.
+inline constexpr const char* kApplicationTitle = "Orvalen WQT Manager";
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+
+  // Filters come as "Description|pattern". An empty result means the user cancelled.
+  // The open dialog accepts only an existing file; the save dialog accepts a new name and asks
+  // before an existing file is replaced.
+  virtual QString getOpenFileName(QWidget* parent, const QString& filter,
+                                  const QString& fileName) = 0;
+  virtual QString getSaveFileName(QWidget* parent, const QString& filter,
+                                  const QString& fileName) = 0;
+
+  // Caption "Information", information icon, one OK button.
+  virtual void infoMessage(const QString& text) = 0;
+  // Caption the application title, no icon, one OK button.
+  virtual void plainMessage(const QString& text) = 0;
+  // Caption the application title, error icon, one OK button.
+  virtual void errorMessage(const QString& text) = 0;
+};
+
+// Qt's own file dialogs and message boxes.
+class QtUserDialogs : public UserDialogs {
+ public:
+  QString getOpenFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
+  QString getSaveFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
+  void infoMessage(const QString& text) override;
+  void plainMessage(const QString& text) override;
+  void errorMessage(const QString& text) override;
+};
+
+// "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
+QString qtNameFilter(const QString& filter);
+
+}  // namespace wqtui
