@@ -13,8 +13,8 @@ enum class FileKind { Jpg, Raw, Ani2, ColourTable };
 
 struct KindInfo {
   FileKind kind;
-  std::string_view name;           // as the map writes it
-  std::string_view dialogFilter;   // "description|pattern", UTF-8
+  std::string_view name;          // as the map writes it
+  std::string_view dialogFilter;  // "description|pattern", UTF-8
   std::string_view exportExtension;
 };
 

@@ -1,0 +1,310 @@
+// Import checks, store, export and the texts that go with them.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "files/file_kind.h"
+#include "files/import_export.h"
+#include "files/jpeg_decoder.h"
+#include "jpeg_test_util.h"
+#include "temp_dir.h"
+#include "theme/file_io.h"
+
+#include <jerror.h>
+
+namespace wqt {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr const char* kDimensionTitle =
+    "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n";
+
+Bytes patterned(std::size_t n) {
+  Bytes b(n);
+  for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<std::uint8_t>(i * 31 + 7);
+  return b;
+}
+
+FileEntry entryOf(const char* kind, std::uint16_t w, std::uint16_t h, std::uint16_t size = 0) {
+  return FileEntry{kind, w, h, size};
+}
+
+TEST(FileKinds, KnownKindsAreComparedExactly) {
+  const struct {
+    const char* name;
+    FileKind kind;
+    const char* filter;
+    const char* extension;
+  } known[] = {
+      {"JPG", FileKind::Jpg, "JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg", ".jpg"},
+      {"RAW", FileKind::Raw, "RAW-изображение (.raw)|*.raw", ".raw"},
+      {"ANI2", FileKind::Ani2, "ANI2-изображение (c) Dravik (.ani2)|*.ani2", ".ani2"},
+      {"COLORTAB", FileKind::ColourTable, "Файл таблицы цветов (.tab)|*.tab", ".tab"},
+  };
+  for (const auto& k : known) {
+    const auto info = kindInfo(k.name);
+    ASSERT_TRUE(info) << k.name;
+    EXPECT_EQ(info->kind, k.kind);
+    EXPECT_EQ(info->name, k.name);
+    EXPECT_EQ(info->dialogFilter, k.filter);
+    EXPECT_EQ(info->exportExtension, k.extension);
+  }
+  for (const char* other : {"jpg", "Raw", "JPEG", "ANI", "COLORTAB ", " RAW", ""}) {
+    EXPECT_FALSE(kindInfo(other)) << '"' << other << '"';
+  }
+}
+
+TEST(FileKinds, ExpectedImportSizes) {
+  const struct {
+    FileEntry entry;
+    std::optional<std::int64_t> size;
+  } cases[] = {
+      {entryOf("RAW", 240, 320), 153600},
+      {entryOf("ANI2", 240, 320), 230408},
+      {entryOf("COLORTAB", 5, 6, 1000), 1000},
+      {entryOf("RAW", 0, 320), 0},
+      {entryOf("ANI2", 0, 0), 8},
+      // The largest products do not wrap round to a small size.
+      {entryOf("RAW", 65535, 65535), std::int64_t{65535} * 65535 * 2},
+      {entryOf("ANI2", 65535, 65535), std::int64_t{65535} * 65535 * 3 + 8},
+      {entryOf("JPG", 240, 320), std::nullopt},
+      {entryOf("BMP", 240, 320), std::nullopt},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(expectedImportSize(c.entry), c.size)
+        << c.entry.kind << ' ' << c.entry.width << 'x' << c.entry.height;
+  }
+}
+
+TEST(ImportChecks, SizesAroundEachBoundary) {
+  const struct {
+    FileEntry entry;
+    std::size_t fileSize;
+    const char* refusal;  // nullptr: accepted
+  } cases[] = {
+      {entryOf("RAW", 240, 320), 153600, nullptr},
+      {entryOf("RAW", 240, 320), 153599, kWrongSizeMessage},
+      {entryOf("RAW", 240, 320), 153601, kWrongSizeMessage},
+      {entryOf("ANI2", 240, 320), 230408, nullptr},
+      {entryOf("ANI2", 240, 320), 230407, kWrongSizeMessage},
+      {entryOf("ANI2", 240, 320), 230409, kWrongSizeMessage},
+      {entryOf("COLORTAB", 0, 0, 1000), 1000, nullptr},
+      {entryOf("COLORTAB", 0, 0, 1000), 999, kWrongSizeMessage},
+      {entryOf("COLORTAB", 0, 0, 1000), 0, kWrongSizeMessage},
+      {entryOf("COLORTAB", 0, 0, 0), 0, nullptr},
+      {entryOf("RAW", 0, 7), 0, nullptr},
+      // Exactly the slot capacity is accepted.
+      {entryOf("RAW", 512, 512), 524288, nullptr},
+      {entryOf("ANI2", 680, 257), 524288, nullptr},
+      // An entry whose size exceeds the capacity accepts nothing.
+      {entryOf("RAW", 640, 480), 614400, kTooLargeMessage},
+      {entryOf("RAW", 640, 480), 524288, kWrongSizeMessage},
+      {entryOf("RAW", 640, 480), 524289, kWrongSizeMessage},
+  };
+  test::TempDir dir;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry.kind + " " + std::to_string(c.entry.width) + "x" +
+                 std::to_string(c.entry.height) + " file " + std::to_string(c.fileSize));
+    const Bytes content = patterned(c.fileSize);
+    const auto path = dir.write("chosen", content);
+    const ImportCandidate result = checkImport(c.entry, path);
+    if (c.refusal) {
+      ASSERT_TRUE(result.refusal);
+      EXPECT_EQ(*result.refusal, c.refusal);
+      EXPECT_TRUE(result.bytes.empty());
+    } else {
+      EXPECT_FALSE(result.refusal) << *result.refusal;
+      EXPECT_EQ(result.bytes, content);
+    }
+  }
+}
+
+TEST(ImportChecks, MissingFileHasTheWrongSizeForFixedSizeKinds) {
+  test::TempDir dir;
+  for (const FileEntry& e : {entryOf("RAW", 2, 2), entryOf("COLORTAB", 0, 0, 0)}) {
+    const ImportCandidate result = checkImport(e, dir / "absent.raw");
+    ASSERT_TRUE(result.refusal);
+    EXPECT_EQ(*result.refusal, kWrongSizeMessage);
+  }
+}
+
+TEST(ImportChecks, OtherKindsAreRefusedWithoutReadingTheFile) {
+  test::TempDir dir;
+  const ImportCandidate result = checkImport(entryOf("jpg", 1, 1), dir / "absent");
+  ASSERT_TRUE(result.refusal);
+  EXPECT_EQ(*result.refusal, "Ошибка #1");
+}
+
+TEST(ImportChecks, JpegDimensionsMustMatchInBothOrders) {
+  test::TempDir dir;
+  const struct {
+    int jpegW, jpegH;
+    std::uint16_t entryW, entryH;
+    const char* second;  // nullptr: accepted
+  } cases[] = {
+      {240, 320, 240, 320, nullptr},
+      {320, 240, 240, 320, "Загружаемый размер: 320x240, необходим: 240x320"},
+      {240, 320, 320, 240, "Загружаемый размер: 240x320, необходим: 320x240"},
+      {240, 300, 240, 320, "Загружаемый размер: 240x300, необходим: 240x320"},
+      {200, 320, 240, 320, "Загружаемый размер: 200x320, необходим: 240x320"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.jpegW) + "x" + std::to_string(c.jpegH));
+    const Bytes jpeg = test::encodeJpeg(c.jpegW, c.jpegH);
+    const auto path = dir.write("picture.jpg", jpeg);
+    const ImportCandidate result = checkImport(entryOf("JPG", c.entryW, c.entryH), path);
+    if (c.second) {
+      ASSERT_TRUE(result.refusal);
+      EXPECT_EQ(*result.refusal, std::string(kDimensionTitle) + c.second);
+    } else {
+      EXPECT_FALSE(result.refusal);
+      EXPECT_EQ(result.bytes, jpeg);
+    }
+  }
+}
+
+TEST(ImportChecks, JpegFileSizeIsCheckedAfterTheDimensions) {
+  test::TempDir dir;
+  const Bytes jpeg = test::encodeJpeg(16, 8);
+  const auto padded = [&](std::size_t total) {
+    Bytes b = jpeg;
+    b.resize(total, 0);  // data after the end marker does not disturb the header
+    return b;
+  };
+  const FileEntry entry = entryOf("JPG", 16, 8);
+
+  const Bytes atLimit = padded(524288);
+  ImportCandidate result = checkImport(entry, dir.write("a.jpg", atLimit));
+  EXPECT_FALSE(result.refusal);
+  EXPECT_EQ(result.bytes, atLimit);
+
+  result = checkImport(entry, dir.write("b.jpg", padded(524289)));
+  ASSERT_TRUE(result.refusal);
+  EXPECT_EQ(*result.refusal, kTooLargeMessage);
+
+  result = checkImport(entryOf("JPG", 8, 16), dir.write("c.jpg", padded(600000)));
+  ASSERT_TRUE(result.refusal);
+  EXPECT_EQ(*result.refusal,
+            std::string(kDimensionTitle) + "Загружаемый размер: 16x8, необходим: 8x16");
+}
+
+TEST(ImportChecks, EmptyJpegFileReadsAsZeroByZero) {
+  test::TempDir dir;
+  const auto path = dir.write("empty.jpg", std::string());
+  ImportCandidate result = checkImport(entryOf("JPG", 240, 320), path);
+  ASSERT_TRUE(result.refusal);
+  EXPECT_EQ(*result.refusal,
+            std::string(kDimensionTitle) + "Загружаемый размер: 0x0, необходим: 240x320");
+
+  result = checkImport(entryOf("JPG", 0, 0), path);
+  EXPECT_FALSE(result.refusal);
+  EXPECT_TRUE(result.bytes.empty());
+}
+
+TEST(ImportChecks, UnreadableFilesAndRejectedHeadersAreErrors) {
+  test::TempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  const auto expectError = [](const FileEntry& e, const std::filesystem::path& p,
+                              const std::string& prefix) {
+    try {
+      checkImport(e, p);
+      ADD_FAILURE() << "no error for " << p;
+    } catch (const Error& err) {
+      EXPECT_EQ(std::string(err.what()).rfind(prefix, 0), 0u) << err.what();
+    }
+  };
+  const auto notJpeg = dir.write("text.jpg", std::string("plain text"));
+  expectError(entryOf("JPG", 1, 1), notJpeg, "JPEG error #" + std::to_string(JERR_NO_SOI));
+  const auto absent = dir / "absent.jpg";
+  expectError(entryOf("JPG", 1, 1), absent, "Cannot open file \"" + absent.string() + "\"");
+  // A folder passes a zero-size check, then cannot be read.
+  expectError(entryOf("COLORTAB", 0, 0, 0), dir / "folder", "Cannot open file");
+  expectError(entryOf("JPG", 0, 0), dir / "folder", "Cannot open file");
+}
+
+TEST(Export, ForcesTheKindsExtension) {
+  const struct {
+    const char* chosen;
+    const char* extension;
+    const char* written;
+  } cases[] = {
+      {"Main", ".jpg", "Main.jpg"},
+      {"Main", ".tab", "Main.tab"},
+      {"logo.png", ".jpg", "logo.jpg"},
+      {"Icon 1.2", ".jpg", "Icon 1.jpg"},
+      {"pic.JPG", ".jpg", "pic.jpg"},
+      {"/home/user/my.themes/Main", ".raw", "/home/user/my.themes/Main.raw"},
+      {"/home/user/a.b/c.d", ".ani2", "/home/user/a.b/c.ani2"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(exportFileName(c.chosen, c.extension), c.written) << c.chosen;
+  }
+}
+
+TEST(Export, ImportThenExportRoundTripsByteForByte) {
+  test::TempDir dir;
+  const struct {
+    FileEntry entry;
+    Bytes content;
+  } cases[] = {
+      {entryOf("JPG", 24, 12), test::encodeJpeg(24, 12)},
+      {entryOf("RAW", 3, 5), patterned(30)},
+      {entryOf("ANI2", 2, 2), patterned(20)},
+      {entryOf("COLORTAB", 0, 0, 1000), patterned(1000)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entry.kind);
+    const ImportCandidate imported = checkImport(c.entry, dir.write("source", c.content));
+    ASSERT_FALSE(imported.refusal);
+    const auto target =
+        exportFileName((dir / "Main").string(), kindInfo(c.entry.kind)->exportExtension);
+    dir.write(std::filesystem::path(target).filename().string(), patterned(5000));  // replaced
+    exportSlot(imported.bytes, target);
+    EXPECT_EQ(readWholeFile(target), c.content);
+  }
+}
+
+TEST(Export, UncreatableTargetIsTheFileCreateError) {
+  test::TempDir dir;
+  const auto target = dir / "missing folder" / "Main.jpg";
+  try {
+    exportSlot(patterned(10), target);
+    ADD_FAILURE() << "no error";
+  } catch (const Error& e) {
+    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file", 0), 0u) << e.what();
+  }
+}
+
+TEST(Texts, SizeText) {
+  EXPECT_EQ(sizeText(1000), "1000 б");
+  EXPECT_EQ(sizeText(0), "0 б");
+  EXPECT_EQ(sizeText(524288), "524288 б");
+}
+
+TEST(EntryHasSlot, OnlyEntriesOfTheMapThatHaveASlot) {
+  ThemeMap map;
+  map.entries = {entryOf("JPG", 1, 1), entryOf("RAW", 1, 1), entryOf("ANI2", 1, 1)};
+  ThemeDocument empty;
+  for (const std::int32_t e : {-1, 0, 1, 2, 3}) EXPECT_FALSE(entryHasSlot(map, empty, e)) << e;
+
+  // Two slots for a map of three file elements.
+  ParsedTheme parsed;
+  parsed.slots.resize(3);
+  ThemeDocument doc;
+  doc.adopt(std::move(parsed));
+  ASSERT_EQ(doc.slotCount(), 2u);
+  EXPECT_FALSE(entryHasSlot(map, doc, -1));
+  EXPECT_TRUE(entryHasSlot(map, doc, 0));
+  EXPECT_TRUE(entryHasSlot(map, doc, 1));
+  EXPECT_FALSE(entryHasSlot(map, doc, 2));
+
+  // More slots than the map has entries.
+  map.entries.resize(1);
+  EXPECT_TRUE(entryHasSlot(map, doc, 0));
+  EXPECT_FALSE(entryHasSlot(map, doc, 1));
+}
+
+}  // namespace
+}  // namespace wqt
