@@ -52,7 +52,18 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
 }
 
 void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path target = std::filesystem::absolute(path);
+  std::filesystem::path target = std::filesystem::absolute(path);
+  // Renaming over a symbolic link would replace the link itself; write the file it names.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target, ec)) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  // Replacing by rename needs only the folder's permission; an existing file that may not be
+  // written is refused, as creating it in place would be.
+  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
+    throwFileCreateError(target, errno);
+  }
   std::string tmpl = target.string() + ".XXXXXX";
   const int fd = ::mkstemp(tmpl.data());
   if (fd < 0) throwFileCreateError(target, errno);

@@ -1,0 +1,377 @@
+// The theme document: create, open (parse and adopt), header fields, type byte and save.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "map/core_error.h"
+#include "theme/theme_document.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using wqt::ParsedTheme;
+using wqt::ThemeDocument;
+
+constexpr char kSig1[] = "ORVALEN-THEME";      // 13 bytes
+constexpr char kSig2[] = "WQT-THEME-FORMAT1";  // 17 bytes
+
+wqt::MapSettings settings(std::uint16_t count = 3) {
+  wqt::MapSettings s;
+  s.signature1 = kSig1;
+  s.signature2 = kSig2;
+  s.tableOffset = 0x9C;
+  s.dataOffset = 0x100;
+  s.fileCount = count;
+  s.colourFlag = "no";
+  s.typeByteOffset = 0x98;
+  return s;
+}
+
+void put(Bytes& b, std::size_t at, std::string_view text) {
+  if (b.size() < at + text.size()) b.resize(at + text.size(), 0);
+  std::copy(text.begin(), text.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
+  if (b.size() < at + 4) b.resize(at + 4, 0);
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+// A theme file for settings(): header, type byte 1, sizes, a non-zero gap, the data back to back
+// and `surplus` bytes after the data region.
+Bytes themeFile(const std::vector<Bytes>& files, std::size_t surplus = 0) {
+  Bytes b(0x100, 0xEE);
+  put(b, 0, kSig1);
+  b[13] = 0x55;
+  put(b, 14, kSig2);
+  std::fill(b.begin() + 32, b.begin() + 152, 0);
+  put(b, 32, "Автор");
+  put(b, 85, "Имя");
+  put(b, 140, "2.5");
+  b[0x98] = 1;
+  for (std::size_t i = 0; i < files.size(); ++i) putU32(b, 0x9C + 4 * i, files[i].size());
+  for (const auto& f : files) b.insert(b.end(), f.begin(), f.end());
+  b.insert(b.end(), surplus, 0x77);
+  return b;
+}
+
+const std::vector<Bytes> kFiles = {{1, 2, 3}, {4}, {5, 6, 7, 8, 9}};
+
+std::string readErrorOf(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const wqt::Error& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+TEST(ThemeCreate, ImageByteForByte) {
+  ThemeDocument doc;
+  doc.create(settings());
+  Bytes expected(0x100, 0);
+  put(expected, 0, kSig1);
+  put(expected, 14, kSig2);
+  put(expected, 32, "Автор темы");
+  put(expected, 85, "Название темы");
+  put(expected, 140, "1.0");
+  putU32(expected, 148, 3);
+  EXPECT_EQ(doc.image(), expected);
+  EXPECT_TRUE(doc.hasImage());
+  EXPECT_EQ(doc.slotCount(), 3u);
+  EXPECT_TRUE(doc.hasEmptySlot(settings()));
+  EXPECT_EQ(doc.typeByte(settings()), 0);
+}
+
+TEST(ThemeCreate, SignaturesCutOrPaddedAndHeaderAlwaysWritten) {
+  auto s = settings(0x0102);
+  s.signature1 = "SHORT";
+  s.signature2 = std::string("WQT-THEME-FORMAT1-AND-MORE");
+  s.dataOffset = 0x40;  // shorter than the fixed header: the image still holds all of it
+  s.tableOffset = 0x30;
+  ThemeDocument doc;
+  doc.create(s);
+  ASSERT_EQ(doc.image().size(), wqt::kHeaderFixedEnd);
+  Bytes sig1(doc.image().begin(), doc.image().begin() + 14);
+  EXPECT_EQ(sig1, (Bytes{'S', 'H', 'O', 'R', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(std::string(doc.image().begin() + 14, doc.image().begin() + 31), kSig2);
+  EXPECT_EQ(doc.image()[31], 0);
+  EXPECT_EQ(wqt::readU32LE(doc.image(), 148), 0x0102u);
+}
+
+TEST(ThemeCreate, TypeBytePastTheNewImageIsAReadError) {
+  auto s = settings();
+  s.typeByteOffset = 0x100;  // the image is 0x100 bytes long
+  ThemeDocument doc;
+  doc.create(s);
+  EXPECT_EQ(readErrorOf([&] { doc.typeByte(s); }), "Stream read error");
+}
+
+TEST(ThemeCreate, TwiceGivesTheSameImageAndEmptiesSlots) {
+  ThemeDocument doc;
+  doc.create(settings());
+  const Bytes first = doc.image();
+  doc.replaceSlot(2, {1, 2, 3});
+  doc.setHeaderField(wqt::kAuthorField, "x");
+  doc.create(settings());
+  EXPECT_EQ(doc.image(), first);
+  for (std::size_t i = 1; i <= 3; ++i) EXPECT_TRUE(doc.slot(i).empty());
+}
+
+TEST(ThemeOpen, ValidFileFillsSlotsAndFields) {
+  const Bytes file = themeFile(kFiles, 4);
+  ParsedTheme parsed = wqt::parseThemeFile(file, settings());
+  ASSERT_EQ(parsed.status, ParsedTheme::Status::Ok);
+  ThemeDocument doc;
+  doc.adopt(std::move(parsed));
+  EXPECT_EQ(doc.image(), file);
+  ASSERT_EQ(doc.slotCount(), 3u);
+  for (std::size_t i = 0; i < kFiles.size(); ++i) EXPECT_EQ(doc.slot(i + 1), kFiles[i]);
+  EXPECT_FALSE(doc.hasEmptySlot(settings()));
+  EXPECT_EQ(doc.typeByte(settings()), 1);
+  const auto author = doc.fieldBytes(wqt::kAuthorField);
+  EXPECT_EQ(author.size(), 52u);
+  EXPECT_EQ(std::string(author.begin(), author.begin() + 10), "Автор");
+}
+
+struct RejectCase {
+  const char* name;
+  std::function<void(Bytes&, wqt::MapSettings&)> change;
+  ParsedTheme::Status status;  // Ok here means "Stream read error" is thrown
+  std::uint32_t tooLargeSlot = 0;
+};
+
+class ThemeOpenRejects : public testing::TestWithParam<RejectCase> {};
+
+TEST_P(ThemeOpenRejects, PreviousDocumentStaysIntact) {
+  ThemeDocument doc;
+  doc.create(settings());
+  doc.replaceSlot(1, {42});
+  const Bytes image = doc.image();
+
+  Bytes file = themeFile(kFiles);
+  auto s = settings();
+  GetParam().change(file, s);
+  if (GetParam().status == ParsedTheme::Status::Ok) {
+    EXPECT_EQ(readErrorOf([&] { wqt::parseThemeFile(file, s); }), "Stream read error");
+  } else {
+    const ParsedTheme parsed = wqt::parseThemeFile(file, s);
+    EXPECT_EQ(parsed.status, GetParam().status);
+    EXPECT_EQ(parsed.tooLargeSlot, GetParam().tooLargeSlot);
+  }
+  EXPECT_EQ(doc.image(), image);
+  EXPECT_EQ(doc.slot(1), Bytes{42});
+  EXPECT_TRUE(doc.slot(2).empty());
+}
+
+using S = ParsedTheme::Status;
+const RejectCase kRejects[] = {
+    {"ShorterThanSignature1", [](Bytes& f, auto&) { f.resize(12); }, S::Ok},
+    {"Signature1BeforeSignature2Length", [](Bytes& f, auto&) { f.resize(13), f[0] = 'X'; },
+     S::Signature1Mismatch},
+    {"ShorterThanSignature2", [](Bytes& f, auto&) { f.resize(30); }, S::Ok},
+    {"Signature2Mismatch", [](Bytes& f, auto&) { f.resize(31), f[30] = 'X'; },
+     S::Signature2Mismatch},
+    {"ZeroByteInSignature1", [](Bytes& f, auto&) { f[5] = 0; }, S::Signature1Mismatch},
+    {"MapSignatureOfOtherLength",
+     [](Bytes&, wqt::MapSettings& s) { s.signature2 = std::string(kSig2) + "X"; },
+     S::Signature2Mismatch},
+    {"HeaderCutOff", [](Bytes& f, auto&) { f.resize(144); }, S::Ok},
+    {"SizeTableCutOff", [](Bytes&, wqt::MapSettings& s) { s.tableOffset = 0x1000; }, S::Ok},
+    {"SizePastTheEnd", [](Bytes& f, auto&) { f.pop_back(); }, S::Ok},
+    {"SizeAboveCapacity", [](Bytes& f, auto&) { putU32(f, 0x9C + 4, 524289); }, S::SlotTooLarge, 2},
+    {"TooLargeBeforePastTheEndInTableOrder",
+     [](Bytes& f, auto&) { putU32(f, 0x9C + 4, 0xFFFFFFFF); }, S::SlotTooLarge, 2},
+    {"EarlierSlotPastTheEndWins",
+     [](Bytes& f, auto&) {
+       putU32(f, 0x9C, 600);
+       putU32(f, 0x9C + 8, 524289);
+     },
+     S::Ok},
+    {"TypeBytePastTheEnd", [](Bytes&, wqt::MapSettings& s) { s.typeByteOffset = 0x1000; }, S::Ok},
+};
+
+INSTANTIATE_TEST_SUITE_P(Cases, ThemeOpenRejects, testing::ValuesIn(kRejects),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ThemeOpen, EdgesThatStillOpen) {
+  Bytes file = themeFile(kFiles);
+  auto s = settings();
+  putU32(file, 0x9C + 4, 524288);  // exactly the capacity, present in the file
+  file.insert(file.end() - 5, 524288 - 1, 0xAB);
+  ParsedTheme parsed = wqt::parseThemeFile(file, s);
+  ASSERT_EQ(parsed.status, S::Ok);
+  EXPECT_EQ(parsed.slots[2].size(), 524288u);
+  EXPECT_EQ(parsed.slots[3], kFiles[2]);
+
+  // No type byte in the layout: its offset is never read.
+  s = settings();
+  s.colourFlag = "yes";
+  s.typeByteOffset = 0x1000;
+  EXPECT_EQ(wqt::parseThemeFile(themeFile(kFiles), s).status, S::Ok);
+
+  // Empty slots read nothing, even where the data region lies past the file's end.
+  Bytes empty = themeFile({{}, {}, {}});
+  empty.resize(0x9C + 12);
+  EXPECT_EQ(wqt::parseThemeFile(empty, settings()).status, S::Ok);
+}
+
+TEST(ThemeSave, OpenThenSaveZeroesGapAndDropsSurplus) {
+  const Bytes file = themeFile(kFiles, 7);
+  ThemeDocument doc;
+  doc.adopt(wqt::parseThemeFile(file, settings()));
+  Bytes expected = file;
+  expected.resize(file.size() - 7);
+  std::fill(expected.begin() + 0x9C + 12, expected.begin() + 0x100, 0);
+  EXPECT_EQ(doc.rebuildForSave(settings()), expected);
+  EXPECT_EQ(doc.image(), expected);
+  // Saving again changes nothing.
+  EXPECT_EQ(doc.rebuildForSave(settings()), expected);
+}
+
+TEST(ThemeSave, CreateFillSaveReopen) {
+  ThemeDocument doc;
+  doc.create(settings());
+  doc.setThemeType(settings(), 1);
+  for (std::size_t i = 0; i < kFiles.size(); ++i) doc.replaceSlot(i + 1, kFiles[i]);
+  const Bytes saved = doc.rebuildForSave(settings());
+  EXPECT_EQ(saved.size(), 0x100u + 9);
+  ThemeDocument reopened;
+  reopened.adopt(wqt::parseThemeFile(saved, settings()));
+  for (std::size_t i = 0; i < kFiles.size(); ++i) EXPECT_EQ(reopened.slot(i + 1), kFiles[i]);
+  EXPECT_EQ(reopened.typeByte(settings()), 1);
+}
+
+TEST(ThemeSave, FileCountZero) {
+  auto s = settings(0);
+  s.colourFlag = "yes";
+  Bytes file = themeFile({});
+  file.resize(150);  // shorter than the data offset, no table to read
+  ThemeDocument doc;
+  doc.adopt(wqt::parseThemeFile(file, s));
+  EXPECT_EQ(doc.slotCount(), 0u);
+  EXPECT_FALSE(doc.hasEmptySlot(s));
+  Bytes expected = file;
+  expected.resize(0x100, 0);
+  std::fill(expected.begin() + 0x9C, expected.end(), 0);
+  EXPECT_EQ(doc.rebuildForSave(s), expected);
+}
+
+TEST(ThemeSave, MissingSlotRefusesAndOverlapIsNeverWritten) {
+  ThemeDocument doc;
+  doc.create(settings());
+  doc.replaceSlot(1, {1});
+  doc.replaceSlot(3, {3});
+  EXPECT_TRUE(doc.hasEmptySlot(settings()));
+  doc.replaceSlot(2, {2});
+  EXPECT_FALSE(doc.hasEmptySlot(settings()));
+  EXPECT_TRUE(doc.hasEmptySlot(settings(4)));  // the map's count grew since: a slot is missing
+
+  const Bytes before = doc.image();
+  for (auto change : std::vector<std::function<void(wqt::MapSettings&)>>{
+           [](auto& s) { s.dataOffset = 0x9C + 11; },  // table runs into the data
+           [](auto& s) { s.typeByteOffset = 0xA0; },   // type byte inside the table
+           [](auto& s) { s.typeByteOffset = 0xF0; },   // type byte in the zeroed gap
+           [](auto& s) { s.typeByteOffset = 0x100; },  // type byte in the data region
+       }) {
+    auto s = settings();
+    change(s);
+    EXPECT_TRUE(wqt::saveLayoutOverlaps(s));
+    EXPECT_EQ(readErrorOf([&] { doc.rebuildForSave(s); }), wqt::kLayoutOverlapMessage);
+    EXPECT_EQ(doc.image(), before);
+  }
+  auto s = settings();
+  s.colourFlag = "yes";
+  s.typeByteOffset = 0x100;  // no type byte in this layout: nothing overlaps
+  EXPECT_FALSE(wqt::saveLayoutOverlaps(s));
+}
+
+TEST(ThemeSlots, CapacityIsEnforcedOnReplace) {
+  ThemeDocument doc;
+  doc.create(settings());
+  doc.replaceSlot(1, Bytes(wqt::kSlotCapacity, 1));
+  EXPECT_EQ(readErrorOf([&] { doc.replaceSlot(2, Bytes(wqt::kSlotCapacity + 1, 1)); }),
+            wqt::kSlotCapacityMessage);
+  EXPECT_TRUE(doc.slot(2).empty());
+  EXPECT_THROW(doc.replaceSlot(0, {1}), std::out_of_range);
+  EXPECT_THROW(doc.replaceSlot(4, {1}), std::out_of_range);
+}
+
+TEST(ThemeSlots, MaximalFileCountStaysSmall) {
+  auto s = settings(0xFFFF);
+  ThemeDocument doc;
+  doc.create(s);
+  EXPECT_EQ(doc.slotCount(), 0xFFFFu);
+  EXPECT_LT(doc.slotMemory(), 4u << 20);
+
+  // A file with 0xFFFF sizes: the table alone is 256 KiB; every file holds one byte.
+  s.tableOffset = 0x100;
+  s.dataOffset = 0x100;  // the data overlaps the table: reading it is still well defined
+  Bytes file = themeFile({});
+  file.resize(0x100 + 4 * 0xFFFF, 0);
+  for (std::size_t i = 0; i < 0xFFFF; ++i) putU32(file, 0x100 + 4 * i, 1);
+  ParsedTheme parsed = wqt::parseThemeFile(file, s);
+  ASSERT_EQ(parsed.status, S::Ok);
+  doc.adopt(std::move(parsed));
+  EXPECT_EQ(doc.slot(0xFFFF), Bytes{0});
+  EXPECT_LT(doc.slotMemory(), 4u << 20);
+}
+
+TEST(ThemeFields, WidthLimits) {
+  ThemeDocument doc;
+  doc.create(settings());
+  using R = ThemeDocument::FieldResult;
+  const std::string cyr26(26, '\xC0'), cyr27(27, '\xC0');  // "А" in Windows-1251
+  struct Case {
+    wqt::HeaderField field;
+    std::string text;
+    R result;
+  } cases[] = {
+      {wqt::kAuthorField, std::string(52, 'a'), R::Stored},
+      {wqt::kAuthorField, std::string(53, 'a'), R::TooLong},
+      {wqt::kNameField, cyr26, R::Stored},
+      {wqt::kNameField, cyr27, R::TooLong},
+      {wqt::kVersionField, "1.2.3", R::Stored},
+      {wqt::kVersionField, "1.2.34", R::TooLong},
+  };
+  for (const auto& c : cases) {
+    const Bytes before = doc.image();
+    EXPECT_EQ(doc.setHeaderField(c.field, c.text), c.result) << c.text.size();
+    if (c.result == R::TooLong) {
+      EXPECT_EQ(doc.image(), before);
+    }
+  }
+  EXPECT_EQ(doc.image()[140 + 4], '3');
+  EXPECT_EQ(doc.image()[145], 0);
+  const auto name = doc.fieldBytes(wqt::kNameField);
+  for (std::size_t i = 0; i < 52; i += 2) {
+    EXPECT_EQ(name[i], 0xD0);
+    EXPECT_EQ(name[i + 1], 0x90);
+  }
+}
+
+TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
+  ThemeDocument doc;
+  doc.adopt(wqt::parseThemeFile(themeFile(kFiles), settings()));
+  doc.setHeaderField(wqt::kAuthorField, "ab");
+  Bytes expected(52, 0);
+  expected[0] = 'a';
+  expected[1] = 'b';
+  const auto author = doc.fieldBytes(wqt::kAuthorField);
+  EXPECT_EQ(Bytes(author.begin(), author.end()), expected);
+  EXPECT_EQ(doc.image()[31], 0xEE);  // bytes next to the field keep their content
+  EXPECT_EQ(doc.image()[85], 0xD0);
+
+  ThemeDocument blank;  // an image shorter than the field grows to the field's end
+  EXPECT_EQ(blank.setHeaderField(wqt::kNameField, "\xC6"), ThemeDocument::FieldResult::Stored);
+  ASSERT_EQ(blank.image().size(), 85u + 52);
+  EXPECT_EQ(blank.image()[85], 0xD0);
+  EXPECT_EQ(blank.image()[86], 0x96);
+  blank.setThemeType(settings(), 1);
+  EXPECT_EQ(blank.image().size(), 0x99u);
+  EXPECT_EQ(blank.typeByte(settings()), 1);
+}
+
+}  // namespace
