@@ -18,6 +18,15 @@ ImportCandidate refuse(std::string message) {
   return {std::move(message), {}};
 }
 
+// The disk file size is a 32-bit number, so a file of 4 GiB or more can report a small size that
+// passes the checks. Its real size decides whether it fits a slot; storing its first bytes as if
+// they were the whole file would be silent corruption.
+bool reallyExceedsSlot(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  return !ec && size > kSlotCapacity;
+}
+
 // The accepted file's bytes are exactly its disk file size of them. A read that gave fewer (the
 // file shrank after it was measured) is a read past the end of the copy; extra bytes (it grew)
 // are not stored.
@@ -60,14 +69,18 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
       return refuse(dimensionMessage(size.width, size.height, entry.width, entry.height));
     }
     const std::int32_t diskSize = diskFileSize(chosen);
-    if (diskSize > static_cast<std::int64_t>(kSlotCapacity)) return refuse(kTooLargeMessage);
+    if (diskSize > static_cast<std::int64_t>(kSlotCapacity) || bytes.size() > kSlotCapacity) {
+      return refuse(kTooLargeMessage);
+    }
     return accept(chosen, std::move(bytes), diskSize);
   }
 
   const std::int64_t expected = *expectedImportSize(entry);
   const std::int32_t diskSize = diskFileSize(chosen);
   if (diskSize != expected) return refuse(kWrongSizeMessage);
-  if (diskSize > static_cast<std::int64_t>(kSlotCapacity)) return refuse(kTooLargeMessage);
+  if (diskSize > static_cast<std::int64_t>(kSlotCapacity) || reallyExceedsSlot(chosen)) {
+    return refuse(kTooLargeMessage);
+  }
   // Read only once accepted, and whole, so the slot is replaced in one step or not at all.
   return accept(chosen, readWholeFile(chosen), diskSize);
 }

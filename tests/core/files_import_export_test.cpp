@@ -1,6 +1,7 @@
 // Import checks, store, export and the texts that go with them.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -128,6 +129,20 @@ TEST(ImportChecks, MissingFileHasTheWrongSizeForFixedSizeKinds) {
     ASSERT_TRUE(result.refusal);
     EXPECT_EQ(*result.refusal, kWrongSizeMessage);
   }
+}
+
+TEST(ImportChecks, FileOf4GiBWhoseSizeWrapsIsTooLarge) {
+  test::TempDir dir;
+  const auto path = dir / "huge.raw";
+  const std::uintmax_t wrapsTo = 153600;
+  { std::ofstream(path, std::ios::binary).put('x'); }
+  std::error_code ec;
+  std::filesystem::resize_file(path, (std::uintmax_t{1} << 32) + wrapsTo, ec);  // sparse
+  if (ec) GTEST_SKIP() << "no sparse file here: " << ec.message();
+  ASSERT_EQ(diskFileSize(path), static_cast<std::int32_t>(wrapsTo));
+  const ImportCandidate result = checkImport(entryOf("RAW", 240, 320), path);
+  ASSERT_TRUE(result.refusal);
+  EXPECT_EQ(*result.refusal, kTooLargeMessage);
 }
 
 TEST(ImportChecks, OtherKindsAreRefusedWithoutReadingTheFile) {
