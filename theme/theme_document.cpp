@@ -72,10 +72,11 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
 
   // Everything is checked: copy the data of each slot.
   parsed.slots.resize(count + 1);
-  auto pos = image.begin() + settings.dataOffset;
+  std::size_t pos = settings.dataOffset;
   for (std::size_t i = 0; i < count; ++i) {
     if (sizes[i] == 0) continue;
-    parsed.slots[i + 1].assign(pos, pos + sizes[i]);
+    const auto first = image.begin() + static_cast<std::ptrdiff_t>(pos);
+    parsed.slots[i + 1].assign(first, first + sizes[i]);
     pos += sizes[i];
   }
   return parsed;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "map/core_error.h"
+#include "map/theme_map.h"
 #include "theme/theme_document.h"
 
 namespace {
@@ -372,6 +373,25 @@ TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
   blank.setThemeType(settings(), 1);
   EXPECT_EQ(blank.image().size(), 0x99u);
   EXPECT_EQ(blank.typeByte(settings()), 1);
+}
+
+TEST(ThemeSave, SampleMapRoundTrip) {
+  wqt::ThemeMap map;
+  ASSERT_EQ(map.load(WQT_SAMPLE_MAP), wqt::ThemeMap::LoadResult::Loaded);
+  const auto& s = map.settings;
+  ASSERT_FALSE(wqt::saveLayoutOverlaps(s));
+  ThemeDocument doc;
+  doc.create(s);
+  EXPECT_EQ(doc.typeByte(s), 0);
+  doc.setThemeType(s, 1);
+  for (std::size_t i = 1; i <= doc.slotCount(); ++i) doc.replaceSlot(i, Bytes(i * 7, i));
+  EXPECT_FALSE(doc.hasEmptySlot(s));
+  const Bytes saved = doc.rebuildForSave(s);
+  ThemeDocument reopened;
+  reopened.adopt(wqt::parseThemeFile(saved, s));
+  EXPECT_EQ(reopened.image(), saved);
+  EXPECT_EQ(reopened.typeByte(s), 1);
+  for (std::size_t i = 1; i <= doc.slotCount(); ++i) EXPECT_EQ(reopened.slot(i), doc.slot(i));
 }
 
 }  // namespace
