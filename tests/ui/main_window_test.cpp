@@ -1,0 +1,775 @@
+// Window tests: the real TMainForm and About box driven through their widgets, found by object
+// name, with file dialogs and message boxes answered by a scripted UserDialogs.
+#include <deque>
+#include <memory>
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+#include "ui/AboutProgramm.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainUnit.h"
+#include "ui/UserDialogs.h"
+
+namespace {
+
+// Four embedded files, one of each kind, and a theme-type byte at 98h.
+// Display order: 0 "Pictures", 1 "Wallpaper", 2 "Bar", 3 "Clock", 4 "Colours".
+const char* const kMapFourKinds =
+    "; test map\n"
+    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
+    "<ColorThemesSettings \"no\" \"98\">\n"
+    "<group \"Pictures\">\n"
+    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
+    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
+    "</group \"\">\n"
+    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
+    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
+
+// The same plus an entry of an unknown kind (5 "Odd") and an empty group after the last file
+// (6 "Empty"), which has no entry.
+const char* const kMapWithOddNodes =
+    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+    "<ThemeSettings \"A0\" \"100\" \"5\">\n"
+    "<ColorThemesSettings \"no\" \"98\">\n"
+    "<group \"Pictures\">\n"
+    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
+    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
+    "</group \"\">\n"
+    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
+    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n"
+    "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
+    "<group \"Empty\">\n"
+    "</group \"\">\n";
+
+constexpr int kTableOffset = 0xA0;
+constexpr int kDataOffset = 0x100;
+constexpr int kTypeOffset = 0x98;
+
+const QString kBadTheme = QStringLiteral("Некорректный файл темы. Загрузка невозможна.");
+const QString kWrongSize =
+    QStringLiteral("Некорректный размер загружаемого файла. Загрузка невозможна.");
+
+struct Message {
+  enum Kind { Info, Plain, Error } kind;
+  QString text;
+};
+
+// Answers file dialogs from queues (an empty answer cancels) and records every message.
+class ScriptedDialogs : public wqtui::UserDialogs {
+ public:
+  QString getOpenFileName(QWidget*, const QString& filter, const QString& fileName) override {
+    return answer(openAnswers, filter, fileName);
+  }
+  QString getSaveFileName(QWidget*, const QString& filter, const QString& fileName) override {
+    return answer(saveAnswers, filter, fileName);
+  }
+  void infoMessage(const QString& text) override { messages.push_back({Message::Info, text}); }
+  void plainMessage(const QString& text) override { messages.push_back({Message::Plain, text}); }
+  void errorMessage(const QString& text) override { messages.push_back({Message::Error, text}); }
+
+  std::deque<QString> openAnswers;
+  std::deque<QString> saveAnswers;
+  QStringList filters;      // of every dialog shown, in order
+  QStringList presetNames;  // the file name each dialog was shown with
+  std::vector<Message> messages;
+
+ private:
+  QString answer(std::deque<QString>& answers, const QString& filter, const QString& fileName) {
+    filters << filter;
+    presetNames << fileName;
+    if (answers.empty()) return {};
+    QString result = answers.front();
+    answers.pop_front();
+    return result;
+  }
+};
+
+QString mapPath() {
+  return QCoreApplication::applicationDirPath() + QStringLiteral("/theme.rxt");
+}
+
+void writeMap(const char* text) {
+  QFile file(mapPath());
+  QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  file.write(text);
+}
+
+void removeMap() {
+  QFile::remove(mapPath());
+}
+
+QByteArray jpegBytes(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(QColor(200, 40, 60));
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "JPG");
+  return bytes;
+}
+
+QByteArray patternBytes(int size, char seed) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 7);
+  return bytes;
+}
+
+void putText(QByteArray& image, int offset, const QByteArray& text) {
+  for (int i = 0; i < text.size(); ++i) image[offset + i] = text[i];
+}
+
+void putU32(QByteArray& image, int offset, quint32 value) {
+  for (int i = 0; i < 4; ++i) image[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+// A theme file for the test maps: header, type byte, size table and data back to back.
+QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
+                      const QByteArray& sig1 = "WQTTESTTHEME1",
+                      const QByteArray& sig2 = "WQTTESTSIGNATURE2",
+                      const QByteArray& author = "Tester", const QByteArray& name = "Sunrise",
+                      const QByteArray& version = "2.5") {
+  QByteArray image(kDataOffset, '\0');
+  putText(image, 0, sig1);
+  putText(image, 14, sig2);
+  putText(image, 32, author);
+  putText(image, 85, name);
+  putText(image, 140, version);
+  putU32(image, 148, static_cast<quint32>(files.size()));
+  image[kTypeOffset] = static_cast<char>(type);
+  for (int i = 0; i < files.size(); ++i)
+    putU32(image, kTableOffset + 4 * i, static_cast<quint32>(files[i].size()));
+  for (const QByteArray& file : files) image += file;
+  return image;
+}
+
+QByteArray readFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
+
+QString writeFile(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(bytes);
+  return path;
+}
+
+template <class T>
+T* child(QWidget* form, const char* name) {
+  T* found = form->findChild<T*>(QString::fromLatin1(name));
+  if (found == nullptr) qFatal("no child %s", name);
+  return found;
+}
+
+// The node at a display index: the tree listed top to bottom with every group expanded.
+QTreeWidgetItem* nodeAt(QWidget* form, int displayIndex) {
+  QTreeWidgetItemIterator it(child<QTreeWidget>(form, "TreeView"));
+  for (int i = 0; *it != nullptr; ++it, ++i)
+    if (i == displayIndex) return *it;
+  return nullptr;
+}
+
+void select(QWidget* form, int displayIndex) {
+  child<QTreeWidget>(form, "TreeView")->setCurrentItem(nodeAt(form, displayIndex));
+}
+
+void trigger(QWidget* form, const char* action) {
+  child<QAction>(form, action)->trigger();
+}
+
+QString panel(QWidget* form, int index) {
+  return child<QLabel>(form, index == 0 ? "SBar_Panel0" : "SBar_Panel1")->text();
+}
+
+QString text(QWidget* form, const char* box) {
+  return child<QLineEdit>(form, box)->text();
+}
+
+// Whether a control's own visible flag is set, whatever its parents show.
+bool shown(QWidget* form, const char* name) {
+  return !child<QWidget>(form, name)->isHidden();
+}
+
+bool enabled(QWidget* form, const char* name) {
+  return child<QWidget>(form, name)->isEnabled();
+}
+
+QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width) {
+  QByteArray field(reinterpret_cast<const char*>(image.data()) + offset, width);
+  return field.left(field.indexOf('\0') < 0 ? width : field.indexOf('\0'));
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  ScriptedDialogs* dialogs = nullptr;
+  std::unique_ptr<ScriptedDialogs> dialogsOwner;
+  std::unique_ptr<TMainForm> form;
+  std::unique_ptr<QTemporaryDir> temp;
+
+  TMainForm* newForm() {
+    form.reset();
+    dialogsOwner = std::make_unique<ScriptedDialogs>();
+    dialogs = dialogsOwner.get();
+    form = std::make_unique<TMainForm>(*dialogs);
+    return form.get();
+  }
+
+  QString tempPath(const QString& name) const { return temp->filePath(name); }
+
+  // Imports a file into the entry of a display index through the window's button.
+  void importInto(int displayIndex, const QByteArray& bytes, const QString& name) {
+    select(form.get(), displayIndex);
+    dialogs->openAnswers.push_back(writeFile(tempPath(name), bytes));
+    child<QPushButton>(form.get(), "btn_load_img")->click();
+  }
+
+ private Q_SLOTS:
+  void init() {
+    temp = std::make_unique<QTemporaryDir>();
+    QVERIFY(temp->isValid());
+    writeMap(kMapFourKinds);
+  }
+
+  void cleanup() {
+    form.reset();
+    dialogsOwner.reset();
+    removeMap();
+  }
+
+  void startupWithoutMap() {
+    removeMap();
+    TMainForm* f = newForm();
+    QCOMPARE(panel(f, 0), QStringLiteral("Ошибка #1#"));
+    QCOMPARE(panel(f, 1),
+             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
+    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(child<QAction>(f, "MM_Child_Exit")->isEnabled());
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(dialogs->messages.empty());
+
+    // Putting the map in place later does not bring the commands back.
+    writeMap(kMapFourKinds);
+    trigger(f, "MM_Child_CreateTheme");
+    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+  }
+
+  void startupWithMap() {
+    TMainForm* f = newForm();
+    QCOMPARE(panel(f, 0), QString());
+    QCOMPARE(panel(f, 1), QString());
+    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    QVERIFY(child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+    QCOMPARE(f->windowTitle(), QStringLiteral("Orvalen WQT Manager v1.0"));
+    QCOMPARE(f->centralWidget()->size(), QSize(757, 474));
+    QVERIFY(!(f->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
+  }
+
+  void createTheme() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QVERIFY(dialogs->messages.empty());
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Автор темы"));
+    QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Название темы"));
+    QCOMPARE(text(f, "ED_ThemeVersion"), QStringLiteral("1.0"));
+    QCOMPARE(panel(f, 0), QStringLiteral("NewTheme.wqt"));
+    QCOMPARE(panel(f, 1), QStringLiteral("Создание новой темы."));
+    QVERIFY(enabled(f, "PCtrl"));
+    QVERIFY(child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(shown(f, "lbl_7"));
+    QVERIFY(shown(f, "CBox_ThemeType"));
+    QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 0);
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+    QCOMPARE(nodeAt(f, 4)->text(0), QStringLiteral("Colours"));
+    QCOMPARE(utf8Field(f->document().image(), 32, 52), QStringLiteral("Автор темы").toUtf8());
+
+    // Saving is refused while any file is missing, before any dialog.
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+    QCOMPARE(
+        dialogs->messages[0].text,
+        QStringLiteral("Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!"));
+    QVERIFY(dialogs->filters.isEmpty());
+  }
+
+  void importFile_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QSize>("preview");
+
+    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
+    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
+    const QString aniFilter = QStringLiteral("ANI2-изображение (c) Dravik (.ani2)|*.ani2");
+    const QString tabFilter = QStringLiteral("Файл таблицы цветов (.tab)|*.tab");
+    QTest::newRow("jpg accepted") << 1 << jpegBytes(16, 8) << jpgFilter << QString()
+                                  << QSize(16, 8);
+    QTest::newRow("jpg wrong dimensions")
+        << 1 << jpegBytes(8, 16) << jpgFilter
+        << QStringLiteral(
+               "Размеры загружаемого изображения должны соответствовать заданным в карте темы!"
+               "\r\nЗагружаемый размер: 8x16, необходим: 16x8")
+        << QSize();
+    QTest::newRow("raw accepted") << 2 << patternBytes(16, 1) << rawFilter << QString()
+                                  << QSize(4, 2);
+    QTest::newRow("raw one short")
+        << 2 << patternBytes(15, 1) << rawFilter << kWrongSize << QSize();
+    QTest::newRow("ani2 accepted") << 3 << patternBytes(26, 2) << aniFilter << QString() << QSize();
+    QTest::newRow("ani2 one long")
+        << 3 << patternBytes(27, 2) << aniFilter << kWrongSize << QSize();
+    QTest::newRow("colour table accepted")
+        << 4 << patternBytes(1000, 3) << tabFilter << QString() << QSize();
+    QTest::newRow("colour table short")
+        << 4 << patternBytes(999, 3) << tabFilter << kWrongSize << QSize();
+  }
+
+  void importFile() {
+    QFETCH(int, node);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, filter);
+    QFETCH(QString, refusal);
+    QFETCH(QSize, preview);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    select(f, node);
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
+    importInto(node, bytes, QStringLiteral("candidate"));
+    QCOMPARE(dialogs->filters, QStringList{filter});
+
+    const std::size_t slot = static_cast<std::size_t>(f->selectedEntry()) + 1;
+    if (refusal.isEmpty()) {
+      QVERIFY(dialogs->messages.empty());
+      QCOMPARE(f->document().slot(slot).size(), static_cast<std::size_t>(bytes.size()));
+      QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
+      QVERIFY(!shown(f, "lbl_9"));
+      QVERIFY(enabled(f, "btn_save_img"));
+    } else {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+      QCOMPARE(dialogs->messages[0].text, refusal);
+      QCOMPARE(f->document().slot(slot).size(), std::size_t(0));
+      QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
+      QVERIFY(shown(f, "lbl_9"));
+      QVERIFY(!enabled(f, "btn_save_img"));
+    }
+    const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
+    QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
+  }
+
+  void colourTableSizeText() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(4, patternBytes(1000, 9), QStringLiteral("colours.tab"));
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("1000 б"));
+    QCOMPARE(text(f, "ED_IMG_Width"), QString());
+    QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("COLORTAB"));
+  }
+
+  void selectionRules_data() {
+    QTest::addColumn<int>("before");  // node selected first, -1 for none
+    QTest::addColumn<int>("node");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<bool>("infoPanel");
+    QTest::addColumn<bool>("info");
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<bool>("exportEnabled");
+    QTest::addColumn<QStringList>("texts");  // width, height, format, size
+    QTest::addColumn<bool>("picture");
+
+    // The theme holds data for every file except the RAW one.
+    // A group node maps to entry 0 when it comes before the last file.
+    QTest::newRow("group") << -1 << 0 << 0 << false << false << true << false
+                           << QStringList{"", "", "", "PLACEHOLDER"} << false;
+    QTest::newRow("jpg with data") << -1 << 1 << 0 << true << true << false << true
+                                   << QStringList{"16", "8", "JPG", "PLACEHOLDER"} << true;
+    QTest::newRow("raw empty") << -1 << 2 << 1 << true << true << true << false
+                               << QStringList{"4", "2", "RAW", "0 б"} << false;
+    QTest::newRow("ani2 with data") << -1 << 3 << 2 << true << true << false << true
+                                    << QStringList{"2", "3", "ANI2", "26 б"} << false;
+    QTest::newRow("colour table after ani2") << 3 << 4 << 3 << true << true << false << true
+                                             << QStringList{"", "", "COLORTAB", "1000 б"} << false;
+    QTest::newRow("unknown kind keeps dimensions") << 3 << 5 << 4 << true << true << true << false
+                                                   << QStringList{"2", "3", "BMP", "5 б"} << false;
+    QTest::newRow("empty group after last file") << 3 << 6 << -1 << true << true << true << false
+                                                 << QStringList{"2", "3", "ANI2", "0 б"} << false;
+  }
+
+  void selectionRules() {
+    QFETCH(int, before);
+    QFETCH(int, node);
+    QFETCH(int, entry);
+    QFETCH(bool, infoPanel);
+    QFETCH(bool, info);
+    QFETCH(bool, missing);
+    QFETCH(bool, exportEnabled);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, picture);
+
+    writeMap(kMapWithOddNodes);
+    const QByteArray jpeg = jpegBytes(16, 8);
+    const QString path =
+        writeFile(tempPath("full.wqt"), themeBytes({jpeg, QByteArray(), patternBytes(26, 1),
+                                                    patternBytes(1000, 2), patternBytes(5, 3)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(panel(f, 1), QStringLiteral("Файл загружен."));
+
+    if (before >= 0) select(f, before);
+    select(f, node);
+    if (texts[3] == QLatin1String("PLACEHOLDER"))
+      texts[3] = QString::number(jpeg.size()) + QStringLiteral(" б");
+
+    QCOMPARE(f->selectedEntry(), entry);
+    QCOMPARE(shown(f, "PNL_InFo"), infoPanel);
+    QCOMPARE(shown(f, "GB_Info"), info);
+    QCOMPARE(shown(f, "btn_load_img"), info);
+    QCOMPARE(shown(f, "btn_save_img"), info);
+    QCOMPARE(shown(f, "lbl_9"), missing);
+    QCOMPARE(enabled(f, "btn_save_img"), exportEnabled);
+    if (info) {
+      QCOMPARE(text(f, "ED_IMG_Width"), texts[0]);
+      QCOMPARE(text(f, "ED_IMG_Height"), texts[1]);
+      QCOMPARE(text(f, "ED_IMG_Format"), texts[2]);
+    }
+    QCOMPARE(text(f, "ED_FileSize"), texts[3]);
+    QCOMPARE(!child<QLabel>(f, "IMG")->pixmap().isNull(), picture);
+    QVERIFY(dialogs->messages.empty());
+
+    // Import refuses a node of an unknown kind and one without an entry, with no dialog.
+    if (info && missing && !exportEnabled && texts[2] != QLatin1String("RAW")) {
+      child<QPushButton>(f, "btn_load_img")->click();
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(dialogs->messages[0].text, QStringLiteral("Ошибка #1"));
+      QCOMPARE(dialogs->filters.size(), 1);  // only the theme's open dialog
+    }
+  }
+
+  void pageSwitch() {
+    TMainForm* f = newForm();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(3, patternBytes(26, 4), QStringLiteral("clock.ani2"));
+
+    QTabBar* tabs = child<QTabWidget>(f, "PCtrl")->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 1);
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QVERIFY(shown(f, "PNL_InFo"));
+    QVERIFY(shown(f, "GB_Info"));
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("26 б"));
+
+    // A page the program brings to the front does not run the rule.
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QVERIFY(!shown(f, "GB_Info"));
+  }
+
+  void openTheme_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("kind");  // Message::Kind, -1 for no message
+    QTest::addColumn<QString>("message");
+
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    QTest::newRow("valid") << themeBytes(files, 1) << QStringLiteral("Файл загружен.") << -1
+                           << QString();
+    QTest::newRow("signature 1") << themeBytes(files, 0, "WQTTESTTHEMEX")
+                                 << QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 1]")
+                                 << int(Message::Plain) << kBadTheme;
+    QTest::newRow("signature 2") << themeBytes(files, 0, "WQTTESTTHEME1", "WQTTESTSIGNATUREX")
+                                 << QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 2]")
+                                 << int(Message::Plain) << kBadTheme;
+    QTest::newRow("embedded file above 512 KiB")
+        << themeBytes({files[0], QByteArray(524289, 'x'), files[2], files[3]})
+        << QStringLiteral("Некорректный файл темы. [Размер файла превышает 512 КБ]")
+        << int(Message::Plain)
+        << QStringLiteral(
+               "Некорректный файл темы: размер вложенного файла превышает 512 КБ. Загрузка "
+               "невозможна.");
+    QTest::newRow("too short") << QByteArray("WQT") << QStringLiteral("Проверка сигнатуры...")
+                               << int(Message::Error) << QStringLiteral("Stream read error.");
+    QByteArray cut = themeBytes(files);
+    cut.chop(1);
+    QTest::newRow("sizes past the end")
+        << cut << QStringLiteral("Проверка сигнатуры...") << int(Message::Error)
+        << QStringLiteral("Stream read error.");
+  }
+
+  void openTheme() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, status);
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    const std::vector<std::uint8_t> before = f->document().image();
+    dialogs->openAnswers.push_back(writeFile(tempPath("chosen.wqt"), file));
+    trigger(f, "MM_Child_OpenTheme");
+
+    QCOMPARE(dialogs->filters, QStringList{QStringLiteral("WQT Theme File (*.wqt)|*.wqt")});
+    QCOMPARE(panel(f, 0), QStringLiteral("chosen.wqt"));
+    QCOMPARE(panel(f, 1), status);
+    if (kind < 0) {
+      QVERIFY(dialogs->messages.empty());
+      QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Tester"));
+      QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Sunrise"));
+      QCOMPARE(text(f, "ED_ThemeVersion"), QStringLiteral("2.5"));
+      QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 1);
+      // Selecting the type from the file does not rewrite it; showing fields with zero bytes
+      // rewrites them unchanged.
+      QCOMPARE(QByteArray(reinterpret_cast<const char*>(f->document().image().data()),
+                          static_cast<qsizetype>(f->document().image().size())),
+               file);
+      QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+      return;
+    }
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), kind);
+    QCOMPARE(dialogs->messages[0].text, message);
+    // The previous theme is kept whole: its image, header boxes and save command.
+    QVERIFY(f->document().image() == before);
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Автор темы"));
+    QVERIFY(child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    if (kind == Message::Plain) QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+  }
+
+  void openWithoutTypeByteSelectsNothing() {
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("odd.wqt"), themeBytes(files, 7)));
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), -1);
+    QCOMPARE(int(f->document().image()[kTypeOffset]), 7);
+  }
+
+  void headerFields() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QLineEdit* author = child<QLineEdit>(f, "ED_ThemeAuthor");
+    const QString cyrillic26(26, QChar(0x0416));  // "Ж", two bytes of UTF-8 each
+
+    author->setText(cyrillic26);
+    QVERIFY(dialogs->messages.empty());
+    QCOMPARE(utf8Field(f->document().image(), 32, 52), cyrillic26.toUtf8());
+
+    author->setText(cyrillic26 + QChar(0x0416));
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(dialogs->messages[0].text,
+             QStringLiteral("Длина текста в данном поле превышает допустимое ограничение!"));
+    QCOMPARE(author->text().size(), 27);  // the box keeps the new text
+    QCOMPARE(utf8Field(f->document().image(), 32, 52), cyrillic26.toUtf8());
+
+    // A character Windows-1251 lacks becomes "?" in the box and in the file.
+    child<QLineEdit>(f, "ED_ThemeName")->setText(QStringLiteral("Ключ ☃ 😀"));
+    QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Ключ ? ?"));
+    QCOMPARE(utf8Field(f->document().image(), 85, 52), QStringLiteral("Ключ ? ?").toUtf8());
+
+    QCOMPARE(child<QLineEdit>(f, "ED_ThemeVersion")->maxLength(), 5);
+    QCOMPARE(author->maxLength(), 52);
+  }
+
+  void themeTypeByUserPick() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QComboBox* type = child<QComboBox>(f, "CBox_ThemeType");
+    QCOMPARE(int(f->document().image()[kTypeOffset]), 0);
+    QTest::keyClick(type, Qt::Key_Down);  // the user picks "Белая тема"
+    QCOMPARE(type->currentIndex(), 1);
+    QCOMPARE(int(f->document().image()[kTypeOffset]), 1);
+    type->setCurrentIndex(0);  // the program's selection stores nothing
+    QCOMPARE(int(f->document().image()[kTypeOffset]), 1);
+  }
+
+  void fullStopRule_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Stream read error"
+                            << "Stream read error.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("quote") << "'x' is not a valid integer value"
+                           << "'x' is not a valid integer value.";
+    QTest::newRow("closing parenthesis") << "failed (5)"
+                                         << "failed (5)";
+    QTest::newRow("exclamation") << "Stop!"
+                                 << "Stop!";
+    QTest::newRow("slash") << "a/b/"
+                           << "a/b/.";
+    QTest::newRow("cyrillic") << QStringLiteral("Ошибка") << QStringLiteral("Ошибка.");
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+
+  void fullStopRule() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(wqtui::withFullStop(message), shown);
+  }
+
+  void handlerErrorsReachTheErrorBox() {
+    // A map with a width that is not a number stops create theme; the tree shows what was
+    // built before the bad line, and the window goes on.
+    writeMap(
+        "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+        "<ThemeSettings \"A0\" \"100\" \"2\">\n"
+        "<file \"First\" \"0\" \"ANI2\" \"2\" \"2\">\n"
+        "<file \"Second\" \"1\" \"JPG\" \"wide\" \"2\">\n");
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+    QCOMPARE(dialogs->messages[0].text, QStringLiteral("'wide' is not a valid integer value."));
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(child<QTreeWidget>(f, "TreeView")->topLevelItemCount() >= 1);
+    QCOMPARE(panel(f, 1), QString());
+
+    // The error box is the one registered by the window.
+    wqtui::reportException(std::runtime_error("Range check error"));
+    QCOMPARE(dialogs->messages.back().text, QStringLiteral("Range check error."));
+  }
+
+  void aboutBoxKeys() {
+    TChildForm_AboutProgramm about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+    QCOMPARE(about.size(), QSize(403, 337));
+    const QStringList lines = TChildForm_AboutProgramm::memoLines();
+    QCOMPARE(lines.size(), 21);
+    QCOMPARE(lines[1], QStringLiteral("============"));
+    QCOMPARE(lines[6], QStringLiteral("(за искл. D500, X700, E730, E760)."));
+    QCOMPARE(lines[15], QStringLiteral("Разработано:"));
+
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto* memo = child<QPlainTextEdit>(&about, "Memo_AboutProgrammText");
+    auto* ok = child<QPushButton>(&about, "btn_modal_ok");
+    QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
+    QVERIFY(memo->isReadOnly());
+    QVERIFY(ok->isDefault());
+    QTRY_VERIFY(memo->hasFocus());
+
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClick(memo, Qt::Key_Enter);
+    QTest::keyClick(memo, Qt::Key_Escape);
+    QVERIFY(about.isVisible());
+    QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
+
+    ok->setFocus();
+    QTest::keyClick(ok, Qt::Key_Escape);
+    QVERIFY(about.isVisible());
+    QTest::keyClick(ok, Qt::Key_Return);
+    QVERIFY(!about.isVisible());
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+  }
+
+  void aboutCommandWithoutMap() {
+    removeMap();
+    TMainForm* f = newForm();
+    for (int round = 0; round < 2; ++round) {
+      bool closed = false;
+      QTimer::singleShot(0, f, [&closed] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        child<QPushButton>(modal, "btn_modal_ok")->click();
+        closed = true;
+      });
+      trigger(f, "MM_Child_AboutProgramme");
+      QVERIFY(closed);
+      QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
+    }
+  }
+
+  void endToEnd() {
+    const QByteArray jpeg = jpegBytes(16, 8);
+    const QByteArray raw = patternBytes(16, 5);
+    const QByteArray ani = patternBytes(26, 6);
+    const QByteArray tab = patternBytes(1000, 7);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(1, jpeg, QStringLiteral("in.jpg"));
+    importInto(2, raw, QStringLiteral("in.raw"));
+    importInto(3, ani, QStringLiteral("in.ani2"));
+    importInto(4, tab, QStringLiteral("in.tab"));
+    child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Команда"));
+    QVERIFY(dialogs->messages.empty());
+
+    // Saved under a name without extension: ".wqt" is appended.
+    dialogs->saveAnswers.push_back(tempPath("saved"));
+    trigger(f, "MM_Child_SaveTheme");
+    QVERIFY(dialogs->messages.empty());
+    const QByteArray saved = readFile(tempPath("saved.wqt"));
+    QCOMPARE(saved.size(), kDataOffset + jpeg.size() + raw.size() + ani.size() + tab.size());
+    QCOMPARE(saved.mid(kDataOffset), jpeg + raw + ani + tab);
+    QCOMPARE(saved.mid(32, 14), QStringLiteral("Команда").toUtf8());
+
+    // Reopen in a fresh window and export every file.
+    f = newForm();
+    dialogs->openAnswers.push_back(tempPath("saved.wqt"));
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Команда"));
+    struct Export {
+      int node;
+      QString answer;
+      QString written;
+      QByteArray bytes;
+    };
+    const Export exports[] = {
+        {1, QStringLiteral("logo.png"), QStringLiteral("logo.jpg"), jpeg},
+        {2, QStringLiteral("Bar"), QStringLiteral("Bar.raw"), raw},
+        {3, QStringLiteral("clock"), QStringLiteral("clock.ani2"), ani},
+        {4, QStringLiteral("Colours.1.2"), QStringLiteral("Colours.1.tab"), tab},
+    };
+    for (const Export& e : exports) {
+      select(f, e.node);
+      dialogs->saveAnswers.push_back(tempPath(e.answer));
+      child<QPushButton>(f, "btn_save_img")->click();
+      QCOMPARE(dialogs->presetNames.back(), nodeAt(f, e.node)->text(0));
+      QCOMPARE(readFile(tempPath(e.written)), e.bytes);
+    }
+    QVERIFY(dialogs->messages.empty());
+  }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
