@@ -74,12 +74,4 @@ TEST(FileIo, UnwritableTargetKeepsTheOldFile) {
   EXPECT_EQ(wqt::readWholeFile(path), (Bytes{'o', 'l', 'd'}));
 }
 
-TEST(FileIo, ReadErrorsNameThePath) {
-  wqt::test::TempDir dir;
-  const auto missing = dir / "gone.wqt";
-  EXPECT_EQ(errorOf([&] { wqt::readWholeFile(missing); }),
-            "Cannot open file \"" + missing.string() + "\". No such file or directory");
-  EXPECT_NE(errorOf([&] { wqt::readWholeFile(dir.path()); }), "(no error)");
-}
-
 }  // namespace

@@ -232,19 +232,6 @@ TEST(ThemeSave, OpenThenSaveZeroesGapAndDropsSurplus) {
   EXPECT_EQ(doc.rebuildForSave(settings()), expected);
 }
 
-TEST(ThemeSave, CreateFillSaveReopen) {
-  ThemeDocument doc;
-  doc.create(settings());
-  doc.setThemeType(settings(), 1);
-  for (std::size_t i = 0; i < kFiles.size(); ++i) doc.replaceSlot(i + 1, kFiles[i]);
-  const Bytes saved = doc.rebuildForSave(settings());
-  EXPECT_EQ(saved.size(), 0x100u + 9);
-  ThemeDocument reopened;
-  reopened.adopt(wqt::parseThemeFile(saved, settings()));
-  for (std::size_t i = 0; i < kFiles.size(); ++i) EXPECT_EQ(reopened.slot(i + 1), kFiles[i]);
-  EXPECT_EQ(reopened.typeByte(settings()), 1);
-}
-
 TEST(ThemeSave, FileCountZero) {
   auto s = settings(0);
   s.colourFlag = "yes";
