@@ -6,8 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextBlock>
-#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include "ui/Appearance.h"
 
@@ -34,12 +34,11 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   Memo_AboutProgrammText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo_AboutProgrammText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo_AboutProgrammText->setPlainText(memoLines().join(u'\n'));
-  // Every line centred.
-  QTextCursor cursor(Memo_AboutProgrammText->document());
-  cursor.select(QTextCursor::Document);
-  QTextBlockFormat centred;
+  // Every line centred; long lines wrap at the box's width.
+  QTextOption centred = Memo_AboutProgrammText->document()->defaultTextOption();
   centred.setAlignment(Qt::AlignHCenter);
-  cursor.mergeBlockFormat(centred);
+  centred.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  Memo_AboutProgrammText->document()->setDefaultTextOption(centred);
   Memo_AboutProgrammText->setReadOnly(true);
   Memo_AboutProgrammText->installEventFilter(this);
 
@@ -72,7 +71,7 @@ QStringList TChildForm_AboutProgramm::memoLines() {
       QStringLiteral("Разработано:"),
       QStringLiteral("Команда Orvalen WQT Manager"),
       QStringLiteral("Проект с открытым исходным кодом"),
-      QStringLiteral("Лицензия: см. файл LICENSE в исходных текстах"),
+      QStringLiteral("Свободное программное обеспечение"),
       QStringLiteral("Замечания и предложения — в трекер задач проекта"),
       QStringLiteral("© 2026 Orvalen WQT Manager"),
   };
