@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth imagemagick
+  xvfb xauth imagemagick xdotool
   fonts-liberation2 fonts-paratype
 )
 

@@ -17,6 +17,8 @@ QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStri
   // and asks before replacing an existing file (Qt's default for a save dialog).
   dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
                                                      : QFileDialog::AnyFile);
+  // The description already names the extensions; Qt's pattern list is not shown beside it.
+  dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setNameFilter(qtNameFilter(filter));
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
   if (dialog.exec() != QDialog::Accepted) return {};
