@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -193,6 +195,13 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   GB_Info = new QGroupBox(QStringLiteral("Информация"), PNL_InFo);
   GB_Info->setObjectName(QStringLiteral("GB_Info"));
   GB_Info->setGeometry(256, 1, 153, 144);
+  // The classic group box draws its caption on the frame's top line, so the first row of boxes
+  // at y = 16 sits inside the frame rather than on it.
+  QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"));
+  if (classic != nullptr) {
+    classic->setParent(GB_Info);
+    GB_Info->setStyle(classic);
+  }
   GB_Info->hide();
 
   auto label = [this](QLabel*& target, const char* name, const QString& text, QRect bounds) {
