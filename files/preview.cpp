@@ -16,21 +16,28 @@ namespace {
 
 constexpr const char* kScratchFileName = "temp";
 
-// Creates the file or replaces its content in place, as the scratch file is written.
+// Creates the file or replaces its content in place, as the scratch file is written. The old
+// content is overwritten and only then cut to the new length: truncating to zero first would
+// make the file system flush the file on close (its guard for replace-by-truncate), which costs
+// more than decoding a small picture.
 void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
   if (fd < 0) throwFileCreateError(path, errno);
+  const auto fail = [fd](const std::filesystem::path& p) {
+    const int err = errno;
+    ::close(fd);
+    throwFileCreateError(p, err);
+  };
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      throwFileCreateError(path, err);
+      fail(path);
     }
     done += static_cast<std::size_t>(n);
   }
+  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) fail(path);
   if (::close(fd) != 0) throwFileCreateError(path, errno);
 }
 

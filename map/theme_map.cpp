@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <string_view>
 
 #include "map/codepage.h"
@@ -29,9 +30,15 @@ std::string readMapText(const std::filesystem::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throwTextFileError(errno);
   std::string text;
-  char buf[1 << 16];
+  // Read straight into the text, sized from the file's length when it has one, so a large map
+  // is neither copied chunk by chunk nor reallocated as it grows.
+  struct stat st {};
+  std::size_t want = 1 << 16;
+  if (::fstat(fd, &st) == 0 && st.st_size > 0) want = static_cast<std::size_t>(st.st_size) + 1;
+  std::size_t used = 0;
   for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (text.size() - used < want / 2 + 1) text.resize(used + want);
+    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
@@ -39,36 +46,57 @@ std::string readMapText(const std::filesystem::path& path) {
       throwTextFileError(err);
     }
     if (n == 0) break;
-    text.append(buf, static_cast<std::size_t>(n));
+    used += static_cast<std::size_t>(n);
   }
   ::close(fd);
+  text.resize(used);
   return text;
+}
+
+// Whether any byte is 0x80 or above, eight bytes at a time.
+bool hasHighByte(std::string_view text) {
+  std::uint64_t acc = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= text.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, text.data() + i, 8);
+    acc |= word;
+  }
+  for (; i < text.size(); ++i) acc |= static_cast<unsigned char>(text[i]);
+  return (acc & 0x8080808080808080ull) != 0;
 }
 
 // Calls onLine for each line of the map text: lines end at LF (a CR anywhere is dropped, which
 // covers CR LF), a Ctrl-Z ends the line it stands in and, at the start of a line, the map.
+// A physical line without CR or Ctrl-Z, the usual case, is passed as it stands, without a copy.
 template <typename OnLine>
 void forEachLine(std::string_view text, OnLine onLine) {
   std::string line;
   std::size_t i = 0;
   while (i < text.size()) {
-    const char ch = text[i++];
-    if (ch == '\n') {
-      onLine(line);
-      line.clear();
-    } else if (ch == '\r') {
+    const std::size_t lf = text.find('\n', i);
+    const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
+    const std::string_view physical = text.substr(i, end - i);
+    i = lf == std::string_view::npos ? text.size() : lf + 1;
+
+    const bool hasCr = physical.find('\r') != std::string_view::npos;
+    const std::size_t ctrlZ = physical.find(kCtrlZ);
+    if (!hasCr && ctrlZ == std::string_view::npos) {
+      // A last line without LF counts only when it holds something.
+      if (lf != std::string_view::npos || !physical.empty()) onLine(physical);
       continue;
-    } else if (ch == kCtrlZ) {
-      if (line.empty()) return;
-      onLine(line);
-      line.clear();
-      const std::size_t lf = text.find('\n', i);
-      i = lf == std::string_view::npos ? text.size() : lf + 1;
-    } else {
-      line += ch;
     }
+    line.clear();
+    for (const char ch : physical.substr(0, ctrlZ)) {
+      if (ch != '\r') line += ch;
+    }
+    if (ctrlZ != std::string_view::npos) {
+      if (line.empty()) return;  // Ctrl-Z at the start of a line ends the map
+      onLine(std::string_view(line));
+      continue;  // the rest of the physical line is skipped
+    }
+    if (lf != std::string_view::npos || !line.empty()) onLine(std::string_view(line));
   }
-  if (!line.empty()) onLine(line);
 }
 
 }  // namespace
@@ -88,20 +116,18 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   std::vector<int> groupStack;
 
   const std::string text = readMapText(mapPath);
-  const bool hasHighByte =
-      std::any_of(text.begin(), text.end(), [](unsigned char c) { return c > 0x7F; });
-  captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte && isValidUtf8(text));
+  captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte(text) && isValidUtf8(text));
 
   // Appends a node as the last child of the innermost open group, or at the top level.
-  auto appendNode = [&](const std::string& caption) {
+  auto appendNode = [&](std::string_view caption) {
     const int index = static_cast<int>(tree.size());
     const int parent = groupStack.empty() ? -1 : groupStack.back();
-    tree.push_back(TreeNode{caption, parent, {}});
+    tree.push_back(TreeNode{std::string(caption), parent, {}});
     if (parent >= 0) tree[static_cast<std::size_t>(parent)].children.push_back(index);
     return index;
   };
 
-  forEachLine(text, [&](const std::string& line) {
+  forEachLine(text, [&](std::string_view line) {
     if (xml::lineIsSkipped(line)) return;
     const std::string tag = xml::tagName(line);
     if (xml::valueCount(line) < 1) return;

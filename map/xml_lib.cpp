@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "map/core_error.h"
 
@@ -37,11 +38,41 @@ bool lineIsSkipped(std::string_view line) {
 }
 
 std::string tagName(std::string_view line) {
-  return cut(cut(line, '<', 2), ' ', 4);
+  // cut(cut(line, '<', 2), ' ', 4) without building the intermediate text.
+  const std::size_t angle = line.find('<');
+  if (angle == std::string_view::npos) return std::string(kNotFound);
+  const std::string_view rest = line.substr(angle + 1);
+  const std::size_t space = rest.find(' ');
+  if (space == std::string_view::npos) return std::string(kNotFound);
+  return std::string(rest.substr(0, space));
 }
 
+namespace {
+
+// The number of double quotes, eight bytes at a time: a byte equal to the quote becomes zero
+// after the XOR, and the sum below sets the top bit of exactly the nonzero bytes.
+std::size_t countQuotes(std::string_view line) {
+  constexpr std::uint64_t kQuotes = 0x2222222222222222ull;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  std::size_t n = 0;
+  std::size_t i = 0;
+  for (; i + 8 <= line.size(); i += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, line.data() + i, 8);
+    const std::uint64_t x = word ^ kQuotes;
+    const std::uint64_t nonzero = ((x & kLow7) + kLow7) | x;
+    // One bit per quote at the top of its byte; the multiplication adds them up in the top byte.
+    const std::uint64_t marks = (~nonzero & ~kLow7) >> 7;
+    n += static_cast<std::size_t>((marks * 0x0101010101010101ull) >> 56);
+  }
+  for (; i < line.size(); ++i) n += line[i] == '"';
+  return n;
+}
+
+}  // namespace
+
 int valueCount(std::string_view line) {
-  const auto quotes = std::count(line.begin(), line.end(), '"');
+  const std::size_t quotes = countQuotes(line);
   return quotes % 2 != 0 ? -1 : static_cast<int>(quotes / 2);
 }
 
@@ -53,25 +84,27 @@ void readValues(std::string_view line, ValueTable& values) {
     const std::size_t close = line.find('"', open + 1);
     if (open == std::string_view::npos || close == std::string_view::npos) return;
     if (k < static_cast<int>(values.size())) {
-      values[static_cast<std::size_t>(k)] = std::string(line.substr(open + 1, close - open - 1));
+      values[static_cast<std::size_t>(k)].assign(line.substr(open + 1, close - open - 1));
     }
     pos = close + 1;
   }
 }
 
 std::uint64_t Hex2Int(std::string_view text) {
-  std::string s(text);
-  std::transform(s.begin(), s.end(), s.begin(),
-                 [](unsigned char ch) { return static_cast<char>(std::toupper(ch)); });
-  if (s.empty()) return 0;
-  if (s.back() == 'H') s.pop_back();
-  if (s.starts_with("0X")) s.erase(0, 2);
+  // Upper case first, so a trailing "h" and a leading "0x" count like "H" and "0X".
+  if (text.empty()) return 0;
+  if (text.back() == 'H' || text.back() == 'h') text.remove_suffix(1);
+  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'X' || text[1] == 'x')) {
+    text.remove_prefix(2);
+  }
   std::uint64_t value = 0;
-  for (char ch : s) {
+  for (const char ch : text) {
     if (ch >= '0' && ch <= '9') {
       value = value * 16 + static_cast<std::uint64_t>(ch - '0');
     } else if (ch >= 'A' && ch <= 'F') {
       value = value * 16 + static_cast<std::uint64_t>(ch - 'A' + 10);
+    } else if (ch >= 'a' && ch <= 'f') {
+      value = value * 16 + static_cast<std::uint64_t>(ch - 'a' + 10);
     } else {
       return 0;
     }

@@ -1,10 +1,16 @@
 #include "theme/theme_document.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <stdexcept>
 
 #include "map/codepage.h"
 #include "map/core_error.h"
+#include "theme/file_io.h"
 
 namespace wqt {
 
@@ -30,20 +36,26 @@ void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string
 
 }  // namespace
 
-ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings) {
-  ParsedTheme parsed;
-  parsed.image = std::move(bytes);
+namespace {
+
+// The checks and the slot copy shared by parseThemeFile and readThemeFile. parsed.image holds the
+// file's first bytes, at least every byte the header, the type byte and the size table need when
+// the file has them; fileSize is the whole file's length; readData(offset, length, out) fills a
+// slot with the file's bytes at offset, which the checks have proved to lie within the file.
+template <typename ReadData>
+void checkAndFill(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings& settings,
+                  ReadData readData) {
   const std::vector<std::uint8_t>& image = parsed.image;
-  const std::size_t size = image.size();
+  const std::size_t size = static_cast<std::size_t>(fileSize);
 
   // Signatures: each read fails before its comparison can.
   if (!signatureMatches(image, kSignature1Offset, kSignature1Length, settings.signature1)) {
     parsed.status = ParsedTheme::Status::Signature1Mismatch;
-    return parsed;
+    return;
   }
   if (!signatureMatches(image, kSignature2Offset, kSignature2Length, settings.signature2)) {
     parsed.status = ParsedTheme::Status::Signature2Mismatch;
-    return parsed;
+    return;
   }
 
   // The header's text fields, up to the end of the version field.
@@ -62,7 +74,7 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
     if (sizes[i] > kSlotCapacity) {
       parsed.status = ParsedTheme::Status::SlotTooLarge;
       parsed.tooLargeSlot = static_cast<std::uint32_t>(i + 1);
-      return parsed;
+      return;
     }
     if (sizes[i] != 0) requireBytes(size, dataPos, sizes[i]);
     dataPos += sizes[i];
@@ -75,10 +87,72 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
   std::size_t pos = settings.dataOffset;
   for (std::size_t i = 0; i < count; ++i) {
     if (sizes[i] == 0) continue;
-    const auto first = image.begin() + static_cast<std::ptrdiff_t>(pos);
-    parsed.slots[i + 1].assign(first, first + sizes[i]);
+    readData(pos, sizes[i], parsed.slots[i + 1]);
     pos += sizes[i];
   }
+}
+
+// Bytes of the file that the document may read or write in place: the fixed header, the type
+// byte, the size table and everything before the data offset. Whatever follows belongs to the
+// data region, which lives in the slots, and a save cuts the image back to the data offset.
+std::uint64_t headerRegionEnd(const MapSettings& settings) {
+  std::uint64_t end = std::max<std::uint64_t>(settings.dataOffset, kHeaderFixedEnd);
+  end = std::max<std::uint64_t>(end, settings.tableOffset + std::uint64_t{4} * settings.fileCount);
+  if (settings.hasTypeByte()) end = std::max<std::uint64_t>(end, settings.typeByteOffset + 1u);
+  return end;
+}
+
+}  // namespace
+
+ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings) {
+  ParsedTheme parsed;
+  parsed.image = std::move(bytes);
+  checkAndFill(parsed, parsed.image.size(), settings,
+               [&](std::size_t offset, std::uint32_t length, std::vector<std::uint8_t>& out) {
+                 const auto first = parsed.image.begin() + static_cast<std::ptrdiff_t>(offset);
+                 out.assign(first, first + length);
+               });
+  return parsed;
+}
+
+ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throwFileOpenError(path, errno);
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throwFileOpenError(path, errno);
+  if (S_ISDIR(st.st_mode)) throwFileOpenError(path, EISDIR);
+  if (!S_ISREG(st.st_mode)) {
+    // A pipe or a device has no size to plan by: read it whole.
+    return parseThemeFile(readWholeFile(path), settings);
+  }
+  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+
+  // Reads exactly length bytes at offset; a file that shrank meanwhile is a read past its end.
+  const auto readAt = [&](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
+    std::size_t done = 0;
+    while (done < length) {
+      const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throwFileOpenError(path, errno);
+      }
+      if (n == 0) throwStreamReadError();
+      done += static_cast<std::size_t>(n);
+    }
+  };
+
+  ParsedTheme parsed;
+  parsed.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
+  readAt(0, parsed.image.size(), parsed.image.data());
+  checkAndFill(parsed, fileSize, settings,
+               [&](std::size_t offset, std::uint32_t length, std::vector<std::uint8_t>& out) {
+                 out.resize(length);
+                 readAt(offset, length, out.data());
+               });
   return parsed;
 }
 

@@ -2,6 +2,7 @@
 // The theme being edited: the byte image of its file, the store of its embedded files and the
 // header fields written in place.
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,6 +28,14 @@ struct ParsedTheme {
 // at most kSlotCapacity (a Status). A file too short for signature 1, or for signature 2 when
 // signature 1 matches, throws "Stream read error" before any comparison can fail.
 ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings);
+
+// The same checks and result as parseThemeFile(readWholeFile(path), settings), without holding
+// the file twice: only the bytes before the data region (the header, the type byte, the size
+// table, up to the data offset) go into the image, and each slot's data is read from the file
+// straight into its slot. The document reads and writes nothing of the image beyond those bytes,
+// and a save cuts the image to the data offset, so the result behaves the same. Throws the
+// file-open error when the file cannot be read.
+ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings);
 
 // Save refuses a layout in which writing the size table or the data would overwrite another
 // region: a size table running past the data offset, or a type byte (when the map has one) at

@@ -1,0 +1,152 @@
+#pragma once
+// Generated inputs shared by the benchmarks and the fuzz seed generator: maps, theme files,
+// JPEG pictures (encoded with libjpeg's compressor; the editor itself never encodes) and RAW
+// pictures. Everything is deterministic so runs compare like with like.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <jpeglib.h>
+
+#include "theme/theme_layout.h"
+
+namespace wqt::gen {
+
+inline constexpr const char* kSign1 = "ORVALEN-THEME";      // 13 bytes
+inline constexpr const char* kSign2 = "WQT-THEME-FORMAT1";  // 17 bytes
+
+inline std::string hex(unsigned v) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%Xh", v);
+  return buf;
+}
+
+// A map with `files` file elements spread over nested groups: top-level groups of 50 files,
+// each holding two levels of subgroups, kinds cycling through the four.
+inline std::string nestedMap(int files, unsigned tableOffset = 0x9C, unsigned typeOffset = 0x98) {
+  const unsigned dataOffset = (tableOffset + 4u * static_cast<unsigned>(files) + 0xFFu) & ~0xFFu;
+  std::string m;
+  m += "; generated map\n";
+  m += std::string("<ThemeSign sign1=\"") + kSign1 + "\" sign2=\"" + kSign2 + "\">\n";
+  m += "<ThemeSettings table=\"" + hex(tableOffset) + "\" data=\"" + hex(dataOffset) +
+       "\" count=\"" + hex(static_cast<unsigned>(files)) + "\">\n";
+  m += "<ColorThemesSettings flag=\"no\" offset=\"" + hex(typeOffset) + "\">\n";
+  static const char* const kKinds[] = {"JPG", "RAW", "ANI2", "COLORTAB"};
+  for (int i = 0; i < files; ++i) {
+    if (i % 50 == 0) m += "<group name=\"Group " + std::to_string(i / 50) + "\">\n";
+    if (i % 10 == 0) m += "  <group name=\"Sub " + std::to_string(i / 10) + "\">\n";
+    if (i % 5 == 0) m += "    <group name=\"Inner " + std::to_string(i / 5) + "\">\n";
+    const char* kind = kKinds[i % 4];
+    m += "      <file name=\"File " + std::to_string(i) + "\" id=\"" + std::to_string(i) +
+         "\" type=\"" + kind + "\" ";
+    if (i % 4 == 3) {
+      m += "size=\"80h\">\n";
+    } else {
+      m += "width=\"240\" height=\"320\">\n";
+    }
+    if (i % 5 == 4 || i == files - 1) m += "    </group end=\"\">\n";
+    if (i % 10 == 9 || i == files - 1) m += "  </group end=\"\">\n";
+    if (i % 50 == 49 || i == files - 1) m += "</group end=\"\">\n";
+  }
+  return m;
+}
+
+inline unsigned dataOffsetOf(int files, unsigned tableOffset = 0x9C) {
+  return (tableOffset + 4u * static_cast<unsigned>(files) + 0xFFu) & ~0xFFu;
+}
+
+// A theme file for nestedMap(sizes.size()): header, type byte 1, size table, data of every file
+// (byte values derived from the slot number and position).
+inline std::vector<std::uint8_t> themeFile(const std::vector<std::uint32_t>& sizes,
+                                           unsigned tableOffset = 0x9C,
+                                           unsigned typeOffset = 0x98) {
+  const unsigned dataOffset = dataOffsetOf(static_cast<int>(sizes.size()), tableOffset);
+  std::uint64_t total = dataOffset;
+  for (auto s : sizes) total += s;
+  std::vector<std::uint8_t> f(dataOffset, 0);
+  f.reserve(total);
+  std::string s1 = kSign1, s2 = kSign2;
+  std::copy(s1.begin(), s1.end(), f.begin());
+  std::copy(s2.begin(), s2.end(), f.begin() + 14);
+  const std::string author = "Bench author", name = "Bench theme", version = "1.0";
+  std::copy(author.begin(), author.end(), f.begin() + 32);
+  std::copy(name.begin(), name.end(), f.begin() + 85);
+  std::copy(version.begin(), version.end(), f.begin() + 140);
+  writeU32LE(f, 148, static_cast<std::uint32_t>(sizes.size()));
+  f[typeOffset] = 1;
+  for (std::size_t i = 0; i < sizes.size(); ++i) writeU32LE(f, tableOffset + 4 * i, sizes[i]);
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    for (std::uint32_t k = 0; k < sizes[i]; ++k) {
+      f.push_back(static_cast<std::uint8_t>(i * 7 + k * 13));
+    }
+  }
+  return f;
+}
+
+// `count` sizes that add up to exactly `total` bytes.
+inline std::vector<std::uint32_t> evenSizes(int count, std::uint64_t total) {
+  std::vector<std::uint32_t> sizes(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    sizes[static_cast<std::size_t>(i)] =
+        static_cast<std::uint32_t>(total * static_cast<std::uint64_t>(i + 1) / count -
+                                   total * static_cast<std::uint64_t>(i) / count);
+  }
+  return sizes;
+}
+
+// A JPEG of the given size with smooth, photo-like content; grey for a grayscale picture.
+inline std::vector<std::uint8_t> jpeg(int width, int height, bool grey = false, int quality = 85,
+                                      bool progressive = false) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&cinfo, &out, &outSize);
+  const int components = grey ? 1 : 3;
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = components;
+  cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
+  while (cinfo.next_scanline < cinfo.image_height) {
+    const int y = static_cast<int>(cinfo.next_scanline);
+    for (int x = 0; x < width; ++x) {
+      for (int c = 0; c < components; ++c) {
+        const int v = (x * 255 / (width > 1 ? width - 1 : 1) + y * 3 + c * 70 + ((x ^ y) & 15));
+        row[static_cast<std::size_t>(x * components + c)] = static_cast<JSAMPLE>(v & 0xFF);
+      }
+    }
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&cinfo, rows, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(out, out + outSize);
+  std::free(out);
+  jpeg_destroy_compress(&cinfo);
+  return bytes;
+}
+
+// width × height RGB565 words, little-endian.
+inline std::vector<std::uint8_t> rawPicture(int width, int height) {
+  std::vector<std::uint8_t> b;
+  b.reserve(static_cast<std::size_t>(width * height * 2));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const auto w =
+          static_cast<std::uint16_t>(((x & 31) << 11) | ((y & 63) << 5) | ((x + y) & 31));
+      b.push_back(static_cast<std::uint8_t>(w));
+      b.push_back(static_cast<std::uint8_t>(w >> 8));
+    }
+  }
+  return b;
+}
+
+}  // namespace wqt::gen
