@@ -24,6 +24,7 @@
 
 #include "files/file_kind.h"
 #include "files/import_export.h"
+#include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "theme/file_io.h"
 #include "theme/header_text.h"
@@ -700,7 +701,13 @@ void TMainForm::showPicture(const wqt::Picture& picture) {
 }
 
 void TMainForm::showJpegPreview(std::size_t slot) {
-  showPicture(wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(), lowColourScreen_));
+  try {
+    showPicture(wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(), lowColourScreen_));
+  } catch (const wqt::JpegError& error) {
+    // The view is cleared once the header has been read; a rejected header leaves it as it was.
+    if (error.afterHeader()) IMG->clear();
+    throw;
+  }
 }
 
 void TMainForm::showRawPreview(const wqt::FileEntry& entry, std::size_t slot) {

@@ -23,6 +23,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
+#include "../core/jpeg_test_util.h"
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -387,6 +388,32 @@ class MainWindowTest : public QObject {
     }
     const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
     QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
+  }
+
+  void failedJpegDecodeLeavesAnEmptyView() {
+    // A CMYK JPEG passes the header check; decoding it to RGB then fails in the library.
+    wqt::test::JpegSpec cmyk;
+    cmyk.width = 16;
+    cmyk.height = 8;
+    cmyk.colour = wqt::test::JpegColour::Cmyk;
+    const std::vector<std::uint8_t> encoded = wqt::test::encodeJpeg(cmyk);
+    const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()),
+                           qsizetype(encoded.size()));
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(1, jpegBytes(16, 8), QStringLiteral("good.jpg"));
+    QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+
+    dialogs->openAnswers.push_back(writeFile(tempPath(QStringLiteral("cmyk.jpg")), bytes));
+    child<QPushButton>(f, "btn_load_img")->click();
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+    QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("JPEG error #")));
+    QCOMPARE(f->document().slot(1).size(), std::size_t(encoded.size()));
+    QVERIFY(child<QLabel>(f, "IMG")->pixmap().isNull());
+    QVERIFY(!shown(f, "lbl_9"));
+    QVERIFY(enabled(f, "btn_save_img"));
   }
 
   void colourTableSizeText() {
