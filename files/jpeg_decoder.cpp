@@ -7,12 +7,19 @@
 #include <string>
 
 #include <jpeglib.h>
+// After jpeglib.h: the library's message codes.
+#include <jerror.h>
 
 namespace wqt {
 
 namespace {
 
 constexpr int kQuantizedColours = 236;
+
+// What the library may allocate for one decode beyond our picture (whole-image coefficient
+// buffers of progressive or multi-scan files). Without a backing store the library fails with
+// its own error when a picture would need more, instead of taking whatever the header asks for.
+constexpr long kLibraryMemoryLimit = 256L << 20;
 
 struct ErrorManager {
   jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
@@ -65,6 +72,7 @@ bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
   return guarded(s, [&] {
     s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
+    s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
     jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&s.cinfo, TRUE);
   });
@@ -94,6 +102,13 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
   Session s;
   // Empty bytes have no header to read; the library's failure on them belongs to decoding.
   if (!readHeader(s, bytes)) throw JpegError(s.messageCode(), bytes.empty());
+
+  // A header may claim up to 65500 × 65500 pixels in a few hundred bytes. A picture above the
+  // preview's limit is refused with the library's own "image too big" error before anything of
+  // its size is allocated, as a header the library cannot take would be.
+  if (std::uint64_t{s.cinfo.image_width} * s.cinfo.image_height > kMaxPreviewPixels) {
+    throw JpegError(JERR_IMAGE_TOO_BIG, false);
+  }
 
   const bool grey = s.cinfo.jpeg_color_space == JCS_GRAYSCALE;
   const bool started = guarded(s, [&] {

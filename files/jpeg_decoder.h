@@ -31,6 +31,10 @@ struct JpegSize {
 // Reads only the header. Empty bytes read as 0 × 0 without calling the library.
 JpegSize readJpegSize(std::span<const std::uint8_t> bytes);
 
+// The largest picture decodeJpeg decodes, in pixels (4096 × 4096): a larger one fails with
+// "JPEG error #N", N being the library's code for an image too big, before it is allocated.
+inline constexpr std::uint64_t kMaxPreviewPixels = 4096ull * 4096ull;
+
 // Decodes the whole picture at scale 1/1 with block smoothing: 24-bit RGB, or for a grayscale
 // JPEG (and when quantize is set) at most 236 colours chosen by the library into Indexed8.
 Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize = false);

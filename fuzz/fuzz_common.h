@@ -1,0 +1,38 @@
+#pragma once
+// Helpers for the fuzz targets: an in-memory file with a path (the core reads maps and themes by
+// path) and the fixed map the theme target opens against.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace wqt::fuzz {
+
+// A file in memory whose content each input replaces; its path goes through /proc/self/fd.
+class MemFile {
+ public:
+  explicit MemFile(const char* name) : fd_(::memfd_create(name, MFD_CLOEXEC)) {
+    if (fd_ < 0) std::abort();
+    path_ = "/proc/self/fd/" + std::to_string(fd_);
+  }
+  const std::filesystem::path& write(const std::uint8_t* data, std::size_t size) {
+    if (::ftruncate(fd_, 0) != 0) std::abort();
+    std::size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+      if (n <= 0) std::abort();
+      done += static_cast<std::size_t>(n);
+    }
+    return path_;
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  int fd_;
+  std::filesystem::path path_;
+};
+
+}  // namespace wqt::fuzz

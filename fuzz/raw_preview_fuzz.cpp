@@ -1,0 +1,25 @@
+// The input is an entry's width and height (two 16-bit words) followed by a RAW slot: the preview
+// gives exactly width × height pixels or "Stream read error" when the slot is short.
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "files/preview.h"
+#include "map/core_error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size < 4) return 0;
+  wqt::FileEntry entry;
+  entry.kind = "RAW";
+  entry.width = static_cast<std::uint16_t>(data[0] | data[1] << 8);
+  entry.height = static_cast<std::uint16_t>(data[2] | data[3] << 8);
+  const std::span<const std::uint8_t> slot(data + 4, size - 4);
+  try {
+    const wqt::Picture p = wqt::rawPreview(entry, slot);
+    if (p.width != entry.width || p.height != entry.height) std::abort();
+    if (slot.size() < std::size_t{entry.width} * entry.height * 2) std::abort();
+  } catch (const wqt::Error&) {
+    if (slot.size() >= std::size_t{entry.width} * entry.height * 2) std::abort();
+  }
+  return 0;
+}
