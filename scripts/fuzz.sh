@@ -26,10 +26,13 @@ run_one() {
   local t="$1" build="$2" seconds="$3"
   local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t"
   mkdir -p "$corpus" "$artifacts"
-  # A working corpus grows between runs; the seeds are read alongside it but never written.
+  # A working corpus grows between runs; the seeds and the inputs of past findings
+  # (fuzz/regressions/<target>) are read alongside it but never written.
+  local extra=()
+  if [ -d "fuzz/regressions/$t" ]; then extra=("fuzz/regressions/$t"); fi
   if ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
      UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-     "$build/fuzz/${t}_fuzz" "$corpus" "$build/seeds/$t" \
+     "$build/fuzz/${t}_fuzz" "$corpus" "$build/seeds/$t" "${extra[@]}" \
        -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
        -artifact_prefix="$artifacts/" >"$build/fuzz-$t.log" 2>&1; then
     echo "fuzz $t: clean ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/fuzz-$t.log" | grep -o '[0-9]*$') runs in ${seconds}s)"

@@ -1,0 +1,140 @@
+// The window's selection road, offscreen: selecting the tree node of a 240 × 320 JPG file until
+// its preview is set in the picture view, beside a bare libjpeg decode of the same picture.
+#include <benchmark/benchmark.h>
+#include <jpeglib.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <vector>
+
+#include "bench/inputs.h"
+#include "bench/ratio_report.h"
+#include "theme/file_io.h"
+#include "ui/MainUnit.h"
+#include "ui/UserDialogs.h"
+
+namespace {
+
+// Answers the open dialog with the prepared theme; any message means the road failed.
+class BenchDialogs : public wqtui::UserDialogs {
+ public:
+  QString theme;
+  QString getOpenFileName(QWidget*, const QString&, const QString&) override { return theme; }
+  QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  void infoMessage(const QString& t) override { fail(t); }
+  void plainMessage(const QString& t) override { fail(t); }
+  void errorMessage(const QString& t) override { fail(t); }
+
+ private:
+  static void fail(const QString& t) {
+    std::fprintf(stderr, "unexpected message: %s\n", t.toUtf8().constData());
+    std::exit(1);
+  }
+};
+
+std::vector<std::uint8_t> gJpeg;
+TMainForm* gForm = nullptr;
+QTreeWidget* gTree = nullptr;
+QLabel* gView = nullptr;
+
+void write(const std::filesystem::path& p, const void* data, std::size_t n) {
+  std::ofstream(p, std::ios::binary).write(static_cast<const char*>(data), std::streamsize(n));
+}
+
+void SelectJpgNode(benchmark::State& state) {
+  QTreeWidgetItem* jpgNode = gTree->topLevelItem(0);
+  QTreeWidgetItem* groupNode = gTree->topLevelItem(1);
+  for (auto _ : state) {
+    state.PauseTiming();
+    gTree->setCurrentItem(groupNode);
+    state.ResumeTiming();
+    gTree->setCurrentItem(jpgNode);
+    if (gView->pixmap().isNull()) state.SkipWithError("no preview was set");
+  }
+}
+
+void BareDecode(benchmark::State& state) {
+  for (auto _ : state) {
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, gJpeg.data(), static_cast<unsigned long>(gJpeg.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    const std::size_t stride = cinfo.output_width * 3;
+    std::vector<std::uint8_t> out(stride * cinfo.output_height);
+    while (cinfo.output_scanline < cinfo.output_height) {
+      JSAMPROW row = out.data() + stride * cinfo.output_scanline;
+      jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    benchmark::DoNotOptimize(out.data());
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  QApplication app(argc, argv);
+
+  // The window reads its map from its own folder: a JPG file at the top, then a group.
+  const auto dir = wqt::executableDir();
+  const std::string map =
+      std::string("<ThemeSign a=\"") + wqt::gen::kSign1 + "\" b=\"" + wqt::gen::kSign2 +
+      "\">\n<ThemeSettings t=\"9Ch\" d=\"100h\" c=\"2\">\n"
+      "<ColorThemesSettings f=\"no\" o=\"98h\">\n"
+      "<file name=\"Picture\" id=\"0\" type=\"JPG\" width=\"240\" height=\"320\">\n"
+      "<group name=\"Group\">\n"
+      "<file name=\"Words\" id=\"1\" type=\"RAW\" width=\"2\" height=\"2\">\n"
+      "</group e=\"\">\n";
+  write(dir / "theme.rxt", map.data(), map.size());
+  gJpeg = wqt::gen::jpeg(240, 320);
+  std::vector<std::uint8_t> theme(0x100, 0);
+  const std::string s1 = wqt::gen::kSign1, s2 = wqt::gen::kSign2;
+  std::copy(s1.begin(), s1.end(), theme.begin());
+  std::copy(s2.begin(), s2.end(), theme.begin() + 14);
+  wqt::writeU32LE(theme, 0x9C, static_cast<std::uint32_t>(gJpeg.size()));
+  wqt::writeU32LE(theme, 0xA0, 8);
+  theme.insert(theme.end(), gJpeg.begin(), gJpeg.end());
+  theme.insert(theme.end(), 8, 0x1F);
+  const auto themePath = dir / "bench-selection.wqt";
+  write(themePath, theme.data(), theme.size());
+
+  BenchDialogs dialogs;
+  dialogs.theme = QString::fromStdString(themePath.string());
+  TMainForm form(dialogs);
+  form.show();
+  form.MM_Child_OpenThemeClick();
+  gForm = &form;
+  gTree = form.findChild<QTreeWidget*>("TreeView");
+  gView = form.findChild<QLabel*>("IMG");
+  if (gTree == nullptr || gView == nullptr || gTree->topLevelItemCount() != 2) {
+    std::fprintf(stderr, "the window did not show the theme's tree\n");
+    return 1;
+  }
+
+  benchmark::RegisterBenchmark("selection_jpg_240x320/window", SelectJpgNode)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("selection_jpg_240x320/libjpeg", BareDecode)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::Initialize(&argc, argv);
+  wqt::bench::MedianCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  const int missed = wqt::bench::printRatioTable(
+      collector, {{"6. window selection of a JPG 240x320", "selection_jpg_240x320/window",
+                   "selection_jpg_240x320/libjpeg", 2.0}});
+  benchmark::Shutdown();
+  return missed == 0 ? 0 : 2;
+}
