@@ -34,10 +34,6 @@ void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-}  // namespace
-
-namespace {
-
 // The checks and the slot copy shared by parseThemeFile and readThemeFile. parsed.image holds the
 // file's first bytes, at least every byte the header, the type byte and the size table need when
 // the file has them; fileSize is the whole file's length; readData(offset, length, out) fills a

@@ -426,7 +426,7 @@ void TMainForm::MM_Child_OpenThemeClick() {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  wqt::ParsedTheme parsed = wqt::parseThemeFile(wqt::readWholeFile(toPath(chosen)), map_.settings);
+  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings);
   switch (parsed.status) {
     case wqt::ParsedTheme::Status::Signature1Mismatch:
     case wqt::ParsedTheme::Status::Signature2Mismatch: {
