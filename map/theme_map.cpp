@@ -5,9 +5,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
+#include <deque>
 #include <string_view>
+#include <tuple>
 
 #include "map/codepage.h"
 #include "map/core_error.h"
@@ -26,19 +29,19 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
   throw Error("I/O error " + std::to_string(err));
 }
 
-std::string readMapText(const std::filesystem::path& path) {
+// Reads the whole map into `buffer` and returns its bytes. The buffer only grows: the window
+// reloads the same map at every create and open, and a buffer kept from the last load is neither
+// allocated nor cleared again.
+std::string_view readMapText(const std::filesystem::path& path, std::string& buffer) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throwTextFileError(errno);
-  std::string text;
-  // Read straight into the text, sized from the file's length when it has one, so a large map
-  // is neither copied chunk by chunk nor reallocated as it grows.
   struct stat st {};
   std::size_t want = 1 << 16;
   if (::fstat(fd, &st) == 0 && st.st_size > 0) want = static_cast<std::size_t>(st.st_size) + 1;
   std::size_t used = 0;
   for (;;) {
-    if (text.size() - used < want / 2 + 1) text.resize(used + want);
-    const ssize_t n = ::read(fd, text.data() + used, text.size() - used);
+    if (buffer.size() - used < want / 2 + 1) buffer.resize(used + want);
+    const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
     if (n < 0) {
       if (errno == EINTR) continue;
       const int err = errno;
@@ -49,8 +52,7 @@ std::string readMapText(const std::filesystem::path& path) {
     used += static_cast<std::size_t>(n);
   }
   ::close(fd);
-  text.resize(used);
-  return text;
+  return std::string_view(buffer.data(), used);
 }
 
 // Whether any byte is 0x80 or above, eight bytes at a time.
@@ -66,36 +68,29 @@ bool hasHighByte(std::string_view text) {
   return (acc & 0x8080808080808080ull) != 0;
 }
 
-// Calls onLine for each line of the map text: lines end at LF (a CR anywhere is dropped, which
-// covers CR LF), a Ctrl-Z ends the line it stands in and, at the start of a line, the map.
-// A physical line without CR or Ctrl-Z, the usual case, is passed as it stands, without a copy.
+// Calls onLine with the parts of each line of the map text. Lines end at LF; a CR is dropped
+// (which covers CR LF); a Ctrl-Z ends the line it stands in and, at the start of a line, the map.
+// Most lines are scanned once where they stand; a line with a Ctrl-Z or a stray CR is rebuilt
+// first, into `rebuilt`, which keeps every rebuilt line until the load ends since the value
+// table's slots may still view it.
 template <typename OnLine>
-void forEachLine(std::string_view text, OnLine onLine) {
-  std::string line;
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const std::size_t lf = text.find('\n', i);
-    const std::size_t end = lf == std::string_view::npos ? text.size() : lf;
-    const std::string_view physical = text.substr(i, end - i);
-    i = lf == std::string_view::npos ? text.size() : lf + 1;
-
-    const bool hasCr = physical.find('\r') != std::string_view::npos;
-    const std::size_t ctrlZ = physical.find(kCtrlZ);
-    if (!hasCr && ctrlZ == std::string_view::npos) {
-      // A last line without LF counts only when it holds something.
-      if (lf != std::string_view::npos || !physical.empty()) onLine(physical);
+void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine onLine) {
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const xml::MapLine line = xml::scanMapLine(text.substr(pos));
+    const std::string_view physical = text.substr(pos, line.length);
+    pos += line.length + 1;
+    if (!line.needsCleaning) {
+      onLine(line.parts);
       continue;
     }
-    line.clear();
+    std::string& cleaned = rebuilt.emplace_back();
+    const std::size_t ctrlZ = physical.find(kCtrlZ);
     for (const char ch : physical.substr(0, ctrlZ)) {
-      if (ch != '\r') line += ch;
+      if (ch != '\r') cleaned += ch;
     }
-    if (ctrlZ != std::string_view::npos) {
-      if (line.empty()) return;  // Ctrl-Z at the start of a line ends the map
-      onLine(std::string_view(line));
-      continue;  // the rest of the physical line is skipped
-    }
-    if (lf != std::string_view::npos || !line.empty()) onLine(std::string_view(line));
+    if (ctrlZ != std::string_view::npos && cleaned.empty()) return;  // Ctrl-Z ends the map
+    onLine(xml::scanLine(cleaned));
   }
 }
 
@@ -115,7 +110,7 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   nodeIndex.clear();
   std::vector<int> groupStack;
 
-  const std::string text = readMapText(mapPath);
+  const std::string_view text = readMapText(mapPath, textBuffer_);
   captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte(text) && isValidUtf8(text));
 
   // Appends a node as the last child of the innermost open group, or at the top level.
@@ -127,45 +122,61 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
     return index;
   };
 
-  forEachLine(text, [&](std::string_view line) {
-    if (xml::lineIsSkipped(line)) return;
-    const std::string tag = xml::tagName(line);
-    if (xml::valueCount(line) < 1) return;
-    xml::readValues(line, values);
+  // The values of the lines read so far, as views into the map text or, for slots no line of
+  // this load has filled yet, into the value table itself. The table takes them once, when the
+  // load ends or fails, instead of copying up to six values at every line.
+  std::array<std::string_view, std::tuple_size_v<xml::ValueTable>> current;
+  std::copy(values.begin(), values.end(), current.begin());
+  auto keepValues = [&] {
+    for (std::size_t k = 0; k < current.size(); ++k) values[k].assign(current[k]);
+  };
 
-    if (tag == "ThemeSign") {
-      settings.signature1 = values[0];
-      settings.signature2 = values[1];
-    } else if (tag == "ThemeSettings") {
-      settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(values[0]));
-      settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(values[1]));
-      settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(values[2]));
-    } else if (tag == "ColorThemesSettings") {
-      settings.colourFlag = values[0];
-      if (settings.hasTypeByte()) {
-        settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(values[1]));
-        typeSelectorShown = true;
+  std::deque<std::string> rebuiltLines;
+  try {
+    forEachLine(text, rebuiltLines, [&](const xml::LineParts& parts) {
+      if (parts.skipped || parts.valueCount < 1) return;
+      const int stored = std::min(parts.valueCount, static_cast<int>(current.size()));
+      std::copy_n(parts.values.begin(), stored, current.begin());
+      const std::string_view tag = parts.tag;
+
+      if (tag == "ThemeSign") {
+        settings.signature1 = current[0];
+        settings.signature2 = current[1];
+      } else if (tag == "ThemeSettings") {
+        settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[0]));
+        settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
+        settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(current[2]));
+      } else if (tag == "ColorThemesSettings") {
+        settings.colourFlag = current[0];
+        if (settings.hasTypeByte()) {
+          settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
+          typeSelectorShown = true;
+        }
+      } else if (tag == "group") {
+        groupStack.push_back(appendNode(current[0]));
+      } else if (tag == "/group") {
+        if (groupStack.empty()) throw Error("Range check error");
+        groupStack.pop_back();
+      } else if (tag == "file") {
+        const int node = appendNode(current[0]);
+        entries.emplace_back();
+        FileEntry& entry = entries.back();
+        entry.kind = current[2];
+        if (entry.kind == "RAW" || entry.kind == "ANI2" || entry.kind == "JPG") {
+          entry.width = static_cast<std::uint16_t>(xml::decimalValue(current[3]));
+          entry.height = static_cast<std::uint16_t>(xml::decimalValue(current[4]));
+        } else if (entry.kind == "COLORTAB") {
+          entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(current[3]));
+        }
+        nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
+        nodeIndex.back() = static_cast<std::int32_t>(entries.size() - 1);
       }
-    } else if (tag == "group") {
-      groupStack.push_back(appendNode(values[0]));
-    } else if (tag == "/group") {
-      if (groupStack.empty()) throw Error("Range check error");
-      groupStack.pop_back();
-    } else if (tag == "file") {
-      const int node = appendNode(values[0]);
-      entries.emplace_back();
-      FileEntry& entry = entries.back();
-      entry.kind = values[2];
-      if (entry.kind == "RAW" || entry.kind == "ANI2" || entry.kind == "JPG") {
-        entry.width = static_cast<std::uint16_t>(xml::decimalValue(values[3]));
-        entry.height = static_cast<std::uint16_t>(xml::decimalValue(values[4]));
-      } else if (entry.kind == "COLORTAB") {
-        entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(values[3]));
-      }
-      nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
-      nodeIndex.back() = static_cast<std::int32_t>(entries.size() - 1);
-    }
-  });
+    });
+  } catch (...) {
+    keepValues();
+    throw;
+  }
+  keepValues();
   return LoadResult::Loaded;
 }
 

@@ -65,6 +65,9 @@ class ThemeMap {
   std::vector<std::int32_t> nodeIndex;
   bool typeSelectorShown = false;  // the last load found a "ColorThemesSettings" with flag "no"
   bool captionsAreUtf8 = false;
+
+ private:
+  std::string textBuffer_;  // holds the map's bytes during a load; kept for the next load
 };
 
 bool mapExists(const std::filesystem::path& mapPath);

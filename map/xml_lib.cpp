@@ -1,10 +1,15 @@
 #include "map/xml_lib.h"
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cstring>
 
 #include "map/core_error.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace wqt::xml {
 
@@ -30,63 +35,171 @@ std::string cut(std::string_view text, char c, int mode) {
   }
 }
 
-bool lineIsSkipped(std::string_view line) {
-  if (line.size() < 5 || line.front() == ';') return true;
-  const std::size_t angle = line.find('<');
-  if (angle == std::string_view::npos) return true;
-  return line.find(';') < angle;
-}
-
-std::string tagName(std::string_view line) {
-  // cut(cut(line, '<', 2), ' ', 4) without building the intermediate text.
-  const std::size_t angle = line.find('<');
-  if (angle == std::string_view::npos) return std::string(kNotFound);
-  const std::string_view rest = line.substr(angle + 1);
-  const std::size_t space = rest.find(' ');
-  if (space == std::string_view::npos) return std::string(kNotFound);
-  return std::string(rest.substr(0, space));
-}
-
 namespace {
 
-// The number of double quotes, eight bytes at a time: a byte equal to the quote becomes zero
-// after the XOR, and the sum below sets the top bit of exactly the nonzero bytes.
-std::size_t countQuotes(std::string_view line) {
-  constexpr std::uint64_t kQuotes = 0x2222222222222222ull;
-  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-  std::size_t n = 0;
-  std::size_t i = 0;
-  for (; i + 8 <= line.size(); i += 8) {
-    std::uint64_t word;
-    std::memcpy(&word, line.data() + i, 8);
-    const std::uint64_t x = word ^ kQuotes;
-    const std::uint64_t nonzero = ((x & kLow7) + kLow7) | x;
-    // One bit per quote at the top of its byte; the multiplication adds them up in the top byte.
-    const std::uint64_t marks = (~nonzero & ~kLow7) >> 7;
-    n += static_cast<std::size_t>((marks * 0x0101010101010101ull) >> 56);
+// Bit i of each mask is set when byte i of a block of text is that character. The line-end
+// masks are filled only when the scan looks for line ends.
+struct BlockMasks {
+  std::uint32_t quote, angle, semicolon, space, lf, cr, ctrlZ;
+
+  void keepBelow(unsigned bit) {
+    const std::uint32_t keep = (1u << bit) - 1;
+    quote &= keep, angle &= keep, semicolon &= keep, space &= keep, cr &= keep, ctrlZ &= keep;
   }
-  for (; i < line.size(); ++i) n += line[i] == '"';
-  return n;
+  void dropBelow(std::size_t seen) {
+    quote >>= seen, angle >>= seen, semicolon >>= seen, space >>= seen;
+    lf >>= seen, cr >>= seen, ctrlZ >>= seen;
+  }
+};
+
+constexpr char kCtrlZ = 26;
+
+#if defined(__SSE2__)
+constexpr std::size_t kBlock = 16;
+
+template <bool kLineEnds>
+BlockMasks blockMasks(const char* p) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  auto mask = [&](char c) {
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
+  };
+  if constexpr (kLineEnds) {
+    return {mask('"'), mask('<'), mask(';'), mask(' '), mask('\n'), mask('\r'), mask(kCtrlZ)};
+  }
+  return {mask('"'), mask('<'), mask(';'), mask(' '), 0, 0, 0};
+}
+#else
+constexpr std::size_t kBlock = 8;
+
+template <bool kLineEnds>
+BlockMasks blockMasks(const char* p) {
+  constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+  constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+  std::uint64_t word;
+  std::memcpy(&word, p, 8);
+  auto mask = [&](char c) {
+    const std::uint64_t x = word ^ (kOnes * static_cast<unsigned char>(c));
+    const std::uint64_t top = ~(((x & kLow7) + kLow7) | x | kLow7);  // top bit of equal bytes
+    return static_cast<std::uint32_t>(((top >> 7) * 0x0102040810204080ull) >> 56);
+  };
+  if constexpr (kLineEnds) {
+    return {mask('"'), mask('<'), mask(';'), mask(' '), mask('\n'), mask('\r'), mask(kCtrlZ)};
+  }
+  return {mask('"'), mask('<'), mask(';'), mask(' '), 0, 0, 0};
+}
+#endif
+
+// One pass, a block of bytes at a time, over a line (kLineEnds false: the whole text) or over the
+// line that starts the text and ends at its first LF (kLineEnds true). It records what the rules
+// look at: the first "<", the first ";", the first space after the "<", the positions of the
+// quotes that delimit the six stored values and how many quotes there are; for line ends, where
+// the line stops and whether it holds a CR or a Ctrl-Z other than the CR of a CR LF end.
+template <bool kLineEnds>
+MapLine scan(std::string_view text) {
+  constexpr std::size_t kNone = std::string_view::npos;
+  constexpr int kStoredQuotes = 12;
+  std::size_t angle = kNone, semicolon = kNone, space = kNone;
+  std::size_t quotes[kStoredQuotes];
+  int quoteCount = 0;
+  std::size_t end = text.size(), firstCr = kNone;
+  int crCount = 0;
+  bool ctrlZ = false;
+
+  const std::size_t n = text.size();
+  for (std::size_t base = 0; base < n; base += kBlock) {
+    BlockMasks m;
+    if (n - base >= kBlock) {
+      m = blockMasks<kLineEnds>(text.data() + base);
+    } else if (n >= kBlock) {
+      // The last, partial block: the block that ends with the text, its bytes before `base`
+      // (seen already) shifted out.
+      m = blockMasks<kLineEnds>(text.data() + n - kBlock);
+      m.dropBelow(kBlock - (n - base));
+    } else {
+      // A text shorter than a block: the bytes past its end are 0 and match nothing.
+      char tail[kBlock] = {};
+      std::memcpy(tail, text.data(), n);
+      m = blockMasks<kLineEnds>(tail);
+    }
+    if constexpr (kLineEnds) {
+      if (m.lf != 0) {
+        const unsigned at = static_cast<unsigned>(std::countr_zero(m.lf));
+        end = base + at;
+        m.keepBelow(at);
+      }
+      if (m.cr != 0) {
+        if (firstCr == kNone) firstCr = base + static_cast<std::size_t>(std::countr_zero(m.cr));
+        crCount += std::popcount(m.cr);
+      }
+      ctrlZ = ctrlZ || m.ctrlZ != 0;
+    }
+    if (angle == kNone && m.angle != 0) angle = base + std::countr_zero(m.angle);
+    if (semicolon == kNone && m.semicolon != 0) {
+      semicolon = base + std::countr_zero(m.semicolon);
+    }
+    if (angle != kNone && space == kNone) {
+      // Only a space after the "<" counts.
+      std::uint32_t spaces = m.space;
+      if (angle >= base) spaces &= ~((2u << (angle - base)) - 1);
+      if (spaces != 0) space = base + std::countr_zero(spaces);
+    }
+    for (std::uint32_t q = m.quote; q != 0; q &= q - 1) {
+      if (quoteCount < kStoredQuotes) quotes[quoteCount] = base + std::countr_zero(q);
+      ++quoteCount;
+    }
+    if (kLineEnds && end != n) break;
+  }
+
+  MapLine result;
+  result.length = end;
+  // A CR right before the LF ends the line with it; any other CR, and a Ctrl-Z, need the line
+  // rebuilt first.
+  const bool crLfEnd = crCount == 1 && firstCr + 1 == end;
+  result.needsCleaning = ctrlZ || (crCount > 0 && !crLfEnd);
+  const std::string_view line = text.substr(0, crLfEnd ? end - 1 : end);
+
+  LineParts& parts = result.parts;
+  // Skipped: shorter than 5, a comment, no "<", or a ";" before the first "<".
+  parts.skipped = line.size() < 5 || line.front() == ';' || angle == kNone ||
+                  (semicolon != kNone && semicolon < angle);
+  // The tag name runs from after the first "<" to the first space after it.
+  if (angle != kNone && space != kNone) parts.tag = line.substr(angle + 1, space - angle - 1);
+  parts.valueCount = quoteCount % 2 != 0 ? -1 : quoteCount / 2;
+  const int stored = std::min(parts.valueCount, static_cast<int>(parts.values.size()));
+  for (int k = 0; k < stored; ++k) {
+    const std::size_t open = quotes[2 * k], close = quotes[2 * k + 1];
+    parts.values[static_cast<std::size_t>(k)] = line.substr(open + 1, close - open - 1);
+  }
+  return result;
 }
 
 }  // namespace
 
+LineParts scanLine(std::string_view line) {
+  return scan<false>(line).parts;
+}
+
+MapLine scanMapLine(std::string_view text) {
+  return scan<true>(text);
+}
+
+bool lineIsSkipped(std::string_view line) {
+  return scanLine(line).skipped;
+}
+
+std::string tagName(std::string_view line) {
+  return std::string(scanLine(line).tag);
+}
+
 int valueCount(std::string_view line) {
-  const std::size_t quotes = countQuotes(line);
-  return quotes % 2 != 0 ? -1 : static_cast<int>(quotes / 2);
+  return scanLine(line).valueCount;
 }
 
 void readValues(std::string_view line, ValueTable& values) {
-  const int count = valueCount(line);
-  std::size_t pos = 0;
-  for (int k = 0; k < count; ++k) {
-    const std::size_t open = line.find('"', pos);
-    const std::size_t close = line.find('"', open + 1);
-    if (open == std::string_view::npos || close == std::string_view::npos) return;
-    if (k < static_cast<int>(values.size())) {
-      values[static_cast<std::size_t>(k)].assign(line.substr(open + 1, close - open - 1));
-    }
-    pos = close + 1;
+  const LineParts parts = scanLine(line);
+  const int stored = std::min(parts.valueCount, static_cast<int>(values.size()));
+  for (int k = 0; k < stored; ++k) {
+    values[static_cast<std::size_t>(k)].assign(parts.values[static_cast<std::size_t>(k)]);
   }
 }
 

@@ -23,6 +23,25 @@ ValueTable& processValueTable();
 // including c, 4 before c; any other mode returns the text unchanged. "ERROR" when c is absent.
 std::string cut(std::string_view text, char c, int mode);
 
+// Everything the map model needs of one line, found in a single pass over it.
+struct LineParts {
+  bool skipped = true;
+  std::string_view tag = kNotFound;
+  int valueCount = 0;                      // -1 for an odd number of double quotes
+  std::array<std::string_view, 6> values;  // the first min(valueCount, 6) values
+};
+LineParts scanLine(std::string_view line);
+
+// The line that starts `text` and ends at its first LF (or at the end of the text), scanned in
+// the same single pass that finds its end.
+struct MapLine {
+  LineParts parts;         // of the line without its LF, and without the CR of a CR LF end
+  std::size_t length = 0;  // bytes before the LF
+  bool needsCleaning =
+      false;  // holds a Ctrl-Z or another CR: parts must come from the rebuilt line
+};
+MapLine scanMapLine(std::string_view text);
+
 bool lineIsSkipped(std::string_view line);
 std::string tagName(std::string_view line);
 // Half the number of double quotes, or -1 when that number is odd.

@@ -118,6 +118,21 @@ TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
   EXPECT_EQ(map.entries[0].height, 48);
 }
 
+TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
+  // The slots a line leaves behind must survive the lines after it, whether a line ends in LF,
+  // in CR LF, holds a stray CR or is cut by a Ctrl-Z.
+  for (const char* end : {"\n", "\r\n"}) {
+    const std::string e = end;
+    load("<dims \"a\" \"b\" \"c\" \"64\" \"4\r8\" \"six\">" + e +
+         "<other \"x\">\x1A<file \"lost\">" + e +
+         "<file \"F\" \"1\" \"RAW\">" + e);
+    ASSERT_EQ(map.entries.size(), 1u) << "line end " << (e.size() == 1 ? "LF" : "CR LF");
+    EXPECT_EQ(map.entries[0].width, 64);
+    EXPECT_EQ(map.entries[0].height, 48);
+    EXPECT_EQ(values, (wqt::xml::ValueTable{"F", "1", "RAW", "64", "48", "six"}));
+  }
+}
+
 TEST_F(MapLoad, LineEndsAndCtrlZ) {
   load(
       "<group \"A\rB\">\r\n<file \"F\" \"1\" \"JPG\" \"1\" \"2\">\x1A<file \"lost\">\n"
