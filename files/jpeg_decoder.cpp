@@ -1,6 +1,7 @@
 #include "files/jpeg_decoder.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
+#include <bit>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
@@ -15,6 +16,10 @@ namespace wqt {
 namespace {
 
 constexpr int kQuantizedColours = 236;
+
+// The library's byte order that makes each pixel the word 0xFFRRGGBB on this machine.
+constexpr J_COLOR_SPACE kOpaqueWordOrder =
+    std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // What the library may allocate for one decode beyond our picture (whole-image coefficient
 // buffers of progressive or multi-scan files). Without a backing store the library fails with
@@ -82,10 +87,6 @@ int paddedRow(int width, int components) {
   return static_cast<int>((static_cast<long long>(width) * components + 3) / 4 * 4);
 }
 
-std::uint32_t opaque(unsigned r, unsigned g, unsigned b) {
-  return 0xFF000000u | (r << 16) | (g << 8) | b;
-}
-
 }  // namespace
 
 JpegError::JpegError(int code, bool afterHeader)
@@ -115,7 +116,8 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = 1;
     s.cinfo.do_block_smoothing = TRUE;
-    s.cinfo.out_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+    // Colour pictures come out as opaque 0xFFRRGGBB words; the quantizer works on plain RGB.
+    s.cinfo.out_color_space = grey ? JCS_GRAYSCALE : quantize ? JCS_RGB : kOpaqueWordOrder;
     if (grey || quantize) {
       s.cinfo.quantize_colors = TRUE;
       s.cinfo.desired_number_of_colors = kQuantizedColours;
@@ -128,8 +130,8 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
   picture.width = static_cast<int>(s.cinfo.output_width);
   picture.height = static_cast<int>(s.cinfo.output_height);
   const bool indexed = s.cinfo.quantize_colors;
-  picture.format = indexed ? Picture::Format::Indexed8 : Picture::Format::Rgb24;
-  picture.bytesPerLine = paddedRow(picture.width, indexed ? 1 : 3);
+  picture.format = indexed ? Picture::Format::Indexed8 : Picture::Format::Rgb32;
+  picture.bytesPerLine = paddedRow(picture.width, indexed ? 1 : 4);
   if (indexed) {
     // The colour map lives in the library's image pool, which finishing releases: copy it now.
     const int colours = s.cinfo.actual_number_of_colors;
@@ -137,10 +139,10 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
     for (int i = 0; i < colours; ++i) {
       if (s.cinfo.out_color_components == 1) {
         const unsigned v = s.cinfo.colormap[0][i];
-        picture.palette.push_back(opaque(v, v, v));
+        picture.palette.push_back(Picture::opaqueRgb(v, v, v));
       } else {
-        picture.palette.push_back(
-            opaque(s.cinfo.colormap[0][i], s.cinfo.colormap[1][i], s.cinfo.colormap[2][i]));
+        picture.palette.push_back(Picture::opaqueRgb(s.cinfo.colormap[0][i], s.cinfo.colormap[1][i],
+                                                     s.cinfo.colormap[2][i]));
       }
     }
   }

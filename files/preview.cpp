@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
 
 #include "files/jpeg_decoder.h"
 #include "map/core_error.h"
@@ -54,8 +55,8 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
   Picture picture;
   picture.width = entry.width;
   picture.height = entry.height;
-  picture.format = Picture::Format::Rgb24;
-  picture.bytesPerLine = (picture.width * 3 + 3) / 4 * 4;
+  picture.format = Picture::Format::Rgb32;
+  picture.bytesPerLine = picture.width * 4;
 
   const std::size_t width = entry.width;
   const std::size_t height = entry.height;
@@ -68,13 +69,11 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
   std::size_t pos = 0;
   for (std::size_t y = 0; y < height; ++y) {
     std::uint8_t* out = picture.pixels.data() + y * stride;
-    for (std::size_t x = 0; x < width; ++x) {
+    for (std::size_t x = 0; x < width; ++x, out += 4) {
       const auto word = static_cast<std::uint16_t>(slot[pos] | (slot[pos + 1] << 8));
       pos += 2;
-      const std::uint32_t colour = rgb565ToColour(word);
-      *out++ = static_cast<std::uint8_t>(colour);
-      *out++ = static_cast<std::uint8_t>(colour >> 8);
-      *out++ = static_cast<std::uint8_t>(colour >> 16);
+      const std::uint32_t pixel = rgb565ToPixel(word);
+      std::memcpy(out, &pixel, 4);
     }
   }
   return picture;

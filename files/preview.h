@@ -12,6 +12,11 @@ namespace wqt {
 // A pixel word to a colour 0x00BBGGRR; channel low bits stay 0 (0xFFFF gives F8, FC, F8).
 std::uint32_t rgb565ToColour(std::uint16_t word);
 
+// The same colour as the opaque word 0xFFRRGGBB a colour picture stores, in one step.
+constexpr std::uint32_t rgb565ToPixel(std::uint16_t word) {
+  return 0xFF000000u | (word & 0xF800u) << 8 | (word & 0x07E0u) << 5 | (word & 0x001Fu) << 3;
+}
+
 // The slot's RAW picture at the entry's width and height. Throws "Stream read error" when the
 // slot holds fewer than width × height × 2 bytes; surplus bytes are ignored.
 Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);

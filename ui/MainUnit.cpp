@@ -694,7 +694,7 @@ void TMainForm::showPicture(const wqt::Picture& picture) {
   }
   const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
   QImage image(picture.pixels.data(), picture.width, picture.height, picture.bytesPerLine,
-               indexed ? QImage::Format_Indexed8 : QImage::Format_RGB888);
+               indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32);
   if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
   // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
   IMG->setPixmap(QPixmap::fromImage(image));

@@ -1,6 +1,8 @@
 // JPEG decoding: header size, full decode to RGB or indexed colours, and the library's errors.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <cstdlib>
 #include <string>
 
@@ -48,7 +50,7 @@ TEST(JpegDecoder, EmptyBytesReadAsZeroByZero) {
   EXPECT_EQ(size.height, 0);
 }
 
-TEST(JpegDecoder, DecodesColourToRgb24AtFullSizeWithPaddedRows) {
+TEST(JpegDecoder, DecodesColourToOpaqueWordsAtFullSize) {
   JpegSpec spec;
   spec.width = 33;
   spec.height = 17;
@@ -57,17 +59,20 @@ TEST(JpegDecoder, DecodesColourToRgb24AtFullSizeWithPaddedRows) {
   spec.g = 40;
   spec.b = 90;
   const Picture p = decodeJpeg(encodeJpeg(spec));
-  EXPECT_EQ(p.format, Picture::Format::Rgb24);
+  EXPECT_EQ(p.format, Picture::Format::Rgb32);
   EXPECT_EQ(p.width, 33);
   EXPECT_EQ(p.height, 17);
-  EXPECT_EQ(p.bytesPerLine, 100);  // 99 bytes of pixels, padded to 4
-  ASSERT_EQ(p.pixels.size(), 1700u);
+  EXPECT_EQ(p.bytesPerLine, 132);
+  ASSERT_EQ(p.pixels.size(), 132u * 17);
   EXPECT_TRUE(p.palette.empty());
-  // Bytes are R, G, B; a flat colour survives compression within a few levels.
-  for (const std::size_t at : {std::size_t{0}, std::size_t{16 * 100 + 32 * 3}}) {
-    EXPECT_NEAR(p.pixels[at], 200, 6);
-    EXPECT_NEAR(p.pixels[at + 1], 40, 6);
-    EXPECT_NEAR(p.pixels[at + 2], 90, 6);
+  // Each pixel is the word 0xFFRRGGBB; a flat colour survives compression within a few levels.
+  for (const std::size_t at : {std::size_t{0}, std::size_t{16 * 132 + 32 * 4}}) {
+    std::uint32_t word;
+    std::memcpy(&word, p.pixels.data() + at, 4);
+    EXPECT_EQ(word >> 24, 0xFFu);
+    EXPECT_NEAR((word >> 16) & 0xFF, 200, 6);
+    EXPECT_NEAR((word >> 8) & 0xFF, 40, 6);
+    EXPECT_NEAR(word & 0xFF, 90, 6);
   }
 }
 
@@ -125,7 +130,7 @@ TEST(JpegDecoder, TruncatedDataStillDecodesAtFullSize) {
   const Picture p = decodeJpeg(bytes);
   EXPECT_EQ(p.width, 128);
   EXPECT_EQ(p.height, 128);
-  EXPECT_EQ(p.pixels.size(), 128u * 384);
+  EXPECT_EQ(p.pixels.size(), 128u * 512);
 }
 
 TEST(JpegDecoder, RejectedHeadersGiveTheLibraryCode) {

@@ -1,6 +1,8 @@
 // Previews: RGB565 conversion, RAW pictures and the JPEG preview through the scratch file.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <string>
 
 #include "files/jpeg_decoder.h"
@@ -18,10 +20,13 @@ FileEntry rawEntry(std::uint16_t w, std::uint16_t h) {
   return FileEntry{"RAW", w, h, 0};
 }
 
-// Pixel (x, y) of an Rgb24 picture as 0x00BBGGRR.
+// Pixel (x, y) of an Rgb32 picture as 0x00BBGGRR, the form rgb565ToColour gives; the stored
+// word must be opaque.
 std::uint32_t pixelAt(const Picture& p, int x, int y) {
-  const std::size_t at = static_cast<std::size_t>(y * p.bytesPerLine + x * 3);
-  return p.pixels[at] | (p.pixels[at + 1] << 8) | (p.pixels[at + 2] << 16);
+  std::uint32_t word;
+  std::memcpy(&word, p.pixels.data() + y * p.bytesPerLine + x * 4, 4);
+  EXPECT_EQ(word >> 24, 0xFFu);
+  return ((word >> 16) & 0xFF) | (word & 0xFF00) | ((word & 0xFF) << 16);
 }
 
 TEST(Rgb565, ConvertsWithoutRepeatingTopBits) {
@@ -37,11 +42,19 @@ TEST(Rgb565, ConvertsWithoutRepeatingTopBits) {
   }
 }
 
+TEST(Rgb565, StoredPixelIsTheSameColourForEveryWord) {
+  for (std::uint32_t w = 0; w <= 0xFFFF; ++w) {
+    const std::uint32_t c = rgb565ToColour(static_cast<std::uint16_t>(w));  // 0x00BBGGRR
+    const std::uint32_t expected = 0xFF000000u | (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16);
+    ASSERT_EQ(rgb565ToPixel(static_cast<std::uint16_t>(w)), expected) << std::hex << w;
+  }
+}
+
 TEST(RawPreview, ReadsLittleEndianWordsLeftToRightThenDown) {
-  // 2 x 2: red, green / blue, white. Rows of 6 bytes are padded to 8.
+  // 2 x 2: red, green / blue, white; a 32-bit word per pixel.
   const std::vector<std::uint8_t> slot{0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF};
   const Picture p = rawPreview(rawEntry(2, 2), slot);
-  EXPECT_EQ(p.format, Picture::Format::Rgb24);
+  EXPECT_EQ(p.format, Picture::Format::Rgb32);
   EXPECT_EQ(p.width, 2);
   EXPECT_EQ(p.height, 2);
   EXPECT_EQ(p.bytesPerLine, 8);
@@ -98,7 +111,7 @@ TEST(JpegPreview, WritesTheSlotToTheScratchFileAndShowsTheJpegsOwnSize) {
   const Picture p = jpegPreview(first, scratch);
   EXPECT_EQ(p.width, 40);
   EXPECT_EQ(p.height, 30);
-  EXPECT_EQ(p.format, Picture::Format::Rgb24);
+  EXPECT_EQ(p.format, Picture::Format::Rgb32);
   EXPECT_EQ(readWholeFile(scratch), first);
 
   // A later, smaller slot replaces the content entirely; the file stays on disk.
