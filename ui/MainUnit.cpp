@@ -258,6 +258,11 @@ void TMainForm::buildPages(QWidget* client) {
   TreeView->setIndentation(19);
   TreeView->setRootIsDecorated(true);
   TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The classic tree draws the connecting lines and the expand boxes, the top level's included.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+    classic->setParent(TreeView);
+    TreeView->setStyle(classic);
+  }
   TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
 
   TShit_Other = new QWidget();
