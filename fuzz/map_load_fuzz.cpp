@@ -76,8 +76,9 @@ void checkMapLines(std::string_view text, const std::vector<std::string>& refere
   }
   std::vector<std::string> seen;
   std::size_t pos = 0;
+  wqt::xml::MapLine line;
   while (pos < text.size()) {
-    const wqt::xml::MapLine line = wqt::xml::scanMapLine(text.substr(pos));
+    wqt::xml::scanMapLine(text.substr(pos), line);
     const std::string_view physical = text.substr(pos, line.length);
     pos += line.length + 1;
     if (!line.needsCleaning) {

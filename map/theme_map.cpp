@@ -19,7 +19,12 @@ namespace wqt {
 
 namespace {
 
-constexpr char kCtrlZ = 26;
+// Exact, case-sensitive comparison with a name known at compile time, which the compiler turns
+// into a few word comparisons instead of a library call.
+template <std::size_t N>
+bool is(std::string_view text, const char (&name)[N]) {
+  return text.size() == N - 1 && std::memcmp(text.data(), name, N - 1) == 0;
+}
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // The runtime's text-file error for a map that cannot be opened or read.
@@ -76,8 +81,9 @@ bool hasHighByte(std::string_view text) {
 template <typename OnLine>
 void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine onLine) {
   std::size_t pos = 0;
+  xml::MapLine line;
   while (pos < text.size()) {
-    const xml::MapLine line = xml::scanMapLine(text.substr(pos));
+    xml::scanMapLine(text.substr(pos), line);
     const std::string_view physical = text.substr(pos, line.length);
     pos += line.length + 1;
     if (!line.needsCleaning) {
@@ -85,7 +91,7 @@ void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine
       continue;
     }
     std::string& cleaned = rebuilt.emplace_back();
-    const std::size_t ctrlZ = physical.find(kCtrlZ);
+    const std::size_t ctrlZ = physical.find(xml::kCtrlZ);
     for (const char ch : physical.substr(0, ctrlZ)) {
       if (ch != '\r') cleaned += ch;
     }
@@ -113,13 +119,24 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   const std::string_view text = readMapText(mapPath, textBuffer_);
   captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte(text) && isValidUtf8(text));
 
-  // Appends a node as the last child of the innermost open group, or at the top level.
+  // Appends a node as the last child of the innermost open group, or at the top level. The
+  // groups' child lists are filled once the load ends, each with one allocation of its size.
   auto appendNode = [&](std::string_view caption) {
     const int index = static_cast<int>(tree.size());
-    const int parent = groupStack.empty() ? -1 : groupStack.back();
-    tree.push_back(TreeNode{std::string(caption), parent, {}});
-    if (parent >= 0) tree[static_cast<std::size_t>(parent)].children.push_back(index);
+    tree.push_back(TreeNode{std::string(caption), groupStack.empty() ? -1 : groupStack.back(), {}});
     return index;
+  };
+  auto linkChildren = [&] {
+    std::vector<std::size_t> counts(tree.size(), 0);
+    for (const TreeNode& node : tree) {
+      if (node.parent >= 0) ++counts[static_cast<std::size_t>(node.parent)];
+    }
+    for (std::size_t i = 0; i < tree.size(); ++i) tree[i].children.reserve(counts[i]);
+    for (std::size_t i = 0; i < tree.size(); ++i) {
+      const int parent = tree[i].parent;
+      if (parent >= 0)
+        tree[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
+    }
   };
 
   // The values of the lines read so far, as views into the map text or, for slots no line of
@@ -127,8 +144,10 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   // load ends or fails, instead of copying up to six values at every line.
   std::array<std::string_view, std::tuple_size_v<xml::ValueTable>> current;
   std::copy(values.begin(), values.end(), current.begin());
-  auto keepValues = [&] {
+  // What every load leaves, whether it ends or fails: the value table and the child lists.
+  auto finish = [&] {
     for (std::size_t k = 0; k < current.size(); ++k) values[k].assign(current[k]);
+    linkChildren();
   };
 
   std::deque<std::string> rebuiltLines;
@@ -139,33 +158,34 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
       std::copy_n(parts.values.begin(), stored, current.begin());
       const std::string_view tag = parts.tag;
 
-      if (tag == "ThemeSign") {
+      if (is(tag, "ThemeSign")) {
         settings.signature1 = current[0];
         settings.signature2 = current[1];
-      } else if (tag == "ThemeSettings") {
+      } else if (is(tag, "ThemeSettings")) {
         settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[0]));
         settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
         settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(current[2]));
-      } else if (tag == "ColorThemesSettings") {
+      } else if (is(tag, "ColorThemesSettings")) {
         settings.colourFlag = current[0];
         if (settings.hasTypeByte()) {
           settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
           typeSelectorShown = true;
         }
-      } else if (tag == "group") {
+      } else if (is(tag, "group")) {
         groupStack.push_back(appendNode(current[0]));
-      } else if (tag == "/group") {
+      } else if (is(tag, "/group")) {
         if (groupStack.empty()) throw Error("Range check error");
         groupStack.pop_back();
-      } else if (tag == "file") {
+      } else if (is(tag, "file")) {
         const int node = appendNode(current[0]);
         entries.emplace_back();
         FileEntry& entry = entries.back();
         entry.kind = current[2];
-        if (entry.kind == "RAW" || entry.kind == "ANI2" || entry.kind == "JPG") {
+        const std::string_view kind = current[2];
+        if (is(kind, "RAW") || is(kind, "ANI2") || is(kind, "JPG")) {
           entry.width = static_cast<std::uint16_t>(xml::decimalValue(current[3]));
           entry.height = static_cast<std::uint16_t>(xml::decimalValue(current[4]));
-        } else if (entry.kind == "COLORTAB") {
+        } else if (is(kind, "COLORTAB")) {
           entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(current[3]));
         }
         nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
@@ -173,10 +193,10 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
       }
     });
   } catch (...) {
-    keepValues();
+    finish();
     throw;
   }
-  keepValues();
+  finish();
   return LoadResult::Loaded;
 }
 

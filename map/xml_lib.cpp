@@ -52,13 +52,11 @@ struct BlockMasks {
   }
 };
 
-constexpr char kCtrlZ = 26;
-
 #if defined(__SSE2__)
 constexpr std::size_t kBlock = 16;
 
 template <bool kLineEnds>
-BlockMasks blockMasks(const char* p) {
+[[gnu::always_inline]] inline BlockMasks blockMasks(const char* p) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   auto mask = [&](char c) {
     return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(c))));
@@ -72,7 +70,7 @@ BlockMasks blockMasks(const char* p) {
 constexpr std::size_t kBlock = 8;
 
 template <bool kLineEnds>
-BlockMasks blockMasks(const char* p) {
+[[gnu::always_inline]] inline BlockMasks blockMasks(const char* p) {
   constexpr std::uint64_t kOnes = 0x0101010101010101ull;
   constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
   std::uint64_t word;
@@ -95,7 +93,7 @@ BlockMasks blockMasks(const char* p) {
 // quotes that delimit the six stored values and how many quotes there are; for line ends, where
 // the line stops and whether it holds a CR or a Ctrl-Z other than the CR of a CR LF end.
 template <bool kLineEnds>
-MapLine scan(std::string_view text) {
+void scan(std::string_view text, MapLine& result) {
   constexpr std::size_t kNone = std::string_view::npos;
   constexpr int kStoredQuotes = 12;
   std::size_t angle = kNone, semicolon = kNone, space = kNone;
@@ -150,7 +148,6 @@ MapLine scan(std::string_view text) {
     if (kLineEnds && end != n) break;
   }
 
-  MapLine result;
   result.length = end;
   // A CR right before the LF ends the line with it; any other CR, and a Ctrl-Z, need the line
   // rebuilt first.
@@ -163,24 +160,28 @@ MapLine scan(std::string_view text) {
   parts.skipped = line.size() < 5 || line.front() == ';' || angle == kNone ||
                   (semicolon != kNone && semicolon < angle);
   // The tag name runs from after the first "<" to the first space after it.
-  if (angle != kNone && space != kNone) parts.tag = line.substr(angle + 1, space - angle - 1);
+  parts.tag = angle != kNone && space != kNone
+                  ? std::string_view(line.data() + angle + 1, space - angle - 1)
+                  : kNotFound;
   parts.valueCount = quoteCount % 2 != 0 ? -1 : quoteCount / 2;
   const int stored = std::min(parts.valueCount, static_cast<int>(parts.values.size()));
   for (int k = 0; k < stored; ++k) {
     const std::size_t open = quotes[2 * k], close = quotes[2 * k + 1];
-    parts.values[static_cast<std::size_t>(k)] = line.substr(open + 1, close - open - 1);
+    parts.values[static_cast<std::size_t>(k)] =
+        std::string_view(line.data() + open + 1, close - open - 1);
   }
-  return result;
 }
 
 }  // namespace
 
 LineParts scanLine(std::string_view line) {
-  return scan<false>(line).parts;
+  MapLine result;
+  scan<false>(line, result);
+  return result.parts;
 }
 
-MapLine scanMapLine(std::string_view text) {
-  return scan<true>(text);
+void scanMapLine(std::string_view text, MapLine& line) {
+  scan<true>(text, line);
 }
 
 bool lineIsSkipped(std::string_view line) {

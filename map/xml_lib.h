@@ -9,6 +9,9 @@
 
 namespace wqt::xml {
 
+// Ctrl-Z: ends the line it stands in and, at the start of a line, the map.
+inline constexpr char kCtrlZ = 26;
+
 // What cut yields when the character it looks for is absent. Matches no element name.
 inline constexpr std::string_view kNotFound = "ERROR";
 
@@ -40,7 +43,9 @@ struct MapLine {
   bool needsCleaning =
       false;  // holds a Ctrl-Z or another CR: parts must come from the rebuilt line
 };
-MapLine scanMapLine(std::string_view text);
+// Fills `line`, which a caller reuses from line to line: values past the line's count keep
+// whatever an earlier line left there.
+void scanMapLine(std::string_view text, MapLine& line);
 
 bool lineIsSkipped(std::string_view line);
 std::string tagName(std::string_view line);
