@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (settings.hasTypeByte()) doc.setThemeType(settings, doc.typeByte(settings) & 1);
   if (!doc.hasEmptySlot(settings)) {
-    const std::vector<std::uint8_t> saved = doc.rebuildForSave(settings);
+    const std::vector<std::uint8_t> saved = wqt::joinParts(doc.rebuildForSave(settings));
     // What was saved opens again with the same slots.
     const wqt::ParsedTheme again = wqt::parseThemeFile(saved, settings);
     if (again.status != wqt::ParsedTheme::Status::Ok) std::abort();

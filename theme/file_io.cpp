@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <string>
@@ -51,7 +53,17 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
   return bytes;
 }
 
+std::vector<std::uint8_t> joinParts(const ByteParts& parts) {
+  std::vector<std::uint8_t> bytes;
+  for (const auto& part : parts) bytes.insert(bytes.end(), part.begin(), part.end());
+  return bytes;
+}
+
 void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  writeFileReplacing(path, ByteParts{bytes});
+}
+
+void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts) {
   std::filesystem::path target = std::filesystem::absolute(path);
   // Renaming over a symbolic link would replace the link itself; write the file it names.
   std::error_code ec;
@@ -86,16 +98,34 @@ void writeFileReplacing(const std::filesystem::path& path, std::span<const std::
   }
   if (::fchmod(fd, mode) != 0) fail(errno);
 
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+  // The pieces go out in as few calls as the system takes, a batch of them per call.
+  std::vector<iovec> pending;
+  pending.reserve(parts.size());
+  for (const auto& part : parts) {
+    if (!part.empty()) {
+      pending.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
+    }
+  }
+  for (std::size_t first = 0; first < pending.size();) {
+    const int batch = static_cast<int>(std::min<std::size_t>(pending.size() - first, IOV_MAX));
+    ssize_t n = ::writev(fd, pending.data() + first, batch);
     if (n < 0) {
       if (errno == EINTR) continue;
       fail(errno);
     }
-    done += static_cast<std::size_t>(n);
+    // Skip what was written: whole pieces, then the written start of a partial one.
+    while (n > 0 && static_cast<std::size_t>(n) >= pending[first].iov_len) {
+      n -= static_cast<ssize_t>(pending[first].iov_len);
+      ++first;
+    }
+    if (n > 0) {
+      pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + n;
+      pending[first].iov_len -= static_cast<std::size_t>(n);
+    }
   }
-  if (::fsync(fd) != 0) fail(errno);
+  // The data must be on the disk before the rename makes it the file; fdatasync flushes the
+  // data and what is needed to read it back, without the timestamps fsync would also write.
+  if (::fdatasync(fd) != 0) fail(errno);
   if (::close(fd) != 0) {
     const int err = errno;
     ::unlink(temp.c_str());

@@ -9,6 +9,13 @@
 
 namespace wqt {
 
+// A file's content as pieces written one after another, so large data need not be copied
+// together first.
+using ByteParts = std::vector<std::span<const std::uint8_t>>;
+
+// The pieces' bytes in one buffer.
+std::vector<std::uint8_t> joinParts(const ByteParts& parts);
+
 // Reads the whole file. Throws the file-open error naming the path and the system's reason.
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
 
@@ -17,6 +24,7 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
 // file as it was. An existing file we may not write is refused, as creating it in place would be;
 // a symbolic link is written through to the file it names. Throws the file-create error naming
 // the path and the system's reason.
+void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts);
 void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // The size a directory search for the exact path reports (files, folders, any attribute), as a

@@ -228,7 +228,7 @@ bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {
   return false;
 }
 
-const std::vector<std::uint8_t>& ThemeDocument::rebuildForSave(const MapSettings& settings) {
+ByteParts ThemeDocument::rebuildForSave(const MapSettings& settings) {
   // An overlapping layout has no file that reads back as written: the size table would be
   // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
   // changes rather than write a file the same map cannot read back.
@@ -238,21 +238,16 @@ const std::vector<std::uint8_t>& ThemeDocument::rebuildForSave(const MapSettings
 
   const std::size_t tableOffset = settings.tableOffset;
   const std::size_t dataOffset = settings.dataOffset;
-  std::size_t total = dataOffset;
-  for (std::size_t i = 1; i <= count; ++i) total += slots_[i].size();
-
   image_.resize(dataOffset, 0);
-  image_.reserve(total);
   if (tableOffset < dataOffset) {
     std::fill(image_.begin() + static_cast<std::ptrdiff_t>(tableOffset), image_.end(), 0);
   }
   for (std::size_t i = 1; i <= count; ++i) {
     writeU32LE(image_, tableOffset + 4 * (i - 1), static_cast<std::uint32_t>(slots_[i].size()));
   }
-  for (std::size_t i = 1; i <= count; ++i) {
-    image_.insert(image_.end(), slots_[i].begin(), slots_[i].end());
-  }
-  return image_;
+  ByteParts parts{image_};
+  for (std::size_t i = 1; i <= count; ++i) parts.emplace_back(slots_[i]);
+  return parts;
 }
 
 std::size_t ThemeDocument::slotMemory() const {

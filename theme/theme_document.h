@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "map/theme_map.h"
+#include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {
@@ -84,10 +85,11 @@ class ThemeDocument {
   bool hasEmptySlot(const MapSettings& settings) const;
 
   // Rebuilds the image for saving: cut or extend to the data offset, zero the table area, write
-  // the sizes and the slots' data back to back. Returns the bytes to write.
+  // the sizes. Returns the file's content: the image, then the slots' data back to back, as
+  // pieces that stay valid until the document changes (the data is not copied together).
   // Throws kLayoutOverlapMessage, leaving the image untouched, when the map's regions overlap
   // (see saveLayoutOverlaps); throws std::out_of_range when the store lacks a slot of the count.
-  const std::vector<std::uint8_t>& rebuildForSave(const MapSettings& settings);
+  ByteParts rebuildForSave(const MapSettings& settings);
 
   // Bytes the slot store holds on the heap (the capacities of the slots' buffers).
   std::size_t slotMemory() const;

@@ -20,15 +20,16 @@ inline constexpr std::uint32_t kSlotCapacity = 524288;
 
 struct HeaderField {
   std::size_t offset;
-  std::size_t width;     // bytes in the file
-  int boxLimit;          // characters the edit box accepts
+  std::size_t width;  // bytes in the file
+  int boxLimit;       // characters the edit box accepts
 };
 inline constexpr HeaderField kAuthorField{32, 52, 52};
 inline constexpr HeaderField kNameField{85, 52, 52};
 inline constexpr HeaderField kVersionField{140, 5, 5};
 
 // Texts of a new theme's header.
-inline constexpr std::string_view kNewAuthorCp1251 = "\xC0\xE2\xF2\xEE\xF0 \xF2\xE5\xEC\xFB";  // "Автор темы"
+inline constexpr std::string_view kNewAuthorCp1251 =
+    "\xC0\xE2\xF2\xEE\xF0 \xF2\xE5\xEC\xFB";  // "Автор темы"
 inline constexpr std::string_view kNewNameCp1251 =
     "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5 \xF2\xE5\xEC\xFB";  // "Название темы"
 inline constexpr std::string_view kNewVersion = "1.0";

@@ -470,8 +470,7 @@ void TMainForm::MM_Child_SaveThemeClick() {
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return;
   const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
-  const std::vector<std::uint8_t>& bytes = doc_.rebuildForSave(map_.settings);
-  wqt::writeFileReplacing(target, bytes);
+  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings));
 }
 
 void TMainForm::MM_Child_ExitClick() {

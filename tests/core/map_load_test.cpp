@@ -124,8 +124,7 @@ TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
   for (const char* end : {"\n", "\r\n"}) {
     const std::string e = end;
     load("<dims \"a\" \"b\" \"c\" \"64\" \"4\r8\" \"six\">" + e +
-         "<other \"x\">\x1A<file \"lost\">" + e +
-         "<file \"F\" \"1\" \"RAW\">" + e);
+         "<other \"x\">\x1A<file \"lost\">" + e + "<file \"F\" \"1\" \"RAW\">" + e);
     ASSERT_EQ(map.entries.size(), 1u) << "line end " << (e.size() == 1 ? "LF" : "CR LF");
     EXPECT_EQ(map.entries[0].width, 64);
     EXPECT_EQ(map.entries[0].height, 48);

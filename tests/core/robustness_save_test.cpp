@@ -29,7 +29,7 @@ std::string errorOf(const std::function<void()>& f) {
 }
 
 // A document of `count` slots of `slotSize` bytes, ready to save.
-const Bytes& savedImage(wqt::ThemeDocument& doc, std::size_t slotSize) {
+Bytes savedImage(wqt::ThemeDocument& doc, std::size_t slotSize) {
   wqt::MapSettings s;
   s.signature1 = "ORVALEN-THEME";
   s.signature2 = "WQT-THEME-FORMAT1";
@@ -38,7 +38,7 @@ const Bytes& savedImage(wqt::ThemeDocument& doc, std::size_t slotSize) {
   s.fileCount = 4;
   doc.create(s);
   for (std::size_t i = 1; i <= 4; ++i) doc.replaceSlot(i, Bytes(slotSize, 0x5A));
-  return doc.rebuildForSave(s);
+  return wqt::joinParts(doc.rebuildForSave(s));
 }
 
 std::size_t entriesIn(const std::filesystem::path& dir) {
