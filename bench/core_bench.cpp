@@ -144,25 +144,7 @@ void JpegPreviewCase(benchmark::State& state, const std::vector<std::uint8_t>* s
 
 // A bare libjpeg decode of the same bytes from memory into one RGB buffer.
 void JpegBaseline(benchmark::State& state, const std::vector<std::uint8_t>* bytes) {
-  for (auto _ : state) {
-    jpeg_decompress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, bytes->data(), static_cast<unsigned long>(bytes->size()));
-    jpeg_read_header(&cinfo, TRUE);
-    cinfo.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&cinfo);
-    const std::size_t stride = cinfo.output_width * 3;
-    std::vector<std::uint8_t> out(stride * cinfo.output_height);
-    while (cinfo.output_scanline < cinfo.output_height) {
-      JSAMPROW row = out.data() + stride * cinfo.output_scanline;
-      jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    benchmark::DoNotOptimize(out.data());
-  }
+  for (auto _ : state) benchmark::DoNotOptimize(wqt::gen::bareDecode(*bytes).data());
 }
 
 // ---- 4. RAW preview ----------------------------------------------------------------------------

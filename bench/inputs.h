@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
+#include "sample/jpeg_encoder.h"
 
 #include "theme/theme_layout.h"
 
@@ -99,39 +99,40 @@ inline std::vector<std::uint32_t> evenSizes(int count, std::uint64_t total) {
 // A JPEG of the given size with smooth, photo-like content; grey for a grayscale picture.
 inline std::vector<std::uint8_t> jpeg(int width, int height, bool grey = false, int quality = 85,
                                       bool progressive = false) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr jerr{};
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  jpeg_mem_dest(&cinfo, &out, &outSize);
   const int components = grey ? 1 : 3;
-  cinfo.image_width = static_cast<JDIMENSION>(width);
-  cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = components;
-  cinfo.in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, quality, TRUE);
-  if (progressive) jpeg_simple_progression(&cinfo);
-  jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width * components));
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
+  std::vector<std::uint8_t> samples;
+  samples.reserve(static_cast<std::size_t>(width * height * components));
+  for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       for (int c = 0; c < components; ++c) {
         const int v = (x * 255 / (width > 1 ? width - 1 : 1) + y * 3 + c * 70 + ((x ^ y) & 15));
-        row[static_cast<std::size_t>(x * components + c)] = static_cast<JSAMPLE>(v & 0xFF);
+        samples.push_back(static_cast<std::uint8_t>(v & 0xFF));
       }
     }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
   }
-  jpeg_finish_compress(&cinfo);
-  std::vector<std::uint8_t> bytes(out, out + outSize);
-  std::free(out);
-  jpeg_destroy_compress(&cinfo);
-  return bytes;
+  return sample::encodeJpeg(samples, width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB,
+                            quality, progressive);
+}
+
+// A bare libjpeg decode of the bytes from memory into one RGB buffer: the benchmarks' baseline.
+inline std::vector<std::uint8_t> bareDecode(const std::vector<std::uint8_t>& bytes) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  cinfo.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&cinfo);
+  const std::size_t stride = cinfo.output_width * 3;
+  std::vector<std::uint8_t> out(stride * cinfo.output_height);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = out.data() + stride * cinfo.output_scanline;
+    jpeg_read_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return out;
 }
 
 // width × height RGB565 words, little-endian.

@@ -9,12 +9,10 @@
 #include <iostream>
 #include <vector>
 
-// jpeglib.h needs size_t and FILE declared before it.
-#include <jpeglib.h>
-
 #include "files/file_kind.h"
 #include "map/codepage.h"
 #include "map/theme_map.h"
+#include "sample/jpeg_encoder.h"
 #include "theme/file_io.h"
 #include "theme/theme_document.h"
 
@@ -71,32 +69,6 @@ std::vector<std::uint8_t> rgbPixels(int index, int w, int h) {
   return rgb;
 }
 
-std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& rgb, int w, int h) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr jerr{};
-  cinfo.err = jpeg_std_error(&jerr);  // a fatal error ends this build tool with the library's text
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  jpeg_mem_dest(&cinfo, &out, &outSize);
-  cinfo.image_width = static_cast<JDIMENSION>(w);
-  cinfo.image_height = static_cast<JDIMENSION>(h);
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-  while (cinfo.next_scanline < cinfo.image_height) {
-    JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + cinfo.next_scanline * w * 3);
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  std::vector<std::uint8_t> bytes(out, out + outSize);
-  jpeg_destroy_compress(&cinfo);
-  std::free(out);
-  return bytes;
-}
-
 std::vector<std::uint8_t> encodeRgb565(const std::vector<std::uint8_t>& rgb) {
   std::vector<std::uint8_t> raw;
   raw.reserve(rgb.size() / 3 * 2);
@@ -140,7 +112,8 @@ std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
   if (!info) return {std::uint8_t{0}};
   switch (info->kind) {
     case wqt::FileKind::Jpg:
-      return encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width, entry.height);
+      return wqt::sample::encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width,
+                                     entry.height, 3, JCS_RGB);
     case wqt::FileKind::Raw:
       return encodeRgb565(rgbPixels(index, entry.width, entry.height));
     case wqt::FileKind::Ani2:

@@ -18,7 +18,7 @@ namespace {
 using test::encodeJpeg;
 using test::JpegColour;
 using test::JpegFill;
-using test::JpegSpec;
+using test::JpegRecipe;
 
 std::string jpegErrorText(int code) {
   return "JPEG error #" + std::to_string(code);
@@ -51,14 +51,14 @@ TEST(JpegDecoder, EmptyBytesReadAsZeroByZero) {
 }
 
 TEST(JpegDecoder, DecodesColourToOpaqueWordsAtFullSize) {
-  JpegSpec spec;
-  spec.width = 33;
-  spec.height = 17;
-  spec.fill = JpegFill::Solid;
-  spec.r = 200;
-  spec.g = 40;
-  spec.b = 90;
-  const Picture p = decodeJpeg(encodeJpeg(spec));
+  JpegRecipe recipe;
+  recipe.width = 33;
+  recipe.height = 17;
+  recipe.fill = JpegFill::Solid;
+  recipe.r = 200;
+  recipe.g = 40;
+  recipe.b = 90;
+  const Picture p = decodeJpeg(encodeJpeg(recipe));
   EXPECT_EQ(p.format, Picture::Format::Rgb32);
   EXPECT_EQ(p.width, 33);
   EXPECT_EQ(p.height, 17);
@@ -77,11 +77,11 @@ TEST(JpegDecoder, DecodesColourToOpaqueWordsAtFullSize) {
 }
 
 TEST(JpegDecoder, GreyscaleIsQuantizedIntoGreyPalette) {
-  JpegSpec spec;
-  spec.width = 301;
-  spec.height = 9;
-  spec.colour = JpegColour::Grey;
-  const Picture p = decodeJpeg(encodeJpeg(spec));
+  JpegRecipe recipe;
+  recipe.width = 301;
+  recipe.height = 9;
+  recipe.colour = JpegColour::Grey;
+  const Picture p = decodeJpeg(encodeJpeg(recipe));
   EXPECT_EQ(p.format, Picture::Format::Indexed8);
   EXPECT_EQ(p.width, 301);
   EXPECT_EQ(p.height, 9);
@@ -102,10 +102,10 @@ TEST(JpegDecoder, GreyscaleIsQuantizedIntoGreyPalette) {
 }
 
 TEST(JpegDecoder, QuantizeFlagGivesIndexedColourPicture) {
-  JpegSpec spec;
-  spec.width = 50;
-  spec.height = 20;
-  const Picture p = decodeJpeg(encodeJpeg(spec), /*quantize=*/true);
+  JpegRecipe recipe;
+  recipe.width = 50;
+  recipe.height = 20;
+  const Picture p = decodeJpeg(encodeJpeg(recipe), /*quantize=*/true);
   EXPECT_EQ(p.format, Picture::Format::Indexed8);
   EXPECT_EQ(p.bytesPerLine, 52);
   ASSERT_EQ(p.pixels.size(), 52u * 20);
@@ -119,11 +119,11 @@ TEST(JpegDecoder, QuantizeFlagGivesIndexedColourPicture) {
 }
 
 TEST(JpegDecoder, TruncatedDataStillDecodesAtFullSize) {
-  JpegSpec spec;
-  spec.width = 128;
-  spec.height = 128;
-  spec.fill = JpegFill::Noise;
-  std::vector<std::uint8_t> bytes = encodeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = 128;
+  recipe.height = 128;
+  recipe.fill = JpegFill::Noise;
+  std::vector<std::uint8_t> bytes = encodeJpeg(recipe);
   ASSERT_GT(bytes.size(), 4000u);
   bytes.resize(bytes.size() / 2);
   EXPECT_EQ(readJpegSize(bytes).width, 128);
@@ -163,9 +163,9 @@ TEST(JpegDecoder, EmptyBytesFailToDecodeAfterTheHeaderStage) {
 
 TEST(JpegDecoder, SoundHeaderWithUndecodableDataFailsAfterTheHeader) {
   // A CMYK picture has a sound header but no conversion to RGB.
-  JpegSpec spec;
-  spec.colour = JpegColour::Cmyk;
-  const std::vector<std::uint8_t> bytes = encodeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.colour = JpegColour::Cmyk;
+  const std::vector<std::uint8_t> bytes = encodeJpeg(recipe);
   EXPECT_EQ(readJpegSize(bytes).width, 16);
   const JpegError e = expectJpegError([&] { decodeJpeg(bytes); });
   EXPECT_EQ(e.code(), JERR_CONVERSION_NOTIMPL);

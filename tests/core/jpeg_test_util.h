@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include <jpeglib.h>
+#include "sample/jpeg_encoder.h"
 
 namespace wqt::test {
 
@@ -16,7 +16,7 @@ enum class JpegColour { Rgb, Grey, Cmyk };
 // solid colour (r, g, b; grey uses r).
 enum class JpegFill { Gradient, Noise, Solid };
 
-struct JpegSpec {
+struct JpegRecipe {
   int width = 16;
   int height = 16;
   JpegColour colour = JpegColour::Rgb;
@@ -25,69 +25,50 @@ struct JpegSpec {
   int quality = 90;
 };
 
-inline std::vector<std::uint8_t> encodeJpeg(const JpegSpec& spec) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr jerr{};
-  cinfo.err = jpeg_std_error(&jerr);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long outSize = 0;
-  jpeg_mem_dest(&cinfo, &out, &outSize);
-
+inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe& recipe) {
   int components = 3;
-  cinfo.in_color_space = JCS_RGB;
-  if (spec.colour == JpegColour::Grey) {
+  J_COLOR_SPACE space = JCS_RGB;
+  if (recipe.colour == JpegColour::Grey) {
     components = 1;
-    cinfo.in_color_space = JCS_GRAYSCALE;
-  } else if (spec.colour == JpegColour::Cmyk) {
+    space = JCS_GRAYSCALE;
+  } else if (recipe.colour == JpegColour::Cmyk) {
     components = 4;
-    cinfo.in_color_space = JCS_CMYK;
+    space = JCS_CMYK;
   }
-  cinfo.image_width = static_cast<JDIMENSION>(spec.width);
-  cinfo.image_height = static_cast<JDIMENSION>(spec.height);
-  cinfo.input_components = components;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, spec.quality, TRUE);
-  jpeg_start_compress(&cinfo, TRUE);
-
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(spec.width * components));
+  std::vector<std::uint8_t> samples(
+      static_cast<std::size_t>(recipe.width * recipe.height * components));
   std::uint32_t seed = 12345;
-  while (cinfo.next_scanline < cinfo.image_height) {
-    const int y = static_cast<int>(cinfo.next_scanline);
-    for (int x = 0; x < spec.width; ++x) {
+  std::size_t at = 0;
+  for (int y = 0; y < recipe.height; ++y) {
+    for (int x = 0; x < recipe.width; ++x) {
       for (int c = 0; c < components; ++c) {
         std::uint8_t v = 0;
-        switch (spec.fill) {
+        switch (recipe.fill) {
           case JpegFill::Gradient:
             v = static_cast<std::uint8_t>(
-                (x * 255 / (spec.width > 1 ? spec.width - 1 : 1) + y * 97 + c * 60) & 0xFF);
+                (x * 255 / (recipe.width > 1 ? recipe.width - 1 : 1) + y * 97 + c * 60) & 0xFF);
             break;
           case JpegFill::Noise:
             seed = seed * 1103515245u + 12345u;
             v = static_cast<std::uint8_t>(seed >> 16);
             break;
           case JpegFill::Solid:
-            v = c == 0 ? spec.r : c == 1 ? spec.g : c == 2 ? spec.b : 0;
+            v = c == 0 ? recipe.r : c == 1 ? recipe.g : c == 2 ? recipe.b : 0;
             break;
         }
-        row[static_cast<std::size_t>(x * components + c)] = v;
+        samples[at++] = v;
       }
     }
-    JSAMPROW rows[1] = {row.data()};
-    jpeg_write_scanlines(&cinfo, rows, 1);
   }
-  jpeg_finish_compress(&cinfo);
-  std::vector<std::uint8_t> bytes(out, out + outSize);
-  std::free(out);
-  jpeg_destroy_compress(&cinfo);
-  return bytes;
+  return sample::encodeJpeg(samples, recipe.width, recipe.height, components, space,
+                            recipe.quality);
 }
 
 inline std::vector<std::uint8_t> encodeJpeg(int width, int height) {
-  JpegSpec spec;
-  spec.width = width;
-  spec.height = height;
-  return encodeJpeg(spec);
+  JpegRecipe recipe;
+  recipe.width = width;
+  recipe.height = height;
+  return encodeJpeg(recipe);
 }
 
 }  // namespace wqt::test

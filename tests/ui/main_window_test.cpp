@@ -392,7 +392,7 @@ class MainWindowTest : public QObject {
 
   void failedJpegDecodeLeavesAnEmptyView() {
     // A CMYK JPEG passes the header check; decoding it to RGB then fails in the library.
-    wqt::test::JpegSpec cmyk;
+    wqt::test::JpegRecipe cmyk;
     cmyk.width = 16;
     cmyk.height = 8;
     cmyk.colour = wqt::test::JpegColour::Cmyk;

@@ -1,0 +1,48 @@
+#pragma once
+// Encodes pictures as JPEG with libjpeg's compressor. The editor itself never encodes: this serves
+// the build-time sample theme, the tests and the benchmarks, which all need pictures to decode.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
+
+namespace wqt::sample {
+
+// `samples` holds height rows of width × components bytes in `colourSpace` (JCS_RGB with 3
+// components, JCS_GRAYSCALE with 1, JCS_CMYK with 4). A library error ends the program with the
+// library's own message, which is what a build tool or a test wants.
+inline std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& samples, int width,
+                                            int height, int components, J_COLOR_SPACE colourSpace,
+                                            int quality = 90, bool progressive = false) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long outSize = 0;
+  jpeg_mem_dest(&cinfo, &out, &outSize);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = components;
+  cinfo.in_color_space = colourSpace;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  if (progressive) jpeg_simple_progression(&cinfo);
+  jpeg_start_compress(&cinfo, TRUE);
+  const std::size_t stride = static_cast<std::size_t>(width) * static_cast<std::size_t>(components);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(samples.data() + cinfo.next_scanline * stride);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  std::vector<std::uint8_t> bytes(out, out + outSize);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return bytes;
+}
+
+}  // namespace wqt::sample
