@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "error_of.h"
 #include "map/core_error.h"
 #include "temp_dir.h"
 
@@ -43,20 +44,11 @@ TEST(FileIo, WriteThroughSymlinkKeepsTheLink) {
   EXPECT_EQ(wqt::readWholeFile(real), (Bytes{'n', 'e', 'w'}));
 }
 
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const wqt::Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(FileIo, FailedWriteNamesThePath) {
   wqt::test::TempDir dir;
   // A folder that does not exist fails for every user, root included.
   const auto missing = dir / "no-such-folder" / "t.wqt";
-  const std::string msg = errorOf([&] { wqt::writeFileReplacing(missing, Bytes{1}); });
+  const std::string msg = wqt::test::errorOf([&] { wqt::writeFileReplacing(missing, Bytes{1}); });
   EXPECT_NE(msg.find("Cannot create file \"" + missing.string() + "\""), std::string::npos) << msg;
   EXPECT_NE(msg.find("No such file or directory"), std::string::npos) << msg;
 }
@@ -66,11 +58,12 @@ TEST(FileIo, UnwritableTargetKeepsTheOldFile) {
   wqt::test::TempDir dir;
   const auto path = dir.write("t.wqt", "old");
   ::chmod(dir.path().c_str(), 0555);  // no new file can be made here
-  EXPECT_NE(errorOf([&] { wqt::writeFileReplacing(path, Bytes{1}); }).find(path.string()),
-            std::string::npos);
+  EXPECT_NE(
+      wqt::test::errorOf([&] { wqt::writeFileReplacing(path, Bytes{1}); }).find(path.string()),
+      std::string::npos);
   ::chmod(dir.path().c_str(), 0755);
   ::chmod(path.c_str(), 0444);  // a read-only file is not replaced either
-  EXPECT_NE(errorOf([&] { wqt::writeFileReplacing(path, Bytes{1}); }), "(no error)");
+  EXPECT_NE(wqt::test::errorOf([&] { wqt::writeFileReplacing(path, Bytes{1}); }), "(no error)");
   EXPECT_EQ(wqt::readWholeFile(path), (Bytes{'o', 'l', 'd'}));
 }
 

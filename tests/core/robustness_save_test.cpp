@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "error_of.h"
 #include "files/import_export.h"
 #include "map/core_error.h"
 #include "temp_dir.h"
@@ -18,15 +19,6 @@
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
-
-std::string errorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const wqt::Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
 
 // A document of `count` slots of `slotSize` bytes, ready to save.
 Bytes savedImage(wqt::ThemeDocument& doc, std::size_t slotSize) {
@@ -55,7 +47,7 @@ TEST(UnwritableTarget, MissingFolder) {
   for (const auto& write :
        std::vector<std::function<void()>>{[&] { wqt::writeFileReplacing(target, image); },
                                           [&] { wqt::exportSlot(doc.slot(1), target); }}) {
-    const std::string msg = errorOf(write);
+    const std::string msg = wqt::test::errorOf(write);
     EXPECT_NE(msg.find(target.string()), std::string::npos) << msg;
     EXPECT_NE(msg.find(std::strerror(ENOENT)), std::string::npos) << msg;
   }
@@ -69,9 +61,10 @@ TEST(UnwritableTarget, ReadOnlyFolder) {
   ::chmod(dir.path().c_str(), 0555);
   wqt::ThemeDocument doc;
   const Bytes& image = savedImage(doc, 100);
-  EXPECT_NE(errorOf([&] { wqt::writeFileReplacing(target, image); }).find(target.string()),
-            std::string::npos);
-  EXPECT_NE(errorOf([&] { wqt::exportSlot(doc.slot(1), target); }), "(no error)");
+  EXPECT_NE(
+      wqt::test::errorOf([&] { wqt::writeFileReplacing(target, image); }).find(target.string()),
+      std::string::npos);
+  EXPECT_NE(wqt::test::errorOf([&] { wqt::exportSlot(doc.slot(1), target); }), "(no error)");
   ::chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(wqt::readWholeFile(target), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(entriesIn(dir.path()), 1u);
@@ -97,7 +90,7 @@ TEST_F(FullDisk, SaveAndExportLeaveThePreviousFile) {
   const auto target = dir_.write("t.wqt", std::string("previous"));
   wqt::ThemeDocument doc;
   const Bytes& image = savedImage(doc, 40000);  // 160 KB: more than the disk holds
-  const std::string msg = errorOf([&] { wqt::writeFileReplacing(target, image); });
+  const std::string msg = wqt::test::errorOf([&] { wqt::writeFileReplacing(target, image); });
   EXPECT_NE(msg.find(target.string()), std::string::npos) << msg;
   EXPECT_NE(msg.find(std::strerror(ENOSPC)), std::string::npos) << msg;
   EXPECT_EQ(wqt::readWholeFile(target), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
@@ -105,7 +98,7 @@ TEST_F(FullDisk, SaveAndExportLeaveThePreviousFile) {
   // Export of a slot too large for what is left.
   wqt::ThemeDocument big;
   savedImage(big, 70000);
-  EXPECT_NE(errorOf([&] { wqt::exportSlot(big.slot(1), target); }), "(no error)");
+  EXPECT_NE(wqt::test::errorOf([&] { wqt::exportSlot(big.slot(1), target); }), "(no error)");
   EXPECT_EQ(wqt::readWholeFile(target), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(entriesIn(dir_.path()), 1u);  // no temporary file left behind
 

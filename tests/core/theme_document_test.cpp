@@ -1,6 +1,8 @@
 // The theme document: create, open (parse and adopt), header fields, type byte and save.
 #include <gtest/gtest.h>
 
+#include "error_of.h"
+
 #include <functional>
 #include <string>
 #include <vector>
@@ -60,15 +62,6 @@ Bytes themeFile(const std::vector<Bytes>& files, std::size_t surplus = 0) {
 
 const std::vector<Bytes> kFiles = {{1, 2, 3}, {4}, {5, 6, 7, 8, 9}};
 
-std::string readErrorOf(const std::function<void()>& f) {
-  try {
-    f();
-  } catch (const wqt::Error& e) {
-    return e.what();
-  }
-  return "(no error)";
-}
-
 TEST(ThemeCreate, ImageByteForByte) {
   ThemeDocument doc;
   doc.create(settings());
@@ -107,7 +100,7 @@ TEST(ThemeCreate, TypeBytePastTheNewImageIsAReadError) {
   s.typeByteOffset = 0x100;  // the image is 0x100 bytes long
   ThemeDocument doc;
   doc.create(s);
-  EXPECT_EQ(readErrorOf([&] { doc.typeByte(s); }), "Stream read error");
+  EXPECT_EQ(wqt::test::errorOf([&] { doc.typeByte(s); }), "Stream read error");
 }
 
 TEST(ThemeCreate, TwiceGivesTheSameImageAndEmptiesSlots) {
@@ -156,7 +149,7 @@ TEST_P(ThemeOpenRejects, PreviousDocumentStaysIntact) {
   auto s = settings();
   GetParam().change(file, s);
   if (GetParam().status == ParsedTheme::Status::Ok) {
-    EXPECT_EQ(readErrorOf([&] { wqt::parseThemeFile(file, s); }), "Stream read error");
+    EXPECT_EQ(wqt::test::errorOf([&] { wqt::parseThemeFile(file, s); }), "Stream read error");
   } else {
     const ParsedTheme parsed = wqt::parseThemeFile(file, s);
     EXPECT_EQ(parsed.status, GetParam().status);
@@ -268,7 +261,7 @@ TEST(ThemeSave, MissingSlotRefusesAndOverlapIsNeverWritten) {
     auto s = settings();
     change(s);
     EXPECT_TRUE(wqt::saveLayoutOverlaps(s));
-    EXPECT_EQ(readErrorOf([&] { doc.rebuildForSave(s); }), wqt::kLayoutOverlapMessage);
+    EXPECT_EQ(wqt::test::errorOf([&] { doc.rebuildForSave(s); }), wqt::kLayoutOverlapMessage);
     EXPECT_EQ(doc.image(), before);
   }
   auto s = settings();
@@ -281,7 +274,7 @@ TEST(ThemeSlots, CapacityIsEnforcedOnReplace) {
   ThemeDocument doc;
   doc.create(settings());
   doc.replaceSlot(1, Bytes(wqt::kSlotCapacity, 1));
-  EXPECT_EQ(readErrorOf([&] { doc.replaceSlot(2, Bytes(wqt::kSlotCapacity + 1, 1)); }),
+  EXPECT_EQ(wqt::test::errorOf([&] { doc.replaceSlot(2, Bytes(wqt::kSlotCapacity + 1, 1)); }),
             wqt::kSlotCapacityMessage);
   EXPECT_TRUE(doc.slot(2).empty());
   EXPECT_THROW(doc.replaceSlot(0, {1}), std::out_of_range);
