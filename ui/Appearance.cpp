@@ -4,6 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QWidget>
 
 #include "map/codepage.h"
 
@@ -122,6 +125,14 @@ QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {
 void Cp1251Validator::fixup(QString& input) const {
   int pos = 0;
   validate(input, pos);
+}
+
+void useClassicStyle(QWidget* widget) {
+  // The style belongs to the widget, so it lives as long as the widget draws with it.
+  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
+    classic->setParent(widget);
+    widget->setStyle(classic);
+  }
 }
 
 }  // namespace wqtui

@@ -4,6 +4,8 @@
 #include <QIcon>
 #include <QValidator>
 
+class QWidget;
+
 namespace wqtui {
 
 // Maps the windows' font families onto installed fonts: "MS Sans Serif" to Liberation Sans and
@@ -17,6 +19,10 @@ QFont titleFont();
 
 // The application icon: 256, 64 and 32 pixel images drawn in code.
 QIcon applicationIcon();
+
+// Draws the widget in the classic style: group boxes with the caption on the frame's top line,
+// trees with connecting lines and expand boxes.
+void useClassicStyle(QWidget* widget);
 
 // Keeps a line edit's text within Windows-1251: every character the code page lacks becomes "?"
 // as it is typed or pasted, so the box shows exactly what the theme stores.

@@ -17,8 +17,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
-#include <QStyle>
-#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -198,11 +196,7 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   GB_Info->setGeometry(256, 1, 153, 144);
   // The classic group box draws its caption on the frame's top line, so the first row of boxes
   // at y = 16 sits inside the frame rather than on it.
-  QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"));
-  if (classic != nullptr) {
-    classic->setParent(GB_Info);
-    GB_Info->setStyle(classic);
-  }
+  wqtui::useClassicStyle(GB_Info);
   GB_Info->hide();
 
   auto label = [this](QLabel*& target, const char* name, const QString& text, QRect bounds) {
@@ -259,10 +253,7 @@ void TMainForm::buildPages(QWidget* client) {
   TreeView->setRootIsDecorated(true);
   TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The classic tree draws the connecting lines and the expand boxes, the top level's included.
-  if (QStyle* classic = QStyleFactory::create(QStringLiteral("Windows"))) {
-    classic->setParent(TreeView);
-    TreeView->setStyle(classic);
-  }
+  wqtui::useClassicStyle(TreeView);
   TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
 
   TShit_Other = new QWidget();
