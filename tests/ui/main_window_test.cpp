@@ -2,6 +2,7 @@
 // name, with file dialogs and message boxes answered by a scripted UserDialogs.
 #include <deque>
 #include <memory>
+#include <string>
 
 #include <QAction>
 #include <QApplication>
@@ -46,20 +47,12 @@ const char* const kMapFourKinds =
     "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
 
 // The same plus an entry of an unknown kind (5 "Odd") and an empty group after the last file
-// (6 "Empty"), which has no entry.
-const char* const kMapWithOddNodes =
-    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
-    "<ThemeSettings \"A0\" \"100\" \"5\">\n"
-    "<ColorThemesSettings \"no\" \"98\">\n"
-    "<group \"Pictures\">\n"
-    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
-    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
-    "</group \"\">\n"
-    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
-    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n"
-    "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
-    "<group \"Empty\">\n"
-    "</group \"\">\n";
+// (6 "Empty"), which has no entry; the later settings line raises the file count to 5.
+const std::string kMapWithOddNodes = std::string(kMapFourKinds) +
+                                     "<ThemeSettings \"A0\" \"100\" \"5\">\n"
+                                     "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
+                                     "<group \"Empty\">\n"
+                                     "</group \"\">\n";
 
 constexpr int kTableOffset = 0xA0;
 constexpr int kDataOffset = 0x100;
@@ -465,7 +458,7 @@ class MainWindowTest : public QObject {
     QFETCH(QStringList, texts);
     QFETCH(bool, picture);
 
-    writeMap(kMapWithOddNodes);
+    writeMap(kMapWithOddNodes.c_str());
     const QByteArray jpeg = jpegBytes(16, 8);
     const QString path =
         writeFile(tempPath("full.wqt"), themeBytes({jpeg, QByteArray(), patternBytes(26, 1),
