@@ -24,6 +24,7 @@
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
+#include "map/map_location.h"
 #include "theme/file_io.h"
 #include "theme/header_text.h"
 #include "ui/AboutProgramm.h"
@@ -356,7 +357,7 @@ void TMainForm::connectHandlers() {
 // Start-up check and the theme map
 
 void TMainForm::FormCreate() {
-  if (wqt::mapExists(wqt::executableDir() / wqt::kMapFileName)) return;
+  if (wqt::mapExists(wqt::defaultMapPath())) return;
   // Without the map the editor can do nothing for the rest of the run.
   setStatus(QStringLiteral("Ошибка #1#"),
             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
@@ -369,7 +370,7 @@ void TMainForm::ReadRXT() {
   CBox_ThemeType->hide();
   TreeView->clear();
   try {
-    map_.load(wqt::executableDir() / wqt::kMapFileName);
+    map_.load(wqt::defaultMapPath());
   } catch (...) {
     // A failed load still shows the tree and the selector as far as it got.
     mirrorTree();
