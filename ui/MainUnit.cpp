@@ -1,5 +1,7 @@
 #include "ui/MainUnit.h"
 
+#include <utility>
+
 #include <QAction>
 #include <QActionGroup>
 #include <QComboBox>
@@ -74,7 +76,10 @@ class ProgramPageChange {
 }  // namespace
 
 TMainForm::TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs) {
+    : TMainForm(dialogs, wqt::defaultMapPath(), parent) {}
+
+TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath, QWidget* parent)
+    : QMainWindow(parent), dialogs_(dialogs), mapPath_(std::move(mapPath)) {
   wqtui::setErrorDialogs(&dialogs_);
   const QScreen* screen = QGuiApplication::primaryScreen();
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
@@ -357,7 +362,7 @@ void TMainForm::connectHandlers() {
 // Start-up check and the theme map
 
 void TMainForm::FormCreate() {
-  if (wqt::mapExists(wqt::defaultMapPath())) return;
+  if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
   setStatus(QStringLiteral("Ошибка #1#"),
             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
@@ -370,7 +375,7 @@ void TMainForm::ReadRXT() {
   CBox_ThemeType->hide();
   TreeView->clear();
   try {
-    map_.load(wqt::defaultMapPath());
+    map_.load(mapPath_);
   } catch (...) {
     // A failed load still shows the tree and the selector as far as it got.
     mirrorTree();
@@ -419,6 +424,12 @@ void TMainForm::MM_Child_CreateThemeClick() {
 void TMainForm::MM_Child_OpenThemeClick() {
   const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return;
+  openThemeFile(chosen);
+}
+
+void TMainForm::openThemeFile(const QString& chosen) {
+  // A theme named on the command line or dropped on the window is refused as the menu command is.
+  if (!MM_Child_OpenTheme->isEnabled()) return;
   ReadRXT();
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 

@@ -4,6 +4,7 @@
 // operations in the order the window's commands need, and set the controls directly: the
 // controls' states are the window's only record of where the user is.
 #include <cstdint>
+#include <filesystem>
 
 #include <QMainWindow>
 
@@ -34,8 +35,10 @@ class TMainForm : public QMainWindow {
   Q_OBJECT
 
  public:
-  // Builds every control, then runs FormCreate. The dialogs must outlive the window.
+  // Builds every control, then runs FormCreate. The dialogs must outlive the window. The map path
+  // holds for the whole run: the start-up check and every map load use it.
   explicit TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent = nullptr);
+  TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // The About box the About command shows; without one the window creates its own on demand.
@@ -44,6 +47,11 @@ class TMainForm : public QMainWindow {
   const wqt::ThemeMap& themeMap() const { return map_; }
   const wqt::ThemeDocument& document() const { return doc_; }
   std::int32_t selectedEntry() const { return selectedEntry_; }
+  const std::filesystem::path& mapPath() const { return mapPath_; }
+
+  // Opens the theme file as if it had been chosen in the open dialog: the same checks, texts and
+  // messages. Does nothing while the open command is disabled (no map).
+  void openThemeFile(const QString& fileName);
 
  public Q_SLOTS:
   void FormCreate();
@@ -91,6 +99,7 @@ class TMainForm : public QMainWindow {
   QString mapText(const std::string& bytes) const;
 
   wqtui::UserDialogs& dialogs_;
+  const std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;
   std::int32_t selectedEntry_ = 0;

@@ -270,7 +270,11 @@ class MainWindowTest : public QObject {
     writeMap(kMapFourKinds);
     trigger(f, "MM_Child_CreateTheme");
     QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    // Nor does a theme named on the command line open.
+    f->openThemeFile(writeFile(tempPath("named.wqt"), themeBytes({})));
     QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(dialogs->messages.empty());
   }
 
   void startupWithMap() {
