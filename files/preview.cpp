@@ -1,6 +1,7 @@
 #include "files/preview.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,6 +43,22 @@ void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_
   if (::close(fd) != 0) throwFileCreateError(path, errno);
 }
 
+// Whether we may create or overwrite the scratch file in the folder.
+bool mayWriteScratchIn(const std::filesystem::path& folder) {
+  if (::access((folder / kScratchFileName).c_str(), W_OK) == 0) return true;
+  return errno == ENOENT && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// Makes the folder and any missing parent, readable by the user alone as the cache rules ask.
+void makeFolders(const std::filesystem::path& folder) {
+  std::filesystem::path partial;
+  for (const auto& part : folder) {
+    partial /= part;
+    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+      throwFileCreateError(partial, errno);
+  }
+}
+
 }  // namespace
 
 std::uint32_t rgb565ToColour(std::uint16_t word) {
@@ -79,8 +96,18 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
   return picture;
 }
 
+std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
+                                      const XdgDirs& dirs) {
+  // Without a home folder there is no cache: writing beside the executable then reports why not.
+  if (mayWriteScratchIn(executableFolder) || dirs.cacheHome.empty())
+    return executableFolder / kScratchFileName;
+  const std::filesystem::path folder = dirs.cacheHome / kAppFolderName;
+  makeFolders(folder);
+  return folder / kScratchFileName;
+}
+
 std::filesystem::path scratchFilePath() {
-  return executableDir() / kScratchFileName;
+  return scratchFilePath(executableDir(), xdgDirs());
 }
 
 Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,

@@ -6,6 +6,7 @@
 
 #include "files/picture.h"
 #include "map/theme_map.h"
+#include "map/xdg_dirs.h"
 
 namespace wqt {
 
@@ -21,8 +22,13 @@ constexpr std::uint32_t rgb565ToPixel(std::uint16_t word) {
 // slot holds fewer than width × height × 2 bytes; surplus bytes are ignored.
 Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);
 
-// The scratch file "temp" in the executable's folder.
+// The scratch file "temp": in the executable's folder when we may write it there (a portable
+// copy), else in $XDG_CACHE_HOME/orvalen-wqt-manager/, which is made (mode 700) when missing.
+// Throws the file-create error naming the folder that cannot be made.
 std::filesystem::path scratchFilePath();
+// The same for a given executable folder and XDG folders.
+std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
+                                      const XdgDirs& dirs);
 
 // Writes the slot to the scratch file (file-create error on failure), reads it back and decodes
 // it at full size. lowColourScreen: quantize to at most 236 colours into an indexed picture, as

@@ -241,6 +241,15 @@ class MainWindowTest : public QObject {
   }
 
  private Q_SLOTS:
+  void initTestCase() {
+    // Only the map beside the test counts: a map installed on this machine, or the user's own,
+    // must not stand in for a missing one.
+    static QTemporaryDir noMaps;
+    QVERIFY(noMaps.isValid());
+    qputenv("XDG_CONFIG_HOME", noMaps.path().toUtf8());
+    qputenv("XDG_DATA_DIRS", noMaps.path().toUtf8());
+  }
+
   void init() {
     temp = std::make_unique<QTemporaryDir>();
     QVERIFY(temp->isValid());
