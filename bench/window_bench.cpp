@@ -23,13 +23,21 @@ namespace {
 class BenchDialogs : public wqtui::UserDialogs {
  public:
   QString theme;
+  QString folder;
   QString getOpenFileName(QWidget*, const QString&, const QString&) override { return theme; }
   QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString getExistingDirectory(QWidget*, const QString&) override { return folder; }
+  bool question(const QString&) override { return true; }
+  // The real progress window: its repaints are part of the time a user waits.
+  std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override {
+    return qt_.progress(parent, label, total);
+  }
   void infoMessage(const QString& t) override { fail(t); }
   void plainMessage(const QString& t) override { fail(t); }
   void errorMessage(const QString& t) override { fail(t); }
 
  private:
+  wqtui::QtUserDialogs qt_;
   static void fail(const QString& t) {
     std::fprintf(stderr, "unexpected message: %s\n", t.toUtf8().constData());
     std::exit(1);

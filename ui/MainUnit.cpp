@@ -32,6 +32,8 @@
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
+#include "ui/TreeContextMenu.h"
+#include "ui/TreeDragDrop.h"
 
 using wqtui::fromCp1251;
 using wqtui::runHandler;
@@ -85,6 +87,8 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
   buildControls();
   connectHandlers();
+  contextMenu_ = new wqtui::TreeContextMenu(*this);
+  dragDrop_ = new wqtui::TreeDragDrop(*this);
   runHandler([this] { FormCreate(); });
 }
 
@@ -575,8 +579,12 @@ std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {
   return doc_.slot(static_cast<std::size_t>(slot)).size();
 }
 
+int TMainForm::displayIndexOf(const QTreeWidgetItem* node) {
+  return node->data(0, kDisplayIndexRole).toInt();
+}
+
 void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
-  const std::int32_t e = map_.entryOfNode(node->data(0, kDisplayIndexRole).toInt());
+  const std::int32_t e = map_.entryOfNode(displayIndexOf(node));
   selectedEntry_ = e;
   const std::size_t size = slotSizeOfEntry(e);
   ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(size)));
@@ -626,6 +634,10 @@ void TMainForm::PCtrlChange(int index) {
 // Import and export of the selected file
 
 void TMainForm::btn_load_imgClick() {
+  importFile(QString());
+}
+
+void TMainForm::importFile(const QString& given) {
   const std::int32_t e = selectedEntry_;
   if (!wqt::entryHasSlot(map_, doc_, e)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
@@ -637,9 +649,12 @@ void TMainForm::btn_load_imgClick() {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const QString chosen = dialogs_.getOpenFileName(
-      this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)),
-      QString());
+  const QString chosen =
+      !given.isEmpty()
+          ? given
+          : dialogs_.getOpenFileName(
+                this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)),
+                QString());
   if (chosen.isEmpty()) return;
 
   wqt::ImportCandidate candidate = wqt::checkImport(entry, toPath(chosen));
@@ -674,6 +689,10 @@ void TMainForm::btn_load_imgClick() {
       setSizeText(slot);
       break;
   }
+}
+
+void TMainForm::importDropped(const QString& file) {
+  importFile(file);
 }
 
 void TMainForm::btn_save_imgClick() {

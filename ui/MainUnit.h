@@ -29,6 +29,11 @@ class QWidget;
 
 class TChildForm_AboutProgramm;
 
+namespace wqtui {
+class TreeContextMenu;
+class TreeDragDrop;
+}  // namespace wqtui
+
 // Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
 // children of the QWidget "SBar".
 class TMainForm : public QMainWindow {
@@ -78,6 +83,17 @@ class TMainForm : public QMainWindow {
   void buildStatusBar(QWidget* client);
   void connectHandlers();
 
+  // The tree's context menu and drops run the window's own commands.
+  friend class wqtui::TreeContextMenu;
+  friend class wqtui::TreeDragDrop;
+
+  // Imports into the selected entry the given file, or one the open dialog asks for when none
+  // is given.
+  void importFile(const QString& given);
+  // A file dropped on the selected file node: imported as if chosen in the import dialog.
+  void importDropped(const QString& file);
+  static int displayIndexOf(const QTreeWidgetItem* node);
+
   // Pieces of the theme commands.
   void mirrorTree();
   void selectFirstPage();
@@ -106,6 +122,8 @@ class TMainForm : public QMainWindow {
   bool lowColourScreen_ = false;
   bool programSelectsPage_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;
+  wqtui::TreeContextMenu* contextMenu_ = nullptr;
+  wqtui::TreeDragDrop* dragDrop_ = nullptr;
 
   // Menu.
   QMenu* MM_Main_File = nullptr;

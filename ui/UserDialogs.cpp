@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
+#include <QPushButton>
 
 namespace wqtui {
 
@@ -31,6 +33,27 @@ void runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString
   box.exec();
 }
 
+// Qt's progress dialog; it repaints and takes the cancel click while the operation runs.
+class QtProgress : public UserDialogs::Progress {
+ public:
+  QtProgress(QWidget* parent, const QString& label, int total)
+      : dialog_(label, QStringLiteral("Отмена"), 0, total, parent) {
+    dialog_.setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    dialog_.setWindowModality(Qt::WindowModal);
+    dialog_.setMinimumDuration(0);
+    dialog_.setAutoClose(false);
+    dialog_.setValue(0);
+  }
+
+  bool advance(int done) override {
+    dialog_.setValue(done);
+    return !dialog_.wasCanceled();
+  }
+
+ private:
+  QProgressDialog dialog_;
+};
+
 }  // namespace
 
 QString qtNameFilter(const QString& filter) {
@@ -49,6 +72,31 @@ QString QtUserDialogs::getOpenFileName(QWidget* parent, const QString& filter,
 QString QtUserDialogs::getSaveFileName(QWidget* parent, const QString& filter,
                                        const QString& fileName) {
   return runFileDialog(parent, QFileDialog::AcceptSave, filter, fileName);
+}
+
+QString QtUserDialogs::getExistingDirectory(QWidget* parent, const QString& caption) {
+  QFileDialog dialog(parent, caption);
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+  dialog.setFileMode(QFileDialog::Directory);
+  dialog.setOption(QFileDialog::ShowDirsOnly, true);
+  if (dialog.exec() != QDialog::Accepted) return {};
+  const QStringList folders = dialog.selectedFiles();
+  return folders.isEmpty() ? QString() : folders.first();
+}
+
+bool QtUserDialogs::question(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
+                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
+  // The editor loads no Qt translation; the buttons speak the interface's language.
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+std::unique_ptr<UserDialogs::Progress> QtUserDialogs::progress(QWidget* parent,
+                                                               const QString& label, int total) {
+  return std::make_unique<QtProgress>(parent, label, total);
 }
 
 void QtUserDialogs::infoMessage(const QString& text) {

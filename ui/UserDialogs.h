@@ -2,6 +2,8 @@
 // The editor's one seam to modal dialogs: file choosers and message boxes. The window asks this
 // interface for every file name and shows every message through it, so tests can answer the
 // dialogs and read the messages.
+#include <memory>
+
 #include <QString>
 
 class QWidget;
@@ -23,6 +25,22 @@ class UserDialogs {
   virtual QString getSaveFileName(QWidget* parent, const QString& filter,
                                   const QString& fileName) = 0;
 
+  // A chooser of an existing folder. An empty result means the user cancelled.
+  virtual QString getExistingDirectory(QWidget* parent, const QString& caption) = 0;
+
+  // Caption the application title, question icon, buttons "Да" and "Нет"; true for "Да".
+  virtual bool question(const QString& text) = 0;
+
+  // A modal progress window with a cancel button, for an operation of `total` steps.
+  class Progress {
+   public:
+    virtual ~Progress() = default;
+    // Shows that `done` steps are complete and lets the window repaint; false once the user has
+    // cancelled.
+    virtual bool advance(int done) = 0;
+  };
+  virtual std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) = 0;
+
   // Caption "Information", information icon, one OK button.
   virtual void infoMessage(const QString& text) = 0;
   // Caption the application title, no icon, one OK button.
@@ -36,6 +54,9 @@ class QtUserDialogs : public UserDialogs {
  public:
   QString getOpenFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
   QString getSaveFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
+  QString getExistingDirectory(QWidget* parent, const QString& caption) override;
+  bool question(const QString& text) override;
+  std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override;
   void infoMessage(const QString& text) override;
   void plainMessage(const QString& text) override;
   void errorMessage(const QString& text) override;

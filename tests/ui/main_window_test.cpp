@@ -8,12 +8,15 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
@@ -23,6 +26,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <QUrl>
 
 #include "../core/jpeg_test_util.h"
 #include "ui/AboutProgramm.h"
@@ -76,12 +80,42 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   QString getSaveFileName(QWidget*, const QString& filter, const QString& fileName) override {
     return answer(saveAnswers, filter, fileName);
   }
+  QString getExistingDirectory(QWidget*, const QString& caption) override {
+    return answer(folderAnswers, caption, QString());
+  }
+  bool question(const QString& text) override {
+    questions << text;
+    return replaceAnswer;
+  }
+  // Counts the steps shown; the cancel button is "clicked" once cancelAfter steps are done.
+  class Progress : public wqtui::UserDialogs::Progress {
+   public:
+    explicit Progress(ScriptedDialogs& owner) : owner_(owner) {}
+    bool advance(int done) override {
+      owner_.progressSteps = done;
+      return owner_.cancelAfter < 0 || done < owner_.cancelAfter;
+    }
+
+   private:
+    ScriptedDialogs& owner_;
+  };
+  std::unique_ptr<wqtui::UserDialogs::Progress> progress(QWidget*, const QString& label,
+                                                         int total) override {
+    progressLabels << label + QStringLiteral(" /") + QString::number(total);
+    return std::make_unique<Progress>(*this);
+  }
   void infoMessage(const QString& text) override { messages.push_back({Message::Info, text}); }
   void plainMessage(const QString& text) override { messages.push_back({Message::Plain, text}); }
   void errorMessage(const QString& text) override { messages.push_back({Message::Error, text}); }
 
   std::deque<QString> openAnswers;
   std::deque<QString> saveAnswers;
+  std::deque<QString> folderAnswers;
+  bool replaceAnswer = true;
+  int cancelAfter = -1;
+  QStringList questions;
+  QStringList progressLabels;  // "label /total" of every progress window
+  int progressSteps = 0;
   QStringList filters;      // of every dialog shown, in order
   QStringList presetNames;  // the file name each dialog was shown with
   std::vector<Message> messages;
@@ -210,6 +244,66 @@ bool enabled(QWidget* form, const char* name) {
 QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width) {
   QByteArray field(reinterpret_cast<const char*>(image.data()) + offset, width);
   return field.left(field.indexOf('\0') < 0 ? width : field.indexOf('\0'));
+}
+
+// How a test opens the tree's context menu.
+enum MenuOpening { ByMouse, ByMenuKey, ByShiftF10 };
+
+// The tree's context menu after it was opened on a node (or the empty area, -1), or nullptr when
+// none opened.
+QMenu* openTreeMenu(TMainForm* form, int displayIndex, MenuOpening how) {
+  auto* tree = child<QTreeWidget>(form, "TreeView");
+  tree->expandAll();
+  if (how == ByMouse) {
+    const QPoint pos = displayIndex >= 0 ? tree->visualItemRect(nodeAt(form, displayIndex)).center()
+                                         : QPoint(20, tree->viewport()->height() - 5);
+    QContextMenuEvent event(QContextMenuEvent::Mouse, pos, tree->viewport()->mapToGlobal(pos));
+    QApplication::sendEvent(tree->viewport(), &event);
+  } else {
+    if (displayIndex >= 0) select(form, displayIndex);
+    if (how == ByMenuKey) {
+      // What the platform sends for the context-menu key.
+      QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(), tree->mapToGlobal(QPoint()));
+      QApplication::sendEvent(tree, &event);
+    } else {
+      form->show();
+      form->activateWindow();
+      if (!QTest::qWaitForWindowActive(form)) qFatal("window not active");
+      tree->setFocus();
+      QTest::keyClick(tree, Qt::Key_F10, Qt::ShiftModifier);
+    }
+  }
+  auto* menu = child<QMenu>(form, "PM_Tree");
+  return menu->isVisible() ? menu : nullptr;
+}
+
+// The menu's commands by object name, a "-" after a disabled one.
+QStringList commands(const QMenu* menu) {
+  QStringList names;
+  for (const QAction* action : menu->actions())
+    if (!action->isSeparator()) names << action->objectName() + (action->isEnabled() ? "" : "-");
+  return names;
+}
+
+// Drags local files over a point of a widget as the platform does, and drops them there when
+// the widget accepts them. Returns whether the drop was taken.
+bool dragAndDrop(QWidget* target, QPoint pos, const QStringList& files) {
+  QMimeData mime;
+  QList<QUrl> urls;
+  for (const QString& file : files) urls << QUrl::fromLocalFile(file);
+  mime.setUrls(urls);
+  QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  QDragMoveEvent move(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &move);
+  if (!move.isAccepted()) {
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(target, &leave);
+    return false;
+  }
+  QDropEvent drop(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  return drop.isAccepted();
 }
 
 }  // namespace
@@ -802,6 +896,201 @@ class MainWindowTest : public QObject {
       QCOMPARE(readFile(tempPath(e.written)), e.bytes);
     }
     QVERIFY(dialogs->messages.empty());
+  }
+
+  void treeContextMenu_data() {
+    QTest::addColumn<int>("node");  // -1: the empty area of the tree
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("entry");  // selected afterwards
+
+    const QStringList fileWithData{"PM_LoadFile", "PM_SaveFile"};
+    QTest::newRow("jpg by mouse") << 1 << int(ByMouse) << fileWithData << 0;
+    QTest::newRow("empty raw by menu key")
+        << 2 << int(ByMenuKey) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 1;
+    QTest::newRow("colour table by shift+f10") << 4 << int(ByShiftF10) << fileWithData << 3;
+    QTest::newRow("unknown kind with data")
+        << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
+  }
+
+  void treeContextMenu() {
+    QFETCH(int, node);
+    QFETCH(int, how);
+    QFETCH(QStringList, commands);
+    QFETCH(int, entry);
+
+    writeMap(kMapWithOddNodes.c_str());
+    const QString path = writeFile(tempPath("theme.wqt"),
+                                   themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1),
+                                               patternBytes(1000, 2), patternBytes(5, 3)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    select(f, 4);
+
+    QMenu* menu = openTreeMenu(f, node, MenuOpening(how));
+    QVERIFY(menu != nullptr);
+    QCOMPARE(::commands(menu), commands);
+    // The node is selected first: the panel shows what the commands act on.
+    QCOMPARE(f->selectedEntry(), entry);
+    QCOMPARE(shown(f, "PNL_InFo"), node != 0);
+    QVERIFY(dialogs->messages.empty());
+    menu->close();
+  }
+
+  void treeContextMenuCommands_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer");    // the file the dialog returns
+    QTest::addColumn<QString>("written");   // the file the command writes, empty for an import
+    QTest::addColumn<QByteArray>("bytes");  // the imported or written bytes
+
+    const QByteArray raw = patternBytes(16, 5);
+    QTest::newRow("load raw") << 2 << "PM_LoadFile"
+                              << "bar.raw" << QString() << raw;
+    QTest::newRow("save jpg under a typed name") << 1 << "PM_SaveFile"
+                                                 << "logo.png"
+                                                 << "logo.jpg" << jpegBytes(16, 8);
+    QTest::newRow("save colour table") << 4 << "PM_SaveFile"
+                                       << "Colours"
+                                       << "Colours.tab" << patternBytes(1000, 2);
+  }
+
+  void treeContextMenuCommands() {
+    QFETCH(int, node);
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, bytes);
+
+    const QString path = writeFile(
+        tempPath("theme.wqt"),
+        themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1), patternBytes(1000, 2)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    if (written.isEmpty())
+      dialogs->openAnswers.push_back(writeFile(tempPath(answer), bytes));
+    else
+      dialogs->saveAnswers.push_back(tempPath(answer));
+
+    QMenu* menu = openTreeMenu(f, node, ByMouse);
+    QVERIFY(menu != nullptr);
+    menu->findChild<QAction*>(command)->trigger();
+
+    QVERIFY(dialogs->messages.empty());
+    if (written.isEmpty()) {
+      const std::vector<std::uint8_t>& slot =
+          f->document().slot(static_cast<std::size_t>(f->selectedEntry()) + 1);
+      QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())),
+               bytes);
+      QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+    } else {
+      QCOMPARE(dialogs->presetNames.back(), nodeAt(f, node)->text(0));
+      QCOMPARE(readFile(tempPath(written)), bytes);
+    }
+  }
+
+  void drops_data() {
+    QTest::addColumn<QString>("target");  // a node's display index, "window" or a control's name
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QString>("message");  // the info message, empty for none
+    QTest::addColumn<int>("slotSize");     // of the dropped-on node's slot afterwards, -1 n/a
+
+    QTest::newRow("raw on raw node") << "2" << QStringList{"bar.raw"} << true << "" << 16;
+    QTest::newRow("wrong size on raw node")
+        << "2" << QStringList{"short.raw"} << true << kWrongSize << 0;
+    QTest::newRow("unknown kind node") << "5" << QStringList{"bar.raw"} << true << "Ошибка #1" << 0;
+    QTest::newRow("two files on a node") << "2" << QStringList{"bar.raw", "short.raw"} << true
+                                         << "На файл темы можно перетащить только один файл." << 0;
+    QTest::newRow("on a group") << "0" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("on a node without slot") << "6" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("a folder on a node") << "2" << QStringList{"."} << false << "" << 0;
+    QTest::newRow("theme on the window") << "window" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("theme on a file node") << "1" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("theme on an edit box")
+        << "ED_ThemeAuthor" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("other file on the window")
+        << "window" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("two themes on the window")
+        << "window" << QStringList{"drop.wqt", "drop.wqt"} << false << "" << -1;
+  }
+
+  void drops() {
+    QFETCH(QString, target);
+    QFETCH(QStringList, files);
+    QFETCH(bool, taken);
+    QFETCH(QString, message);
+    QFETCH(int, slotSize);
+
+    writeMap(kMapWithOddNodes.c_str());
+    writeFile(tempPath("bar.raw"), patternBytes(16, 5));
+    writeFile(tempPath("short.raw"), patternBytes(15, 5));
+    writeFile(tempPath("drop.wqt"),
+              themeBytes({jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                          patternBytes(1000, 3), patternBytes(5, 4)}));
+    for (QString& file : files) file = tempPath(file);
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    select(f, 4);
+
+    bool isNode = false;
+    const int node = target.toInt(&isNode);
+    QWidget* widget = isNode               ? tree->viewport()
+                      : target == "window" ? static_cast<QWidget*>(f)
+                                           : child<QWidget>(f, target.toLatin1().constData());
+    const QPoint pos = isNode               ? tree->visualItemRect(nodeAt(f, node)).center()
+                       : target == "window" ? QPoint(600, 420)
+                                            : QPoint(5, 5);
+    QCOMPARE(dragAndDrop(widget, pos, files), taken);
+
+    QCOMPARE(dialogs->messages.empty() ? QString() : dialogs->messages[0].text, message);
+    QVERIFY(dialogs->filters.isEmpty());  // no dialog: the dropped file is the chosen one
+    const bool opened = files.first().endsWith(".wqt") && taken;
+    QCOMPARE(panel(f, 1),
+             opened ? QStringLiteral("Файл загружен.") : QStringLiteral("Создание новой темы."));
+    QCOMPARE(text(f, "ED_ThemeAuthor"),
+             opened ? QStringLiteral("Tester") : QStringLiteral("Автор темы"));
+    if (slotSize < 0) return;
+    const std::int32_t entry = f->themeMap().entryOfNode(node);
+    QCOMPARE(int(f->document().slot(std::size_t(entry) + 1).size()), slotSize);
+    // A file taken into a node is imported as if the node had been selected first.
+    if (taken && files.size() == 1) QCOMPARE(f->selectedEntry(), entry);
+  }
+
+  void dragHighlightsTheTargetNode() {
+    TMainForm* f = newForm();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    const QString file = writeFile(tempPath("bar.raw"), patternBytes(16, 5));
+    const QRect row = tree->visualItemRect(nodeAt(f, 2));
+    const QPoint probe(row.right() - 2, row.center().y());
+    auto colourAt = [&] {
+      QApplication::processEvents();
+      return tree->viewport()->grab().toImage().pixelColor(probe);
+    };
+    const QColor plain = colourAt();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(row.center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(row.center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QVERIFY(move.isAccepted());
+    QCOMPARE(colourAt(), tree->palette().color(QPalette::Active, QPalette::Highlight));
+
+    // Leaving the tree takes the highlight away; nothing was imported.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(tree->viewport(), &leave);
+    QCOMPARE(colourAt(), plain);
+    QCOMPARE(f->document().slot(2).size(), std::size_t(0));
   }
 };
 

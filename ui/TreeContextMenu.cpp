@@ -1,0 +1,94 @@
+#include "ui/TreeContextMenu.h"
+
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <QTreeWidget>
+
+#include "files/file_kind.h"
+#include "files/import_export.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainUnit.h"
+
+namespace wqtui {
+
+TreeContextMenu::TreeContextMenu(TMainForm& form)
+    : QObject(&form), form_(form), menu_(new QMenu(form.TreeView)) {
+  menu_->setObjectName(QStringLiteral("PM_Tree"));
+  QTreeWidget* tree = form_.TreeView;
+  tree->installEventFilter(this);
+  tree->viewport()->installEventFilter(this);
+  // The context-menu key arrives as a keyboard context-menu event; Shift+F10 does not.
+  auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), tree);
+  shiftF10->setObjectName(QStringLiteral("PM_Tree_Shortcut"));
+  shiftF10->setContext(Qt::WidgetShortcut);
+  connect(shiftF10, &QShortcut::activated, this, [this] { openForCurrentNode(); });
+}
+
+bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ContextMenu) return false;
+  auto* request = static_cast<QContextMenuEvent*>(event);
+  if (request->reason() == QContextMenuEvent::Keyboard) {
+    openForCurrentNode();
+  } else {
+    QWidget* viewport = form_.TreeView->viewport();
+    openAt(watched == viewport ? request->pos()
+                               : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos()));
+  }
+  return true;
+}
+
+void TreeContextMenu::openAt(const QPoint& viewportPos) {
+  open(form_.TreeView->itemAt(viewportPos), viewportPos);
+}
+
+void TreeContextMenu::openForCurrentNode() {
+  QTreeWidget* tree = form_.TreeView;
+  QTreeWidgetItem* node = tree->currentItem();
+  if (node == nullptr) {
+    open(nullptr, QPoint(0, 0));
+    return;
+  }
+  tree->scrollToItem(node);
+  open(node, tree->visualItemRect(node).bottomLeft());
+}
+
+void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
+  QTreeWidget* tree = form_.TreeView;
+  // Without a theme in the tree there is nothing to act on.
+  if (!form_.doc_.hasImage() || tree->topLevelItemCount() == 0) return;
+  menu_->clear();
+  if (node != nullptr) {
+    // The node is selected first, so the panel shows what the commands act on.
+    tree->setCurrentItem(node);
+    if (tree->currentItem() != node) return;
+  }
+  if (node != nullptr && node->childCount() == 0) {
+    addFileCommands();
+  } else {
+    addGroupCommands(node);
+  }
+  if (menu_->isEmpty()) return;
+  menu_->popup(tree->viewport()->mapToGlobal(viewportPos));
+}
+
+void TreeContextMenu::addFileCommands() {
+  auto add = [this](const char* name, const QString& text, bool enabled, auto handler) {
+    QAction* action = menu_->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setEnabled(enabled);
+    connect(action, &QAction::triggered, this, [this, handler] { runHandler([&] { handler(); }); });
+  };
+  TMainForm& f = form_;
+  // The export commands are offered exactly where the panel's export button is.
+  const bool exportable = f.btn_save_img->isEnabled();
+  add("PM_LoadFile", QStringLiteral("Загрузить..."), true, [&f] { f.btn_load_imgClick(); });
+  add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable, [&f] { f.btn_save_imgClick(); });
+}
+
+void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {
+  (void)group;
+}
+
+}  // namespace wqtui

@@ -1,0 +1,33 @@
+#pragma once
+// The tree's context menu: on a file node the commands of the panel's two buttons (and the PNG
+// conversions for RAW pictures), on a group node or the empty area of the tree the export of
+// every file below it. The mouse, the context-menu key and Shift+F10 open it.
+#include <QObject>
+
+class QMenu;
+class QPoint;
+class QTreeWidgetItem;
+class TMainForm;
+
+namespace wqtui {
+
+class TreeContextMenu : public QObject {
+ public:
+  // Watches the window's tree; the menu is the tree's child "PM_Tree".
+  explicit TreeContextMenu(TMainForm& form);
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The node at a point of the tree's viewport, or the current node from the keyboard.
+  void openAt(const QPoint& viewportPos);
+  void openForCurrentNode();
+  void open(QTreeWidgetItem* node, const QPoint& viewportPos);
+  void addFileCommands();
+  void addGroupCommands(QTreeWidgetItem* group);
+
+  TMainForm& form_;
+  QMenu* menu_;
+};
+
+}  // namespace wqtui

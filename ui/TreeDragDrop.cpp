@@ -1,0 +1,143 @@
+#include "ui/TreeDragDrop.h"
+
+#include <QAction>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "files/import_export.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainUnit.h"
+
+namespace wqtui {
+
+namespace {
+
+const char* const kOneFileMessage = "На файл темы можно перетащить только один файл.";
+
+bool hasSuffix(const QString& file, const char* suffix) {
+  return QFileInfo(file).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
+}
+
+// Accepts or refuses the drag at its position; a refused one shows the no-drop cursor.
+void answer(QDropEvent* event, bool accept) {
+  if (accept) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+bool isDragEvent(QEvent::Type type) {
+  return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
+}
+
+}  // namespace
+
+QStringList droppedFiles(const QDropEvent& event) {
+  const QMimeData* mime = event.mimeData();
+  if (mime == nullptr || !mime->hasUrls()) return {};
+  QStringList files;
+  for (const QUrl& url : mime->urls()) {
+    if (!url.isLocalFile()) return {};
+    files << url.toLocalFile();
+  }
+  return files;
+}
+
+TreeDragDrop::TreeDragDrop(TMainForm& form) : QObject(&form), form_(form) {
+  QWidget* viewport = form_.TreeView->viewport();
+  // Controls that take drops of their own (the edit boxes take text) still open a theme file.
+  for (QWidget* control : form_.findChildren<QWidget*>())
+    if (control != viewport && control->acceptDrops()) control->installEventFilter(this);
+  form_.setAcceptDrops(true);
+  form_.installEventFilter(this);
+  viewport->setAcceptDrops(true);
+  viewport->installEventFilter(this);
+}
+
+bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == form_.TreeView->viewport()) return onTree(event);
+  return onWindow(watched, event);
+}
+
+bool TreeDragDrop::isThemeToOpen(const QStringList& files) const {
+  return files.size() == 1 && hasSuffix(files.first(), "wqt") &&
+         form_.MM_Child_OpenTheme->isEnabled();
+}
+
+bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
+  if (!isDragEvent(event->type())) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  const QStringList files = droppedFiles(*drag);
+  if (!isThemeToOpen(files)) {
+    // A control's own drops (text into an edit box) go on as before.
+    if (watched != &form_) return false;
+    answer(drag, false);
+    return true;
+  }
+  answer(drag, true);
+  if (event->type() == QEvent::Drop) runHandler([&] { form_.openThemeFile(files.first()); });
+  return true;
+}
+
+QTreeWidgetItem* TreeDragDrop::importTarget(const QDropEvent& event) const {
+  QTreeWidgetItem* node = form_.TreeView->itemAt(event.position().toPoint());
+  if (node == nullptr || node->childCount() > 0) return nullptr;
+  const std::int32_t entry = form_.map_.entryOfNode(form_.displayIndexOf(node));
+  return wqt::entryHasSlot(form_.map_, form_.doc_, entry) ? node : nullptr;
+}
+
+bool TreeDragDrop::onTree(QEvent* event) {
+  if (event->type() == QEvent::DragLeave) {
+    highlight(nullptr);
+    return true;
+  }
+  if (!isDragEvent(event->type())) return false;
+  auto* drag = static_cast<QDropEvent*>(event);
+  const QStringList files = droppedFiles(*drag);
+  if (isThemeToOpen(files)) {
+    highlight(nullptr);
+    return onWindow(&form_, event);
+  }
+  // Only files go into a node; a folder is not one.
+  const bool allFiles = !files.isEmpty() && std::all_of(files.begin(), files.end(), [](auto& f) {
+    return QFileInfo(f).isFile();
+  });
+  QTreeWidgetItem* node = allFiles ? importTarget(*drag) : nullptr;
+  answer(drag, node != nullptr);
+  if (event->type() != QEvent::Drop) {
+    highlight(node);
+    return true;
+  }
+  highlight(nullptr);
+  if (node == nullptr) return true;
+  runHandler([&] {
+    if (files.size() > 1) {
+      form_.dialogs_.infoMessage(QString::fromUtf8(kOneFileMessage));
+      return;
+    }
+    // As if the node had been selected and the file chosen in the import dialog.
+    form_.TreeView->setCurrentItem(node);
+    form_.importDropped(files.first());
+  });
+  return true;
+}
+
+void TreeDragDrop::highlight(QTreeWidgetItem* node) {
+  if (node == highlighted_) return;
+  if (highlighted_ != nullptr) {
+    highlighted_->setBackground(0, QBrush());
+    highlighted_->setForeground(0, QBrush());
+  }
+  highlighted_ = node;
+  if (node == nullptr) return;
+  const QPalette& palette = form_.TreeView->palette();
+  node->setBackground(0, palette.brush(QPalette::Active, QPalette::Highlight));
+  node->setForeground(0, palette.brush(QPalette::Active, QPalette::HighlightedText));
+}
+
+}  // namespace wqtui

@@ -1,0 +1,38 @@
+#pragma once
+// Files dropped on the window: a file on a file node of the tree is imported into it (a PNG on a
+// RAW node converted), a theme file anywhere on the window is opened. While a drag is over the
+// tree, the node a drop would import into is highlighted; a node that cannot take the file
+// refuses the drop with the cursor before anything happens.
+#include <QObject>
+#include <QStringList>
+
+class QDropEvent;
+class QTreeWidgetItem;
+class TMainForm;
+
+namespace wqtui {
+
+class TreeDragDrop : public QObject {
+ public:
+  // Watches the window, its tree and every control that takes drops of its own.
+  explicit TreeDragDrop(TMainForm& form);
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  bool onTree(QEvent* event);
+  bool onWindow(QObject* watched, QEvent* event);
+  // Whether the drag carries exactly one theme file that the open command may open now.
+  bool isThemeToOpen(const QStringList& files) const;
+  // The file node a drop at a point of the tree's viewport would import into, or none.
+  QTreeWidgetItem* importTarget(const QDropEvent& event) const;
+  void highlight(QTreeWidgetItem* node);
+
+  TMainForm& form_;
+  QTreeWidgetItem* highlighted_ = nullptr;
+};
+
+// The local files a drag carries; empty when it carries anything else as well.
+QStringList droppedFiles(const QDropEvent& event);
+
+}  // namespace wqtui
