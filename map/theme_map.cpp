@@ -121,9 +121,10 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
 
   // Appends a node as the last child of the innermost open group, or at the top level. The
   // groups' child lists are filled once the load ends, each with one allocation of its size.
-  auto appendNode = [&](std::string_view caption) {
+  auto appendNode = [&](std::string_view caption, std::int32_t entry) {
     const int index = static_cast<int>(tree.size());
-    tree.push_back(TreeNode{std::string(caption), groupStack.empty() ? -1 : groupStack.back(), {}});
+    tree.push_back(
+        TreeNode{std::string(caption), groupStack.empty() ? -1 : groupStack.back(), entry, {}});
     return index;
   };
   auto linkChildren = [&] {
@@ -172,12 +173,12 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
           typeSelectorShown = true;
         }
       } else if (is(tag, "group")) {
-        groupStack.push_back(appendNode(current[0]));
+        groupStack.push_back(appendNode(current[0], -1));
       } else if (is(tag, "/group")) {
         if (groupStack.empty()) throw Error("Range check error");
         groupStack.pop_back();
       } else if (is(tag, "file")) {
-        const int node = appendNode(current[0]);
+        const int node = appendNode(current[0], static_cast<std::int32_t>(entries.size()));
         entries.emplace_back();
         FileEntry& entry = entries.back();
         entry.kind = current[2];

@@ -36,9 +36,12 @@ struct FileEntry {
 // A node of the file tree. Nodes are only ever appended as the last node in display order, so a
 // node's position in ThemeMap::tree is its display index.
 struct TreeNode {
-  std::string caption;  // raw bytes of the map
-  int parent = -1;      // display index of the parent group, -1 at top level
+  std::string caption;      // raw bytes of the map
+  int parent = -1;          // display index of the parent group, -1 at top level
+  std::int32_t entry = -1;  // a file node's entry number; -1 for a group
   std::vector<int> children;
+
+  bool isFile() const { return entry >= 0; }
 };
 
 class ThemeMap {

@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libjpeg62-turbo-dev
+  libjpeg62-turbo-dev libpng-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
   fonts-liberation2 fonts-paratype

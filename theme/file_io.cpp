@@ -2,15 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <string>
 
 #include "map/core_error.h"
+#include "theme/replacing_file.h"
 
 namespace wqt {
 
@@ -64,78 +63,9 @@ void writeFileReplacing(const std::filesystem::path& path, std::span<const std::
 }
 
 void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts) {
-  std::filesystem::path target = std::filesystem::absolute(path);
-  // Renaming over a symbolic link would replace the link itself; write the file it names.
-  std::error_code ec;
-  if (std::filesystem::is_symlink(target, ec)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  // Replacing by rename needs only the folder's permission; an existing file that may not be
-  // written is refused, as creating it in place would be.
-  if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0) {
-    throwFileCreateError(target, errno);
-  }
-  std::string tmpl = target.string() + ".XXXXXX";
-  const int fd = ::mkstemp(tmpl.data());
-  if (fd < 0) throwFileCreateError(target, errno);
-  const std::filesystem::path temp = tmpl;
-  auto fail = [&](int err) {
-    ::close(fd);
-    ::unlink(temp.c_str());
-    throwFileCreateError(target, err);
-  };
-
-  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
-  struct stat st {};
-  mode_t mode;
-  if (::stat(target.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd, mode) != 0) fail(errno);
-
-  // The pieces go out in as few calls as the system takes, a batch of them per call.
-  std::vector<iovec> pending;
-  pending.reserve(parts.size());
-  for (const auto& part : parts) {
-    if (!part.empty()) {
-      pending.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
-    }
-  }
-  for (std::size_t first = 0; first < pending.size();) {
-    const int batch = static_cast<int>(std::min<std::size_t>(pending.size() - first, IOV_MAX));
-    ssize_t n = ::writev(fd, pending.data() + first, batch);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    // Skip what was written: whole pieces, then the written start of a partial one.
-    while (n > 0 && static_cast<std::size_t>(n) >= pending[first].iov_len) {
-      n -= static_cast<ssize_t>(pending[first].iov_len);
-      ++first;
-    }
-    if (n > 0) {
-      pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + n;
-      pending[first].iov_len -= static_cast<std::size_t>(n);
-    }
-  }
-  // The data must be on the disk before the rename makes it the file; fdatasync flushes the
-  // data and what is needed to read it back, without the timestamps fsync would also write.
-  if (::fdatasync(fd) != 0) fail(errno);
-  if (::close(fd) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throwFileCreateError(target, err);
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
-    ::unlink(temp.c_str());
-    throwFileCreateError(target, err);
-  }
+  ReplacingFile file(path);
+  file.append(parts);
+  file.commit();
 }
 
 std::int32_t diskFileSize(const std::filesystem::path& path) {

@@ -10,6 +10,7 @@
 
 #include "map/codepage.h"
 #include "map/core_error.h"
+#include "theme/file_descriptor.h"
 #include "theme/file_io.h"
 
 namespace wqt {
@@ -34,13 +35,12 @@ void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string
   std::copy(bytes.begin(), bytes.end(), image.begin() + static_cast<std::ptrdiff_t>(offset));
 }
 
-// The checks and the slot copy shared by parseThemeFile and readThemeFile. parsed.image holds the
-// file's first bytes, at least every byte the header, the type byte and the size table need when
-// the file has them; fileSize is the whole file's length; readData(offset, length, out) fills a
-// slot with the file's bytes at offset, which the checks have proved to lie within the file.
-template <typename ReadData>
-void checkAndFill(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings& settings,
-                  ReadData readData) {
+// The checks shared by parseThemeFile and ThemeFileSlots. parsed.image holds the file's first
+// bytes, at least every byte the header, the type byte and the size table need when the file has
+// them; fileSize is the whole file's length. Sets parsed.status, and for a file that passes, the
+// size and the data offset of every slot, each proved to lie within the file.
+void checkLayout(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings& settings,
+                 std::vector<std::uint32_t>& sizes, std::vector<std::uint64_t>& offsets) {
   const std::vector<std::uint8_t>& image = parsed.image;
   const std::size_t size = static_cast<std::size_t>(fileSize);
 
@@ -63,7 +63,8 @@ void checkAndFill(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings
   // slot that is both too large and past the end is reported as too large: its size alone makes
   // the file unusable, whatever follows it. An empty slot reads nothing and never fails.
   const std::size_t count = settings.fileCount;
-  std::vector<std::uint32_t> sizes(count);
+  sizes.assign(count, 0);
+  offsets.assign(count, 0);
   std::uint64_t dataPos = settings.dataOffset;
   for (std::size_t i = 0; i < count; ++i) {
     sizes[i] = readU32LE(image, settings.tableOffset + 4 * i);
@@ -73,19 +74,11 @@ void checkAndFill(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings
       return;
     }
     if (sizes[i] != 0) requireBytes(size, dataPos, sizes[i]);
+    offsets[i] = dataPos;
     dataPos += sizes[i];
   }
 
   if (settings.hasTypeByte()) requireBytes(size, settings.typeByteOffset, 1);
-
-  // Everything is checked: copy the data of each slot.
-  parsed.slots.resize(count + 1);
-  std::size_t pos = settings.dataOffset;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (sizes[i] == 0) continue;
-    readData(pos, sizes[i], parsed.slots[i + 1]);
-    pos += sizes[i];
-  }
 }
 
 // Bytes of the file that the document may read or write in place: the fixed header, the type
@@ -103,52 +96,58 @@ std::uint64_t headerRegionEnd(const MapSettings& settings) {
 ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings) {
   ParsedTheme parsed;
   parsed.image = std::move(bytes);
-  checkAndFill(parsed, parsed.image.size(), settings,
-               [&](std::size_t offset, std::uint32_t length, std::vector<std::uint8_t>& out) {
-                 const auto first = parsed.image.begin() + static_cast<std::ptrdiff_t>(offset);
-                 out.assign(first, first + length);
-               });
+  std::vector<std::uint32_t> sizes;
+  std::vector<std::uint64_t> offsets;
+  checkLayout(parsed, parsed.image.size(), settings, sizes, offsets);
+  if (parsed.status != ParsedTheme::Status::Ok) return parsed;
+  parsed.slots.resize(sizes.size() + 1);
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const auto first = parsed.image.begin() + static_cast<std::ptrdiff_t>(offsets[i]);
+    parsed.slots[i + 1].assign(first, first + sizes[i]);
+  }
   return parsed;
 }
 
-ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throwFileOpenError(path, errno);
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
+ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings)
+    : path_(path), fd_(openForReading(path)) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) throwFileOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) throwFileOpenError(path, EISDIR);
-  if (!S_ISREG(st.st_mode)) {
-    // A pipe or a device has no size to plan by: read it whole.
-    return parseThemeFile(readWholeFile(path), settings);
+  if (::fstat(fd_.get(), &st) != 0) throwFileOpenError(path, errno);
+  std::uint64_t fileSize = 0;
+  if (S_ISREG(st.st_mode)) {
+    fileSize = static_cast<std::uint64_t>(st.st_size);
+    parsed_.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
+    if (readAt(fd_.get(), 0, parsed_.image, path) < parsed_.image.size()) throwStreamReadError();
+  } else {
+    // A pipe or a device has no size to plan by, nor can it be read at an offset: read it whole.
+    readWhole_ = true;
+    if (const int err = readToEnd(fd_.get(), whole_)) throwFileOpenError(path, err);
+    fileSize = whole_.size();
+    parsed_.image.assign(whole_.begin(),
+                         whole_.begin() + static_cast<std::ptrdiff_t>(
+                                              std::min(fileSize, headerRegionEnd(settings))));
   }
-  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  checkLayout(parsed_, fileSize, settings, sizes_, offsets_);
+}
 
-  // Reads exactly length bytes at offset; a file that shrank meanwhile is a read past its end.
-  const auto readAt = [&](std::uint64_t offset, std::size_t length, std::uint8_t* out) {
-    std::size_t done = 0;
-    while (done < length) {
-      const ssize_t n = ::pread(fd, out + done, length - done, static_cast<off_t>(offset + done));
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        throwFileOpenError(path, errno);
-      }
-      if (n == 0) throwStreamReadError();
-      done += static_cast<std::size_t>(n);
-    }
-  };
+void ThemeFileSlots::read(std::size_t slot, std::vector<std::uint8_t>& out) const {
+  const std::size_t i = slot - 1;
+  out.resize(sizes_.at(i));
+  if (out.empty()) return;
+  if (readWhole_) {
+    const auto first = whole_.begin() + static_cast<std::ptrdiff_t>(offsets_[i]);
+    std::copy(first, first + static_cast<std::ptrdiff_t>(out.size()), out.begin());
+    return;
+  }
+  // A file that shrank since it was checked is a read past its end.
+  if (readAt(fd_.get(), offsets_[i], out, path_) < out.size()) throwStreamReadError();
+}
 
-  ParsedTheme parsed;
-  parsed.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
-  readAt(0, parsed.image.size(), parsed.image.data());
-  checkAndFill(parsed, fileSize, settings,
-               [&](std::size_t offset, std::uint32_t length, std::vector<std::uint8_t>& out) {
-                 out.resize(length);
-                 readAt(offset, length, out.data());
-               });
+ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings) {
+  ThemeFileSlots file(path, settings);
+  ParsedTheme parsed = file.takeParsed();
+  if (parsed.status != ParsedTheme::Status::Ok) return parsed;
+  parsed.slots.resize(file.count() + 1);
+  for (std::size_t i = 1; i <= file.count(); ++i) file.read(i, parsed.slots[i]);
   return parsed;
 }
 
@@ -228,13 +227,14 @@ bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {
   return false;
 }
 
-ByteParts ThemeDocument::rebuildForSave(const MapSettings& settings) {
+std::span<const std::uint8_t> ThemeDocument::rebuildHeader(const MapSettings& settings,
+                                                           std::span<const std::uint32_t> sizes) {
   // An overlapping layout has no file that reads back as written: the size table would be
   // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
   // changes rather than write a file the same map cannot read back.
   if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
   const std::size_t count = settings.fileCount;
-  if (count >= slots_.size()) throw std::out_of_range("ThemeDocument::rebuildForSave");
+  if (sizes.size() < count) throw std::out_of_range("ThemeDocument::rebuildHeader");
 
   const std::size_t tableOffset = settings.tableOffset;
   const std::size_t dataOffset = settings.dataOffset;
@@ -242,10 +242,18 @@ ByteParts ThemeDocument::rebuildForSave(const MapSettings& settings) {
   if (tableOffset < dataOffset) {
     std::fill(image_.begin() + static_cast<std::ptrdiff_t>(tableOffset), image_.end(), 0);
   }
-  for (std::size_t i = 1; i <= count; ++i) {
-    writeU32LE(image_, tableOffset + 4 * (i - 1), static_cast<std::uint32_t>(slots_[i].size()));
-  }
-  ByteParts parts{image_};
+  for (std::size_t i = 0; i < count; ++i) writeU32LE(image_, tableOffset + 4 * i, sizes[i]);
+  return image_;
+}
+
+ByteParts ThemeDocument::rebuildForSave(const MapSettings& settings) {
+  const std::size_t count = settings.fileCount;
+  if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
+  if (count >= slots_.size()) throw std::out_of_range("ThemeDocument::rebuildForSave");
+  std::vector<std::uint32_t> sizes(count);
+  for (std::size_t i = 0; i < count; ++i)
+    sizes[i] = static_cast<std::uint32_t>(slots_[i + 1].size());
+  ByteParts parts{rebuildHeader(settings, sizes)};
   for (std::size_t i = 1; i <= count; ++i) parts.emplace_back(slots_[i]);
   return parts;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "map/theme_map.h"
+#include "theme/file_descriptor.h"
 #include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
@@ -37,6 +38,36 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
 // and a save cuts the image to the data offset, so the result behaves the same. Throws the
 // file-open error when the file cannot be read.
 ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings);
+
+// A theme file opened to be walked one slot at a time, so that its embedded files need not all be
+// in memory at once. Opening runs the checks of readThemeFile and reads only the bytes before the
+// data region; read() fetches one slot's data. Throws as readThemeFile does.
+class ThemeFileSlots {
+ public:
+  ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings);
+
+  ParsedTheme::Status status() const { return parsed_.status; }
+  std::uint32_t tooLargeSlot() const { return parsed_.tooLargeSlot; }
+  // The bytes before the data region, as readThemeFile's image holds them.
+  const std::vector<std::uint8_t>& image() const { return parsed_.image; }
+  // For a file whose status is Ok: slots 1..count, their sizes and data.
+  std::size_t count() const { return sizes_.size(); }
+  std::uint32_t size(std::size_t slot) const { return sizes_.at(slot - 1); }
+  // Fills `out` with the slot's data. Throws "Stream read error" if the file has shrunk since.
+  void read(std::size_t slot, std::vector<std::uint8_t>& out) const;
+
+  // The status and the image as a ParsedTheme without slots (the file stays open for read()).
+  ParsedTheme takeParsed() { return std::move(parsed_); }
+
+ private:
+  std::filesystem::path path_;
+  FileDescriptor fd_;
+  bool readWhole_ = false;  // not a regular file: held in memory
+  std::vector<std::uint8_t> whole_;
+  ParsedTheme parsed_;
+  std::vector<std::uint32_t> sizes_;
+  std::vector<std::uint64_t> offsets_;
+};
 
 // Save refuses a layout in which writing the size table or the data would overwrite another
 // region: a size table running past the data offset, or a type byte (when the map has one) at
@@ -90,6 +121,11 @@ class ThemeDocument {
   // Throws kLayoutOverlapMessage, leaving the image untouched, when the map's regions overlap
   // (see saveLayoutOverlaps); throws std::out_of_range when the store lacks a slot of the count.
   ByteParts rebuildForSave(const MapSettings& settings);
+
+  // The same rebuild of the image for a save whose slots hold `sizes` bytes (entry order), for
+  // writing a theme whose files come one at a time; returns the bytes before the data region.
+  std::span<const std::uint8_t> rebuildHeader(const MapSettings& settings,
+                                              std::span<const std::uint32_t> sizes);
 
   // Bytes the slot store holds on the heap (the capacities of the slots' buffers).
   std::size_t slotMemory() const;

@@ -29,6 +29,7 @@
 #include "map/map_location.h"
 #include "theme/file_io.h"
 #include "theme/header_text.h"
+#include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
@@ -45,13 +46,11 @@ constexpr int kClientHeight = 474;
 constexpr int kDisplayIndexRole = Qt::UserRole;
 
 const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
-const char* const kTooLongMessage = "Длина текста в данном поле превышает допустимое ограничение!";
-const char* const kEmptySlotMessage =
-    "Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!";
-const char* const kBadThemeMessage = "Некорректный файл темы. Загрузка невозможна.";
-const char* const kSlotTooLargeStatus = "Некорректный файл темы. [Размер файла превышает 512 КБ]";
-const char* const kSlotTooLargeMessage =
-    "Некорректный файл темы: размер вложенного файла превышает 512 КБ. Загрузка невозможна.";
+using wqt::kBadThemeMessage;
+using wqt::kEmptySlotMessage;
+using wqt::kSlotTooLargeMessage;
+using wqt::kSlotTooLargeStatus;
+using wqt::kTooLongMessage;
 
 // A file name from a dialog as the file system spells it.
 std::filesystem::path toPath(const QString& name) {
@@ -193,7 +192,7 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   IMG->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   IMG->setScaledContents(false);
 
-  lbl_9 = new QLabel(QStringLiteral("Файл отсутствует!"), PNL_IMG);
+  lbl_9 = new QLabel(QString::fromUtf8(wqt::kMissingFileText), PNL_IMG);
   lbl_9->setObjectName(QStringLiteral("lbl_9"));
   lbl_9->setGeometry(72, 144, 113, 13);
   QFont bold = wqtui::windowFont();
@@ -294,8 +293,7 @@ void TMainForm::buildPages(QWidget* client) {
   CBox_ThemeType->setObjectName(QStringLiteral("CBox_ThemeType"));
   CBox_ThemeType->setGeometry(0, 144, 145, 21);
   CBox_ThemeType->setEditable(false);
-  CBox_ThemeType->addItem(QStringLiteral("Черная тема"));
-  CBox_ThemeType->addItem(QStringLiteral("Белая тема"));
+  for (const char* type : wqt::kThemeTypeNames) CBox_ThemeType->addItem(QString::fromUtf8(type));
   CBox_ThemeType->setCurrentIndex(-1);
 
   lbl_4->setBuddy(ED_ThemeAuthor);
@@ -444,8 +442,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
     case wqt::ParsedTheme::Status::Signature2Mismatch: {
       const bool first = parsed.status == wqt::ParsedTheme::Status::Signature1Mismatch;
       TreeView->clear();
-      setStatusSecond(first ? QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 1]")
-                            : QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 2]"));
+      setStatusSecond(QString::fromUtf8(first ? wqt::kSignature1Status : wqt::kSignature2Status));
       dialogs_.plainMessage(QString::fromUtf8(kBadThemeMessage));
       return;
     }

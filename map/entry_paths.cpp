@@ -1,0 +1,100 @@
+#include "map/entry_paths.h"
+
+#include <algorithm>
+
+namespace wqt {
+
+namespace {
+
+std::vector<std::string_view> splitPath(std::string_view text) {
+  std::vector<std::string_view> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t slash = text.find('/', start);
+    parts.push_back(text.substr(start, slash - start));
+    if (slash == std::string_view::npos) return parts;
+    start = slash + 1;
+  }
+}
+
+std::string candidateText(const ThemeMap& map, int node) {
+  const TreeNode& n = map.tree[static_cast<std::size_t>(node)];
+  if (n.isFile()) return std::to_string(n.entry) + " " + captionPath(map, node);
+  return captionPath(map, node) + "/";
+}
+
+}  // namespace
+
+std::string captionPath(const ThemeMap& map, int node) {
+  std::vector<int> chain;
+  for (int n = node; n >= 0; n = map.tree.at(static_cast<std::size_t>(n)).parent) {
+    chain.push_back(n);
+  }
+  std::string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (!path.empty()) path += '/';
+    path += map.captionUtf8(*it);
+  }
+  return path;
+}
+
+std::vector<int> entryNodes(const ThemeMap& map) {
+  std::vector<int> nodes(map.entries.size(), -1);
+  for (std::size_t i = 0; i < map.tree.size(); ++i) {
+    const std::int32_t entry = map.tree[i].entry;
+    if (entry >= 0 && static_cast<std::size_t>(entry) < nodes.size()) {
+      nodes[static_cast<std::size_t>(entry)] = static_cast<int>(i);
+    }
+  }
+  return nodes;
+}
+
+EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
+  EntryMatch match;
+  if (!text.empty() && text.size() <= 9 &&
+      std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    const std::size_t number = std::stoul(std::string(text));
+    if (number < map.entries.size()) {
+      match.entry = static_cast<std::int32_t>(number);
+      return match;
+    }
+  }
+
+  // Every node whose caption path so far equals the text's first components; groups of the same
+  // caption are followed alike.
+  std::vector<int> level;
+  for (std::size_t i = 0; i < map.tree.size(); ++i) {
+    if (map.tree[i].parent < 0) level.push_back(static_cast<int>(i));
+  }
+  std::vector<int> matched;
+  for (const std::string_view part : splitPath(text)) {
+    matched.clear();
+    for (const int node : level) {
+      if (map.captionUtf8(node) == part) matched.push_back(node);
+    }
+    if (matched.empty()) {
+      for (const int node : level) match.candidates.push_back(candidateText(map, node));
+      return match;
+    }
+    level.clear();
+    for (const int node : matched) {
+      const auto& children = map.tree[static_cast<std::size_t>(node)].children;
+      level.insert(level.end(), children.begin(), children.end());
+    }
+  }
+  std::vector<int> files;
+  for (const int node : matched) {
+    if (map.tree[static_cast<std::size_t>(node)].isFile()) files.push_back(node);
+  }
+  if (files.size() == 1) {
+    match.entry = map.tree[static_cast<std::size_t>(files[0])].entry;
+    return match;
+  }
+  // A group, or several files of the same path: name what lies there.
+  for (const int node : files.empty() ? level : files) {
+    match.candidates.push_back(candidateText(map, node));
+  }
+  return match;
+}
+
+}  // namespace wqt

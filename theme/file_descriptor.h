@@ -1,0 +1,51 @@
+#pragma once
+// One owner for an open file descriptor, and the loops that read and write whole buffers through
+// one: interrupted calls are retried, short reads and writes continued.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <vector>
+
+namespace wqt {
+
+// Closes its descriptor when it goes out of scope (keeping errno of a failure being reported).
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor();
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+  int release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  // Closes now; 0, or the errno of a failed close (a write that did not reach the file).
+  int close();
+
+ private:
+  int fd_ = -1;
+};
+
+// Opens the file for reading (file-open error naming the path); folders are refused.
+FileDescriptor openForReading(const std::filesystem::path& path);
+
+// Writes every byte at `offset`. Returns 0 or the errno of the failure.
+int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes);
+
+// Reads bytes at `offset` until `out` is full or the file ends; returns how many were read.
+// Throws the file-open error naming the path when reading fails.
+std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
+                   const std::filesystem::path& path);
+
+// Appends everything from the current position to the end of the file to `out`.
+// Returns 0 or the errno of the failure.
+int readToEnd(int fd, std::vector<std::uint8_t>& out);
+
+}  // namespace wqt

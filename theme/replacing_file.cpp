@@ -1,0 +1,109 @@
+#include "theme/replacing_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "map/core_error.h"
+
+namespace wqt {
+
+ReplacingFile::ReplacingFile(const std::filesystem::path& target)
+    : target_(std::filesystem::absolute(target)) {
+  // Renaming over a symbolic link would replace the link itself; write the file it names.
+  std::error_code ec;
+  if (std::filesystem::is_symlink(target_, ec)) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target_, ec);
+    if (!ec) target_ = resolved;
+  }
+  // Replacing by rename needs only the folder's permission; an existing file that may not be
+  // written is refused, as creating it in place would be.
+  if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
+    throwFileCreateError(target_, errno);
+  }
+  std::string tmpl = target_.string() + ".XXXXXX";
+  fd_ = FileDescriptor(::mkostemp(tmpl.data(), O_CLOEXEC));
+  if (!fd_) throwFileCreateError(target_, errno);
+  temp_ = tmpl;
+
+  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+  struct stat st {};
+  mode_t mode;
+  if (::stat(target_.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  if (::fchmod(fd_.get(), mode) != 0) fail(errno);
+}
+
+ReplacingFile::~ReplacingFile() {
+  if (!temp_.empty()) {
+    fd_.close();
+    ::unlink(temp_.c_str());
+  }
+}
+
+void ReplacingFile::fail(int err) {
+  fd_.close();
+  ::unlink(temp_.c_str());
+  temp_.clear();
+  throwFileCreateError(target_, err);
+}
+
+void ReplacingFile::append(std::span<const std::uint8_t> bytes) {
+  if (const int err = writeAllAt(fd_.get(), size_, bytes)) fail(err);
+  size_ += bytes.size();
+}
+
+void ReplacingFile::append(const ByteParts& parts) {
+  // The pieces go out in as few calls as the system takes, a batch of them per call.
+  std::vector<iovec> pending;
+  pending.reserve(parts.size());
+  for (const auto& part : parts) {
+    if (!part.empty()) pending.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
+  }
+  for (std::size_t first = 0; first < pending.size();) {
+    const int batch = static_cast<int>(std::min<std::size_t>(pending.size() - first, IOV_MAX));
+    ssize_t n = ::pwritev(fd_.get(), pending.data() + first, batch, static_cast<off_t>(size_));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      fail(errno);
+    }
+    size_ += static_cast<std::uint64_t>(n);
+    // Skip what was written: whole pieces, then the written start of a partial one.
+    while (n > 0 && static_cast<std::size_t>(n) >= pending[first].iov_len) {
+      n -= static_cast<ssize_t>(pending[first].iov_len);
+      ++first;
+    }
+    if (n > 0) {
+      pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + n;
+      pending[first].iov_len -= static_cast<std::size_t>(n);
+    }
+  }
+}
+
+void ReplacingFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  if (const int err = writeAllAt(fd_.get(), offset, bytes)) fail(err);
+  size_ = std::max<std::uint64_t>(size_, offset + bytes.size());
+}
+
+void ReplacingFile::commit() {
+  // The data must be on the disk before the rename makes it the file; fdatasync flushes the
+  // data and what is needed to read it back, without the timestamps fsync would also write.
+  if (::fdatasync(fd_.get()) != 0) fail(errno);
+  if (const int err = fd_.close()) fail(err);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
+  temp_.clear();
+}
+
+}  // namespace wqt

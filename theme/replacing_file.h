@@ -1,0 +1,46 @@
+#pragma once
+// A file written next to its target and renamed over it only once complete, so a failed or
+// abandoned write leaves an existing file as it was. Data can be written in pieces, as it comes,
+// so a large file need not be held in memory.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+
+#include "theme/file_descriptor.h"
+#include "theme/file_io.h"
+
+namespace wqt {
+
+class ReplacingFile {
+ public:
+  // Starts the temporary file beside the target. A symbolic link is written through to the file
+  // it names; an existing target we may not write is refused, as creating it in place would be.
+  // Every failure throws the file-create error naming the target and the system's reason.
+  explicit ReplacingFile(const std::filesystem::path& target);
+  // Abandons an uncommitted file: the temporary file is removed, the target untouched.
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  // Appends at the end of what was written so far.
+  void append(std::span<const std::uint8_t> bytes);
+  void append(const ByteParts& parts);
+  // Writes at an offset (to fill in a part whose content is known only at the end).
+  void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+  std::uint64_t size() const { return size_; }
+
+  // Flushes the data to the disk and renames the file over the target.
+  void commit();
+
+  const std::filesystem::path& target() const { return target_; }
+
+ private:
+  [[noreturn]] void fail(int err);
+
+  std::filesystem::path target_;
+  std::filesystem::path temp_;
+  FileDescriptor fd_;
+  std::uint64_t size_ = 0;
+};
+
+}  // namespace wqt
