@@ -49,6 +49,8 @@ int main(int argc, char** argv) {
   }
 
   WqtApplication app(argc, argv);
+  // Ties the window to its desktop entry and icon where the desktop matches them by id.
+  QGuiApplication::setDesktopFileName(QStringLiteral(WQT_APP_ID));
   wqtui::installQtTranslations();
   commandLine.process(app);
   QApplication::setWindowIcon(wqtui::applicationIcon());

@@ -6,10 +6,11 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
+  desktop-file-utils appstream shared-mime-info dpkg-dev
   fonts-liberation2 fonts-paratype
 )
 

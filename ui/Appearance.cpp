@@ -1,5 +1,6 @@
 #include "ui/Appearance.h"
 
+#include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -37,13 +38,8 @@ QFont titleFont() {
   return font;
 }
 
-namespace {
-
-// A phone with a colour swatch on its screen: what the editor dresses.
-QPixmap drawIcon(int size) {
-  QPixmap pixmap(size, size);
-  pixmap.fill(Qt::transparent);
-  QPainter painter(&pixmap);
+void paintApplicationIcon(QPainter& painter, int size) {
+  painter.save();
   painter.setRenderHint(QPainter::Antialiasing);
   painter.scale(size / 256.0, size / 256.0);
 
@@ -73,14 +69,20 @@ QPixmap drawIcon(int size) {
   painter.setPen(Qt::NoPen);
   painter.setBrush(QColor(0xD8, 0xDC, 0xE4));
   painter.drawEllipse(QPointF(128, 214), 14, 14);
-  return pixmap;
+  painter.restore();
 }
 
-}  // namespace
+QImage applicationIconImage(int size) {
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  paintApplicationIcon(painter, size);
+  return image;
+}
 
 QIcon applicationIcon() {
   QIcon icon;
-  for (int size : {256, 64, 32}) icon.addPixmap(drawIcon(size));
+  for (int size : {256, 64, 32}) icon.addPixmap(QPixmap::fromImage(applicationIconImage(size)));
   return icon;
 }
 

@@ -2,7 +2,10 @@
 // Fonts and the application icon shared by both windows.
 #include <QFont>
 #include <QIcon>
+#include <QImage>
 #include <QValidator>
+
+class QPainter;
 
 class QWidget;
 
@@ -19,6 +22,12 @@ QFont titleFont();
 
 // The application icon: 256, 64 and 32 pixel images drawn in code.
 QIcon applicationIcon();
+// One image of it, size × size pixels on a transparent background.
+QImage applicationIconImage(int size);
+// Draws the application icon (a phone with a colour swatch on its screen: what the editor
+// dresses) into a size × size square from the painter's origin: the one drawing behind the
+// window icon and the installed icon files.
+void paintApplicationIcon(QPainter& painter, int size);
 
 // Draws the widget in the classic style: group boxes with the caption on the frame's top line,
 // trees with connecting lines and expand boxes.
