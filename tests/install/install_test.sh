@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The installed editor: `cmake --install` into a temporary prefix gives the expected tree, whose
+# desktop entry, AppStream data and MIME package pass their validators; the installed editor, run
+# as an unprivileged user with its bin/ not writable and no map beside it, opens the sample theme
+# named on its command line and shows a JPEG preview; the Debian package holds the same tree.
+# Usage: install_test.sh <build folder> <installed program>...
+set -euo pipefail
+build=$(cd "$1" && pwd)
+shift
+programs=("$@")
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+id=org.orvalen.wqtmanager
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+# The tree.
+expected="share/applications/$id.desktop
+share/doc/orvalen-wqt-manager/examples/Sample.wqt
+share/icons/hicolor/256x256/apps/$id.png
+share/icons/hicolor/32x32/apps/$id.png
+share/icons/hicolor/64x64/apps/$id.png
+share/icons/hicolor/scalable/apps/$id.svg
+share/metainfo/$id.metainfo.xml
+share/mime/packages/$id.xml
+share/orvalen-wqt-manager/theme.rxt"
+for program in "${programs[@]}"; do expected=$(printf '%s\nbin/%s' "$expected" "$program"); done
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
+[ "$installed" = "$(sort <<<"$expected")" ] ||
+  fail "installed tree differs:"$'\n'"$(diff <(sort <<<"$expected") - <<<"$installed")"
+for size in 32 64 256; do
+  [ "$(identify -format %wx%h "$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png")" = "${size}x${size}" ] ||
+    fail "icon of ${size} px has another size"
+done
+
+desktop-file-validate "$prefix/share/applications/$id.desktop"
+appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml" >/dev/null ||
+  appstreamcli validate --no-net "$prefix/share/metainfo/$id.metainfo.xml"
+# The MIME database built from a copy (the tree must stay as installed) maps *.wqt to the type the
+# desktop entry opens.
+cp -r "$prefix/share/mime" "$work/mime"
+update-mime-database "$work/mime" 2>/dev/null
+grep -qx "50:application/x-wqt-theme:\*\.wqt" "$work/mime/globs2" ||
+  fail "*.wqt is not the theme type"
+grep -qx "MimeType=application/x-wqt-theme;" "$prefix/share/applications/$id.desktop" ||
+  fail "the desktop entry does not open the theme type"
+
+# Help and version need no display.
+editor=$prefix/bin/orvalen-wqt-manager
+[ "$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$editor" --version)" = "Orvalen WQT Manager 1.0" ] ||
+  fail "--version"
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$editor" --help)
+grep -q -- "--map <FILE>" <<<"$help" && grep -q "THEME.wqt" <<<"$help" &&
+  grep -q "Показать эту справку" <<<"$help" || fail "--help: $help"
+
+# The installed editor as an unprivileged user, under Xvfb: a user's home, the prefix as the only
+# data folder, bin/ not writable (as root: the editor runs as nobody).
+chmod 755 "$work"
+chmod 555 "$prefix/bin"
+home=$work/home
+runtime=$work/runtime
+mkdir -p "$home" "$runtime"
+chmod 700 "$runtime"
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+  chown nobody:nogroup "$home" "$runtime"
+  as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
+[ ! -e "$prefix/bin/theme.rxt" ] || fail "a map beside the installed editor"
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
+pids+=($!)
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+display=:$(cat "$work/display")
+
+"${as_user[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" DISPLAY="$display" \
+  XDG_DATA_DIRS="$prefix/share" PATH=/usr/bin:/bin \
+  "$editor" "$prefix/share/doc/orvalen-wqt-manager/examples/Sample.wqt" >"$work/editor.log" 2>&1 &
+pids+=($!)
+export DISPLAY=$display
+window=$(timeout 20 xdotool search --sync --name "^Orvalen WQT Manager v1.0$" | head -1)
+sleep 1
+# The window's client area (757 x 474) starts below the menu bar.
+import -window "$window" "$work/window.png"
+menu_bar=$(($(identify -format %h "$work/window.png") - 474))
+# The first node of the tree, the theme's preview picture (a JPEG).
+xdotool mousemove --window "$window" 59 $((menu_bar + 32)) click 1
+scratch=$home/.cache/orvalen-wqt-manager/temp
+for _ in $(seq 50); do [ -s "$scratch" ] && break; sleep 0.1; done
+sleep 0.5
+[ -s "$scratch" ] || fail "no scratch file in the user's cache; editor said: $(cat "$work/editor.log")"
+[ ! -e "$prefix/bin/temp" ] || fail "scratch file beside the editor"
+
+# What the window shows where the picture view lies against the picture the scratch file holds,
+# searched within a few pixels of that place.
+import -window "$window" "$work/window.png"
+convert "$scratch" "$work/picture.png"
+convert "$work/window.png" -crop "136x176+266+$((menu_bar - 6))" +repage "$work/view.png"
+rmse=$(compare -metric RMSE -subimage-search "$work/view.png" "$work/picture.png" null: 2>&1 |
+  sed -n 's/.*(\([0-9.e-]*\)).*/\1/p' | head -1)
+awk -v e="${rmse:-1}" 'BEGIN { exit !(e < 0.05) }' ||
+  fail "the window does not show the JPEG preview (RMSE ${rmse:-none})"
+
+# The Debian package holds the same tree under /usr.
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/deb" >/dev/null 2>&1
+deb=$(ls "$work"/deb/*.deb)
+packaged=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | sort)
+[ "$packaged" = "$(sort <<<"$expected")" ] ||
+  fail "package tree differs:"$'\n'"$(diff <(sort <<<"$expected") - <<<"$packaged")"
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q "libqt6widgets6" <<<"$depends" && grep -q "libjpeg62-turbo" <<<"$depends" ||
+  fail "package dependencies: $depends"
+echo "install test passed (preview RMSE $rmse; depends: $depends)"
