@@ -317,11 +317,14 @@ class MainWindowTest : public QObject {
   std::unique_ptr<TMainForm> form;
   std::unique_ptr<QTemporaryDir> temp;
 
-  TMainForm* newForm() {
+  // With a map path, the window uses that map (the command line's --map) instead of the lookup.
+  TMainForm* newForm(const QString& mapFile = QString()) {
     form.reset();
     dialogsOwner = std::make_unique<ScriptedDialogs>();
     dialogs = dialogsOwner.get();
-    form = std::make_unique<TMainForm>(*dialogs);
+    form = mapFile.isEmpty() ? std::make_unique<TMainForm>(*dialogs)
+                             : std::make_unique<TMainForm>(
+                                   *dialogs, std::filesystem::path(mapFile.toStdString()));
     return form.get();
   }
 
@@ -378,6 +381,18 @@ class MainWindowTest : public QObject {
     QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
     QVERIFY(!enabled(f, "PCtrl"));
     QVERIFY(dialogs->messages.empty());
+  }
+
+  void namedMapServesTheWholeRun() {
+    removeMap();
+    const QString named = writeFile(tempPath("named.rxt"), kMapFourKinds);
+    TMainForm* f = newForm(named);
+    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    // A map beside the editor does not replace the named one.
+    writeMap(kMapWithOddNodes.c_str());
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+    QCOMPARE(f->document().slotCount(), std::size_t{4});
   }
 
   void startupWithMap() {
