@@ -150,6 +150,10 @@ int writeOne(int dirFd, const std::string& name, std::span<const std::uint8_t> b
 
 }  // namespace
 
+std::string safeName(std::string_view caption) {
+  return safeStem(caption, kNameMax - kSuffixRoom);
+}
+
 std::string_view layoutExtension(const FileEntry& entry, RawFormat raw) {
   const auto info = kindInfo(entry.kind);
   if (!info) return ".bin";

@@ -19,6 +19,10 @@ namespace wqt {
 // How RAW pictures are written: as their bytes, or as 8-bit RGB PNG pictures.
 enum class RawFormat { Raw, Png };
 
+// A caption as one safe file or folder name, by the rules unpackLayout follows (without making it
+// unique): for a single file named after its caption.
+std::string safeName(std::string_view caption);
+
 struct LayoutItem {
   std::int32_t entry = -1;
   std::string path;  // relative, folders joined by "/", UTF-8

@@ -91,6 +91,7 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     return match;
   }
   // A group, or several files of the same path: name what lies there.
+  match.ambiguous = true;
   for (const int node : files.empty() ? level : files) {
     match.candidates.push_back(candidateText(map, node));
   }

@@ -18,6 +18,7 @@ std::vector<int> entryNodes(const ThemeMap& map);
 
 struct EntryMatch {
   std::int32_t entry = -1;              // -1 when nothing or more than one entry matches
+  bool ambiguous = false;               // the text leads to a group or to several files
   std::vector<std::string> candidates;  // then "<number> <path>" or "<path>/" of what was meant
 };
 

@@ -1,0 +1,36 @@
+#pragma once
+// The commands of orvalen-wqt. Each returns the exit status, prints its data on stdout and its
+// messages on stderr, and throws Failure for what ends it early.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wqtcli {
+
+struct Options {
+  std::optional<std::filesystem::path> map;
+  std::vector<std::string> themes;  // check
+  std::string theme;
+  std::string entry;
+  std::string file;    // replace: the file to load
+  std::string folder;  // unpack, pack
+  std::optional<std::string> output;
+  bool json = false;
+  bool png = false;
+  std::optional<std::string> author;
+  std::optional<std::string> name;
+  std::optional<std::string> version;
+  std::optional<std::string> type;  // "black" or "white"
+};
+
+int runInfo(const Options& options);
+int runList(const Options& options);
+int runCheck(const Options& options);
+int runExtract(const Options& options);
+int runUnpack(const Options& options);
+int runPack(const Options& options);
+int runReplace(const Options& options);
+int runSet(const Options& options);
+
+}  // namespace wqtcli

@@ -1,0 +1,160 @@
+// orvalen-wqt: the editor's command-line twin. Inspects, checks, unpacks, packs and changes WQT
+// themes with the editor's own rules and texts.
+#include <CLI/CLI.hpp>
+
+#include <clocale>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "map/core_error.h"
+
+namespace {
+
+using wqtcli::Options;
+
+// CLI11's headings in Russian; its option lists keep their layout.
+void russianHelp(CLI::App& app) {
+  auto formatter = app.get_formatter();
+  formatter->label("Usage", "Использование");
+  formatter->label("OPTIONS", "ПАРАМЕТРЫ");
+  formatter->label("SUBCOMMAND", "КОМАНДА");
+  formatter->label("SUBCOMMANDS", "КОМАНДЫ");
+  formatter->label("Positionals", "Аргументы");
+  formatter->label("REQUIRED", "(обязательно)");
+  formatter->label("TEXT", "ТЕКСТ");
+  formatter->column_width(34);
+  app.option_defaults()->group("Параметры");
+}
+
+// A wrong command line, said in Russian: CLI11's own texts are English.
+std::string russianParseError(const CLI::ParseError& e) {
+  const std::string what = e.what();
+  const std::size_t colon = what.rfind(": ");
+  const std::string detail = colon == std::string::npos ? "" : what.substr(colon + 2);
+  if (dynamic_cast<const CLI::RequiredError*>(&e) != nullptr) {
+    return what.find("subcommand") != std::string::npos
+               ? "Не указана команда или она неизвестна."
+               : "Не хватает обязательного аргумента: " + what.substr(0, what.find(' ')) + ".";
+  }
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr)
+    return "Лишние аргументы: " + detail + ".";
+  if (dynamic_cast<const CLI::ValidationError*>(&e) != nullptr ||
+      dynamic_cast<const CLI::ConversionError*>(&e) != nullptr) {
+    return "Недопустимое значение параметра " + what + ".";
+  }
+  if (dynamic_cast<const CLI::ArgumentMismatch*>(&e) != nullptr) {
+    return "Не хватает значения параметра: " + what.substr(0, what.find(':')) + ".";
+  }
+  return "Неверная командная строка: " + what + ".";
+}
+
+constexpr const char* kFooter =
+    "ENTRY — номер файла в карте темы (с 0) или путь из подписей дерева через «/»,\n"
+    "например \"Меню/Иконки меню/Камера\".\n"
+    "Карта темы — --map FILE, иначе та же, что у редактора (theme.rxt рядом с программой).\n"
+    "Код выхода: 0 — всё в порядке, 1 — в теме есть проблемы, 2 — ошибка в командной строке\n"
+    "или входной файл не читается.";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  Options options;
+  CLI::App app("orvalen-wqt — командная строка редактора тем WQT Orvalen WQT Manager.",
+               "orvalen-wqt");
+  russianHelp(app);
+  app.set_help_flag("-h,--help", "Показать справку и выйти");
+  app.set_version_flag("--version", "orvalen-wqt (Orvalen WQT Manager) 1.0",
+                       "Показать версию и выйти");
+  app.footer(kFooter);
+  app.require_subcommand(1);
+  app.fallthrough();
+  app.add_option("--map", options.map, "Файл карты темы")->type_name("FILE");
+
+  std::map<CLI::App*, std::function<int(const Options&)>> run;
+  const auto command = [&](const char* name, const char* description,
+                           std::function<int(const Options&)> body) {
+    CLI::App* sub = app.add_subcommand(name, description);
+    sub->group("Команды");
+    run[sub] = std::move(body);
+    return sub;
+  };
+  const auto theme = [&](CLI::App* sub) {
+    sub->add_option("THEME", options.theme, "Файл темы (.wqt)")->required();
+  };
+  const auto entry = [&](CLI::App* sub) {
+    sub->add_option("ENTRY", options.entry, "Номер файла или путь из подписей")->required();
+  };
+  const auto output = [&](CLI::App* sub, const char* description) {
+    sub->add_option("-o", options.output, description)->type_name("FILE");
+  };
+  const auto png = [&](CLI::App* sub) {
+    sub->add_flag("--png", options.png, "RAW-изображения как 8-битные RGB PNG");
+  };
+
+  theme(command("info", "Поля заголовка, тип темы, число файлов", wqtcli::runInfo));
+  CLI::App* list = command("list", "Список файлов темы", wqtcli::runList);
+  theme(list);
+  list->add_flag("--json", options.json, "Вывести список одним документом JSON");
+  command("check", "Проверить темы правилами редактора", wqtcli::runCheck)
+      ->add_option("THEME", options.themes, "Файлы тем (.wqt)")
+      ->required();
+  CLI::App* extract = command("extract", "Сохранить один файл темы", wqtcli::runExtract);
+  theme(extract);
+  entry(extract);
+  output(extract, "Куда сохранить (по умолчанию — имя по подписи)");
+  png(extract);
+  CLI::App* unpack = command("unpack", "Распаковать все файлы темы в папку", wqtcli::runUnpack);
+  theme(unpack);
+  unpack->add_option("DIR", options.folder, "Новая или пустая папка")->required();
+  png(unpack);
+  CLI::App* pack = command("pack", "Собрать тему из распакованной папки", wqtcli::runPack);
+  pack->add_option("DIR", options.folder, "Папка с theme.json")->required();
+  pack->add_option("THEME", options.theme, "Файл темы, который записать")->required();
+  CLI::App* replace = command("replace", "Заменить один файл темы", wqtcli::runReplace);
+  theme(replace);
+  entry(replace);
+  replace->add_option("FILE", options.file, "Новый файл (.png для RAW-изображения)")->required();
+  output(replace, "Записать тему в другой файл");
+  CLI::App* set = command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet);
+  theme(set);
+  set->add_option("--author", options.author, "Автор темы");
+  set->add_option("--name", options.name, "Название темы");
+  set->add_option("--version", options.version, "Версия темы");
+  set->add_option("--type", options.type, "Тип темы: black (черная) или white (белая)")
+      ->check(
+          [](const std::string& value) {
+            return value == "black" || value == "white" ? "" : "ожидается black или white";
+          },
+          "black|white")
+      ->type_name("black|white");
+  output(set, "Записать тему в другой файл");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    wqtcli::printMessage(russianParseError(e));
+    std::fputs("Справка: orvalen-wqt --help\n", stderr);
+    return wqtcli::kExitUsage;
+  }
+
+  try {
+    for (const auto& [sub, body] : run) {
+      if (sub->parsed()) return body(options);
+    }
+    return wqtcli::kExitUsage;
+  } catch (const wqtcli::Failure& failure) {
+    wqtcli::printMessage(failure.what());
+    return failure.status();
+  } catch (const wqt::Error& e) {
+    wqtcli::printMessage(e.what());
+    return wqtcli::kExitUsage;
+  }
+}

@@ -1,0 +1,122 @@
+#include "cli/theme_json.h"
+
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+#include "cli/cli_support.h"
+
+namespace wqtcli {
+
+namespace {
+
+using json = nlohmann::ordered_json;
+
+[[noreturn]] void bad(const std::string& what) {
+  throw Failure(kExitUsage, std::string(kThemeJsonName) + ": " + what);
+}
+
+std::string toHex(const std::vector<std::uint8_t>& bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(bytes.size() * 2);
+  for (const std::uint8_t b : bytes) {
+    hex += kDigits[b >> 4];
+    hex += kDigits[b & 15];
+  }
+  return hex;
+}
+
+std::vector<std::uint8_t> fromHex(const std::string& hex) {
+  const auto digit = [](char c) -> int {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+  };
+  if (hex.size() % 2 != 0) bad("«header» должен содержать чётное число шестнадцатеричных цифр.");
+  std::vector<std::uint8_t> bytes(hex.size() / 2);
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const int hi = digit(hex[2 * i]);
+    const int lo = digit(hex[2 * i + 1]);
+    if (hi < 0 || lo < 0) bad("«header» должен состоять из шестнадцатеричных цифр.");
+    bytes[i] = static_cast<std::uint8_t>(hi << 4 | lo);
+  }
+  return bytes;
+}
+
+json optionalText(const std::optional<std::string>& text) {
+  return text ? json(*text) : json(nullptr);
+}
+
+// A string member, absent or null for none.
+std::optional<std::string> textMember(const json& object, const char* key) {
+  const auto it = object.find(key);
+  if (it == object.end() || it->is_null()) return std::nullopt;
+  if (!it->is_string()) bad(std::string("«") + key + "» должно быть строкой.");
+  return it->get<std::string>();
+}
+
+}  // namespace
+
+std::string toThemeJson(const ThemeFolder& folder) {
+  json root = json::object();
+  root["author"] = optionalText(folder.author);
+  root["name"] = optionalText(folder.name);
+  root["version"] = optionalText(folder.version);
+  root["type"] = optionalText(folder.type);
+  root["header"] = folder.header ? json(toHex(*folder.header)) : json(nullptr);
+  json files = json::array();
+  for (const FolderEntry& entry : folder.entries) {
+    files.push_back({{"index", entry.index},
+                     {"path", entry.path},
+                     {"kind", entry.kind},
+                     {"file", optionalText(entry.file)}});
+  }
+  root["files"] = std::move(files);
+  return root.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
+ThemeFolder fromThemeJson(std::string_view text) {
+  json root;
+  try {
+    root = json::parse(text.begin(), text.end());
+  } catch (const json::parse_error& e) {
+    bad("не читается как JSON (байт " + std::to_string(e.byte) + ").");
+  }
+  if (!root.is_object()) bad("ожидался объект JSON.");
+
+  ThemeFolder folder;
+  folder.author = textMember(root, "author");
+  folder.name = textMember(root, "name");
+  folder.version = textMember(root, "version");
+  folder.type = textMember(root, "type");
+  if (folder.type && *folder.type != "black" && *folder.type != "white") {
+    bad("«type» может быть только \"black\" или \"white\".");
+  }
+  if (const auto header = textMember(root, "header")) folder.header = fromHex(*header);
+
+  const auto files = root.find("files");
+  if (files == root.end() || !files->is_array()) bad("нет массива «files».");
+  std::set<std::int32_t> seen;
+  for (const json& item : *files) {
+    if (!item.is_object()) bad("элементы «files» должны быть объектами.");
+    const auto index = item.find("index");
+    if (index == item.end() || !index->is_number_integer() || index->get<std::int64_t>() < 0 ||
+        index->get<std::int64_t>() > 0xFFFF) {
+      bad("у каждого элемента «files» должен быть номер «index» от 0 до 65535.");
+    }
+    FolderEntry entry;
+    entry.index = static_cast<std::int32_t>(index->get<std::int64_t>());
+    if (!seen.insert(entry.index).second) {
+      bad("номер " + std::to_string(entry.index) + " встречается в «files» дважды.");
+    }
+    entry.path = textMember(item, "path").value_or("");
+    entry.kind = textMember(item, "kind").value_or("");
+    entry.file = textMember(item, "file");
+    folder.entries.push_back(std::move(entry));
+  }
+  return folder;
+}
+
+}  // namespace wqtcli

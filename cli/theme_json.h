@@ -1,0 +1,36 @@
+#pragma once
+// theme.json: what unpack writes beside a theme's files and pack reads back. It holds the header
+// fields as the editor shows them, the theme type, the header's bytes (so that bytes the editor
+// carries unchanged survive the round trip) and, per entry, its caption path and its file.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace wqtcli {
+
+inline constexpr const char* kThemeJsonName = "theme.json";
+
+struct FolderEntry {
+  std::int32_t index = -1;
+  std::string path;  // caption path, for people reading the file
+  std::string kind;
+  std::optional<std::string> file;  // relative to the folder; none for a missing file
+};
+
+struct ThemeFolder {
+  std::optional<std::string> author;  // UTF-8, as the editor shows it
+  std::optional<std::string> name;
+  std::optional<std::string> version;
+  std::optional<std::string> type;                  // "black" or "white"
+  std::optional<std::vector<std::uint8_t>> header;  // the bytes before the data region
+  std::vector<FolderEntry> entries;
+};
+
+std::string toThemeJson(const ThemeFolder& folder);
+
+// Reads theme.json; anything it cannot use fails with status 2 and a message saying what.
+ThemeFolder fromThemeJson(std::string_view text);
+
+}  // namespace wqtcli
