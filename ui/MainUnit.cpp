@@ -38,6 +38,8 @@
 
 using wqtui::fromCp1251;
 using wqtui::runHandler;
+using wqtui::toFileName;
+using wqtui::toPath;
 
 namespace {
 
@@ -51,15 +53,6 @@ using wqt::kEmptySlotMessage;
 using wqt::kSlotTooLargeMessage;
 using wqt::kSlotTooLargeStatus;
 using wqt::kTooLongMessage;
-
-// A file name from a dialog as the file system spells it.
-std::filesystem::path toPath(const QString& name) {
-  return std::filesystem::path(QFile::encodeName(name).toStdString());
-}
-
-std::string toFileName(const QString& name) {
-  return QFile::encodeName(name).toStdString();
-}
 
 // Marks page changes made by the program, which the page-switch rule ignores.
 class ProgramPageChange {

@@ -1,6 +1,7 @@
 #include "ui/UserDialogs.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -55,6 +56,14 @@ class QtProgress : public UserDialogs::Progress {
 };
 
 }  // namespace
+
+std::filesystem::path toPath(const QString& name) {
+  return std::filesystem::path(toFileName(name));
+}
+
+std::string toFileName(const QString& name) {
+  return QFile::encodeName(name).toStdString();
+}
 
 QString qtNameFilter(const QString& filter) {
   const qsizetype bar = filter.indexOf(u'|');

@@ -2,7 +2,9 @@
 // The editor's one seam to modal dialogs: file choosers and message boxes. The window asks this
 // interface for every file name and shows every message through it, so tests can answer the
 // dialogs and read the messages.
+#include <filesystem>
 #include <memory>
+#include <string>
 
 #include <QString>
 
@@ -61,6 +63,10 @@ class QtUserDialogs : public UserDialogs {
   void plainMessage(const QString& text) override;
   void errorMessage(const QString& text) override;
 };
+
+// A file name from a dialog as the file system spells it.
+std::filesystem::path toPath(const QString& name);
+std::string toFileName(const QString& name);
 
 // "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
 QString qtNameFilter(const QString& filter);
