@@ -25,6 +25,7 @@
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
+#include "files/png_picture.h"
 #include "files/preview.h"
 #include "map/map_location.h"
 #include "theme/file_io.h"
@@ -48,6 +49,9 @@ constexpr int kClientHeight = 474;
 constexpr int kDisplayIndexRole = Qt::UserRole;
 
 const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
+// RAW pictures exchanged as PNG pictures.
+constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
+constexpr std::string_view kPngExtension = ".png";
 using wqt::kBadThemeMessage;
 using wqt::kEmptySlotMessage;
 using wqt::kSlotTooLargeMessage;
@@ -624,10 +628,14 @@ void TMainForm::PCtrlChange(int index) {
 // Import and export of the selected file
 
 void TMainForm::btn_load_imgClick() {
-  importFile(QString());
+  importFile(QString(), PictureFile::Native);
 }
 
-void TMainForm::importFile(const QString& given) {
+void TMainForm::loadPngClick() {
+  importFile(QString(), PictureFile::Png);
+}
+
+void TMainForm::importFile(const QString& given, PictureFile as) {
   const std::int32_t e = selectedEntry_;
   if (!wqt::entryHasSlot(map_, doc_, e)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
@@ -639,15 +647,14 @@ void TMainForm::importFile(const QString& given) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const QString chosen =
-      !given.isEmpty()
-          ? given
-          : dialogs_.getOpenFileName(
-                this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)),
-                QString());
+  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
+  const QString chosen = !given.isEmpty()
+                             ? given
+                             : dialogs_.getOpenFileName(this, dialogFilter(*kind, png), QString());
   if (chosen.isEmpty()) return;
 
-  wqt::ImportCandidate candidate = wqt::checkImport(entry, toPath(chosen));
+  wqt::ImportCandidate candidate = png ? wqt::importPng(entry, wqt::readWholeFile(toPath(chosen)))
+                                       : wqt::checkImport(entry, toPath(chosen));
   if (candidate.refusal) {
     dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
     return;
@@ -682,10 +689,20 @@ void TMainForm::importFile(const QString& given) {
 }
 
 void TMainForm::importDropped(const QString& file) {
-  importFile(file);
+  // A PNG dropped on a RAW picture is converted, as "Загрузить из PNG..." does.
+  const bool png = QFileInfo(file).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
+  importFile(file, png ? PictureFile::Png : PictureFile::Native);
 }
 
 void TMainForm::btn_save_imgClick() {
+  exportFile(PictureFile::Native);
+}
+
+void TMainForm::savePngClick() {
+  exportFile(PictureFile::Png);
+}
+
+void TMainForm::exportFile(PictureFile as) {
   const std::int32_t e = selectedEntry_;
   const QTreeWidgetItem* node = TreeView->currentItem();
   const QString caption = node != nullptr ? node->text(0) : QString();
@@ -693,11 +710,22 @@ void TMainForm::btn_save_imgClick() {
   const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);
   if (!kind) return;
-  const QString chosen = dialogs_.getSaveFileName(
-      this, QString::fromUtf8(kind->dialogFilter.data(), std::ssize(kind->dialogFilter)), caption);
+  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
+  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, png), caption);
   if (chosen.isEmpty()) return;
-  const std::string target = wqt::exportFileName(toFileName(chosen), kind->exportExtension);
-  wqt::exportSlot(doc_.slot(static_cast<std::size_t>(e) + 1), target);
+  const std::string target =
+      wqt::exportFileName(toFileName(chosen), png ? kPngExtension : kind->exportExtension);
+  const std::vector<std::uint8_t>& slot = doc_.slot(static_cast<std::size_t>(e) + 1);
+  if (png) {
+    wqt::writeFileReplacing(target, wqt::rawToPng(entry, slot));
+  } else {
+    wqt::exportSlot(slot, target);
+  }
+}
+
+QString TMainForm::dialogFilter(const wqt::KindInfo& kind, bool png) {
+  const std::string_view filter = png ? kPngFilter : kind.dialogFilter;
+  return QString::fromUtf8(filter.data(), std::ssize(filter));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 
+#include "files/file_kind.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
@@ -87,9 +88,20 @@ class TMainForm : public QMainWindow {
   friend class wqtui::TreeContextMenu;
   friend class wqtui::TreeDragDrop;
 
+  // How import and export exchange the selected file: as its own bytes, or a RAW picture as a
+  // PNG picture (any other kind stays native).
+  enum class PictureFile { Native, Png };
   // Imports into the selected entry the given file, or one the open dialog asks for when none
   // is given.
-  void importFile(const QString& given);
+  void importFile(const QString& given, PictureFile as);
+  void exportFile(PictureFile as);
+  static QString dialogFilter(const wqt::KindInfo& kind, bool png);
+  // The context menu's commands beside the two buttons'.
+  void loadPngClick();
+  void savePngClick();
+  // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
+  // the user picks, in the command line's unpack layout.
+  void saveAllFilesClick(int group);
   // A file dropped on the selected file node: imported as if chosen in the import dialog.
   void importDropped(const QString& file);
   static int displayIndexOf(const QTreeWidgetItem* node);

@@ -85,10 +85,22 @@ void TreeContextMenu::addFileCommands() {
   const bool exportable = f.btn_save_img->isEnabled();
   add("PM_LoadFile", QStringLiteral("Загрузить..."), true, [&f] { f.btn_load_imgClick(); });
   add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable, [&f] { f.btn_save_imgClick(); });
+  const std::int32_t e = f.selectedEntry_;
+  if (!wqt::entryHasSlot(f.map_, f.doc_, e)) return;
+  const auto kind = wqt::kindInfo(f.map_.entries[static_cast<std::size_t>(e)].kind);
+  if (!kind || kind->kind != wqt::FileKind::Raw) return;
+  menu_->addSeparator();
+  add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true, [&f] { f.loadPngClick(); });
+  add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable, [&f] { f.savePngClick(); });
 }
 
 void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {
-  (void)group;
+  QAction* action = menu_->addAction(QStringLiteral("Сохранить все файлы..."));
+  action->setObjectName(QStringLiteral("PM_SaveAllFiles"));
+  // The display index, not the node: the command must not hold a node the tree may drop.
+  const int index = group != nullptr ? TMainForm::displayIndexOf(group) : -1;
+  connect(action, &QAction::triggered, this,
+          [this, index] { runHandler([&] { form_.saveAllFilesClick(index); }); });
 }
 
 }  // namespace wqtui

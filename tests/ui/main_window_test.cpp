@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QGroupBox>
 #include <QImage>
@@ -244,6 +245,57 @@ bool enabled(QWidget* form, const char* name) {
 QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width) {
   QByteArray field(reinterpret_cast<const char*>(image.data()) + offset, width);
   return field.left(field.indexOf('\0') < 0 ? width : field.indexOf('\0'));
+}
+
+// The four kinds again, the RAW picture in a group nested in the JPG's group.
+// Display order: 0 "Pictures", 1 "Wallpaper", 2 "Icons", 3 "Bar", 4 "Clock", 5 "Colours".
+const char* const kMapNested =
+    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
+    "<ColorThemesSettings \"no\" \"98\">\n"
+    "<group \"Pictures\">\n"
+    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
+    "<group \"Icons\">\n"
+    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
+    "</group \"\">\n"
+    "</group \"\">\n"
+    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
+    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
+
+// The picture the RAW words show: each channel's bits at the top of its byte.
+QImage rawPicture(const QByteArray& raw, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int i = 0; i < width * height; ++i) {
+    const int word = quint8(raw[2 * i]) | quint8(raw[2 * i + 1]) << 8;
+    image.setPixel(i % width, i / width,
+                   qRgb((word >> 8) & 0xF8, (word >> 3) & 0xFC, (word << 3) & 0xF8));
+  }
+  return image;
+}
+
+// A picture's size and its pixels' colours, row by row.
+QList<QRgb> pixelsOf(const QImage& image) {
+  QList<QRgb> pixels{QRgb(image.width()), QRgb(image.height())};
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) pixels << (image.pixel(x, y) | 0xFF000000u);
+  return pixels;
+}
+
+QByteArray pngBytes(const QImage& image) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "PNG");
+  return bytes;
+}
+
+// Every file below a folder, as paths relative to it.
+QStringList filesBelow(const QString& folder) {
+  QStringList files;
+  QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+  while (it.hasNext()) files << QDir(folder).relativeFilePath(it.next());
+  files.sort();
+  return files;
 }
 
 // How a test opens the tree's context menu.
@@ -922,10 +974,16 @@ class MainWindowTest : public QObject {
     const QStringList fileWithData{"PM_LoadFile", "PM_SaveFile"};
     QTest::newRow("jpg by mouse") << 1 << int(ByMouse) << fileWithData << 0;
     QTest::newRow("empty raw by menu key")
-        << 2 << int(ByMenuKey) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 1;
+        << 2 << int(ByMenuKey)
+        << QStringList{"PM_LoadFile", "PM_SaveFile-", "PM_LoadPng", "PM_SavePng-"} << 1;
     QTest::newRow("colour table by shift+f10") << 4 << int(ByShiftF10) << fileWithData << 3;
     QTest::newRow("unknown kind with data")
         << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
+    QTest::newRow("group by mouse") << 0 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 0;
+    QTest::newRow("group by menu key")
+        << 0 << int(ByMenuKey) << QStringList{"PM_SaveAllFiles"} << 0;
+    QTest::newRow("tree area by mouse")
+        << -1 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 3;
   }
 
   void treeContextMenu() {
@@ -1106,6 +1164,191 @@ class MainWindowTest : public QObject {
     QApplication::sendEvent(tree->viewport(), &leave);
     QCOMPARE(colourAt(), plain);
     QCOMPARE(f->document().slot(2).size(), std::size_t(0));
+  }
+
+  void pngPictures_data() {
+    QTest::addColumn<QString>("how");  // "menu", "drop" or "save"
+    QTest::addColumn<QSize>("size");   // of the PNG picture offered
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("load from png") << "menu" << QSize(4, 2) << QString();
+    QTest::newRow("png of other dimensions") << "menu" << QSize(2, 4) << kWrongSize;
+    QTest::newRow("png dropped on the raw node") << "drop" << QSize(4, 2) << QString();
+    QTest::newRow("png of other dimensions dropped") << "drop" << QSize(8, 2) << kWrongSize;
+    QTest::newRow("save as png") << "save" << QSize(4, 2) << QString();
+  }
+
+  void pngPictures() {
+    QFETCH(QString, how);
+    QFETCH(QSize, size);
+    QFETCH(QString, refusal);
+
+    const QByteArray raw = patternBytes(2 * size.width() * size.height(), 11);
+    const QImage picture = rawPicture(raw, size.width(), size.height());
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    child<QTreeWidget>(f, "TreeView")->expandAll();
+    const QString png = writeFile(tempPath("bar.png"), pngBytes(picture));
+    if (how == "save") {
+      importInto(2, raw, QStringLiteral("bar.raw"));
+      dialogs->saveAnswers.push_back(tempPath("exported"));
+      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_SavePng")->trigger();
+      QCOMPARE(dialogs->filters.last(), QStringLiteral("PNG-изображение (.png)|*.png"));
+      QCOMPARE(dialogs->presetNames.last(), QStringLiteral("Bar"));
+      QCOMPARE(pixelsOf(QImage(tempPath("exported.png"))), pixelsOf(picture));
+      QVERIFY(dialogs->messages.empty());
+      return;
+    }
+    if (how == "menu") {
+      dialogs->openAnswers.push_back(png);
+      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_LoadPng")->trigger();
+      QCOMPARE(dialogs->filters, QStringList{"PNG-изображение (.png)|*.png"});
+    } else {
+      auto* tree = child<QTreeWidget>(f, "TreeView");
+      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, 2)).center(), {png}));
+    }
+    const std::vector<std::uint8_t>& slot = f->document().slot(2);
+    if (!refusal.isEmpty()) {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(dialogs->messages[0].text, refusal);
+      QVERIFY(slot.empty());
+      return;
+    }
+    QVERIFY(dialogs->messages.empty());
+    // The picture's colours go back to the very RAW words, and the panel shows them.
+    QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())), raw);
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
+
+    QCOMPARE(child<QLabel>(f, "IMG")->pixmap().size(), size);
+  }
+
+  void saveAllFiles_data() {
+    QTest::addColumn<int>("node");  // -1: the empty area of the tree
+    QTest::addColumn<bool>("rawPresent");
+    QTest::addColumn<QStringList>("existing");  // files in the folder before, holding "old"
+    QTest::addColumn<bool>("replace");          // the answer to the question
+    QTest::addColumn<QStringList>("written");   // files holding the theme's bytes afterwards
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<QString>("error");  // a part of the error box's text
+
+    const QStringList group{"Icons/Bar.raw", "Wallpaper.jpg"};
+    QTest::newRow("group with a nested group")
+        << 0 << true << QStringList() << true << group << "Сохранено файлов: 2" << 0 << "";
+    QTest::newRow("whole theme from the tree area")
+        << -1 << true << QStringList() << true
+        << QStringList{"Clock.ani2", "Colours.tab", "Pictures/Icons/Bar.raw",
+                       "Pictures/Wallpaper.jpg"}
+        << "Сохранено файлов: 4" << 0 << "";
+    QTest::newRow("missing file left out")
+        << 0 << false << QStringList() << true << QStringList{"Wallpaper.jpg"}
+        << "Сохранено файлов: 1" << 0 << "";
+    QTest::newRow("existing files replaced after one question")
+        << 0 << true << group << true << group << "Сохранено файлов: 2" << 1 << "";
+    QTest::newRow("declined: nothing written") << 0 << true << QStringList{"Wallpaper.jpg"} << false
+                                               << QStringList() << "Файл загружен." << 1 << "";
+    QTest::newRow("error stops at its file, earlier files stay")
+        << 0 << true << QStringList{"Icons"} << true << QStringList{"Wallpaper.jpg"}
+        << "Сохранение прервано ошибкой. Сохранено файлов: 1 из 2." << 0 << "Icons";
+  }
+
+  void saveAllFiles() {
+    QFETCH(int, node);
+    QFETCH(bool, rawPresent);
+    QFETCH(QStringList, existing);
+    QFETCH(bool, replace);
+    QFETCH(QStringList, written);
+    QFETCH(QString, status);
+    QFETCH(int, questions);
+    QFETCH(QString, error);
+
+    writeMap(kMapNested);
+    const QMap<QString, QByteArray> bytes{{"Wallpaper", jpegBytes(16, 8)},
+                                          {"Bar", patternBytes(16, 1)},
+                                          {"Clock", patternBytes(26, 2)},
+                                          {"Colours", patternBytes(1000, 3)}};
+    const QString theme = writeFile(tempPath("theme.wqt"),
+                                    themeBytes({bytes["Wallpaper"], rawPresent ? bytes["Bar"] : "",
+                                                bytes["Clock"], bytes["Colours"]}));
+    const QString folder = tempPath("out");
+    QDir().mkpath(folder);
+    for (const QString& file : existing) {
+      QDir(folder).mkpath(QFileInfo(file).path());
+      writeFile(folder + "/" + file, "old");
+    }
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(theme);
+    trigger(f, "MM_Child_OpenTheme");
+    dialogs->folderAnswers.push_back(folder);
+    dialogs->replaceAnswer = replace;
+
+    openTreeMenu(f, node, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+
+    QCOMPARE(dialogs->questions, QStringList(questions, "Заменить существующие файлы?"));
+    QCOMPARE(panel(f, 1), status);
+    QVERIFY(dialogs->progressLabels.isEmpty());  // a few files need no progress window
+    if (error.isEmpty()) {
+      QVERIFY(dialogs->messages.empty());
+    } else {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+      QVERIFY2(dialogs->messages[0].text.contains(error), qPrintable(dialogs->messages[0].text));
+    }
+    QStringList expected = written;
+    for (const QString& file : existing)
+      if (!written.contains(file)) expected << file;
+    expected.sort();
+    QCOMPARE(filesBelow(folder), expected);
+    for (const QString& file : expected) {
+      const QByteArray content = written.contains(file) ? bytes[QFileInfo(file).baseName()] : "old";
+      QCOMPARE(readFile(folder + "/" + file), content);
+    }
+  }
+
+  void saveAllFilesProgress_data() {
+    QTest::addColumn<int>("cancelAfter");  // -1: not cancelled
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("all written") << -1 << 300 << "Сохранено файлов: 300";
+    QTest::newRow("cancelled keeps what was written")
+        << 120 << 120 << "Сохранение отменено. Сохранено файлов: 120 из 300, они остаются в папке.";
+  }
+
+  void saveAllFilesProgress() {
+    QFETCH(int, cancelAfter);
+    QFETCH(int, files);
+    QFETCH(QString, status);
+
+    // 300 colour tables of 2 bytes each in one group.
+    constexpr int kCount = 300;
+    constexpr int kBigDataOffset = 0x800;
+    std::string map =
+        "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+        "<ThemeSettings \"A0\" \"800\" \"12C\">\n<group \"Tables\">\n";
+    QByteArray theme(kBigDataOffset, '\0');
+    putText(theme, 0, "WQTTESTTHEME1");
+    putText(theme, 14, "WQTTESTSIGNATURE2");
+    for (int i = 0; i < kCount; ++i) {
+      map += "<file \"T" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"2\">\n";
+      putU32(theme, kTableOffset + 4 * i, 2);
+      theme += QByteArray(2, char(i));
+    }
+    map += "</group \"\">\n";
+    writeMap(map.c_str());
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("many.wqt"), theme));
+    trigger(f, "MM_Child_OpenTheme");
+    dialogs->folderAnswers.push_back(temp->path());
+    dialogs->cancelAfter = cancelAfter;
+
+    openTreeMenu(f, 0, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+
+    QCOMPARE(dialogs->progressLabels, QStringList{"Сохранение файлов... /300"});
+    QCOMPARE(dialogs->progressSteps, files);
+    QCOMPARE(panel(f, 1), status);
+    QCOMPARE(filesBelow(temp->path()).filter(".tab").size(), files);
+    QCOMPARE(readFile(tempPath("T7.tab")), QByteArray(2, char(7)));
   }
 };
 

@@ -1,0 +1,68 @@
+// "Сохранить все файлы...": every present file of a group, or of the whole theme, written into a
+// folder with the command line's unpack layout.
+#include <memory>
+
+#include "files/import_export.h"
+#include "files/unpack_layout.h"
+#include "ui/MainUnit.h"
+#include "ui/UserDialogs.h"
+
+namespace {
+
+const char* const kFolderCaption = "Выберите папку для сохранения файлов";
+const char* const kReplaceQuestion = "Заменить существующие файлы?";
+const char* const kProgressLabel = "Сохранение файлов...";
+
+// Below this many files the operation ends before a progress window would be worth showing.
+constexpr std::size_t kProgressFromFiles = 200;
+
+const char* const kSavedStatus = "Сохранено файлов: %1";
+const char* const kCancelledStatus =
+    "Сохранение отменено. Сохранено файлов: %1 из %2, они остаются в папке.";
+const char* const kFailedStatus = "Сохранение прервано ошибкой. Сохранено файлов: %1 из %2.";
+
+}  // namespace
+
+void TMainForm::saveAllFilesClick(int group) {
+  const std::vector<wqt::LayoutItem> items =
+      wqt::unpackLayout(map_, group, [this](std::int32_t entry) {
+        return wqt::entryHasSlot(map_, doc_, entry) &&
+               !doc_.slot(static_cast<std::size_t>(entry) + 1).empty();
+      });
+  const QString folder = dialogs_.getExistingDirectory(this, QString::fromUtf8(kFolderCaption));
+  if (folder.isEmpty()) return;
+
+  std::unique_ptr<wqtui::UserDialogs::Progress> progress;
+  if (items.size() > kProgressFromFiles)
+    progress = dialogs_.progress(this, QString::fromUtf8(kProgressLabel), int(items.size()));
+  bool declined = false;
+  std::size_t written = 0;
+  wqt::WriteHooks hooks;
+  hooks.confirmReplace = [&](const std::vector<std::filesystem::path>&) {
+    declined = !dialogs_.question(QString::fromUtf8(kReplaceQuestion));
+    return !declined;
+  };
+  hooks.progress = [&](std::size_t done, std::size_t) {
+    written = done;
+    return progress == nullptr || progress->advance(static_cast<int>(done));
+  };
+  const auto content = [this](const wqt::LayoutItem& item) -> std::span<const std::uint8_t> {
+    return doc_.slot(static_cast<std::size_t>(item.entry) + 1);
+  };
+
+  wqt::WriteResult result;
+  try {
+    result = wqt::writeLayoutFiles(wqtui::toPath(folder), items, content, hooks);
+  } catch (...) {
+    // The files written before the failing one stay; the error names that file.
+    setStatusSecond(QString::fromUtf8(kFailedStatus).arg(written).arg(items.size()));
+    throw;
+  }
+  // Declining to replace the files that exist writes nothing.
+  if (declined) return;
+  if (result.stopped) {
+    setStatusSecond(QString::fromUtf8(kCancelledStatus).arg(result.written).arg(items.size()));
+    return;
+  }
+  setStatusSecond(QString::fromUtf8(kSavedStatus).arg(result.written));
+}
