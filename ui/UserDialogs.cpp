@@ -1,6 +1,7 @@
 #include "ui/UserDialogs.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -47,12 +48,18 @@ class QtProgress : public UserDialogs::Progress {
   }
 
   bool advance(int done) override {
+    // Each update lets the event loop run, which costs more than writing a small file: the
+    // window is brought up to date a few dozen times a second, and at the end.
+    if (done < dialog_.maximum() && shown_.isValid() && shown_.elapsed() < kUpdateMs) return true;
     dialog_.setValue(done);
+    shown_.start();
     return !dialog_.wasCanceled();
   }
 
  private:
+  static constexpr qint64 kUpdateMs = 40;
   QProgressDialog dialog_;
+  QElapsedTimer shown_;
 };
 
 }  // namespace
