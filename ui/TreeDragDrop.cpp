@@ -60,6 +60,8 @@ TreeDragDrop::TreeDragDrop(TMainForm& form) : QObject(&form), form_(form) {
 }
 
 bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
+  // Only drags are looked at: other events come while the window is being destroyed too.
+  if (!isDragEvent(event->type()) && event->type() != QEvent::DragLeave) return false;
   if (watched == form_.TreeView->viewport()) return onTree(event);
   return onWindow(watched, event);
 }
