@@ -1,0 +1,299 @@
+// End to end: the built orvalen-wqt run over generated themes, as a user or a script runs it.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "../core/jpeg_test_util.h"
+#include "../core/temp_dir.h"
+#include "files/file_kind.h"
+#include "files/import_export.h"
+#include "map/core_error.h"
+#include "map/theme_map.h"
+#include "theme/file_io.h"
+#include "theme/theme_document.h"
+#include "theme/theme_messages.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+using wqt::test::TempDir;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string text(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Runs orvalen-wqt with the arguments, stdout and stderr caught in files of `dir`.
+Outcome run(const TempDir& dir, std::vector<std::string> args) {
+  args.insert(args.begin(), WQT_CLI);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const fs::path out = dir / "stdout", err = dir / "stderr";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  Outcome result;
+  if (posix_spawn(&pid, WQT_CLI, &actions, nullptr, argv.data(), environ) == 0) {
+    int wstatus = 0;
+    waitpid(pid, &wstatus, 0);
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = text(out);
+  result.err = text(err);
+  return result;
+}
+
+wqt::ThemeMap loadMap(const fs::path& path) {
+  wqt::ThemeMap map;
+  wqt::xml::ValueTable values;
+  map.load(path, values);
+  return map;
+}
+
+// A file every import check accepts for the entry, its bytes derived from the entry number.
+Bytes validFile(const wqt::FileEntry& entry, std::size_t e) {
+  const auto kind = wqt::kindInfo(entry.kind);
+  if (kind && kind->kind == wqt::FileKind::Jpg) {
+    return wqt::test::encodeJpeg(entry.width, entry.height);
+  }
+  Bytes bytes(static_cast<std::size_t>(*wqt::expectedImportSize(entry)));
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(e * 31 + i);
+  return bytes;
+}
+
+// A theme as the editor writes it: every file imported, header fields stored, type 1, and bytes
+// the editor carries unchanged set in the header.
+fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::string& name) {
+  const wqt::ThemeMap map = loadMap(mapPath);
+  wqt::ThemeDocument doc;
+  doc.create(map.settings);
+  for (std::size_t e = 0; e < map.settings.fileCount; ++e) {
+    doc.replaceSlot(e + 1, validFile(map.entries[e], e));
+  }
+  doc.setHeaderField(wqt::kAuthorField, "\xC0\xE2\xF2\xEE\xF0");  // "Автор"
+  if (map.settings.hasTypeByte()) doc.setThemeType(map.settings, 1);
+  wqt::ParsedTheme parsed =
+      wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(map.settings)), map.settings);
+  parsed.image[13] = 0x5A;  // not interpreted, kept by every save
+  parsed.image[150] = 0x42;
+  doc.adopt(std::move(parsed));
+  const fs::path path = dir / name;
+  wqt::writeFileReplacing(path, doc.rebuildForSave(map.settings));
+  return path;
+}
+
+// Maps of the tests: the sample, nested groups of every kind, captions no file system takes as
+// they are, and one without a type byte.
+std::string unsafeMap() {
+  return "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n"
+         "<ThemeSettings \"9Ch\" \"100h\" \"6\">\n"
+         "<group \"..\">\n<file \"../../escape\" \"0\" \"RAW\" \"2\" \"2\">\n"
+         "<file \"/etc/passwd\" \"1\" \"COLORTAB\" \"4\">\n</group \"\">\n"
+         "<group \"a\\b\">\n<file \"\x01\x1f\" \"2\" \"ANI2\" \"1\" \"1\">\n</group \"\">\n"
+         "<file \".\" \"3\" \"COLORTAB\" \"2\">\n<file \".\" \"4\" \"COLORTAB\" \"3\">\n"
+         "<file \"" +
+         std::string(400, 'x') + "\" \"5\" \"RAW\" \"1\" \"1\">\n";
+}
+
+std::string nestedMap() {
+  std::string m =
+      "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n<ThemeSettings \"9Ch\" \"200h\" "
+      "\"28\">\n"
+      "<ColorThemesSettings \"no\" \"98h\">\n";
+  static const char* const kKinds[] = {"JPG\" \"8\" \"16", "RAW\" \"8\" \"4", "ANI2\" \"3\" \"2",
+                                       "COLORTAB\" \"40"};
+  for (int i = 0; i < 40; ++i) {
+    if (i % 10 == 0)
+      m += "<group \"Группа " + std::to_string(i / 10) + "\">\n<group \"Вложенная\">\n";
+    m += "<file \"Файл " + std::to_string(i % 3) + "\" \"0\" \"" + kKinds[i % 4] + "\">\n";
+    if (i % 10 == 9) m += "</group \"\">\n</group \"\">\n";
+  }
+  return m;
+}
+
+class Cli : public testing::Test {
+ protected:
+  fs::path writeMap(const std::string& name, const std::string& content) {
+    return dir.write(name, content);
+  }
+  TempDir dir;
+};
+
+TEST_F(Cli, UnpackThenPackGivesTheSameThemeForEveryMap) {
+  const struct {
+    const char* name;
+    std::string map;
+  } maps[] = {
+      {"sample", text(WQT_SAMPLE_MAP)},
+      {"nested", nestedMap()},
+      {"unsafe", unsafeMap()},
+      {"no-type", text(WQT_SAMPLE_MAP).replace(text(WQT_SAMPLE_MAP).find("<ColorThemes"), 11, ";")},
+  };
+  for (const auto& m : maps) {
+    for (const char* raw : {"--raw-bytes", "--png"}) {
+      SCOPED_TRACE(std::string(m.name) + " " + raw);
+      const fs::path map = writeMap(std::string(m.name) + ".rxt", m.map);
+      const fs::path theme = editorTheme(dir, map, "in.wqt");
+      const fs::path folder = dir / (std::string(m.name) + raw);
+      std::vector<std::string> unpack = {"--map", map, "unpack", theme, folder};
+      if (std::string(raw) == "--png") unpack.push_back(raw);
+      ASSERT_EQ(run(dir, unpack).status, 0) << run(dir, unpack).err;
+      // Everything stays inside the folder.
+      for (const auto& f : fs::recursive_directory_iterator(folder)) {
+        for (const fs::path& part : fs::relative(f.path(), folder)) {
+          EXPECT_TRUE(part != ".." && part != "." && part.string().size() <= 255) << f.path();
+        }
+      }
+      const Outcome pack = run(dir, {"--map", map, "pack", folder, dir / "out.wqt"});
+      ASSERT_EQ(pack.status, 0) << pack.err;
+      EXPECT_EQ(wqt::readWholeFile(dir / "out.wqt"), wqt::readWholeFile(theme));
+      EXPECT_EQ(run(dir, {"--map", map, "check", dir / "out.wqt"}).status, 0);
+    }
+  }
+}
+
+TEST_F(Cli, CheckReportsBrokenThemesWithTheEditorsTexts) {
+  const wqt::ThemeMap map = loadMap(WQT_SAMPLE_MAP);
+  const Bytes good = wqt::readWholeFile(editorTheme(dir, WQT_SAMPLE_MAP, "good.wqt"));
+  const auto slotOffset = [&](std::size_t entry) {
+    std::size_t offset = map.settings.dataOffset;
+    for (std::size_t i = 0; i < entry; ++i) offset += wqt::readU32LE(good, 0x9C + 4 * i);
+    return offset;
+  };
+  const struct {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+    int status;
+    std::string message;
+  } cases[] = {
+      {"good", [](Bytes&) {}, 0, ""},
+      {"cut", [](Bytes& b) { b.resize(b.size() - 1); }, 1, wqt::kStreamReadError},
+      {"signature1", [](Bytes& b) { b[0] ^= 1; }, 1, wqt::kSignature1Status},
+      {"signature2", [](Bytes& b) { b[20] ^= 1; }, 1, wqt::kSignature2Status},
+      {"too large", [](Bytes& b) { wqt::writeU32LE(b, 0x9C + 4 * 3, 524289); }, 1,
+       "Цифры часов: " + std::string(wqt::kSlotTooLargeStatus)},
+      {"missing", [](Bytes& b) { b = wqt::readWholeFile(WQT_CLI); }, 1, wqt::kSignature1Status},
+      {"empty slot",
+       [&](Bytes& b) {
+         const std::uint32_t size = wqt::readU32LE(b, 0x9C + 4 * 12);
+         b.erase(b.begin() + slotOffset(12), b.begin() + slotOffset(12) + size);
+         wqt::writeU32LE(b, 0x9C + 4 * 12, 0);
+       },
+       1, "Цвета/Цвета меню: " + std::string(wqt::kMissingFileText)},
+      {"not a jpeg", [&](Bytes& b) { b[slotOffset(7)] = 'X'; }, 1,
+       "Меню/Иконки меню/Камера: JPEG error #"},
+      {"raw size",
+       [&](Bytes& b) {
+         b.insert(b.begin() + slotOffset(15) - 1, 7);
+         wqt::writeU32LE(b, 0x9C + 4 * 14, wqt::readU32LE(b, 0x9C + 4 * 14) + 1);
+       },
+       1, "Экран блокировки/Замок: " + std::string(wqt::kWrongSizeMessage)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes theme = good;
+    c.damage(theme);
+    const fs::path path = dir.write("t.wqt", theme);
+    const Outcome result = run(dir, {"--map", WQT_SAMPLE_MAP, "check", path});
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  }
+  // A JPEG of other dimensions, and a file that is no theme at all.
+  const fs::path swapped = dir.write("s.jpg", wqt::test::encodeJpeg(160, 120));
+  const Outcome replace =
+      run(dir, {"--map", WQT_SAMPLE_MAP, "replace", dir / "good.wqt", "0", swapped});
+  EXPECT_EQ(replace.status, 1);
+  EXPECT_NE(replace.err.find(wqt::dimensionMessage(160, 120, 120, 160).substr(0, 40)),
+            std::string::npos);
+  EXPECT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "check", dir / "none.wqt"}).status, 2);
+}
+
+TEST_F(Cli, PackReadsNothingOutsideTheFolderAndWritesNothingOnProblems) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  const fs::path folder = dir / "u";
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "unpack", theme, folder}).status, 0);
+  const std::string json = text(folder / "theme.json");
+  fs::create_directory(dir / "outside");
+  fs::copy_file(folder / "Превью темы.jpg", dir / "outside/p.jpg");
+  fs::create_symlink(dir / "outside/p.jpg", folder / "link.jpg");
+  const struct {
+    const char* path;
+  } cases[] = {{"../outside/p.jpg"}, {"/etc/hostname"}, {"link.jpg"}, {"Меню/../../outside/p.jpg"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    std::string changed = json;
+    const std::string from = "\"Превью темы.jpg\"";
+    changed.replace(changed.find(from), from.size(), std::string("\"") + c.path + "\"");
+    dir.write("u/theme.json", changed);
+    const Outcome pack = run(dir, {"--map", WQT_SAMPLE_MAP, "pack", folder, dir / "out.wqt"});
+    EXPECT_EQ(pack.status, 1);
+    EXPECT_NE(pack.err.find("за пределы папки"), std::string::npos) << pack.err;
+    EXPECT_FALSE(fs::exists(dir / "out.wqt"));
+  }
+  // A text the field cannot hold, and a file that fails its import checks: all listed, no theme.
+  std::string changed = json;
+  changed.replace(changed.find("\"Автор\""), 12, "\"" + std::string(53, 'a') + "\"");
+  dir.write("u/theme.json", changed);
+  dir.write("u/Цвета/Цвета меню.tab", "short");
+  const Outcome pack = run(dir, {"--map", WQT_SAMPLE_MAP, "pack", folder, dir / "out.wqt"});
+  EXPECT_EQ(pack.status, 1);
+  EXPECT_NE(pack.err.find(wqt::kTooLongMessage), std::string::npos);
+  EXPECT_NE(pack.err.find(wqt::kWrongSizeMessage), std::string::npos);
+  EXPECT_FALSE(fs::exists(dir / "out.wqt"));
+}
+
+TEST_F(Cli, ListingAsJsonAndUsageErrors) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  const Outcome list = run(dir, {"--map", WQT_SAMPLE_MAP, "list", theme, "--json"});
+  ASSERT_EQ(list.status, 0);
+  const auto doc = nlohmann::json::parse(list.out);
+  EXPECT_EQ(doc["header"]["author"], "Автор");
+  EXPECT_EQ(doc["header"]["type"], "Белая тема");
+  ASSERT_EQ(doc["files"].size(), 15u);
+  EXPECT_EQ(doc["files"][7]["path"], "Меню/Иконки меню/Камера");
+  EXPECT_EQ(doc["files"][11]["size"], 128);
+
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"frob"}, "команда"},
+      {{"info"}, "THEME"},
+      {{"--map", dir / "none.rxt", "info", theme}, "none.rxt"},
+      {{"extract", theme, "Меню"}, "4 Меню/Фон меню"},
+      {{"extract", theme, "Меню/Нет"}, "Меню/Иконки меню/"},
+      {{"unpack", theme, dir.path()}, "не пуста"},
+      {{"set", theme, "--type", "grey"}, "black"},
+      {{"info", dir / "none.wqt"}, "none.wqt"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    if (args[0] != "--map") args.insert(args.begin(), {"--map", WQT_SAMPLE_MAP});
+    const Outcome result = run(dir, args);
+    EXPECT_EQ(result.status, 2) << c.message;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+  }
+}
+
+}  // namespace
