@@ -83,6 +83,9 @@ ThemeFolder fromThemeJson(std::string_view text) {
     root = json::parse(text.begin(), text.end());
   } catch (const json::parse_error& e) {
     bad("не читается как JSON (байт " + std::to_string(e.byte) + ").");
+  } catch (const json::exception&) {
+    // A number too large for any type, among others: the text is JSON that cannot be held.
+    bad("не читается как JSON: значение вне допустимых пределов.");
   }
   if (!root.is_object()) bad("ожидался объект JSON.");
 

@@ -17,6 +17,7 @@ struct FolderEntry {
   std::string path;  // caption path, for people reading the file
   std::string kind;
   std::optional<std::string> file;  // relative to the folder; none for a missing file
+  bool operator==(const FolderEntry&) const = default;
 };
 
 struct ThemeFolder {
@@ -26,6 +27,7 @@ struct ThemeFolder {
   std::optional<std::string> type;                  // "black" or "white"
   std::optional<std::vector<std::uint8_t>> header;  // the bytes before the data region
   std::vector<FolderEntry> entries;
+  bool operator==(const ThemeFolder&) const = default;
 };
 
 std::string toThemeJson(const ThemeFolder& folder);

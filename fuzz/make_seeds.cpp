@@ -31,21 +31,14 @@ Bytes readFile(const fs::path& p) {
 
 // A theme for the sample map (table 9Ch, data 100h, 15 files, type byte 98h) with small slots.
 Bytes sampleTheme(std::uint32_t slotSize) {
-  Bytes f(0x100, 0);
-  const std::string s1 = wqt::gen::kSign1, s2 = wqt::gen::kSign2;
-  std::copy(s1.begin(), s1.end(), f.begin());
-  std::copy(s2.begin(), s2.end(), f.begin() + 14);
-  const std::string author = "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80";  // UTF-8 Cyrillic
-  std::copy(author.begin(), author.end(), f.begin() + 32);
-  f[85] = 'N';
-  f[140] = '1';
-  f[141] = '.';
-  f[142] = '0';
-  wqt::writeU32LE(f, 148, 15);
-  f[0x98] = 1;
-  for (int i = 0; i < 15; ++i) wqt::writeU32LE(f, 0x9C + 4 * i, slotSize);
-  for (std::uint32_t i = 0; i < 15 * slotSize; ++i) f.push_back(static_cast<std::uint8_t>(i));
-  return f;
+  wqt::sample::ThemeSpec spec;
+  spec.author = "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80";  // UTF-8 Cyrillic
+  spec.name = "N";
+  std::vector<Bytes> files(15);
+  for (std::uint32_t i = 0; i < 15 * slotSize; ++i) {
+    files[i / slotSize].push_back(static_cast<std::uint8_t>(i));
+  }
+  return wqt::sample::themeFile(spec, files);
 }
 
 }  // namespace
@@ -113,5 +106,18 @@ int main(int argc, char** argv) {
   put(root / "header_text", "ascii.bin", bytesOf("1.0\0\0"));
   put(root / "header_text", "cut.bin", bytesOf("ab\xD0"));
   put(root / "header_text", "three_byte.bin", bytesOf("\xE2\x82\xAC x"));
+
+  // theme.json as unpack writes it, one without a header, and near misses.
+  put(root / "theme_json", "unpacked.json",
+      bytesOf("{\n  \"author\": \"\u0410\u0432\u0442\u043e\u0440\",\n  \"name\": \"N\",\n"
+              "  \"version\": \"1.0\",\n  \"type\": \"white\",\n  \"header\": \"4f52564100ff\",\n"
+              "  \"files\": [\n    {\"index\": 0, \"path\": \"G/A\", \"kind\": \"JPG\", "
+              "\"file\": \"G/A.jpg\"},\n    {\"index\": 1, \"path\": \"B\", \"kind\": \"RAW\", "
+              "\"file\": null}\n  ]\n}\n"));
+  put(root / "theme_json", "minimal.json",
+      bytesOf("{\"files\": [{\"index\": 3, \"file\": \"x.tab\"}]}"));
+  put(root / "theme_json", "odd_header.json", bytesOf("{\"header\": \"abc\", \"files\": []}"));
+  put(root / "theme_json", "twice.json",
+      bytesOf("{\"type\": \"grey\", \"files\": [{\"index\": 1}, {\"index\": 1}]}"));
   return 0;
 }

@@ -12,7 +12,7 @@ seconds="${FUZZ_SECONDS:-30}"
 build=build-fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text)
+  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json)
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
