@@ -9,13 +9,19 @@
 #include <vector>
 
 #include "sample/jpeg_encoder.h"
-
-#include "theme/theme_layout.h"
+#include "sample/theme_builder.h"
 
 namespace wqt::gen {
 
-inline constexpr const char* kSign1 = "ORVALEN-THEME";      // 13 bytes
-inline constexpr const char* kSign2 = "WQT-THEME-FORMAT1";  // 17 bytes
+using sample::kSign1;
+using sample::kSign2;
+
+// The pictures' size and the colour tables' size of a generated map.
+struct MapShape {
+  unsigned width = 240;
+  unsigned height = 320;
+  unsigned tableSize = 0x80;
+};
 
 inline std::string hex(unsigned v) {
   char buf[16];
@@ -25,7 +31,8 @@ inline std::string hex(unsigned v) {
 
 // A map with `files` file elements spread over nested groups: top-level groups of 50 files,
 // each holding two levels of subgroups, kinds cycling through the four.
-inline std::string nestedMap(int files, unsigned tableOffset = 0x9C, unsigned typeOffset = 0x98) {
+inline std::string nestedMap(int files, unsigned tableOffset = 0x9C, unsigned typeOffset = 0x98,
+                             const MapShape& shape = {}) {
   const unsigned dataOffset = (tableOffset + 4u * static_cast<unsigned>(files) + 0xFFu) & ~0xFFu;
   std::string m;
   m += "; generated map\n";
@@ -42,9 +49,10 @@ inline std::string nestedMap(int files, unsigned tableOffset = 0x9C, unsigned ty
     m += "      <file name=\"File " + std::to_string(i) + "\" id=\"" + std::to_string(i) +
          "\" type=\"" + kind + "\" ";
     if (i % 4 == 3) {
-      m += "size=\"80h\">\n";
+      m += "size=\"" + hex(shape.tableSize) + "\">\n";
     } else {
-      m += "width=\"240\" height=\"320\">\n";
+      m += "width=\"" + std::to_string(shape.width) + "\" height=\"" +
+           std::to_string(shape.height) + "\">\n";
     }
     if (i % 5 == 4 || i == files - 1) m += "    </group end=\"\">\n";
     if (i % 10 == 9 || i == files - 1) m += "  </group end=\"\">\n";
@@ -62,27 +70,20 @@ inline unsigned dataOffsetOf(int files, unsigned tableOffset = 0x9C) {
 inline std::vector<std::uint8_t> themeFile(const std::vector<std::uint32_t>& sizes,
                                            unsigned tableOffset = 0x9C,
                                            unsigned typeOffset = 0x98) {
-  const unsigned dataOffset = dataOffsetOf(static_cast<int>(sizes.size()), tableOffset);
-  std::uint64_t total = dataOffset;
-  for (auto s : sizes) total += s;
-  std::vector<std::uint8_t> f(dataOffset, 0);
-  f.reserve(total);
-  std::string s1 = kSign1, s2 = kSign2;
-  std::copy(s1.begin(), s1.end(), f.begin());
-  std::copy(s2.begin(), s2.end(), f.begin() + 14);
-  const std::string author = "Bench author", name = "Bench theme", version = "1.0";
-  std::copy(author.begin(), author.end(), f.begin() + 32);
-  std::copy(name.begin(), name.end(), f.begin() + 85);
-  std::copy(version.begin(), version.end(), f.begin() + 140);
-  writeU32LE(f, 148, static_cast<std::uint32_t>(sizes.size()));
-  f[typeOffset] = 1;
-  for (std::size_t i = 0; i < sizes.size(); ++i) writeU32LE(f, tableOffset + 4 * i, sizes[i]);
+  std::vector<std::vector<std::uint8_t>> files(sizes.size());
   for (std::size_t i = 0; i < sizes.size(); ++i) {
+    files[i].resize(sizes[i]);
     for (std::uint32_t k = 0; k < sizes[i]; ++k) {
-      f.push_back(static_cast<std::uint8_t>(i * 7 + k * 13));
+      files[i][k] = static_cast<std::uint8_t>(i * 7 + k * 13);
     }
   }
-  return f;
+  sample::ThemeSpec spec;
+  spec.author = "Bench author";
+  spec.name = "Bench theme";
+  spec.tableOffset = tableOffset;
+  spec.typeOffset = typeOffset;
+  spec.dataOffset = dataOffsetOf(static_cast<int>(sizes.size()), tableOffset);
+  return sample::themeFile(spec, files);
 }
 
 // `count` sizes that add up to exactly `total` bytes.
@@ -148,6 +149,24 @@ inline std::vector<std::uint8_t> rawPicture(int width, int height) {
     }
   }
   return b;
+}
+
+// A theme file for nestedMap(files, 0x9C, 0x98, shape) whose every file passes the import
+// checks: JPEG pictures and RAW pictures of the shape's size, ANI2 and colour tables of the
+// expected lengths.
+inline std::vector<std::uint8_t> validThemeFile(int files, const MapShape& shape) {
+  const int w = static_cast<int>(shape.width), h = static_cast<int>(shape.height);
+  const std::vector<std::uint8_t> kinds[4] = {
+      jpeg(w, h), rawPicture(w, h),
+      std::vector<std::uint8_t>(static_cast<std::size_t>(w * h * 3 + 8), 0x5A),
+      std::vector<std::uint8_t>(shape.tableSize, 0xA5)};
+  std::vector<std::vector<std::uint8_t>> content;
+  for (int i = 0; i < files; ++i) content.push_back(kinds[i % 4]);
+  sample::ThemeSpec spec;
+  spec.author = "Bench author";
+  spec.name = "Bench theme";
+  spec.dataOffset = dataOffsetOf(files);
+  return sample::themeFile(spec, content);
 }
 
 }  // namespace wqt::gen

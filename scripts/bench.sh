@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, as the editor is built) into build-bench/ and runs them: each
 # case beside its baseline, then the table of ratios and the peak memory of opening a 64 MiB
-# theme. Extra arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
+# theme; then the command-line twin's unpack and pack beside tar, and its peak memory. Extra
+# arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
 # The window's selection road runs too when the window is built (offscreen).
 # Not part of scripts/test.sh: a full run takes a minute or more and wants a quiet machine.
 set -euo pipefail
@@ -10,11 +11,12 @@ bash scripts/setup.sh
 
 build=build-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQT_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target wqt_bench $(cmake --build "$build" --target help | grep -q wqt_window_bench && echo wqt_window_bench)
+cmake --build "$build" --target wqt_bench wqt_cli_bench $(cmake --build "$build" --target help | grep -q wqt_window_bench && echo wqt_window_bench)
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/{print $2}') GiB memory"
 status=0
 "$build/bench/wqt_bench" "$@" || status=$?
+"$build/bench/wqt_cli_bench" "$@" || status=$?
 if [ -x "$build/bench/wqt_window_bench" ]; then
   QT_QPA_PLATFORM=offscreen "$build/bench/wqt_window_bench" "$@" || status=$?
 fi

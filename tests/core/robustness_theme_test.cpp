@@ -12,6 +12,7 @@
 #include "jpeg_test_util.h"
 #include "map/core_error.h"
 #include "map/theme_map.h"
+#include "sample/theme_builder.h"
 #include "temp_dir.h"
 #include "theme/file_io.h"
 #include "theme/header_text.h"
@@ -37,25 +38,23 @@ const wqt::ThemeMap& sampleMap() {
 constexpr std::size_t kType = 0x98, kTable = 0x9C, kData = 0x100, kCount = 15;
 
 void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  wqt::writeU32LE(b, at, v);
 }
 
 // A valid theme for the sample map whose slot i holds i + 3 bytes.
 Bytes sampleTheme() {
-  Bytes b(kData, 0);
-  const auto& s = sampleMap().settings;
-  std::copy(s.signature1.begin(), s.signature1.end(), b.begin());
-  std::copy(s.signature2.begin(), s.signature2.end(), b.begin() + 14);
-  const std::string author = "Автор", name = "Тема", version = "1.0";
-  std::copy(author.begin(), author.end(), b.begin() + 32);
-  std::copy(name.begin(), name.end(), b.begin() + 85);
-  std::copy(version.begin(), version.end(), b.begin() + 140);
-  b[kType] = 1;
+  wqt::sample::ThemeSpec spec;
+  spec.sign1 = sampleMap().settings.signature1;
+  spec.sign2 = sampleMap().settings.signature2;
+  spec.author = "Автор";
+  spec.name = "Тема";
+  spec.writeFileCount = false;
+  std::vector<Bytes> files(kCount);
   for (std::size_t i = 0; i < kCount; ++i) {
-    putU32(b, kTable + 4 * i, static_cast<std::uint32_t>(i + 3));
-    for (std::size_t k = 0; k < i + 3; ++k) b.push_back(static_cast<std::uint8_t>(i * 16 + k));
+    for (std::size_t k = 0; k < i + 3; ++k)
+      files[i].push_back(static_cast<std::uint8_t>(i * 16 + k));
   }
-  return b;
+  return wqt::sample::themeFile(spec, files);
 }
 
 // The outcome of one way of opening: the thrown message, or the status and slots.

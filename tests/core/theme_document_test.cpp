@@ -9,6 +9,7 @@
 
 #include "map/core_error.h"
 #include "map/theme_map.h"
+#include "sample/theme_builder.h"
 #include "theme/theme_document.h"
 
 namespace {
@@ -39,24 +40,21 @@ void put(Bytes& b, std::size_t at, std::string_view text) {
 
 void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
   if (b.size() < at + 4) b.resize(at + 4, 0);
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+  wqt::writeU32LE(b, at, v);
 }
 
 // A theme file for settings(): header, type byte 1, sizes, a non-zero gap, the data back to back
 // and `surplus` bytes after the data region.
 Bytes themeFile(const std::vector<Bytes>& files, std::size_t surplus = 0) {
-  Bytes b(0x100, 0xEE);
-  put(b, 0, kSig1);
+  wqt::sample::ThemeSpec spec;
+  spec.author = "Автор";
+  spec.name = "Имя";
+  spec.version = "2.5";
+  spec.writeFileCount = false;
+  spec.headerFill = 0xEE;
+  spec.surplus = surplus;
+  Bytes b = wqt::sample::themeFile(spec, files);
   b[13] = 0x55;
-  put(b, 14, kSig2);
-  std::fill(b.begin() + 32, b.begin() + 152, 0);
-  put(b, 32, "Автор");
-  put(b, 85, "Имя");
-  put(b, 140, "2.5");
-  b[0x98] = 1;
-  for (std::size_t i = 0; i < files.size(); ++i) putU32(b, 0x9C + 4 * i, files[i].size());
-  for (const auto& f : files) b.insert(b.end(), f.begin(), f.end());
-  b.insert(b.end(), surplus, 0x77);
   return b;
 }
 

@@ -30,6 +30,7 @@
 #include <QUrl>
 
 #include "../core/jpeg_test_util.h"
+#include "sample/theme_builder.h"
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -162,32 +163,27 @@ QByteArray patternBytes(int size, char seed) {
   return bytes;
 }
 
-void putText(QByteArray& image, int offset, const QByteArray& text) {
-  for (int i = 0; i < text.size(); ++i) image[offset + i] = text[i];
-}
-
-void putU32(QByteArray& image, int offset, quint32 value) {
-  for (int i = 0; i < 4; ++i) image[offset + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
-}
-
 // A theme file for the test maps: header, type byte, size table and data back to back.
 QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
                       const QByteArray& sig1 = "WQTTESTTHEME1",
                       const QByteArray& sig2 = "WQTTESTSIGNATURE2",
                       const QByteArray& author = "Tester", const QByteArray& name = "Sunrise",
                       const QByteArray& version = "2.5") {
-  QByteArray image(kDataOffset, '\0');
-  putText(image, 0, sig1);
-  putText(image, 14, sig2);
-  putText(image, 32, author);
-  putText(image, 85, name);
-  putText(image, 140, version);
-  putU32(image, 148, static_cast<quint32>(files.size()));
-  image[kTypeOffset] = static_cast<char>(type);
-  for (int i = 0; i < files.size(); ++i)
-    putU32(image, kTableOffset + 4 * i, static_cast<quint32>(files[i].size()));
-  for (const QByteArray& file : files) image += file;
-  return image;
+  wqt::sample::ThemeSpec spec;
+  spec.sign1 = sig1.toStdString();
+  spec.sign2 = sig2.toStdString();
+  spec.author = author.toStdString();
+  spec.name = name.toStdString();
+  spec.version = version.toStdString();
+  spec.tableOffset = kTableOffset;
+  spec.dataOffset = kDataOffset;
+  spec.typeOffset = kTypeOffset;
+  spec.type = type;
+  std::vector<std::vector<std::uint8_t>> content;
+  for (const QByteArray& file : files) content.emplace_back(file.begin(), file.end());
+  const std::vector<std::uint8_t> bytes = wqt::sample::themeFile(spec, content);
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
 }
 
 QByteArray readFile(const QString& path) {

@@ -1,0 +1,181 @@
+// Benchmarks of the command-line twin on the 2,000-file 64 MiB theme: unpack beside tar -x of an
+// archive of the same files into an empty folder, pack beside tar -c of the unpacked folder plus
+// one fdatasync of the archive, and the peak resident memory of unpack, pack and check. Every
+// case runs a program in a fresh process, the baselines too.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "bench/inputs.h"
+#include "bench/ratio_report.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kThemeFiles = 2000;
+// Pictures and tables sized so that 2,000 files that pass the import checks make about 64 MiB.
+constexpr wqt::gen::MapShape kShape{108, 108, 0xFFFF};
+constexpr double kPeakRssGoalMiB = 48;
+
+fs::path gDir, gMap, gTheme, gUnpacked, gArchive;
+
+void writeBytes(const fs::path& p, const void* data, std::size_t n) {
+  std::ofstream out(p, std::ios::binary);
+  out.write(static_cast<const char*>(data), static_cast<std::streamsize>(n));
+  if (!out) throw std::runtime_error("cannot write " + p.string());
+}
+
+struct Ran {
+  int status = -1;
+  long peakKiB = -1;  // the child's maximum resident set
+};
+
+// Runs a program (found on PATH) with its output discarded; waits for it.
+Ran spawn(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  Ran ran;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) {
+      ran.status = WEXITSTATUS(status);
+      ran.peakKiB = usage.ru_maxrss;
+    }
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  return ran;
+}
+
+void mustRun(benchmark::State& state, const std::vector<std::string>& args) {
+  if (spawn(args).status != 0) state.SkipWithError(("failed: " + args[0] + " " + args[1]).c_str());
+}
+
+// A fresh empty folder for one extraction, removed outside the timed part.
+fs::path freshFolder(benchmark::State& state) {
+  state.PauseTiming();
+  const fs::path out = gDir / "out";
+  fs::remove_all(out);
+  fs::create_directory(out);
+  state.ResumeTiming();
+  return out;
+}
+
+void UnpackCase(benchmark::State& state) {
+  for (auto _ : state) {
+    const fs::path out = freshFolder(state);
+    mustRun(state, {WQT_CLI, "--map", gMap, "unpack", gTheme, out});
+  }
+}
+
+void UnpackBaseline(benchmark::State& state) {
+  for (auto _ : state) {
+    const fs::path out = freshFolder(state);
+    mustRun(state, {"tar", "-x", "-f", gArchive, "-C", out});
+  }
+}
+
+void PackCase(benchmark::State& state) {
+  for (auto _ : state) mustRun(state, {WQT_CLI, "--map", gMap, "pack", gUnpacked, gDir / "p.wqt"});
+}
+
+// tar -c of the folder, then one fdatasync of the archive: the least a safe pack must do.
+void PackBaseline(benchmark::State& state) {
+  const fs::path archive = gDir / "p.tar";
+  for (auto _ : state) {
+    mustRun(state, {"tar", "-c", "-f", archive, "-C", gUnpacked, "."});
+    const int fd = ::open(archive.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0 || ::fdatasync(fd) != 0) state.SkipWithError("fdatasync failed");
+    ::close(fd);
+  }
+}
+
+void setUp() {
+  char tmpl[] = "/tmp/wqt-cli-bench-XXXXXX";
+  if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
+  gDir = tmpl;
+  const std::string map = wqt::gen::nestedMap(kThemeFiles, 0x9C, 0x98, kShape);
+  gMap = gDir / "theme.rxt";
+  writeBytes(gMap, map.data(), map.size());
+  // Files every import check accepts, so that the unpacked folder packs again.
+  const auto theme = wqt::gen::validThemeFile(kThemeFiles, kShape);
+  std::printf("theme: %d files, %.1f MiB\n", kThemeFiles, theme.size() / 1048576.0);
+  gTheme = gDir / "big.wqt";
+  writeBytes(gTheme, theme.data(), theme.size());
+  gUnpacked = gDir / "unpacked";
+  gArchive = gDir / "files.tar";
+  if (spawn({WQT_CLI, "--map", gMap, "unpack", gTheme, gUnpacked}).status != 0 ||
+      spawn({"tar", "-c", "-f", gArchive, "-C", gUnpacked, "."}).status != 0) {
+    throw std::runtime_error("cannot prepare the unpacked folder and its archive");
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setUp();
+  const auto reg = [](const char* name, auto fn) {
+    return benchmark::RegisterBenchmark(name, fn)
+        ->Repetitions(5)
+        ->ReportAggregatesOnly(true)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime();
+  };
+  reg("cli_unpack/orvalen-wqt", UnpackCase);
+  reg("cli_unpack/tar_x", UnpackBaseline);
+  reg("cli_pack/orvalen-wqt", PackCase);
+  reg("cli_pack/tar_c_fdatasync", PackBaseline);
+
+  benchmark::Initialize(&argc, argv);
+  wqt::bench::MedianCollector collector;
+  benchmark::RunSpecifiedBenchmarks(&collector);
+  int missed = wqt::bench::printRatioTable(
+      collector,
+      {
+          {"7. unpack 64 MiB theme vs tar -x", "cli_unpack/orvalen-wqt", "cli_unpack/tar_x", 1.5},
+          {"8. pack 64 MiB folder vs tar -c + fdatasync", "cli_pack/orvalen-wqt",
+           "cli_pack/tar_c_fdatasync", 1.5},
+      });
+
+  // Peak memory of each command on the same theme, in a fresh process each.
+  fs::remove_all(gDir / "rss");
+  const struct {
+    const char* label;
+    std::vector<std::string> args;
+  } rss[] = {
+      {"9. peak RSS unpack 64 MiB theme", {WQT_CLI, "--map", gMap, "unpack", gTheme, gDir / "rss"}},
+      {"   peak RSS pack 64 MiB folder",
+       {WQT_CLI, "--map", gMap, "pack", gUnpacked, gDir / "r.wqt"}},
+      {"   peak RSS check 64 MiB theme", {WQT_CLI, "--map", gMap, "check", gTheme}},
+  };
+  for (const auto& r : rss) {
+    const Ran ran = spawn(r.args);
+    const bool met = ran.status == 0 && ran.peakKiB > 0 && ran.peakKiB / 1024.0 <= kPeakRssGoalMiB;
+    if (!met) ++missed;
+    std::printf("%-44s %9.1f MiB (limit %.0f MiB)  %s\n", r.label, ran.peakKiB / 1024.0,
+                kPeakRssGoalMiB, met ? "met" : "MISSED");
+  }
+
+  std::error_code ec;
+  fs::remove_all(gDir, ec);
+  benchmark::Shutdown();
+  return missed == 0 ? 0 : 2;
+}
