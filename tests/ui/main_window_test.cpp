@@ -163,6 +163,11 @@ QByteArray patternBytes(int size, char seed) {
   return bytes;
 }
 
+QByteArray bytesOf(const std::vector<std::uint8_t>& bytes) {
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
+                    static_cast<qsizetype>(bytes.size()));
+}
+
 // A theme file for the test maps: header, type byte, size table and data back to back.
 QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
                       const QByteArray& sig1 = "WQTTESTTHEME1",
@@ -181,9 +186,7 @@ QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
   spec.type = type;
   std::vector<std::vector<std::uint8_t>> content;
   for (const QByteArray& file : files) content.emplace_back(file.begin(), file.end());
-  const std::vector<std::uint8_t> bytes = wqt::sample::themeFile(spec, content);
-  return QByteArray(reinterpret_cast<const char*>(bytes.data()),
-                    static_cast<qsizetype>(bytes.size()));
+  return bytesOf(wqt::sample::themeFile(spec, content));
 }
 
 QByteArray readFile(const QString& path) {
@@ -1322,14 +1325,20 @@ class MainWindowTest : public QObject {
     std::string map =
         "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
         "<ThemeSettings \"A0\" \"800\" \"12C\">\n<group \"Tables\">\n";
-    QByteArray theme(kBigDataOffset, '\0');
-    putText(theme, 0, "WQTTESTTHEME1");
-    putText(theme, 14, "WQTTESTSIGNATURE2");
+    wqt::sample::ThemeSpec spec;
+    spec.sign1 = "WQTTESTTHEME1";
+    spec.sign2 = "WQTTESTSIGNATURE2";
+    spec.version = "";
+    spec.tableOffset = kTableOffset;
+    spec.dataOffset = kBigDataOffset;
+    spec.type = -1;
+    spec.writeFileCount = false;
+    std::vector<std::vector<std::uint8_t>> tables;
     for (int i = 0; i < kCount; ++i) {
       map += "<file \"T" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"2\">\n";
-      putU32(theme, kTableOffset + 4 * i, 2);
-      theme += QByteArray(2, char(i));
+      tables.push_back(std::vector<std::uint8_t>(2, static_cast<std::uint8_t>(i)));
     }
+    const QByteArray theme = bytesOf(wqt::sample::themeFile(spec, tables));
     map += "</group \"\">\n";
     writeMap(map.c_str());
     TMainForm* f = newForm();
