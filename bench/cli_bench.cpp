@@ -25,9 +25,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kThemeFiles = 2000;
-// Pictures and tables sized so that 2,000 files that pass the import checks make about 64 MiB.
-constexpr wqt::gen::MapShape kShape{108, 108, 0xFFFF};
+constexpr int kThemeFiles = wqt::gen::kUnpackThemeFiles;
+constexpr wqt::gen::MapShape kShape = wqt::gen::kUnpackThemeShape;
 constexpr double kPeakRssGoalMiB = 48;
 
 fs::path gDir, gMap, gTheme, gUnpacked, gArchive;

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <vector>
 
+#include "bench/bench_dialogs.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
 #include "theme/file_io.h"
@@ -18,31 +19,6 @@
 #include "ui/UserDialogs.h"
 
 namespace {
-
-// Answers the open dialog with the prepared theme; any message means the road failed.
-class BenchDialogs : public wqtui::UserDialogs {
- public:
-  QString theme;
-  QString folder;
-  QString getOpenFileName(QWidget*, const QString&, const QString&) override { return theme; }
-  QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString getExistingDirectory(QWidget*, const QString&) override { return folder; }
-  bool question(const QString&) override { return true; }
-  // The real progress window: its repaints are part of the time a user waits.
-  std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override {
-    return qt_.progress(parent, label, total);
-  }
-  void infoMessage(const QString& t) override { fail(t); }
-  void plainMessage(const QString& t) override { fail(t); }
-  void errorMessage(const QString& t) override { fail(t); }
-
- private:
-  wqtui::QtUserDialogs qt_;
-  static void fail(const QString& t) {
-    std::fprintf(stderr, "unexpected message: %s\n", t.toUtf8().constData());
-    std::exit(1);
-  }
-};
 
 std::vector<std::uint8_t> gJpeg;
 TMainForm* gForm = nullptr;
@@ -98,7 +74,7 @@ int main(int argc, char** argv) {
   const auto themePath = dir / "bench-selection.wqt";
   write(themePath, theme.data(), theme.size());
 
-  BenchDialogs dialogs;
+  wqt::bench::BenchDialogs dialogs;
   dialogs.theme = QString::fromStdString(themePath.string());
   TMainForm form(dialogs);
   form.show();

@@ -3,7 +3,8 @@
 # case beside its baseline, then the table of ratios and the peak memory of opening a 64 MiB
 # theme; then the command-line twin's unpack and pack beside tar, and its peak memory. Extra
 # arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
-# The window's selection road runs too when the window is built (offscreen).
+# The window's selection road and its "Сохранить все файлы..." run too when the window is built
+# (offscreen).
 # Not part of scripts/test.sh: a full run takes a minute or more and wants a quiet machine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,13 +12,16 @@ bash scripts/setup.sh
 
 build=build-bench
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWQT_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target wqt_bench wqt_cli_bench $(cmake --build "$build" --target help | grep -q wqt_window_bench && echo wqt_window_bench)
+targets=$(cmake --build "$build" --target help | grep -o 'wqt_[a-z_]*bench' | sort -u)
+cmake --build "$build" --target $targets
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/{print $2}') GiB memory"
 status=0
 "$build/bench/wqt_bench" "$@" || status=$?
 "$build/bench/wqt_cli_bench" "$@" || status=$?
-if [ -x "$build/bench/wqt_window_bench" ]; then
-  QT_QPA_PLATFORM=offscreen "$build/bench/wqt_window_bench" "$@" || status=$?
-fi
+for window_bench in wqt_window_bench wqt_save_all_bench; do
+  if [ -x "$build/bench/$window_bench" ]; then
+    QT_QPA_PLATFORM=offscreen "$build/bench/$window_bench" "$@" || status=$?
+  fi
+done
 exit $status
