@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
   wqt::bench::MedianCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   const int missed = wqt::bench::printRatioTable(
-      collector, {{"7. save all files, 2000 files 64 MiB (vs CLI unpack)",
+      collector, {{"10. save all files, 2000 files 64 MiB (vs CLI unpack)",
                    "save_all_2000_files/window", "save_all_2000_files/cli_unpack", 1.5}});
   benchmark::Shutdown();
   fs::remove_all(gDir);
