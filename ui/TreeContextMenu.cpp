@@ -78,7 +78,7 @@ void TreeContextMenu::addFileCommands() {
     QAction* action = menu_->addAction(text);
     action->setObjectName(QString::fromLatin1(name));
     action->setEnabled(enabled);
-    connect(action, &QAction::triggered, this, [this, handler] { runHandler([&] { handler(); }); });
+    connect(action, &QAction::triggered, this, [handler] { runHandler([&] { handler(); }); });
   };
   TMainForm& f = form_;
   // The export commands are offered exactly where the panel's export button is.
