@@ -1,6 +1,7 @@
 #include "ui/TreeDragDrop.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QMimeData>
@@ -62,6 +63,12 @@ TreeDragDrop::TreeDragDrop(TMainForm& form) : QObject(&form), form_(form) {
 bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
   // Only drags are looked at: other events come while the window is being destroyed too.
   if (!isDragEvent(event->type()) && event->type() != QEvent::DragLeave) return false;
+  // While a dialog or the progress window of a running command is open, the theme must not
+  // change under it: nothing is taken.
+  if (QApplication::activeModalWidget() != nullptr && event->type() != QEvent::DragLeave) {
+    static_cast<QDropEvent*>(event)->ignore();
+    return true;
+  }
   if (watched == form_.TreeView->viewport()) return onTree(event);
   return onWindow(watched, event);
 }

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QDialog>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -1087,6 +1088,8 @@ class MainWindowTest : public QObject {
         << "window" << QStringList{"bar.raw"} << false << "" << -1;
     QTest::newRow("two themes on the window")
         << "window" << QStringList{"drop.wqt", "drop.wqt"} << false << "" << -1;
+    QTest::newRow("theme while a dialog is open")
+        << "window under a dialog" << QStringList{"drop.wqt"} << false << "" << -1;
   }
 
   void drops() {
@@ -1111,6 +1114,12 @@ class MainWindowTest : public QObject {
 
     bool isNode = false;
     const int node = target.toInt(&isNode);
+    QDialog dialog(f);
+    if (target == "window under a dialog") {
+      dialog.setModal(true);
+      dialog.show();
+      target = "window";
+    }
     QWidget* widget = isNode               ? tree->viewport()
                       : target == "window" ? static_cast<QWidget*>(f)
                                            : child<QWidget>(f, target.toLatin1().constData());
