@@ -33,8 +33,6 @@ void TMainForm::saveAllFilesClick(int group) {
   if (folder.isEmpty()) return;
 
   std::unique_ptr<wqtui::UserDialogs::Progress> progress;
-  if (items.size() > kProgressFromFiles)
-    progress = dialogs_.progress(this, QString::fromUtf8(kProgressLabel), int(items.size()));
   bool declined = false;
   std::size_t written = 0;
   wqt::WriteHooks hooks;
@@ -42,8 +40,11 @@ void TMainForm::saveAllFilesClick(int group) {
     declined = !dialogs_.question(QString::fromUtf8(kReplaceQuestion));
     return !declined;
   };
-  hooks.progress = [&](std::size_t done, std::size_t) {
+  hooks.progress = [&](std::size_t done, std::size_t total) {
     written = done;
+    // Opened once writing has begun, so the replace question never stands over it.
+    if (progress == nullptr && total > kProgressFromFiles)
+      progress = dialogs_.progress(this, QString::fromUtf8(kProgressLabel), int(total));
     return progress == nullptr || progress->advance(static_cast<int>(done));
   };
   const auto content = [this](const wqt::LayoutItem& item) -> std::span<const std::uint8_t> {
