@@ -688,12 +688,6 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
   }
 }
 
-void TMainForm::importDropped(const QString& file) {
-  // A PNG dropped on a RAW picture is converted, as "Загрузить из PNG..." does.
-  const bool png = QFileInfo(file).suffix().compare(QLatin1String("png"), Qt::CaseInsensitive) == 0;
-  importFile(file, png ? PictureFile::Png : PictureFile::Native);
-}
-
 void TMainForm::btn_save_imgClick() {
   exportFile(PictureFile::Native);
 }

@@ -102,8 +102,6 @@ class TMainForm : public QMainWindow {
   // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
   // the user picks, in the command line's unpack layout.
   void saveAllFilesClick(int group);
-  // A file dropped on the selected file node: imported as if chosen in the import dialog.
-  void importDropped(const QString& file);
   static int displayIndexOf(const QTreeWidgetItem* node);
 
   // Pieces of the theme commands.

@@ -1,5 +1,7 @@
 #include "ui/TreeDragDrop.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QApplication>
 #include <QDropEvent>
@@ -36,8 +38,7 @@ bool isDragEvent(QEvent::Type type) {
   return type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop;
 }
 
-}  // namespace
-
+// The local files a drag carries; empty when it carries anything else as well.
 QStringList droppedFiles(const QDropEvent& event) {
   const QMimeData* mime = event.mimeData();
   if (mime == nullptr || !mime->hasUrls()) return {};
@@ -48,6 +49,8 @@ QStringList droppedFiles(const QDropEvent& event) {
   }
   return files;
 }
+
+}  // namespace
 
 TreeDragDrop::TreeDragDrop(TMainForm& form) : QObject(&form), form_(form) {
   QWidget* viewport = form_.TreeView->viewport();
@@ -131,7 +134,10 @@ bool TreeDragDrop::onTree(QEvent* event) {
     }
     // As if the node had been selected and the file chosen in the import dialog.
     form_.TreeView->setCurrentItem(node);
-    form_.importDropped(files.first());
+    // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
+    const bool png = hasSuffix(files.first(), "png");
+    form_.importFile(files.first(),
+                     png ? TMainForm::PictureFile::Png : TMainForm::PictureFile::Native);
   });
   return true;
 }

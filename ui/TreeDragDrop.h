@@ -32,7 +32,4 @@ class TreeDragDrop : public QObject {
   QTreeWidgetItem* highlighted_ = nullptr;
 };
 
-// The local files a drag carries; empty when it carries anything else as well.
-QStringList droppedFiles(const QDropEvent& event);
-
 }  // namespace wqtui
