@@ -40,15 +40,25 @@ struct ErrorManager {
 void onMessage(j_common_ptr, int) {}
 void onOutputMessage(j_common_ptr) {}
 
-// One decompression object with its error manager; destroyed when the session ends, whether the
-// library failed or a C++ exception left the caller.
+// Called by the library as it works through the file, at every scan among other points: a file
+// with more scans than any picture needs fails as an invalid scan script.
+void onProgress(j_common_ptr cinfo) {
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
+    ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
+  }
+}
+
+// One decompression object with its error manager and progress monitor; destroyed when the session
+// ends, whether the library failed or a C++ exception left the caller.
 struct Session {
   jpeg_decompress_struct cinfo{};
   ErrorManager err{};
+  jpeg_progress_mgr progress{};
   bool created = false;
 
   Session() {
     cinfo.err = jpeg_std_error(&err.pub);
+    progress.progress_monitor = onProgress;
     err.pub.error_exit = onFatalError;
     err.pub.emit_message = onMessage;
     err.pub.output_message = onOutputMessage;
@@ -78,6 +88,7 @@ bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
     s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
+    s.cinfo.progress = &s.progress;
     jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&s.cinfo, TRUE);
   });
@@ -106,9 +117,9 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
 
   // A header may claim up to 65500 × 65500 pixels in a few hundred bytes. A picture above the
   // preview's limit is refused with the library's own "image too big" error before anything of
-  // its size is allocated, as a header the library cannot take would be.
+  // its size is allocated. The header itself was sound, so this is a failure after it.
   if (std::uint64_t{s.cinfo.image_width} * s.cinfo.image_height > kMaxPreviewPixels) {
-    throw JpegError(JERR_IMAGE_TOO_BIG, false);
+    throw JpegError(JERR_IMAGE_TOO_BIG, true);
   }
 
   const bool grey = s.cinfo.jpeg_color_space == JCS_GRAYSCALE;

@@ -45,4 +45,30 @@ inline std::vector<std::uint8_t> encodeJpeg(const std::vector<std::uint8_t>& sam
   return bytes;
 }
 
+// A small progressive colour JPEG whose frame header claims width × height pixels, its own scans
+// followed by `extraScans` scans of the first component without any data. Hostile input for the
+// tests and the fuzz runs: a file of a few kilobytes that makes a decoder go over the whole
+// claimed picture at every scan.
+inline std::vector<std::uint8_t> claimingJpeg(int width, int height, int extraScans = 0) {
+  const std::vector<std::uint8_t> samples(8 * 8 * 3, 128);
+  std::vector<std::uint8_t> bytes = encodeJpeg(samples, 8, 8, 3, JCS_RGB, 75, true);
+  // The progressive frame header: marker, length, precision, then height and width, big-endian.
+  for (std::size_t i = 0; i + 8 < bytes.size(); ++i) {
+    if (bytes[i] == 0xFF && bytes[i + 1] == 0xC2) {
+      bytes[i + 5] = static_cast<std::uint8_t>(height >> 8);
+      bytes[i + 6] = static_cast<std::uint8_t>(height);
+      bytes[i + 7] = static_cast<std::uint8_t>(width >> 8);
+      bytes[i + 8] = static_cast<std::uint8_t>(width);
+      break;
+    }
+  }
+  bytes.resize(bytes.size() - 2);  // the end-of-image marker follows the extra scans
+  // Component 1, tables 0, coefficients 1 to 63, first pass; no entropy-coded data.
+  const std::uint8_t emptyScan[] = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x00};
+  for (int i = 0; i < extraScans; ++i) bytes.insert(bytes.end(), emptyScan, emptyScan + 10);
+  bytes.push_back(0xFF);
+  bytes.push_back(0xD9);
+  return bytes;
+}
+
 }  // namespace wqt::sample

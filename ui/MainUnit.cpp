@@ -1,6 +1,7 @@
 #include "ui/MainUnit.h"
 
 #include <utility>
+#include <vector>
 
 #include <QAction>
 #include <QActionGroup>
@@ -725,17 +726,24 @@ QString TMainForm::dialogFilter(const wqt::KindInfo& kind, bool png) {
 // ---------------------------------------------------------------------------------------------
 // Pieces of the information panel
 
-void TMainForm::showPicture(const wqt::Picture& picture) {
+void TMainForm::showPicture(wqt::Picture&& picture) {
   if (picture.isNull()) {
     IMG->clear();
     return;
   }
   const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
-  QImage image(picture.pixels.data(), picture.width, picture.height, picture.bytesPerLine,
-               indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32);
+  // The image takes the decoded pixels over instead of copying them. A pixmap made from a
+  // 32-bit image keeps drawing from that buffer for as long as it is shown, so the buffer lives
+  // with the image's last copy and is freed by its cleanup.
+  using Pixels = std::vector<std::uint8_t>;
+  auto* pixels = new Pixels(std::move(picture.pixels));
+  QImage image(
+      pixels->data(), picture.width, picture.height, picture.bytesPerLine,
+      indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32,
+      [](void* buffer) { delete static_cast<Pixels*>(buffer); }, pixels);
   if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
   // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
-  IMG->setPixmap(QPixmap::fromImage(image));
+  IMG->setPixmap(QPixmap::fromImage(std::move(image)));
 }
 
 void TMainForm::showJpegPreview(std::size_t slot) {

@@ -117,7 +117,7 @@ class TMainForm : public QMainWindow {
 
   // Pieces of the information panel.
   std::size_t slotSizeOfEntry(std::int32_t entry) const;
-  void showPicture(const wqt::Picture& picture);
+  void showPicture(wqt::Picture&& picture);
   void showJpegPreview(std::size_t slot);
   void showRawPreview(const wqt::FileEntry& entry, std::size_t slot);
   void setDimensionTexts(const wqt::FileEntry& entry);

@@ -1,8 +1,11 @@
 // Window tests: the real TMainForm and About box driven through their widgets, found by object
 // name, with file dialogs and message boxes answered by a scripted UserDialogs.
+#include <cstdint>
 #include <deque>
 #include <memory>
+#include <span>
 #include <string>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -31,6 +34,8 @@
 #include <QUrl>
 
 #include "../core/jpeg_test_util.h"
+#include "files/jpeg_decoder.h"
+#include "files/preview.h"
 #include "sample/theme_builder.h"
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
@@ -158,6 +163,28 @@ QByteArray jpegBytes(int width, int height) {
   return bytes;
 }
 
+QByteArray toBytes(const std::vector<std::uint8_t>& bytes) {
+  return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// The pictures the window should show, made apart from it: a JPEG decoded by the core's decoder,
+// a RAW picture converted word by word.
+QImage expectedJpeg(const QByteArray& bytes) {
+  const wqt::Picture p = wqt::decodeJpeg(std::span<const std::uint8_t>(
+      reinterpret_cast<const std::uint8_t*>(bytes.data()), std::size_t(bytes.size())));
+  return QImage(p.pixels.data(), p.width, p.height, p.bytesPerLine, QImage::Format_RGB32).copy();
+}
+
+QImage expectedRaw(const QByteArray& bytes, int width, int height) {
+  QImage image(width, height, QImage::Format_RGB32);
+  for (int i = 0; i < width * height; ++i) {
+    const auto word = quint16(quint8(bytes[2 * i]) | quint8(bytes[2 * i + 1]) << 8);
+    const std::uint32_t c = wqt::rgb565ToColour(word);  // 0x00BBGGRR
+    image.setPixel(i % width, i / width, qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
+  }
+  return image;
+}
+
 QByteArray patternBytes(int size, char seed) {
   QByteArray bytes(size, Qt::Uninitialized);
   for (int i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 7);
@@ -231,6 +258,23 @@ QString panel(QWidget* form, int index) {
 
 QString text(QWidget* form, const char* box) {
   return child<QLineEdit>(form, box)->text();
+}
+
+// What the picture view shows at its top-left corner, grabbed once the window is on screen and
+// the event loop has run: the pixels the user sees.
+QImage shownPicture(QWidget* form, QSize size) {
+  if (!form->isVisible()) {
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form)) qFatal("window not exposed");
+  }
+  QCoreApplication::processEvents();
+  const QImage grabbed = child<QLabel>(form, "IMG")->grab().toImage();
+  return grabbed.convertToFormat(QImage::Format_RGB32).copy(QRect(QPoint(0, 0), size));
+}
+
+void clickPage(QWidget* form, int index) {
+  QTabBar* tabs = child<QTabWidget>(form, "PCtrl")->tabBar();
+  QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(index).center());
 }
 
 // Whether a control's own visible flag is set, whatever its parents show.
@@ -555,6 +599,48 @@ class MainWindowTest : public QObject {
     }
     const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
     QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
+    if (preview.isValid()) {
+      const QImage expected = node == 1 ? expectedJpeg(bytes) : expectedRaw(bytes, 4, 2);
+      QCOMPARE(shownPicture(f, preview), expected);
+    }
+  }
+
+  // Every pixel of a colour preview as the user sees it: after the node is selected, after
+  // "Другое" and back, after another picture is imported into it, and after the page switch again.
+  void shownPictures_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("opened");
+    QTest::addColumn<QByteArray>("imported");
+    QTest::newRow("jpeg") << 1 << toBytes(wqt::test::encodeJpeg(16, 8)) << jpegBytes(16, 8);
+    QTest::newRow("raw") << 2 << patternBytes(16, 1) << patternBytes(16, 77);
+  }
+
+  void shownPictures() {
+    QFETCH(int, node);
+    QFETCH(QByteArray, opened);
+    QFETCH(QByteArray, imported);
+    const auto expected = [node](const QByteArray& bytes) {
+      return node == 1 ? expectedJpeg(bytes) : expectedRaw(bytes, 4, 2);
+    };
+    QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 2), patternBytes(26, 2),
+                            patternBytes(1000, 3)};
+    files[node - 1] = opened;
+
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("pictures.wqt"), themeBytes(files)));
+    trigger(f, "MM_Child_OpenTheme");
+    select(f, node);
+    const QSize size = expected(opened).size();
+    QCOMPARE(shownPicture(f, size), expected(opened));
+    clickPage(f, 1);
+    clickPage(f, 0);
+    QCOMPARE(shownPicture(f, size), expected(opened));
+    importInto(node, imported, QStringLiteral("replacement"));
+    QCOMPARE(shownPicture(f, size), expected(imported));
+    clickPage(f, 1);
+    clickPage(f, 0);
+    QCOMPARE(shownPicture(f, size), expected(imported));
+    QVERIFY(dialogs->messages.empty());
   }
 
   void failedJpegDecodeLeavesAnEmptyView() {
@@ -570,7 +656,7 @@ class MainWindowTest : public QObject {
     TMainForm* f = newForm();
     trigger(f, "MM_Child_CreateTheme");
     importInto(1, jpegBytes(16, 8), QStringLiteral("good.jpg"));
-    QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+    QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpegBytes(16, 8)));
 
     dialogs->openAnswers.push_back(writeFile(tempPath(QStringLiteral("cmyk.jpg")), bytes));
     child<QPushButton>(f, "btn_load_img")->click();
@@ -661,6 +747,7 @@ class MainWindowTest : public QObject {
     }
     QCOMPARE(text(f, "ED_FileSize"), texts[3]);
     QCOMPARE(!child<QLabel>(f, "IMG")->pixmap().isNull(), picture);
+    if (picture) QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpeg));
     QVERIFY(dialogs->messages.empty());
 
     // Import refuses a node of an unknown kind and one without an entry, with no dialog.
