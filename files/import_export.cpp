@@ -7,6 +7,7 @@
 #include "files/file_kind.h"
 #include "files/jpeg_decoder.h"
 #include "map/core_error.h"
+#include "theme/file_descriptor.h"
 #include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
@@ -62,27 +63,26 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
   const auto info = kindInfo(entry.kind);
   if (!info) return refuse(kUnknownKindMessage);
 
+  // A folder, device, pipe or socket passes no check sensibly and may never end.
+  refuseNonRegularFile(chosen);
+
   if (info->kind == FileKind::Jpg) {
-    std::vector<std::uint8_t> bytes = readWholeFile(chosen);
-    const JpegSize size = readJpegSize(bytes);
+    // Only the header is read for the dimensions: the file may be of any size.
+    const JpegSize size = readJpegFileSize(chosen);
     if (size.width != entry.width || size.height != entry.height) {
       return refuse(dimensionMessage(size.width, size.height, entry.width, entry.height));
     }
-    const std::int32_t diskSize = diskFileSize(chosen);
-    if (diskSize > static_cast<std::int64_t>(kSlotCapacity) || bytes.size() > kSlotCapacity) {
-      return refuse(kTooLargeMessage);
-    }
-    return accept(chosen, std::move(bytes), diskSize);
   }
-
-  const std::int64_t expected = *expectedImportSize(entry);
   const std::int32_t diskSize = diskFileSize(chosen);
-  if (diskSize != expected) return refuse(kWrongSizeMessage);
+  if (info->kind != FileKind::Jpg && diskSize != *expectedImportSize(entry)) {
+    return refuse(kWrongSizeMessage);
+  }
   if (diskSize > static_cast<std::int64_t>(kSlotCapacity) || reallyExceedsSlot(chosen)) {
     return refuse(kTooLargeMessage);
   }
-  // Read only once accepted, and whole, so the slot is replaced in one step or not at all.
-  return accept(chosen, readWholeFile(chosen), diskSize);
+  // Read only once accepted, and whole, so the slot is replaced in one step or not at all; never
+  // more than a slot holds, should the file have grown since it was measured.
+  return accept(chosen, readWholeFile(chosen, kSlotCapacity), diskSize);
 }
 
 std::string exportFileName(const std::string& chosen, std::string_view kindExtension) {

@@ -1,15 +1,19 @@
 #include "files/jpeg_decoder.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
+#include <array>
 #include <bit>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include <jpeglib.h>
 // After jpeglib.h: the library's message codes.
 #include <jerror.h>
+
+#include "theme/file_descriptor.h"
 
 namespace wqt {
 
@@ -82,16 +86,78 @@ bool guarded(Session& session, Steps&& steps) {
   return true;
 }
 
-// Creates the object, points it at the bytes and reads the header, requiring an image.
-bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
+// Creates the object, points it at its source and reads the header, requiring an image.
+template <typename SetSource>
+bool readHeader(Session& s, SetSource&& setSource) {
   return guarded(s, [&] {
     s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
     s.cinfo.progress = &s.progress;
-    jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    setSource();
     jpeg_read_header(&s.cinfo, TRUE);
   });
+}
+
+bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
+  return readHeader(
+      s, [&] { jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); });
+}
+
+// A data source that reads a file piece by piece as the library asks for more. A read error is
+// kept and the library stopped; at the end of the file it supplies an end-of-image marker, as the
+// library's own sources do.
+struct FileSource {
+  jpeg_source_mgr pub{};  // first, so the library's pointer to it is a pointer to the whole
+  int fd = -1;
+  const std::filesystem::path* path = nullptr;
+  std::uint64_t offset = 0;
+  std::exception_ptr readError;
+  std::array<JOCTET, 4096> buffer{};
+
+  // Reads the next piece into the buffer; its length, 0 at the end of the file. Throws the
+  // file-open error.
+  std::size_t readPiece() {
+    const std::size_t n = readAt(fd, offset, buffer, *path);
+    offset += n;
+    pub.next_input_byte = buffer.data();
+    pub.bytes_in_buffer = n;
+    return n;
+  }
+};
+
+void initFileSource(j_decompress_ptr) {}
+void termFileSource(j_decompress_ptr) {}
+
+boolean fillFromFile(j_decompress_ptr cinfo) {
+  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
+  std::size_t n = 0;
+  try {
+    n = src->readPiece();
+  } catch (...) {
+    src->readError = std::current_exception();
+  }
+  // Outside the handler: the library leaves by longjmp, which must not skip a C++ frame.
+  if (src->readError) ERREXIT(cinfo, JERR_FILE_READ);
+  if (n == 0) {
+    WARNMS(cinfo, JWRN_JPEG_EOF);
+    src->buffer[0] = 0xFF;
+    src->buffer[1] = JPEG_EOI;
+    src->pub.bytes_in_buffer = 2;
+  }
+  return TRUE;
+}
+
+void skipInFile(j_decompress_ptr cinfo, long count) {
+  jpeg_source_mgr* src = cinfo->src;
+  while (count > static_cast<long>(src->bytes_in_buffer)) {
+    count -= static_cast<long>(src->bytes_in_buffer);
+    fillFromFile(cinfo);
+  }
+  if (count > 0) {
+    src->next_input_byte += count;
+    src->bytes_in_buffer -= static_cast<std::size_t>(count);
+  }
 }
 
 int paddedRow(int width, int components) {
@@ -107,6 +173,26 @@ JpegSize readJpegSize(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return {};
   Session s;
   if (!readHeader(s, bytes)) throw JpegError(s.messageCode(), false);
+  return {static_cast<int>(s.cinfo.image_width), static_cast<int>(s.cinfo.image_height)};
+}
+
+JpegSize readJpegFileSize(const std::filesystem::path& path) {
+  const FileDescriptor fd = openForReading(path);
+  FileSource source;
+  source.fd = fd.get();
+  source.path = &path;
+  // The first piece is read here: an empty file is 0 × 0 without calling the library.
+  if (source.readPiece() == 0) return {};
+  source.pub.init_source = initFileSource;
+  source.pub.fill_input_buffer = fillFromFile;
+  source.pub.skip_input_data = skipInFile;
+  source.pub.resync_to_restart = jpeg_resync_to_restart;
+  source.pub.term_source = termFileSource;
+  Session s;
+  if (!readHeader(s, [&] { s.cinfo.src = &source.pub; })) {
+    if (source.readError) std::rethrow_exception(source.readError);
+    throw JpegError(s.messageCode(), false);
+  }
   return {static_cast<int>(s.cinfo.image_width), static_cast<int>(s.cinfo.image_height)};
 }
 

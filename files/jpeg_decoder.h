@@ -2,6 +2,7 @@
 // JPEG decoding with libjpeg from memory. A fatal library error becomes wqt::Error
 // "JPEG error #<message code>"; warnings and trace messages are ignored.
 #include <cstdint>
+#include <filesystem>
 #include <span>
 
 #include "files/picture.h"
@@ -30,6 +31,11 @@ struct JpegSize {
 
 // Reads only the header. Empty bytes read as 0 × 0 without calling the library.
 JpegSize readJpegSize(std::span<const std::uint8_t> bytes);
+
+// The same for a file on disk, read from its start only as far as the header goes, so the file's
+// size does not matter. An empty file reads as 0 × 0. Throws the file-open error when the file
+// cannot be opened or read, or is not a regular file.
+JpegSize readJpegFileSize(const std::filesystem::path& path);
 
 // The largest picture decodeJpeg decodes, in pixels (4096 × 4096): a larger one fails with
 // "JPEG error #N", N being the library's code for an image too big, before it is allocated.

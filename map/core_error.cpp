@@ -9,7 +9,11 @@ void throwStreamReadError() {
 }
 
 void throwFileOpenError(const std::filesystem::path& path, int systemError) {
-  throw Error("Cannot open file \"" + path.string() + "\". " + std::strerror(systemError));
+  throwFileOpenError(path, std::strerror(systemError));
+}
+
+void throwFileOpenError(const std::filesystem::path& path, const char* reason) {
+  throw Error("Cannot open file \"" + path.string() + "\". " + reason);
 }
 
 void throwFileCreateError(const std::filesystem::path& path, int systemError) {

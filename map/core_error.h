@@ -19,6 +19,8 @@ inline constexpr const char* kStreamReadError = "Stream read error";
 
 // The runtime's file-open error: names the full path and the system's reason (errno).
 [[noreturn]] void throwFileOpenError(const std::filesystem::path& path, int systemError);
+// The same error with a reason of our own, for a failure the system does not name.
+[[noreturn]] void throwFileOpenError(const std::filesystem::path& path, const char* reason);
 
 // The runtime's file-create error: names the full path and the system's reason (errno).
 [[noreturn]] void throwFileCreateError(const std::filesystem::path& path, int systemError);

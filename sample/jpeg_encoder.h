@@ -62,7 +62,7 @@ inline std::vector<std::uint8_t> claimingJpeg(int width, int height, int extraSc
       break;
     }
   }
-  bytes.resize(bytes.size() - 2);  // the end-of-image marker follows the extra scans
+  bytes.erase(bytes.end() - 2, bytes.end());  // the end-of-image marker follows the extra scans
   // Component 1, tables 0, coefficients 1 to 63, first pass; no entropy-coded data.
   const std::uint8_t emptyScan[] = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x00};
   for (int i = 0; i < extraScans; ++i) bytes.insert(bytes.end(), emptyScan, emptyScan + 10);

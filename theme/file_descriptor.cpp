@@ -32,12 +32,35 @@ int FileDescriptor::close() {
   return ::close(fd) == 0 ? 0 : errno;
 }
 
+namespace {
+
+// What a path names when it is not a regular file, as the reason of the file-open error.
+const char* nonRegularReason(mode_t mode) {
+  if (S_ISDIR(mode)) return "Is a directory";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "Is a device, not a regular file";
+  if (S_ISFIFO(mode)) return "Is a pipe, not a regular file";
+  if (S_ISSOCK(mode)) return "Is a socket, not a regular file";
+  return "Not a regular file";
+}
+
+}  // namespace
+
+void refuseNonRegularFile(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    throwFileOpenError(path, nonRegularReason(st.st_mode));
+  }
+}
+
 FileDescriptor openForReading(const std::filesystem::path& path) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Checked before opening: opening some devices has effects of its own.
+  refuseNonRegularFile(path);
+  // Without O_NONBLOCK, opening a pipe that replaced the file meanwhile would wait for a writer.
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   if (!fd) throwFileOpenError(path, errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) throwFileOpenError(path, EISDIR);
+  if (!S_ISREG(st.st_mode)) throwFileOpenError(path, nonRegularReason(st.st_mode));
   return fd;
 }
 
@@ -69,22 +92,6 @@ std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
     done += static_cast<std::size_t>(n);
   }
   return done;
-}
-
-int readToEnd(int fd, std::vector<std::uint8_t>& out) {
-  for (;;) {
-    if (out.capacity() - out.size() < (1u << 16)) out.reserve(out.size() * 2 + (1u << 16));
-    const std::size_t used = out.size();
-    out.resize(out.capacity());
-    const ssize_t n = ::read(fd, out.data() + used, out.size() - used);
-    if (n < 0) {
-      out.resize(used);
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    out.resize(used + static_cast<std::size_t>(n));
-    if (n == 0) return 0;
-  }
 }
 
 }  // namespace wqt

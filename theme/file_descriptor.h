@@ -33,7 +33,14 @@ class FileDescriptor {
   int fd_ = -1;
 };
 
-// Opens the file for reading (file-open error naming the path); folders are refused.
+// Refuses a path that names anything but a regular file (or a link to one) with the file-open
+// error naming the path and what it is: a folder, device, pipe or socket has no size to check, and
+// reading one may never end. A path that names nothing passes; the caller's next step reports it.
+void refuseNonRegularFile(const std::filesystem::path& path);
+
+// Opens a regular file (or a link to one) for reading. Anything else is refused as
+// refuseNonRegularFile does, before a byte is read and without waiting for a pipe's writer.
+// Throws the file-open error naming the path and the system's reason.
 FileDescriptor openForReading(const std::filesystem::path& path);
 
 // Writes every byte at `offset`. Returns 0 or the errno of the failure.
@@ -43,9 +50,5 @@ int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes
 // Throws the file-open error naming the path when reading fails.
 std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
                    const std::filesystem::path& path);
-
-// Appends everything from the current position to the end of the file to `out`.
-// Returns 0 or the errno of the failure.
-int readToEnd(int fd, std::vector<std::uint8_t>& out);
 
 }  // namespace wqt

@@ -4,50 +4,34 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <string>
 
 #include "map/core_error.h"
+#include "theme/file_descriptor.h"
 #include "theme/replacing_file.h"
 
 namespace wqt {
 
-namespace {
-
-// Closes a descriptor when the scope ends, keeping errno of the failure being reported.
-struct FdCloser {
-  int fd;
-  ~FdCloser() {
-    if (fd >= 0) {
-      const int saved = errno;
-      ::close(fd);
-      errno = saved;
-    }
-  }
-};
-
-}  // namespace
-
-std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throwFileOpenError(path, errno);
-  FdCloser closer{fd};
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
+  const FileDescriptor fd = openForReading(path);
   struct stat st {};
-  if (::fstat(fd, &st) != 0) throwFileOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) throwFileOpenError(path, EISDIR);
-
-  std::vector<std::uint8_t> bytes;
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  std::uint8_t chunk[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throwFileOpenError(path, errno);
-    }
+  if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
+  // Read straight into the result, sized by the file.
+  const auto planned = static_cast<std::size_t>(
+      std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), maxBytes));
+  std::vector<std::uint8_t> bytes(planned);
+  bytes.resize(readAt(fd.get(), 0, bytes, path));
+  if (bytes.size() < planned) return bytes;  // it shrank meanwhile
+  // A file that grew since it was measured is read on in pieces, up to maxBytes.
+  std::uint8_t piece[1 << 16];
+  while (bytes.size() < maxBytes) {
+    const std::size_t want = std::min(sizeof piece, maxBytes - bytes.size());
+    const std::size_t n = readAt(fd.get(), bytes.size(), std::span(piece, want), path);
     if (n == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + n);
+    bytes.insert(bytes.end(), piece, piece + n);
   }
   return bytes;
 }

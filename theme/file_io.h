@@ -1,5 +1,6 @@
 #pragma once
 // Whole-file reads and safe whole-file writes, with the runtime's error texts.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -16,8 +17,10 @@ using ByteParts = std::vector<std::span<const std::uint8_t>>;
 // The pieces' bytes in one buffer.
 std::vector<std::uint8_t> joinParts(const ByteParts& parts);
 
-// Reads the whole file. Throws the file-open error naming the path and the system's reason.
-std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path);
+// Reads the whole file, or its first maxBytes when it is longer, so a file that grows while it is
+// read cannot exhaust memory. Throws the file-open error naming the path and the system's reason.
+std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
+                                        std::size_t maxBytes = SIZE_MAX);
 
 // Creates or replaces the file with the bytes. The bytes go to a temporary file in the same
 // folder that is renamed over the target only once complete, so a failed write leaves an existing

@@ -110,22 +110,12 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
 
 ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings)
     : path_(path), fd_(openForReading(path)) {
+  // Only a regular file is opened, so its size plans the reads.
   struct stat st {};
   if (::fstat(fd_.get(), &st) != 0) throwFileOpenError(path, errno);
-  std::uint64_t fileSize = 0;
-  if (S_ISREG(st.st_mode)) {
-    fileSize = static_cast<std::uint64_t>(st.st_size);
-    parsed_.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
-    if (readAt(fd_.get(), 0, parsed_.image, path) < parsed_.image.size()) throwStreamReadError();
-  } else {
-    // A pipe or a device has no size to plan by, nor can it be read at an offset: read it whole.
-    readWhole_ = true;
-    if (const int err = readToEnd(fd_.get(), whole_)) throwFileOpenError(path, err);
-    fileSize = whole_.size();
-    parsed_.image.assign(whole_.begin(),
-                         whole_.begin() + static_cast<std::ptrdiff_t>(
-                                              std::min(fileSize, headerRegionEnd(settings))));
-  }
+  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  parsed_.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
+  if (readAt(fd_.get(), 0, parsed_.image, path) < parsed_.image.size()) throwStreamReadError();
   checkLayout(parsed_, fileSize, settings, sizes_, offsets_);
 }
 
@@ -133,11 +123,6 @@ void ThemeFileSlots::read(std::size_t slot, std::vector<std::uint8_t>& out) cons
   const std::size_t i = slot - 1;
   out.resize(sizes_.at(i));
   if (out.empty()) return;
-  if (readWhole_) {
-    const auto first = whole_.begin() + static_cast<std::ptrdiff_t>(offsets_[i]);
-    std::copy(first, first + static_cast<std::ptrdiff_t>(out.size()), out.begin());
-    return;
-  }
   // A file that shrank since it was checked is a read past its end.
   if (readAt(fd_.get(), offsets_[i], out, path_) < out.size()) throwStreamReadError();
 }

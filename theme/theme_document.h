@@ -36,7 +36,8 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
 // table, up to the data offset) go into the image, and each slot's data is read from the file
 // straight into its slot. The document reads and writes nothing of the image beyond those bytes,
 // and a save cuts the image to the data offset, so the result behaves the same. Throws the
-// file-open error when the file cannot be read.
+// file-open error when the file cannot be read or is not a regular file (a pipe or a device may
+// never end).
 ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings);
 
 // A theme file opened to be walked one slot at a time, so that its embedded files need not all be
@@ -62,8 +63,6 @@ class ThemeFileSlots {
  private:
   std::filesystem::path path_;
   FileDescriptor fd_;
-  bool readWhole_ = false;  // not a regular file: held in memory
-  std::vector<std::uint8_t> whole_;
   ParsedTheme parsed_;
   std::vector<std::uint32_t> sizes_;
   std::vector<std::uint64_t> offsets_;

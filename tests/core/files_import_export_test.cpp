@@ -1,16 +1,24 @@
 // Import checks, store, export and the texts that go with them.
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
+#include <cstring>
 #include <fstream>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "error_of.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "jpeg_test_util.h"
 #include "temp_dir.h"
 #include "theme/file_io.h"
+#include "theme/theme_document.h"
 
 #include <jerror.h>
 
@@ -237,6 +245,100 @@ TEST(ImportChecks, UnreadableFilesAndRejectedHeadersAreErrors) {
   // A folder passes a zero-size check, then cannot be read.
   expectError(entryOf("COLORTAB", 0, 0, 0), dir / "folder", "Cannot open file");
   expectError(entryOf("JPG", 0, 0), dir / "folder", "Cannot open file");
+}
+
+// How far a call raises the process's peak resident memory above what was resident before it,
+// in bytes; nullopt where the peak cannot be reset.
+std::optional<std::int64_t> peakGrowth(const std::function<void()>& call) {
+  const auto statusKiB = [](const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind(field, 0) == 0) return std::stoll(line.substr(std::strlen(field)));
+    }
+    return -1LL;
+  };
+  if (!(std::ofstream("/proc/self/clear_refs") << "5" << std::flush)) return std::nullopt;
+  const long long before = statusKiB("VmRSS:");
+  call();
+  return (statusKiB("VmHWM:") - before) * 1024;
+}
+
+TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
+  test::TempDir dir;
+  const auto folder = dir / "folder";
+  std::filesystem::create_directory(folder);
+  const auto pipe = dir / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto socketPath = dir / "socket";
+  const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
+  ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ::close(sock);
+
+  // JPEGs of 240 × 320 whose files are far larger than a slot, sparse: their size is all there is.
+  const Bytes header = test::encodeJpeg(240, 320);
+  const auto sparse = [&](const char* name, std::uintmax_t size) {
+    const auto path = dir.write(name, header);
+    std::filesystem::resize_file(path, size);
+    return path;
+  };
+  const auto big = sparse("600MiB.jpg", std::uintmax_t{600} << 20);
+  const auto wraps = sparse("4GiB+286.jpg", (std::uintmax_t{1} << 32) + 286);
+  Bytes atLimit = header;
+  atLimit.resize(kSlotCapacity, 0);
+  const auto full = dir.write("full.jpg", atLimit);
+
+  const auto openError = [](const std::filesystem::path& p, const char* reason) {
+    return "Cannot open file \"" + p.string() + "\". " + reason;
+  };
+  const std::string isFolder = openError(folder, "Is a directory");
+  const std::string isDevice = openError("/dev/zero", "Is a device, not a regular file");
+  const std::string isPipe = openError(pipe, "Is a pipe, not a regular file");
+  const std::string isSocket = openError(socketPath, "Is a socket, not a regular file");
+  const struct {
+    const char* name;
+    FileEntry entry;
+    std::filesystem::path path;
+    std::string outcome;  // the refusal or the error's text; empty: accepted
+  } cases[] = {
+      {"folder for a JPG", entryOf("JPG", 0, 0), folder, isFolder},
+      {"folder of size 0", entryOf("COLORTAB", 0, 0, 0), folder, isFolder},
+      {"endless device for a JPG", entryOf("JPG", 240, 320), "/dev/zero", isDevice},
+      {"endless device of size 0", entryOf("COLORTAB", 0, 0, 0), "/dev/zero", isDevice},
+      {"pipe without a writer", entryOf("RAW", 0, 0), pipe, isPipe},
+      {"socket", entryOf("ANI2", 0, 0), socketPath, isSocket},
+      {"600 MiB JPEG", entryOf("JPG", 240, 320), big, kTooLargeMessage},
+      {"JPEG of 4 GiB + 286 bytes", entryOf("JPG", 240, 320), wraps, kTooLargeMessage},
+      {"colour table of 4 GiB + 286 bytes", entryOf("COLORTAB", 0, 0, 286), wraps,
+       kTooLargeMessage},
+      {"JPEG filling a slot", entryOf("JPG", 240, 320), full, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string outcome;
+    const auto growth = peakGrowth([&] {
+      try {
+        const ImportCandidate result = checkImport(c.entry, c.path);
+        outcome = result.refusal.value_or("");
+        if (!result.refusal) {
+          EXPECT_EQ(result.bytes, atLimit);
+        }
+      } catch (const Error& e) {
+        outcome = e.what();
+      }
+    });
+    EXPECT_EQ(outcome, c.outcome);
+    if (growth) {
+      EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + (1 << 20));
+    }
+  }
+  // Opening a theme refuses them alike.
+  for (const auto& [path, error] : {std::pair{folder, isFolder}, std::pair{pipe, isPipe},
+                                    std::pair{std::filesystem::path("/dev/zero"), isDevice}}) {
+    EXPECT_EQ(test::errorOf([&] { readThemeFile(path, MapSettings{}); }), error);
+  }
 }
 
 TEST(Export, ForcesTheKindsExtension) {
