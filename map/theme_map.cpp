@@ -114,36 +114,15 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
 
   entries.clear();
   nodeIndex.clear();
-  std::vector<int> groupStack;
+  groupStack_.clear();
 
   const std::string_view text = readMapText(mapPath, textBuffer_);
   captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte(text) && isValidUtf8(text));
 
-  // Appends a node as the last child of the innermost open group, or at the top level. The
-  // groups' child lists are filled once the load ends, each with one allocation of its size.
-  auto appendNode = [&](std::string_view caption, std::int32_t entry) {
-    const int index = static_cast<int>(tree.size());
-    tree.push_back(
-        TreeNode{std::string(caption), groupStack.empty() ? -1 : groupStack.back(), entry, {}});
-    return index;
-  };
-  auto linkChildren = [&] {
-    std::vector<std::size_t> counts(tree.size(), 0);
-    for (const TreeNode& node : tree) {
-      if (node.parent >= 0) ++counts[static_cast<std::size_t>(node.parent)];
-    }
-    for (std::size_t i = 0; i < tree.size(); ++i) tree[i].children.reserve(counts[i]);
-    for (std::size_t i = 0; i < tree.size(); ++i) {
-      const int parent = tree[i].parent;
-      if (parent >= 0)
-        tree[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
-    }
-  };
-
   // The values of the lines read so far, as views into the map text or, for slots no line of
   // this load has filled yet, into the value table itself. The table takes them once, when the
   // load ends or fails, instead of copying up to six values at every line.
-  std::array<std::string_view, std::tuple_size_v<xml::ValueTable>> current;
+  LineValues current;
   std::copy(values.begin(), values.end(), current.begin());
   // What every load leaves, whether it ends or fails: the value table and the child lists.
   auto finish = [&] {
@@ -158,39 +137,18 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
       const int stored = std::min(parts.valueCount, static_cast<int>(current.size()));
       std::copy_n(parts.values.begin(), stored, current.begin());
       const std::string_view tag = parts.tag;
-
       if (is(tag, "ThemeSign")) {
-        settings.signature1 = current[0];
-        settings.signature2 = current[1];
+        readThemeSign(current);
       } else if (is(tag, "ThemeSettings")) {
-        settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[0]));
-        settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
-        settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(current[2]));
+        readThemeSettings(current);
       } else if (is(tag, "ColorThemesSettings")) {
-        settings.colourFlag = current[0];
-        if (settings.hasTypeByte()) {
-          settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
-          typeSelectorShown = true;
-        }
+        readColorThemesSettings(current);
       } else if (is(tag, "group")) {
-        groupStack.push_back(appendNode(current[0], -1));
+        openGroup(current);
       } else if (is(tag, "/group")) {
-        if (groupStack.empty()) throw Error("Range check error");
-        groupStack.pop_back();
+        closeGroup();
       } else if (is(tag, "file")) {
-        const int node = appendNode(current[0], static_cast<std::int32_t>(entries.size()));
-        entries.emplace_back();
-        FileEntry& entry = entries.back();
-        entry.kind = current[2];
-        const std::string_view kind = current[2];
-        if (is(kind, "RAW") || is(kind, "ANI2") || is(kind, "JPG")) {
-          entry.width = static_cast<std::uint16_t>(xml::decimalValue(current[3]));
-          entry.height = static_cast<std::uint16_t>(xml::decimalValue(current[4]));
-        } else if (is(kind, "COLORTAB")) {
-          entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(current[3]));
-        }
-        nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
-        nodeIndex.back() = static_cast<std::int32_t>(entries.size() - 1);
+        readFile(current);
       }
     });
   } catch (...) {
@@ -199,6 +157,70 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   }
   finish();
   return LoadResult::Loaded;
+}
+
+void ThemeMap::readThemeSign(const LineValues& v) {
+  settings.signature1 = v[0];
+  settings.signature2 = v[1];
+}
+
+void ThemeMap::readThemeSettings(const LineValues& v) {
+  settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[0]));
+  settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
+  settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(v[2]));
+}
+
+void ThemeMap::readColorThemesSettings(const LineValues& v) {
+  settings.colourFlag = v[0];
+  if (settings.hasTypeByte()) {
+    settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
+    typeSelectorShown = true;
+  }
+}
+
+void ThemeMap::openGroup(const LineValues& v) {
+  groupStack_.push_back(appendNode(v[0], -1));
+}
+
+void ThemeMap::closeGroup() {
+  if (groupStack_.empty()) throw Error("Range check error");
+  groupStack_.pop_back();
+}
+
+void ThemeMap::readFile(const LineValues& v) {
+  const int node = appendNode(v[0], static_cast<std::int32_t>(entries.size()));
+  FileEntry& entry = entries.emplace_back();
+  entry.kind = v[2];
+  const std::string_view kind = v[2];
+  if (is(kind, "RAW") || is(kind, "ANI2") || is(kind, "JPG")) {
+    entry.width = static_cast<std::uint16_t>(xml::decimalValue(v[3]));
+    entry.height = static_cast<std::uint16_t>(xml::decimalValue(v[4]));
+  } else if (is(kind, "COLORTAB")) {
+    entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
+  }
+  nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
+  nodeIndex.back() = static_cast<std::int32_t>(entries.size() - 1);
+}
+
+// Appends a node as the last child of the innermost open group, or at the top level. The groups'
+// child lists are filled once the load ends, each with one allocation of its size.
+int ThemeMap::appendNode(std::string_view caption, std::int32_t entry) {
+  const int index = static_cast<int>(tree.size());
+  tree.push_back(
+      TreeNode{std::string(caption), groupStack_.empty() ? -1 : groupStack_.back(), entry, {}});
+  return index;
+}
+
+void ThemeMap::linkChildren() {
+  std::vector<std::size_t> counts(tree.size(), 0);
+  for (const TreeNode& node : tree) {
+    if (node.parent >= 0) ++counts[static_cast<std::size_t>(node.parent)];
+  }
+  for (std::size_t i = 0; i < tree.size(); ++i) tree[i].children.reserve(counts[i]);
+  for (std::size_t i = 0; i < tree.size(); ++i) {
+    const int parent = tree[i].parent;
+    if (parent >= 0) tree[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
+  }
 }
 
 std::int32_t ThemeMap::entryOfNode(int displayIndex) const {

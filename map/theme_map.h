@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 #include "map/xml_lib.h"
@@ -70,7 +72,20 @@ class ThemeMap {
   bool captionsAreUtf8 = false;
 
  private:
-  std::string textBuffer_;  // holds the map's bytes during a load; kept for the next load
+  // The values of the lines read so far, slot 0 being "value 1".
+  using LineValues = std::array<std::string_view, std::tuple_size_v<xml::ValueTable>>;
+  // One function per map element.
+  void readThemeSign(const LineValues& v);
+  void readThemeSettings(const LineValues& v);
+  void readColorThemesSettings(const LineValues& v);
+  void openGroup(const LineValues& v);
+  void closeGroup();
+  void readFile(const LineValues& v);
+  int appendNode(std::string_view caption, std::int32_t entry);
+  void linkChildren();
+
+  std::string textBuffer_;       // holds the map's bytes during a load; kept for the next load
+  std::vector<int> groupStack_;  // the groups open during a load, innermost last
 };
 
 bool mapExists(const std::filesystem::path& mapPath);
