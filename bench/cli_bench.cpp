@@ -107,6 +107,26 @@ void PackBaseline(benchmark::State& state) {
   }
 }
 
+// The peak memory of a command, in KiB. A child's maximum resident set starts from the memory of
+// the process that spawned it, so the command is spawned from a fresh, small copy of this program
+// (which writes the figure to a file) rather than from this one, which holds the whole theme.
+long peakKiBOf(const std::vector<std::string>& command) {
+  const fs::path out = gDir / "peak.txt";
+  std::vector<std::string> args = {fs::read_symlink("/proc/self/exe").string(), "--peak-rss-of",
+                                   out.string()};
+  args.insert(args.end(), command.begin(), command.end());
+  if (spawn(args).status != 0) return -1;
+  long kib = -1;
+  std::ifstream(out) >> kib;
+  return kib;
+}
+
+int peakRssChild(int argc, char** argv) {
+  const Ran ran = spawn(std::vector<std::string>(argv + 3, argv + argc));
+  std::ofstream(argv[2]) << (ran.status == 0 ? ran.peakKiB : -1);
+  return 0;
+}
+
 void setUp() {
   char tmpl[] = "/tmp/wqt-cli-bench-XXXXXX";
   if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
@@ -130,6 +150,7 @@ void setUp() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc > 3 && std::string(argv[1]) == "--peak-rss-of") return peakRssChild(argc, argv);
   setUp();
   const auto reg = [](const char* name, auto fn) {
     return benchmark::RegisterBenchmark(name, fn)
@@ -166,11 +187,11 @@ int main(int argc, char** argv) {
       {"   peak RSS check 64 MiB theme", {WQT_CLI, "--map", gMap, "check", gTheme}},
   };
   for (const auto& r : rss) {
-    const Ran ran = spawn(r.args);
-    const bool met = ran.status == 0 && ran.peakKiB > 0 && ran.peakKiB / 1024.0 <= kPeakRssGoalMiB;
+    const long kib = peakKiBOf(r.args);
+    const bool met = kib > 0 && kib / 1024.0 <= kPeakRssGoalMiB;
     if (!met) ++missed;
-    std::printf("%-44s %9.1f MiB (limit %.0f MiB)  %s\n", r.label, ran.peakKiB / 1024.0,
-                kPeakRssGoalMiB, met ? "met" : "MISSED");
+    std::printf("%-44s %9.1f MiB (limit %.0f MiB)  %s\n", r.label, kib / 1024.0, kPeakRssGoalMiB,
+                met ? "met" : "MISSED");
   }
 
   std::error_code ec;
