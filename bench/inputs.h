@@ -154,7 +154,7 @@ inline std::vector<std::uint8_t> rawPicture(int width, int height) {
 // The theme the unpack benchmarks share (the command line's and the window's): 2,000 files that
 // pass the import checks, pictures and tables sized so that they make about 64 MiB.
 inline constexpr int kUnpackThemeFiles = 2000;
-inline constexpr MapShape kUnpackThemeShape{108, 108, 0xFFFF};
+inline constexpr MapShape kUnpackThemeShape{113, 113, 0xFFFF};
 
 // A theme file for nestedMap(files, 0x9C, 0x98, shape) whose every file passes the import
 // checks: JPEG pictures and RAW pictures of the shape's size, ANI2 and colour tables of the
