@@ -14,7 +14,6 @@
 #include "files/import_export.h"
 #include "files/png_picture.h"
 #include "files/unpack_layout.h"
-#include "map/codepage.h"
 #include "map/core_error.h"
 #include "map/entry_paths.h"
 #include "theme/file_io.h"
@@ -55,7 +54,7 @@ class SlotContent {
 };
 
 std::string kindText(const wqt::ThemeMap& map, const std::string& kind) {
-  return map.captionsAreUtf8 ? kind : wqt::cp1251ToUtf8(kind);
+  return map.textUtf8(kind);
 }
 
 // A folder beside the target that becomes it only once complete.

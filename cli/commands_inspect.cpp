@@ -9,7 +9,6 @@
 #include "files/import_export.h"
 #include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
-#include "map/codepage.h"
 #include "map/core_error.h"
 #include "map/entry_paths.h"
 #include "theme/theme_messages.h"
@@ -39,7 +38,7 @@ HeaderView viewHeader(const wqt::ThemeFileSlots& file, const wqt::MapSettings& s
 }
 
 std::string mapText(const wqt::ThemeMap& map, const std::string& bytes) {
-  return map.captionsAreUtf8 ? bytes : wqt::cp1251ToUtf8(bytes);
+  return map.textUtf8(bytes);
 }
 
 bool hasDimensions(const wqt::FileEntry& entry) {

@@ -103,8 +103,9 @@ void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine
 }  // namespace
 
 bool mapExists(const std::filesystem::path& mapPath) {
+  // A folder or a device of that name is no map; a link counts by what it names.
   std::error_code ec;
-  return std::filesystem::exists(mapPath, ec);
+  return std::filesystem::is_regular_file(mapPath, ec);
 }
 
 ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::ValueTable& values) {
@@ -116,8 +117,12 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   nodeIndex.clear();
   groupStack_.clear();
 
-  const std::string_view text = readMapText(mapPath, textBuffer_);
-  captionsAreUtf8 = text.starts_with(kUtf8Bom) || (hasHighByte(text) && isValidUtf8(text));
+  std::string_view text = readMapText(mapPath, textBuffer_);
+  // A byte-order mark is skipped whatever follows it; only a map that is valid UTF-8 is read as
+  // UTF-8, so a mark before Windows-1251 text does not garble its captions.
+  const bool marked = text.starts_with(kUtf8Bom);
+  if (marked) text.remove_prefix(kUtf8Bom.size());
+  captionsAreUtf8 = (marked || hasHighByte(text)) && isValidUtf8(text);
 
   // The values of the lines read so far, as views into the map text or, for slots no line of
   // this load has filled yet, into the value table itself. The table takes them once, when the
@@ -188,13 +193,19 @@ void ThemeMap::closeGroup() {
 }
 
 void ThemeMap::readFile(const LineValues& v) {
+  // The conversion error shows the value as the captions read.
+  const auto decimal = [this](std::string_view value) {
+    const auto number = xml::tryDecimalValue(value);
+    if (!number) throw xml::notAnIntegerError(textUtf8(value));
+    return static_cast<std::uint16_t>(*number);
+  };
   const int node = appendNode(v[0], static_cast<std::int32_t>(entries.size()));
   FileEntry& entry = entries.emplace_back();
   entry.kind = v[2];
   const std::string_view kind = v[2];
   if (is(kind, "RAW") || is(kind, "ANI2") || is(kind, "JPG")) {
-    entry.width = static_cast<std::uint16_t>(xml::decimalValue(v[3]));
-    entry.height = static_cast<std::uint16_t>(xml::decimalValue(v[4]));
+    entry.width = decimal(v[3]);
+    entry.height = decimal(v[4]);
   } else if (is(kind, "COLORTAB")) {
     entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
   }
@@ -229,8 +240,11 @@ std::int32_t ThemeMap::entryOfNode(int displayIndex) const {
 }
 
 std::string ThemeMap::captionUtf8(int displayIndex) const {
-  const std::string& caption = tree.at(static_cast<std::size_t>(displayIndex)).caption;
-  return captionsAreUtf8 ? caption : cp1251ToUtf8(caption);
+  return textUtf8(tree.at(static_cast<std::size_t>(displayIndex)).caption);
+}
+
+std::string ThemeMap::textUtf8(std::string_view bytes) const {
+  return captionsAreUtf8 ? std::string(bytes) : cp1251ToUtf8(bytes);
 }
 
 }  // namespace wqt

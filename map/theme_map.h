@@ -60,9 +60,12 @@ class ThemeMap {
   // The entry number of a display index, -1 when the node index table has none.
   std::int32_t entryOfNode(int displayIndex) const;
 
-  // A node's caption as UTF-8: decoded from Windows-1251, or taken as UTF-8 when the map was
-  // valid UTF-8 holding a non-ASCII byte or starting with a byte-order mark.
+  // A node's caption as UTF-8: taken as it is when the map (after a byte-order mark, which is
+  // skipped) was valid UTF-8 holding a non-ASCII byte or starting with the mark, otherwise
+  // decoded from Windows-1251.
   std::string captionUtf8(int displayIndex) const;
+  // Any text of the map (a caption, a kind, a value) as UTF-8, by the same rule.
+  std::string textUtf8(std::string_view bytes) const;
 
   MapSettings settings;
   std::vector<TreeNode> tree;
@@ -88,6 +91,7 @@ class ThemeMap {
   std::vector<int> groupStack_;  // the groups open during a load, innermost last
 };
 
+// Whether the path names a regular file, or a link to one: a folder of that name is no map.
 bool mapExists(const std::filesystem::path& mapPath);
 
 }  // namespace wqt

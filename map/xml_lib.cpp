@@ -226,10 +226,16 @@ std::uint64_t Hex2Int(std::string_view text) {
   return value;
 }
 
+Error notAnIntegerError(std::string_view shownText) {
+  return Error("'" + std::string(shownText) + "' is not a valid integer value");
+}
+
 std::int32_t decimalValue(std::string_view text) {
-  auto fail = [&]() -> std::int32_t {
-    throw Error("'" + std::string(text) + "' is not a valid integer value");
-  };
+  if (const auto value = tryDecimalValue(text)) return *value;
+  throw notAnIntegerError(text);
+}
+
+std::optional<std::int32_t> tryDecimalValue(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size() && text[i] == ' ') ++i;
   bool negative = false;
@@ -243,7 +249,7 @@ std::int32_t decimalValue(std::string_view text) {
     base = 16;
     i += 2;
   }
-  if (i == text.size()) return fail();
+  if (i == text.size()) return std::nullopt;
 
   // Accumulate in 64 bits and stop as soon as the signed 32-bit range is left.
   constexpr std::int64_t kLimit = std::int64_t{1} << 31;
@@ -258,12 +264,12 @@ std::int32_t decimalValue(std::string_view text) {
     } else if (base == 16 && ch >= 'A' && ch <= 'F') {
       digit = ch - 'A' + 10;
     } else {
-      return fail();
+      return std::nullopt;
     }
     magnitude = magnitude * base + digit;
-    if (magnitude > kLimit) return fail();
+    if (magnitude > kLimit) return std::nullopt;
   }
-  if (!negative && magnitude == kLimit) return fail();
+  if (!negative && magnitude == kLimit) return std::nullopt;
   return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 

@@ -4,8 +4,11 @@
 // It is not an XML parser: one element per line, values taken by position.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "map/core_error.h"
 
 namespace wqt::xml {
 
@@ -60,5 +63,9 @@ std::uint64_t Hex2Int(std::string_view text);
 // Decimal reader (also "$", "x", "0x" hexadecimal). Throws wqt::Error
 // "'<text>' is not a valid integer value" for anything else and outside the signed 32-bit range.
 std::int32_t decimalValue(std::string_view text);
+// The same reader without the error: nullopt where decimalValue throws.
+std::optional<std::int32_t> tryDecimalValue(std::string_view text);
+// The conversion error, for a value shown as `shownText` (UTF-8).
+Error notAnIntegerError(std::string_view shownText);
 
 }  // namespace wqt::xml

@@ -562,9 +562,7 @@ void TMainForm::CBox_ThemeTypeChange(int index) {
 // Selection rules and page switch
 
 QString TMainForm::mapText(const std::string& bytes) const {
-  return map_.captionsAreUtf8
-             ? QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()))
-             : fromCp1251(bytes);
+  return QString::fromStdString(map_.textUtf8(bytes));
 }
 
 std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {

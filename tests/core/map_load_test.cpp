@@ -153,6 +153,10 @@ TEST_F(MapLoad, ErrorsLeaveWhatWasBuilt) {
       {"<file \"F\" \"1\" \"JPG\" \"24O\" \"1\">\n<file \"G\" \"1\" \"JPG\" \"1\" \"1\">\n",
        "'24O' is not a valid integer value", 1},
       {"<file \"F\" \"1\" \"RAW\" \"1\" \"\">\n", "'' is not a valid integer value", 1},
+      // The value in the message reads as the captions do: "шир" in Windows-1251 and in UTF-8.
+      {"<file \"F\" \"1\" \"JPG\" \"\xF8\xE8\xF0\" \"1\">\n", "'шир' is not a valid integer value",
+       1},
+      {"<file \"Ф\" \"1\" \"JPG\" \"шир\" \"1\">\n", "'шир' is not a valid integer value", 1},
   };
   for (const Row& r : rows) {
     EXPECT_EQ(loadError(r.text), r.message);
@@ -179,29 +183,48 @@ TEST_F(MapLoad, MissingMapEmptiesTheTreeAndKeepsTheRest) {
 }
 
 TEST_F(MapLoad, UnreadableMapReportsTheTextFileError) {
-  std::filesystem::create_directory(dir / "theme.rxt");
+  // A file the system cannot read: reading the process's memory at address 0 fails with EIO.
   try {
-    map.load(dir / "theme.rxt", values);
+    map.load("/proc/self/mem", values);
     FAIL();
   } catch (const wqt::Error& e) {
-    EXPECT_EQ(std::string(e.what()), "I/O error 21");  // EISDIR
+    EXPECT_EQ(std::string(e.what()), "I/O error 5");  // EIO
   }
 }
 
+TEST_F(MapLoad, OnlyAFileOrALinkToOneIsTheMap) {
+  std::filesystem::create_directory(dir / "folder");
+  std::filesystem::create_symlink(dir.write("real.rxt", "<group \"G\">\n"), dir / "link.rxt");
+  EXPECT_FALSE(wqt::mapExists(dir / "folder"));
+  EXPECT_EQ(map.load(dir / "folder", values), ThemeMap::LoadResult::MapMissing);
+  EXPECT_FALSE(wqt::mapExists(dir / "absent.rxt"));
+  EXPECT_TRUE(wqt::mapExists(dir / "link.rxt"));
+  EXPECT_EQ(map.load(dir / "link.rxt", values), ThemeMap::LoadResult::Loaded);
+}
+
 TEST_F(MapLoad, CaptionsDecodeByTheMapsEncoding) {
-  // Windows-1251 bytes of "Меню".
-  load("<group \"\xCC\xE5\xED\xFE\">\n");
-  EXPECT_FALSE(map.captionsAreUtf8);
-  EXPECT_EQ(map.captionUtf8(0), "Меню");
-
-  load("<group \"Меню\">\n");
-  EXPECT_TRUE(map.captionsAreUtf8);
-  EXPECT_EQ(map.captionUtf8(0), "Меню");
-
-  // Pure ASCII with a byte-order mark counts as UTF-8; the mark does not hide the first element.
-  load("\xEF\xBB\xBF<group \"Menu\">\n");
-  EXPECT_TRUE(map.captionsAreUtf8);
-  EXPECT_EQ(map.captionUtf8(0), "Menu");
+  const struct {
+    const char* name;
+    const char* text;
+    bool utf8;
+    const char* caption;
+  } rows[] = {
+      // Windows-1251 bytes of "Меню".
+      {"Windows-1251", "<group \"\xCC\xE5\xED\xFE\">\n", false, "Меню"},
+      {"UTF-8", "<group \"Меню\">\n", true, "Меню"},
+      // Pure ASCII with a byte-order mark counts as UTF-8; the mark does not hide the first
+      // element.
+      {"ASCII after a mark", "\xEF\xBB\xBF<group \"Menu\">\n", true, "Menu"},
+      {"UTF-8 after a mark", "\xEF\xBB\xBF<group \"Меню\">\n", true, "Меню"},
+      // A mark before text that is not UTF-8 is skipped, and the text read as Windows-1251.
+      {"Windows-1251 after a mark", "\xEF\xBB\xBF<group \"\xCC\xE5\xED\xFE\">\n", false, "Меню"},
+  };
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.name);
+    load(r.text);
+    EXPECT_EQ(map.captionsAreUtf8, r.utf8);
+    EXPECT_EQ(map.captionUtf8(0), r.caption);
+  }
 }
 
 TEST(SampleMap, LoadsWithItsTreeEntriesAndSettings) {

@@ -151,6 +151,7 @@ void writeMap(const char* text) {
 
 void removeMap() {
   QFile::remove(mapPath());
+  QDir().rmdir(mapPath());  // a folder a test put there
 }
 
 QByteArray jpegBytes(int width, int height) {
@@ -455,8 +456,17 @@ class MainWindowTest : public QObject {
     removeMap();
   }
 
+  // A folder named like the map is no map either.
+  void startupWithoutMap_data() {
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("missing") << false;
+    QTest::newRow("folder of that name") << true;
+  }
+
   void startupWithoutMap() {
+    QFETCH(bool, folder);
     removeMap();
+    if (folder) QVERIFY(QDir().mkdir(mapPath()));
     TMainForm* f = newForm();
     QCOMPARE(panel(f, 0), QStringLiteral("Ошибка #1#"));
     QCOMPARE(panel(f, 1),
@@ -469,6 +479,7 @@ class MainWindowTest : public QObject {
     QVERIFY(dialogs->messages.empty());
 
     // Putting the map in place later does not bring the commands back.
+    if (folder) QVERIFY(QDir().rmdir(mapPath()));
     writeMap(kMapFourKinds);
     trigger(f, "MM_Child_CreateTheme");
     QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
