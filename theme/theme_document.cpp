@@ -137,11 +137,29 @@ ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& 
 }
 
 bool saveLayoutOverlaps(const MapSettings& settings) {
-  const std::uint64_t tableEnd = settings.tableOffset + std::uint64_t{4} * settings.fileCount;
-  if (settings.fileCount != 0 && tableEnd > settings.dataOffset) return true;
-  // Save keeps only the bytes before both the table offset and the data offset.
-  return settings.hasTypeByte() &&
-         settings.typeByteOffset >= std::min(settings.tableOffset, settings.dataOffset);
+  const std::uint64_t table = settings.tableOffset;
+  const std::uint64_t data = settings.dataOffset;
+  const std::uint64_t tableEnd = table + std::uint64_t{4} * settings.fileCount;
+  // A save keeps the image up to the data offset and zeroes it from the table offset on, so the
+  // fixed header must end before both, and the sizes must fit between the table and the data.
+  if (data < kHeaderFixedEnd || table < kHeaderFixedEnd) return true;
+  if (settings.fileCount != 0 && tableEnd > data) return true;
+  if (!settings.hasTypeByte()) return false;
+  // The type byte must survive the cut and the zeroing, and must not share a fixed field's bytes
+  // (the gaps between the fields are free).
+  const std::uint64_t type = settings.typeByteOffset;
+  if (type >= std::min(table, data)) return true;
+  const std::pair<std::uint64_t, std::uint64_t> fields[] = {
+      {kSignature1Offset, kSignature1Offset + kSignature1Length},
+      {kSignature2Offset, kSignature2Offset + kSignature2Length},
+      {kAuthorField.offset, kAuthorField.offset + kAuthorField.width},
+      {kNameField.offset, kNameField.offset + kNameField.width},
+      {kVersionField.offset, kVersionField.offset + kVersionField.width},
+      {kFileCountOffset, kHeaderFixedEnd},
+  };
+  return std::any_of(std::begin(fields), std::end(fields), [type](const auto& field) {
+    return type >= field.first && type < field.second;
+  });
 }
 
 void ThemeDocument::adopt(ParsedTheme&& parsed) {

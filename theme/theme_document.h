@@ -68,10 +68,11 @@ class ThemeFileSlots {
   std::vector<std::uint64_t> offsets_;
 };
 
-// Save refuses a layout in which writing the size table or the data would overwrite another
-// region: a size table running past the data offset, or a type byte (when the map has one) at
-// or past the start of the size table or the data region, where the save would zero or
-// overwrite it.
+// Save refuses a layout whose saved file the same map could not open again as it was saved: a
+// data region or size table that starts inside the fixed header fields (the save cuts the image
+// at the data offset and zeroes it from the table offset), a size table running past the data
+// offset, or a type byte (when the map has one) inside a fixed field, the size table or the
+// data region, or in the gap between them that the save zeroes.
 bool saveLayoutOverlaps(const MapSettings& settings);
 inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";

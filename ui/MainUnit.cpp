@@ -469,6 +469,11 @@ void TMainForm::MM_Child_SaveThemeClick() {
     dialogs_.infoMessage(QString::fromUtf8(kEmptySlotMessage));
     return;
   }
+  // A layout whose file could not be opened again is refused before the user picks a name.
+  if (wqt::saveLayoutOverlaps(map_.settings)) {
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
+    return;
+  }
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return;
   const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");

@@ -268,6 +268,78 @@ TEST(ThemeSave, MissingSlotRefusesAndOverlapIsNeverWritten) {
   EXPECT_FALSE(wqt::saveLayoutOverlaps(s));
 }
 
+// Save refuses exactly the layouts whose saved file the same map could not open again as saved.
+TEST(ThemeSave, RefusesEveryLayoutThatWouldNotReopen) {
+  const auto layout = [](int table, int data, int count, int type) {
+    auto s = settings(static_cast<std::uint16_t>(count));
+    s.tableOffset = static_cast<std::uint16_t>(table);
+    s.dataOffset = static_cast<std::uint16_t>(data);
+    s.colourFlag = type < 0 ? "yes" : "no";
+    s.typeByteOffset = static_cast<std::uint16_t>(type < 0 ? 0 : type);
+    return s;
+  };
+  const struct {
+    const char* name;
+    int table, data, count, type;  // type -1: the map has no type byte
+    bool refused;
+  } rows[] = {
+      {"sample layout", 0x9C, 0x100, 3, 0x98, false},
+      {"table and data on the header texts", 0x20, 0x40, 1, -1, true},
+      {"data inside the file count", 0x9C, 0x97, 0, -1, true},
+      {"table inside the file count", 0x97, 0x100, 1, -1, true},
+      {"empty table zeroing the header", 0x00, 0x100, 0, -1, true},
+      {"empty table at the data", 0x98, 0x98, 0, -1, false},
+      {"table one byte into the data", 0x9C, 0xA7, 3, 0x98, true},
+      {"table ending at the data", 0x9C, 0xA8, 3, 0x98, false},
+      {"type byte between the signatures", 0x9C, 0x100, 3, 13, false},
+      {"type byte in the author", 0x9C, 0x100, 3, 40, true},
+      {"type byte after the version", 0x9C, 0x100, 3, 0x91, false},
+      {"type byte in the file count", 0x9C, 0x100, 3, 0x94, true},
+      {"type byte just before the table", 0x9C, 0x100, 3, 0x9B, false},
+      {"type byte in the table", 0x9C, 0x100, 3, 0x9C, true},
+      {"type byte in the zeroed gap", 0x9C, 0x100, 3, 0xF0, true},
+      {"type byte in the data", 0x9C, 0x100, 3, 0x100, true},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(wqt::saveLayoutOverlaps(layout(r.table, r.data, r.count, r.type)), r.refused)
+        << r.name;
+  }
+
+  // Across a grid of layouts, every one that is not refused reopens as it was saved.
+  const int offsets[] = {0, 0x0D, 0x20, 0x8C, 0x91, 0x94, 0x98, 0x9C, 0xA0, 0xA4, 0xA8, 0x100};
+  for (const int table : offsets) {
+    for (const int data : offsets) {
+      for (const int count : {0, 1, 3}) {
+        for (const int type : {-1, 0x0D, 0x20, 0x91, 0x98, 0x9C, 0xA0, 0x100}) {
+          const auto s = layout(table, data, count, type);
+          if (wqt::saveLayoutOverlaps(s)) continue;
+          SCOPED_TRACE(::testing::Message()
+                       << std::hex << table << ' ' << data << ' ' << count << ' ' << type);
+          ThemeDocument doc;
+          doc.create(s);
+          for (std::size_t i = 1; i <= doc.slotCount(); ++i) {
+            doc.replaceSlot(i, Bytes(i + 2, static_cast<std::uint8_t>(i)));
+          }
+          if (type >= 0) doc.setThemeType(s, 1);
+          ParsedTheme reopened = wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(s)), s);
+          ASSERT_EQ(reopened.status, S::Ok);
+          ThemeDocument again;
+          again.adopt(std::move(reopened));
+          for (std::size_t i = 1; i <= doc.slotCount(); ++i) EXPECT_EQ(again.slot(i), doc.slot(i));
+          for (const auto& field : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
+            const auto before = doc.fieldBytes(field);
+            const auto after = again.fieldBytes(field);
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin(), after.end()));
+          }
+          if (type >= 0) {
+            EXPECT_EQ(again.typeByte(s), 1);
+          }
+        }
+      }
+    }
+  }
+}
+
 TEST(ThemeSlots, CapacityIsEnforcedOnReplace) {
   ThemeDocument doc;
   doc.create(settings());

@@ -37,6 +37,7 @@
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "sample/theme_builder.h"
+#include "theme/theme_document.h"
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -652,6 +653,39 @@ class MainWindowTest : public QObject {
     clickPage(f, 0);
     QCOMPARE(shownPicture(f, size), expected(imported));
     QVERIFY(dialogs->messages.empty());
+  }
+
+  // Saves the window refuses before its dialog, as an info message.
+  void saveRefusedBeforeTheDialog_data() {
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a file missing")
+        << QByteArray(kMapFourKinds)
+        << QStringLiteral(
+               "Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!");
+    // The table at 20h and the data at 40h lie on the header texts: the file would not reopen.
+    QTest::newRow("regions overlapping")
+        << QByteArray(
+               "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+               "<ThemeSettings \"20\" \"40\" \"1\">\n"
+               "<file \"Clock\" \"0\" \"ANI2\" \"1\" \"1\">\n")
+        << QString::fromUtf8(wqt::kLayoutOverlapMessage);
+  }
+
+  void saveRefusedBeforeTheDialog() {
+    QFETCH(QByteArray, map);
+    QFETCH(QString, message);
+    writeMap(map.constData());
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(0, patternBytes(11, 1), QStringLiteral("clock.ani2"));
+    dialogs->messages.clear();
+    dialogs->filters.clear();
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+    QCOMPARE(dialogs->messages[0].text, message);
+    QVERIFY(dialogs->filters.isEmpty());
   }
 
   void failedJpegDecodeLeavesAnEmptyView() {
