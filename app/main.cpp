@@ -68,6 +68,5 @@ int main(int argc, char** argv) {
     QTimer::singleShot(0, &mainForm,
                        [&] { wqtui::runHandler([&] { mainForm.openThemeFile(theme); }); });
   }
-  app.exec();
-  return 0;
+  return app.exec();
 }

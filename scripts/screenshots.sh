@@ -12,11 +12,18 @@ out="$PWD/shots"
 mkdir -p "$out"
 app_dir="$PWD/build/app"
 
-display=:77
-Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+# Xvfb picks a free display itself and writes its number to the descriptor it is given, so the
+# script never clashes with another X server on a shared machine.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
-trap 'kill "$xvfb_pid" 2>/dev/null || true' EXIT
-export DISPLAY=$display
+trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$display_file"' EXIT
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(head -n1 "$display_file")"
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-/tmp/runtime-$(id -u)}
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 sleep 1

@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
   desktop-file-utils appstream shared-mime-info dpkg-dev
-  fonts-liberation2 fonts-paratype
+  fonts-liberation2 fonts-paratype fonts-wine
 )
 
 missing=()

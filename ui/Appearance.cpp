@@ -1,5 +1,6 @@
 #include "ui/Appearance.h"
 
+#include <QFontDatabase>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -17,6 +18,10 @@ void installFontSubstitutes() {
   static bool installed = false;
   if (installed) return;
   installed = true;
+  // Debian's fonts-wine holds an open face named "MS Sans Serif", with Cyrillic and the old face's
+  // metrics, in a folder only Wine looks in; the labels' boxes were measured with those metrics.
+  // Without it the substitutes below stand in.
+  QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
   QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                              {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
   QFont::insertSubstitutions(QStringLiteral("Myriad Pro"),

@@ -11,8 +11,9 @@ class QWidget;
 
 namespace wqtui {
 
-// Maps the windows' font families onto installed fonts: "MS Sans Serif" to Liberation Sans and
-// "Myriad Pro" to PT Sans. Safe to call more than once.
+// Makes the windows' font families available: "MS Sans Serif" from fonts-wine where it is
+// installed, otherwise Liberation Sans in its place; "Myriad Pro" is PT Sans. Safe to call more
+// than once; needs the application object.
 void installFontSubstitutes();
 
 // "MS Sans Serif" at an 11-pixel character height: the font of every control.

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -141,6 +143,9 @@ void TMainForm::buildMenu() {
   bar->setObjectName(QStringLiteral("MM"));
   bar->setNativeMenuBar(false);
 
+  // Drop-down menus are windows of their own and take no font from the window: every menu of
+  // the application, the tree's context menu included, is given the window's font.
+  QApplication::setFont(font(), "QMenu");
   MM_Main_File = bar->addMenu(QStringLiteral("Файл"));
   MM_Main_File->setObjectName(QStringLiteral("MM_Main_File"));
   MM_Main_File->menuAction()->setObjectName(QStringLiteral("MM_Main_File_Action"));
@@ -179,7 +184,10 @@ void TMainForm::buildInfoPanel(QWidget* client) {
 
   PNL_IMG = new QFrame(PNL_InFo);
   PNL_IMG->setObjectName(QStringLiteral("PNL_IMG"));
-  PNL_IMG->setFrameStyle(QFrame::Panel | QFrame::Raised);
+  // A raised outer and a lowered inner bevel, one pixel each, around the picture view.
+  PNL_IMG->setFrameStyle(QFrame::Box | QFrame::Raised);
+  PNL_IMG->setLineWidth(1);
+  PNL_IMG->setMidLineWidth(0);
   PNL_IMG->setGeometry(0, 0, 244, 324);
   PNL_IMG->hide();
 
@@ -307,8 +315,11 @@ void TMainForm::buildPages(QWidget* client) {
 }
 
 void TMainForm::buildStatusBar(QWidget* client) {
-  SBar = new QWidget(client);
+  // Qt's status bar, which carries the status-bar role for screen readers, placed by hand along
+  // the client area's bottom edge; its panels are placed by hand too, not by its own layout.
+  SBar = new QStatusBar(client);
   SBar->setObjectName(QStringLiteral("SBar"));
+  SBar->setSizeGripEnabled(false);
   SBar->setGeometry(0, 455, kClientWidth, 19);
 
   SBar_Panel0 = new QLabel(SBar);
@@ -328,7 +339,13 @@ void TMainForm::connectHandlers() {
   connect(TreeView, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
             // The tree reports a change to no node when it is emptied; the rules need a node.
-            if (current != nullptr) runHandler([&] { TreeViewChange(current); });
+            if (current == nullptr) return;
+            // Tabbing into the tree makes a node current without selecting it: the node whose
+            // panel is shown is the highlighted one.
+            if (!current->isSelected()) {
+              TreeView->setCurrentItem(current, 0, QItemSelectionModel::ClearAndSelect);
+            }
+            runHandler([&] { TreeViewChange(current); });
           });
   // Only a page the user brings to the front runs the rule, by mouse or by keyboard.
   connect(PCtrl, &QTabWidget::currentChanged, this, [this](int index) {

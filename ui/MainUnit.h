@@ -23,6 +23,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QStatusBar;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -36,7 +37,7 @@ class TreeDragDrop;
 }  // namespace wqtui
 
 // Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
-// children of the QWidget "SBar".
+// children of the QStatusBar "SBar".
 class TMainForm : public QMainWindow {
   Q_OBJECT
 
@@ -177,7 +178,7 @@ class TMainForm : public QMainWindow {
   QPushButton* btn_save_img = nullptr;
 
   // Status bar.
-  QWidget* SBar = nullptr;
+  QStatusBar* SBar = nullptr;
   QLabel* SBar_Panel0 = nullptr;
   QLabel* SBar_Panel1 = nullptr;
 };

@@ -32,6 +32,8 @@ QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStri
 
 void runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
   QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
+  // The button reads "OK" as the program gives it, not as Qt's translations would name it.
+  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
   box.exec();
 }
 

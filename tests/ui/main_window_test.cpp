@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QBuffer>
@@ -16,14 +17,18 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFocusEvent>
+#include <QFrame>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -41,6 +46,7 @@
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
+#include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
 namespace {
@@ -517,6 +523,77 @@ class MainWindowTest : public QObject {
     QCOMPARE(f->centralWidget()->size(), QSize(757, 474));
     QVERIFY(!(f->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
+
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    // The status bar is Qt's, which screen readers know as one, along the client area's bottom.
+    auto* bar = child<QStatusBar>(f, "SBar");
+    QCOMPARE(bar->geometry(), QRect(0, 455, 757, 19));
+    QCOMPARE(child<QLabel>(f, "SBar_Panel0")->geometry(), QRect(0, 0, 270, 19));
+    QCOMPARE(child<QLabel>(f, "SBar_Panel1")->geometry(), QRect(270, 0, 487, 19));
+    QCOMPARE(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::StatusBar);
+    // The drop-down menus are drawn in the window's font.
+    for (const char* menu : {"MM_Main_File", "MM_Main_Help"}) {
+      QCOMPARE(child<QMenu>(f, menu)->font(), f->font());
+    }
+    // Every label's text fits its box.
+    for (QWidget* window :
+         {static_cast<QWidget*>(f), static_cast<QWidget*>(new TChildForm_AboutProgramm(f))}) {
+      for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        QVERIFY2(
+            label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+            qPrintable(label->objectName() + u' ' + label->text()));
+      }
+    }
+  }
+
+  // Tabbing into the tree makes its first node current: that node is the highlighted one too,
+  // and its panel the one shown.
+  void focusInHighlightsTheShownNode() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    QCOMPARE(tree->currentItem(), nullptr);
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(tree, &focusIn);
+    QCOMPARE(tree->currentItem(), nodeAt(f, 0));
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 0)});
+    QCOMPARE(f->selectedEntry(), 0);
+    QTest::keyClick(tree, Qt::Key_Down);  // past the closed group to "Clock"
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 3)});
+    QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("ANI2"));
+  }
+
+  // The message boxes keep the program's own caption and "OK" while Qt's own texts are Russian.
+  void messageBoxesKeepTheirTexts_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("info") << int(Message::Info) << QStringLiteral("Information");
+    QTest::newRow("plain") << int(Message::Plain) << QStringLiteral("Orvalen WQT Manager");
+    QTest::newRow("error") << int(Message::Error) << QStringLiteral("Orvalen WQT Manager");
+  }
+
+  void messageBoxesKeepTheirTexts() {
+    QFETCH(int, kind);
+    QFETCH(QString, caption);
+    wqtui::installQtTranslations();
+    QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != QStringLiteral("Look in:"));
+    wqtui::QtUserDialogs qtDialogs;
+    QString shownCaption;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      shownCaption = box->windowTitle();
+      for (const QAbstractButton* button : box->buttons()) buttons << button->text();
+      box->accept();
+    });
+    if (kind == Message::Info) qtDialogs.infoMessage(QStringLiteral("text"));
+    if (kind == Message::Plain) qtDialogs.plainMessage(QStringLiteral("text"));
+    if (kind == Message::Error) qtDialogs.errorMessage(QStringLiteral("text"));
+    QCOMPARE(shownCaption, caption);
+    QCOMPARE(buttons, QStringList{QStringLiteral("OK")});
   }
 
   void createTheme() {
@@ -644,6 +721,15 @@ class MainWindowTest : public QObject {
     select(f, node);
     const QSize size = expected(opened).size();
     QCOMPARE(shownPicture(f, size), expected(opened));
+    // The picture's panel: a raised outer and a lowered inner bevel.
+    auto* panel = child<QFrame>(f, "PNL_IMG");
+    const QImage frame = panel->grab().toImage();
+    const QRgb light = panel->palette().color(QPalette::Light).rgb();
+    const QRgb dark = panel->palette().color(QPalette::Dark).rgb();
+    const int right = frame.width() - 1, bottom = frame.height() - 1;
+    QCOMPARE(QList<QRgb>({frame.pixel(0, 5), frame.pixel(1, 5), frame.pixel(right, 5),
+                          frame.pixel(right - 1, 5), frame.pixel(5, bottom)}),
+             QList<QRgb>({light, dark, dark, light, dark}));
     clickPage(f, 1);
     clickPage(f, 0);
     QCOMPARE(shownPicture(f, size), expected(opened));
