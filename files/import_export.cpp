@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "files/file_kind.h"
+#include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
 #include "map/core_error.h"
 #include "theme/file_descriptor.h"
@@ -22,10 +23,10 @@ ImportCandidate refuse(std::string message) {
 // The disk file size is a 32-bit number, so a file of 4 GiB or more can report a small size that
 // passes the checks. Its real size decides whether it fits a slot; storing its first bytes as if
 // they were the whole file would be silent corruption.
-bool reallyExceedsSlot(const std::filesystem::path& path) {
+std::uint64_t reallySize(const std::filesystem::path& path) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  return !ec && size > kSlotCapacity;
+  return ec ? 0 : size;
 }
 
 // The accepted file's bytes are exactly its disk file size of them. A read that gave fewer (the
@@ -60,25 +61,16 @@ bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t en
 }
 
 ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path& chosen) {
-  const auto info = kindInfo(entry.kind);
-  if (!info) return refuse(kUnknownKindMessage);
+  if (!kindInfo(entry.kind)) return refuse(kUnknownKindMessage);
 
   // A folder, device, pipe or socket passes no check sensibly and may never end.
   refuseNonRegularFile(chosen);
 
-  if (info->kind == FileKind::Jpg) {
-    // Only the header is read for the dimensions: the file may be of any size.
-    const JpegSize size = readJpegFileSize(chosen);
-    if (size.width != entry.width || size.height != entry.height) {
-      return refuse(dimensionMessage(size.width, size.height, entry.width, entry.height));
-    }
-  }
   const std::int32_t diskSize = diskFileSize(chosen);
-  if (info->kind != FileKind::Jpg && diskSize != *expectedImportSize(entry)) {
-    return refuse(kWrongSizeMessage);
-  }
-  if (diskSize > static_cast<std::int64_t>(kSlotCapacity) || reallyExceedsSlot(chosen)) {
-    return refuse(kTooLargeMessage);
+  // Only the header is read for a JPG's dimensions: the file may be of any size.
+  if (auto refusal = importRefusal(entry, {diskSize, reallySize(chosen)},
+                                   [&] { return readJpegFileSize(chosen); })) {
+    return refuse(std::move(*refusal));
   }
   // Read only once accepted, and whole, so the slot is replaced in one step or not at all; never
   // more than a slot holds, should the file have grown since it was measured.
