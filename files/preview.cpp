@@ -10,6 +10,7 @@
 
 #include "files/jpeg_decoder.h"
 #include "map/core_error.h"
+#include "theme/file_descriptor.h"
 #include "theme/file_io.h"
 
 namespace wqt {
@@ -23,24 +24,12 @@ constexpr const char* kScratchFileName = "temp";
 // make the file system flush the file on close (its guard for replace-by-truncate), which costs
 // more than decoding a small picture.
 void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) throwFileCreateError(path, errno);
-  const auto fail = [fd](const std::filesystem::path& p) {
-    const int err = errno;
-    ::close(fd);
-    throwFileCreateError(p, err);
-  };
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(path);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  if (::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0) fail(path);
-  if (::close(fd) != 0) throwFileCreateError(path, errno);
+  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+  if (!fd) throwFileCreateError(path, errno);
+  int err = writeAllAt(fd.get(), 0, bytes);
+  if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;
+  if (err == 0) err = fd.close();
+  if (err != 0) throwFileCreateError(path, err);
 }
 
 // Whether we may create or overwrite the scratch file in the folder.

@@ -14,6 +14,7 @@
 
 #include "map/codepage.h"
 #include "map/core_error.h"
+#include "theme/file_descriptor.h"
 
 namespace wqt {
 
@@ -38,25 +39,23 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 // reloads the same map at every create and open, and a buffer kept from the last load is neither
 // allocated nor cleared again.
 std::string_view readMapText(const std::filesystem::path& path, std::string& buffer) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throwTextFileError(errno);
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) throwTextFileError(errno);
   struct stat st {};
   std::size_t want = 1 << 16;
-  if (::fstat(fd, &st) == 0 && st.st_size > 0) want = static_cast<std::size_t>(st.st_size) + 1;
+  if (::fstat(fd.get(), &st) == 0 && st.st_size > 0) {
+    want = static_cast<std::size_t>(st.st_size) + 1;
+  }
   std::size_t used = 0;
   for (;;) {
     if (buffer.size() - used < want / 2 + 1) buffer.resize(used + want);
-    const ssize_t n = ::read(fd, buffer.data() + used, buffer.size() - used);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      throwTextFileError(err);
-    }
-    if (n == 0) break;
-    used += static_cast<std::size_t>(n);
+    const std::span room(reinterpret_cast<std::uint8_t*>(buffer.data()) + used,
+                         buffer.size() - used);
+    std::size_t got = 0;
+    if (const int err = readFully(fd.get(), room, got)) throwTextFileError(err);
+    used += got;
+    if (got < room.size()) break;  // the end of the file
   }
-  ::close(fd);
   return std::string_view(buffer.data(), used);
 }
 

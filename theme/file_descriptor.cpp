@@ -64,6 +64,20 @@ FileDescriptor openForReading(const std::filesystem::path& path) {
   return fd;
 }
 
+int readFully(int fd, std::span<std::uint8_t> out, std::size_t& got) {
+  got = 0;
+  while (got < out.size()) {
+    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
 int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {

@@ -43,6 +43,10 @@ void refuseNonRegularFile(const std::filesystem::path& path);
 // Throws the file-open error naming the path and the system's reason.
 FileDescriptor openForReading(const std::filesystem::path& path);
 
+// Reads from the current position until `out` is full or the file ends, setting `got` to how
+// many bytes were read. Returns 0 or the errno of the failure. Works on pipes too.
+int readFully(int fd, std::span<std::uint8_t> out, std::size_t& got);
+
 // Writes every byte at `offset`. Returns 0 or the errno of the failure.
 int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes);
 
