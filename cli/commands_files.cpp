@@ -91,24 +91,33 @@ class StagingFolder {
   fs::path path_;
 };
 
-// Reads a file of the unpacked folder named by theme.json: only a relative path that stays
-// inside the folder, links included.
-std::optional<fs::path> insideFolder(const fs::path& folder, const std::string& relative) {
-  const fs::path rel(relative);
-  if (relative.empty() || rel.is_absolute()) return std::nullopt;
-  for (const fs::path& part : rel) {
-    if (part == "..") return std::nullopt;
+// The folder pack reads, and the files in it that theme.json names: only a relative path that
+// stays inside the folder, links included.
+class PackFolder {
+ public:
+  explicit PackFolder(const fs::path& folder) {
+    std::error_code ec;
+    base_ = fs::canonical(folder, ec);
+    if (ec) wqt::throwFileOpenError(folder, ec.value());
   }
-  std::error_code ec;
-  const fs::path base = fs::canonical(folder, ec);
-  if (ec) return std::nullopt;
-  const fs::path resolved = fs::weakly_canonical(base / rel, ec);
-  if (ec) return std::nullopt;
-  const auto [end, ignored] =
-      std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
-  if (end != base.end()) return std::nullopt;
-  return resolved;
-}
+
+  std::optional<fs::path> inside(const std::string& relative) const {
+    const fs::path rel(relative);
+    if (relative.empty() || rel.is_absolute()) return std::nullopt;
+    for (const fs::path& part : rel) {
+      if (part == "..") return std::nullopt;
+    }
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(base_ / rel, ec);
+    if (ec) return std::nullopt;
+    const auto end = std::mismatch(base_.begin(), base_.end(), resolved.begin(), resolved.end());
+    if (end.first != base_.end()) return std::nullopt;
+    return resolved;
+  }
+
+ private:
+  fs::path base_;
+};
 
 }  // namespace
 
@@ -197,11 +206,14 @@ int runPack(const Options& options) {
   const wqt::MapSettings& settings = map.settings;
   const fs::path folder = options.folder;
   std::vector<std::uint8_t> jsonBytes;
+  std::optional<PackFolder> packFolderOpened;
   try {
+    packFolderOpened.emplace(folder);
     jsonBytes = wqt::readWholeFile(folder / kThemeJsonName);
   } catch (const wqt::Error& e) {
     throw Failure(kExitUsage, e.what());
   }
+  const PackFolder& packFolder = *packFolderOpened;
   const ThemeFolder description = fromThemeJson(
       std::string_view(reinterpret_cast<const char*>(jsonBytes.data()), jsonBytes.size()));
 
@@ -263,7 +275,7 @@ int runPack(const Options& options) {
       problem(where, wqt::kMissingFileText);
       continue;
     }
-    const std::optional<fs::path> path = insideFolder(folder, it->second);
+    const std::optional<fs::path> path = packFolder.inside(it->second);
     if (!path) {
       problem(where, "путь «" + it->second + "» ведёт за пределы папки «" + folder.string() + "».");
       continue;
