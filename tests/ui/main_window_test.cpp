@@ -1445,7 +1445,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())), raw);
     QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
 
-    QCOMPARE(child<QLabel>(f, "IMG")->pixmap().size(), size);
+    QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));
   }
 
   void saveAllFiles_data() {
