@@ -188,7 +188,7 @@ TEST_F(Cli, CheckReportsBrokenThemesWithTheEditorsTexts) {
     std::string message;
   } cases[] = {
       {"good", [](Bytes&) {}, 0, ""},
-      {"cut", [](Bytes& b) { b.resize(b.size() - 1); }, 1, wqt::kStreamReadError},
+      {"cut", [](Bytes& b) { b.pop_back(); }, 1, wqt::kStreamReadError},
       {"signature1", [](Bytes& b) { b[0] ^= 1; }, 1, wqt::kSignature1Status},
       {"signature2", [](Bytes& b) { b[20] ^= 1; }, 1, wqt::kSignature2Status},
       {"too large", [](Bytes& b) { wqt::writeU32LE(b, 0x9C + 4 * 3, 524289); }, 1,
