@@ -15,7 +15,8 @@ namespace {
 
 using wqtcli::Options;
 
-// CLI11's headings in Russian; its option lists keep their layout.
+// CLI11's headings in Russian; its option lists keep their layout. Value names stay as the
+// usage line writes them (FILE, TEXT).
 void russianHelp(CLI::App& app) {
   auto formatter = app.get_formatter();
   formatter->label("Usage", "Использование");
@@ -23,8 +24,9 @@ void russianHelp(CLI::App& app) {
   formatter->label("SUBCOMMAND", "КОМАНДА");
   formatter->label("SUBCOMMANDS", "КОМАНДЫ");
   formatter->label("Positionals", "Аргументы");
-  formatter->label("REQUIRED", "(обязательно)");
-  formatter->label("TEXT", "ТЕКСТ");
+  // Every argument is required (the usage line shows them without brackets), and CLI11 aligns
+  // columns by bytes, which Cyrillic labels would upset.
+  formatter->label("REQUIRED", "");
   formatter->column_width(34);
   app.option_defaults()->group("Параметры");
 }
@@ -79,14 +81,20 @@ int main(int argc, char** argv) {
                            std::function<int(const Options&)> body) {
     CLI::App* sub = app.add_subcommand(name, description);
     sub->group("Команды");
+    sub->get_help_ptr()->group("Параметры");
     run[sub] = std::move(body);
     return sub;
   };
+  // A required argument, shown by its name alone.
+  const auto positional = [](CLI::App* sub, const char* name, auto& value,
+                             const char* description) {
+    return sub->add_option(name, value, description)->required()->type_name("");
+  };
   const auto theme = [&](CLI::App* sub) {
-    sub->add_option("THEME", options.theme, "Файл темы (.wqt)")->required();
+    positional(sub, "THEME", options.theme, "Файл темы (.wqt)");
   };
   const auto entry = [&](CLI::App* sub) {
-    sub->add_option("ENTRY", options.entry, "Номер файла или путь из подписей")->required();
+    positional(sub, "ENTRY", options.entry, "Номер файла или путь из подписей");
   };
   const auto output = [&](CLI::App* sub, const char* description) {
     sub->add_option("-o", options.output, description)->type_name("FILE");
@@ -101,7 +109,8 @@ int main(int argc, char** argv) {
   list->add_flag("--json", options.json, "Вывести список одним документом JSON");
   command("check", "Проверить темы правилами редактора", wqtcli::runCheck)
       ->add_option("THEME", options.themes, "Файлы тем (.wqt)")
-      ->required();
+      ->required()
+      ->type_name("");
   CLI::App* extract = command("extract", "Сохранить один файл темы", wqtcli::runExtract);
   theme(extract);
   entry(extract);
@@ -109,15 +118,15 @@ int main(int argc, char** argv) {
   png(extract);
   CLI::App* unpack = command("unpack", "Распаковать все файлы темы в папку", wqtcli::runUnpack);
   theme(unpack);
-  unpack->add_option("DIR", options.folder, "Новая или пустая папка")->required();
+  positional(unpack, "DIR", options.folder, "Новая или пустая папка");
   png(unpack);
   CLI::App* pack = command("pack", "Собрать тему из распакованной папки", wqtcli::runPack);
-  pack->add_option("DIR", options.folder, "Папка с theme.json")->required();
-  pack->add_option("THEME", options.theme, "Файл темы, который записать")->required();
+  positional(pack, "DIR", options.folder, "Папка с theme.json");
+  positional(pack, "THEME", options.theme, "Файл темы, который записать");
   CLI::App* replace = command("replace", "Заменить один файл темы", wqtcli::runReplace);
   theme(replace);
   entry(replace);
-  replace->add_option("FILE", options.file, "Новый файл (.png для RAW-изображения)")->required();
+  positional(replace, "FILE", options.file, "Новый файл (.png для RAW-изображения)");
   output(replace, "Записать тему в другой файл");
   CLI::App* set = command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet);
   theme(set);
@@ -129,7 +138,7 @@ int main(int argc, char** argv) {
           [](const std::string& value) {
             return value == "black" || value == "white" ? "" : "ожидается black или white";
           },
-          "black|white")
+          "")
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
 
