@@ -190,7 +190,18 @@ int runUnpack(const Options& options) {
     return true;
   };
   wqt::writeLayoutFiles(
-      staging.path(), items, [&](const wqt::LayoutItem& item) { return content(item.entry); },
+      staging.path(), items,
+      [&](const wqt::LayoutItem& item) {
+        // A slot that cannot become its file (a RAW picture shorter than its size, as PNG)
+        // is named, not left as a bare read error.
+        try {
+          return content(item.entry);
+        } catch (const wqt::Error& e) {
+          throw Failure(
+              kExitUsage,
+              wqt::captionPath(map, nodes[static_cast<std::size_t>(item.entry)]) + ": " + e.what());
+        }
+      },
       hooks);
   const std::string json = toThemeJson(description);
   wqt::writeFileReplacing(
