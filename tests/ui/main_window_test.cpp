@@ -40,7 +40,6 @@
 
 #include "../core/jpeg_test_util.h"
 #include "files/jpeg_decoder.h"
-#include "files/preview.h"
 #include "sample/theme_builder.h"
 #include "theme/theme_document.h"
 #include "ui/AboutProgramm.h"
@@ -175,22 +174,11 @@ QByteArray toBytes(const std::vector<std::uint8_t>& bytes) {
   return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
-// The pictures the window should show, made apart from it: a JPEG decoded by the core's decoder,
-// a RAW picture converted word by word.
+// The picture a JPEG slot should show, decoded apart from the window by the core's decoder.
 QImage expectedJpeg(const QByteArray& bytes) {
   const wqt::Picture p = wqt::decodeJpeg(std::span<const std::uint8_t>(
       reinterpret_cast<const std::uint8_t*>(bytes.data()), std::size_t(bytes.size())));
   return QImage(p.pixels.data(), p.width, p.height, p.bytesPerLine, QImage::Format_RGB32).copy();
-}
-
-QImage expectedRaw(const QByteArray& bytes, int width, int height) {
-  QImage image(width, height, QImage::Format_RGB32);
-  for (int i = 0; i < width * height; ++i) {
-    const auto word = quint16(quint8(bytes[2 * i]) | quint8(bytes[2 * i + 1]) << 8);
-    const std::uint32_t c = wqt::rgb565ToColour(word);  // 0x00BBGGRR
-    image.setPixel(i % width, i / width, qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF));
-  }
-  return image;
 }
 
 QByteArray patternBytes(int size, char seed) {
@@ -689,7 +677,7 @@ class MainWindowTest : public QObject {
     const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
     QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
     if (preview.isValid()) {
-      const QImage expected = node == 1 ? expectedJpeg(bytes) : expectedRaw(bytes, 4, 2);
+      const QImage expected = node == 1 ? expectedJpeg(bytes) : rawPicture(bytes, 4, 2);
       QCOMPARE(shownPicture(f, preview), expected);
     }
   }
@@ -709,7 +697,7 @@ class MainWindowTest : public QObject {
     QFETCH(QByteArray, opened);
     QFETCH(QByteArray, imported);
     const auto expected = [node](const QByteArray& bytes) {
-      return node == 1 ? expectedJpeg(bytes) : expectedRaw(bytes, 4, 2);
+      return node == 1 ? expectedJpeg(bytes) : rawPicture(bytes, 4, 2);
     };
     QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 2), patternBytes(26, 2),
                             patternBytes(1000, 3)};
@@ -1276,6 +1264,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())),
                bytes);
       QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+      QCOMPARE(shownPicture(f, QSize(4, 2)), rawPicture(bytes, 4, 2));
     } else {
       QCOMPARE(dialogs->presetNames.back(), nodeAt(f, node)->text(0));
       QCOMPARE(readFile(tempPath(written)), bytes);
@@ -1446,6 +1435,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
 
     QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));
+    QCOMPARE(shownPicture(f, size), picture);
   }
 
   void saveAllFiles_data() {
