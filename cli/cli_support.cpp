@@ -149,10 +149,9 @@ wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
                                        const std::filesystem::path& file) {
   const auto kind = wqt::kindInfo(entry.kind);
   if (kind && kind->kind == wqt::FileKind::Raw && file.extension() == ".png") {
-    const std::vector<std::uint8_t> bytes = wqt::readWholeFile(file);
     try {
-      return wqt::importPng(entry, bytes);
-    } catch (const wqt::Error& e) {
+      return wqt::checkPngImport(entry, file);
+    } catch (const wqt::PngError& e) {
       return {e.what(), {}};
     }
   }

@@ -8,13 +8,14 @@
 
 #include "files/preview.h"
 #include "map/core_error.h"
+#include "theme/file_io.h"
 
 namespace wqt {
 
 namespace {
 
 [[noreturn]] void throwPngError(const std::string& message) {
-  throw Error("PNG error: " + message);
+  throw PngError("PNG error: " + message);
 }
 
 // The library reports a fatal error here; the message is kept for the exception thrown once the
@@ -174,6 +175,17 @@ ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> 
   std::vector<std::uint8_t> raw = rgbToRaw(picture);
   if (raw.size() > kSlotCapacity) return {kTooLargeMessage, {}};
   return {std::nullopt, std::move(raw)};
+}
+
+ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen) {
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(chosen, ec);
+  if (!ec && size > kPngFileLimit) return {kTooLargeMessage, {}};
+  // What cannot be measured (a device, a pipe, a missing file) is refused by the read; a file that
+  // grew since it was measured is read no further than one byte past the limit.
+  const std::vector<std::uint8_t> bytes = readWholeFile(chosen, kPngFileLimit + 1);
+  if (bytes.size() > kPngFileLimit) return {kTooLargeMessage, {}};
+  return importPng(entry, bytes);
 }
 
 }  // namespace wqt

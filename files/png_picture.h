@@ -3,14 +3,23 @@
 // keeping each channel's top bits, so a picture written as PNG reads back to the same words.
 // PNG files are read and written with libpng; a library failure is a wqt::Error
 // "PNG error: <the library's message>".
+#include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <span>
 #include <vector>
 
 #include "files/import_export.h"
+#include "map/core_error.h"
 #include "map/theme_map.h"
 
 namespace wqt {
+
+// A PNG the library cannot read: a fault of the offered file, not of reading it.
+class PngError : public Error {
+ public:
+  using Error::Error;
+};
 
 // 8-bit RGB, three bytes a pixel, rows top to bottom without padding.
 struct RgbPicture {
@@ -40,5 +49,13 @@ std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::
 // A PNG file offered for a RAW entry: refused with the wrong-size message unless its picture has
 // the entry's width and height; otherwise the RAW bytes to store.
 ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> png);
+
+// The largest PNG file taken for a RAW entry: any picture a slot can hold, stored uncompressed at
+// 16 bits a channel with alpha, fits with room to spare for the chunks image editors add.
+inline constexpr std::size_t kPngFileLimit = std::size_t{8} * kSlotCapacity;
+
+// importPng on a chosen file. A larger file than kPngFileLimit is refused with the too-large
+// message without being read; anything but a regular file with the file-open error.
+ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen);
 
 }  // namespace wqt

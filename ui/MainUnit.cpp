@@ -674,8 +674,8 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
                              : dialogs_.getOpenFileName(this, dialogFilter(*kind, png), QString());
   if (chosen.isEmpty()) return;
 
-  wqt::ImportCandidate candidate = png ? wqt::importPng(entry, wqt::readWholeFile(toPath(chosen)))
-                                       : wqt::checkImport(entry, toPath(chosen));
+  wqt::ImportCandidate candidate =
+      png ? wqt::checkPngImport(entry, toPath(chosen)) : wqt::checkImport(entry, toPath(chosen));
   if (candidate.refusal) {
     dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
     return;

@@ -15,6 +15,7 @@
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
+#include "files/png_picture.h"
 #include "jpeg_test_util.h"
 #include "temp_dir.h"
 #include "theme/file_io.h"
@@ -330,6 +331,26 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
       }
     });
     EXPECT_EQ(outcome, c.outcome);
+    if (growth) {
+      EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + (1 << 20));
+    }
+  }
+  // A PNG offered for a RAW picture is bounded alike: too large is refused unread.
+  const auto hugePng = sparse("huge.png", kPngFileLimit + 1);
+  for (const auto& [path, outcome] :
+       {std::pair{std::filesystem::path("/dev/zero"), isDevice}, std::pair{pipe, isPipe},
+        std::pair{hugePng, std::string(kTooLargeMessage)},
+        std::pair{big, std::string(kTooLargeMessage)}}) {
+    SCOPED_TRACE(path);
+    std::string got;
+    const auto growth = peakGrowth([&] {
+      try {
+        got = checkPngImport(entryOf("RAW", 240, 320), path).refusal.value_or("");
+      } catch (const Error& e) {
+        got = e.what();
+      }
+    });
+    EXPECT_EQ(got, outcome);
     if (growth) {
       EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + (1 << 20));
     }
