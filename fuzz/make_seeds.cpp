@@ -89,9 +89,6 @@ int main(int argc, char** argv) {
     shortJpeg.resize(shortJpeg.size() / 2);
     put(root / target, "truncated.jpg", shortJpeg);
   }
-  // A past finding made here rather than kept as a file: a 4096 × 4096 progressive header with a
-  // thousand empty scans, which held the window for seconds before the scans were limited.
-  put(root / "jpeg_preview", "many-empty-scans.jpg", wqt::sample::claimingJpeg(4096, 4096, 1000));
 
   // RAW: width and height words, then the pixels.
   for (int w : {1, 2, 7}) {

@@ -25,25 +25,35 @@ cmake --build "$build" --target fuzzers
 
 run_one() {
   local t="$1" build="$2" seconds="$3"
-  local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t"
+  local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t" log="$build/fuzz-$t.log"
   mkdir -p "$corpus" "$artifacts"
-  # A working corpus grows between runs; the seeds and the inputs of past findings
-  # (fuzz/regressions/<target>) are read alongside it but never written.
   # A JPEG decode is bounded (picture size, number of scans): an input that takes seconds is a
   # finding too.
   local timeout=10
   case "$t" in jpeg_*) timeout=2 ;; esac
-  local extra=()
-  if [ -d "fuzz/regressions/$t" ]; then extra=("fuzz/regressions/$t"); fi
-  if ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
-     UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-     "$build/fuzz/${t}_fuzz" "$corpus" "$build/seeds/$t" "${extra[@]}" \
-       -max_total_time="$seconds" -rss_limit_mb=2048 -timeout="$timeout" -print_final_stats=1 \
-       -artifact_prefix="$artifacts/" >"$build/fuzz-$t.log" 2>&1; then
-    echo "fuzz $t: clean ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$build/fuzz-$t.log" | grep -o '[0-9]*$') runs in ${seconds}s)"
+  fuzzer() {
+    ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
+      UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
+      "$build/fuzz/${t}_fuzz" -rss_limit_mb=2048 -timeout="$timeout" "$@"
+  }
+  # The inputs of past findings (fuzz/regressions/<target>) run once each: some are slow by
+  # design (a whole 4096 x 4096 picture), and mutating them would take the run's time.
+  local past=()
+  if [ -d "fuzz/regressions/$t" ]; then
+    mapfile -t past < <(find "fuzz/regressions/$t" -type f | sort)
+  fi
+  if [ ${#past[@]} -gt 0 ] && ! fuzzer "${past[@]}" >"$log" 2>&1; then
+    echo "fuzz $t: FAILED on a past finding, see $log"
+    tail -n 40 "$log"
+    return 1
+  fi
+  # A working corpus grows between runs; the seeds are read alongside it but never written.
+  if fuzzer "$corpus" "$build/seeds/$t" -max_total_time="$seconds" -print_final_stats=1 \
+       -artifact_prefix="$artifacts/" >"$log" 2>&1; then
+    echo "fuzz $t: clean ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') runs in ${seconds}s)"
   else
-    echo "fuzz $t: FAILED, see $build/fuzz-$t.log; input in $artifacts/"
-    tail -n 40 "$build/fuzz-$t.log"
+    echo "fuzz $t: FAILED, see $log; input in $artifacts/"
+    tail -n 40 "$log"
     return 1
   fi
 }
