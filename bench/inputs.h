@@ -77,13 +77,13 @@ inline std::vector<std::uint8_t> themeFile(const std::vector<std::uint32_t>& siz
       files[i][k] = static_cast<std::uint8_t>(i * 7 + k * 13);
     }
   }
-  sample::ThemeSpec spec;
-  spec.author = "Bench author";
-  spec.name = "Bench theme";
-  spec.tableOffset = tableOffset;
-  spec.typeOffset = typeOffset;
-  spec.dataOffset = dataOffsetOf(static_cast<int>(sizes.size()), tableOffset);
-  return sample::themeFile(spec, files);
+  sample::ThemeRecipe recipe;
+  recipe.author = "Bench author";
+  recipe.name = "Bench theme";
+  recipe.tableOffset = tableOffset;
+  recipe.typeOffset = typeOffset;
+  recipe.dataOffset = dataOffsetOf(static_cast<int>(sizes.size()), tableOffset);
+  return sample::themeFile(recipe, files);
 }
 
 // `count` sizes that add up to exactly `total` bytes.
@@ -167,11 +167,11 @@ inline std::vector<std::uint8_t> validThemeFile(int files, const MapShape& shape
       std::vector<std::uint8_t>(shape.tableSize, 0xA5)};
   std::vector<std::vector<std::uint8_t>> content;
   for (int i = 0; i < files; ++i) content.push_back(kinds[i % 4]);
-  sample::ThemeSpec spec;
-  spec.author = "Bench author";
-  spec.name = "Bench theme";
-  spec.dataOffset = dataOffsetOf(files);
-  return sample::themeFile(spec, content);
+  sample::ThemeRecipe recipe;
+  recipe.author = "Bench author";
+  recipe.name = "Bench theme";
+  recipe.dataOffset = dataOffsetOf(files);
+  return sample::themeFile(recipe, content);
 }
 
 }  // namespace wqt::gen

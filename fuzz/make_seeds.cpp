@@ -31,14 +31,14 @@ Bytes readFile(const fs::path& p) {
 
 // A theme for the sample map (table 9Ch, data 100h, 15 files, type byte 98h) with small slots.
 Bytes sampleTheme(std::uint32_t slotSize) {
-  wqt::sample::ThemeSpec spec;
-  spec.author = "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80";  // UTF-8 Cyrillic
-  spec.name = "N";
+  wqt::sample::ThemeRecipe recipe;
+  recipe.author = "\xD0\x90\xD0\xB2\xD1\x82\xD0\xBE\xD1\x80";  // UTF-8 Cyrillic
+  recipe.name = "N";
   std::vector<Bytes> files(15);
   for (std::uint32_t i = 0; i < 15 * slotSize; ++i) {
     files[i / slotSize].push_back(static_cast<std::uint8_t>(i));
   }
-  return wqt::sample::themeFile(spec, files);
+  return wqt::sample::themeFile(recipe, files);
 }
 
 }  // namespace

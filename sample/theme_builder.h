@@ -13,7 +13,7 @@ namespace wqt::sample {
 inline constexpr const char* kSign1 = "ORVALEN-THEME";      // 13 bytes
 inline constexpr const char* kSign2 = "WQT-THEME-FORMAT1";  // 17 bytes
 
-struct ThemeSpec {
+struct ThemeRecipe {
   std::string sign1 = kSign1;
   std::string sign2 = kSign2;
   std::string author;  // bytes as the field holds them (UTF-8)
@@ -30,32 +30,32 @@ struct ThemeSpec {
 };
 
 // The header, the size table of the files' lengths, then the files back to back.
-inline std::vector<std::uint8_t> themeFile(const ThemeSpec& spec,
+inline std::vector<std::uint8_t> themeFile(const ThemeRecipe& recipe,
                                            const std::vector<std::vector<std::uint8_t>>& files) {
-  std::vector<std::uint8_t> b(spec.dataOffset, spec.headerFill);
+  std::vector<std::uint8_t> b(recipe.dataOffset, recipe.headerFill);
   const auto put = [&](std::size_t at, const std::string& text) {
     if (b.size() < at + text.size()) b.resize(at + text.size(), 0);
     std::copy(text.begin(), text.end(), b.begin() + static_cast<std::ptrdiff_t>(at));
   };
   std::fill(b.begin() + 32, b.begin() + std::min<std::size_t>(b.size(), kHeaderFixedEnd), 0);
-  put(kSignature1Offset, spec.sign1);
-  put(kSignature2Offset, spec.sign2);
-  put(kAuthorField.offset, spec.author);
-  put(kNameField.offset, spec.name);
-  put(kVersionField.offset, spec.version);
+  put(kSignature1Offset, recipe.sign1);
+  put(kSignature2Offset, recipe.sign2);
+  put(kAuthorField.offset, recipe.author);
+  put(kNameField.offset, recipe.name);
+  put(kVersionField.offset, recipe.version);
   if (b.size() < kHeaderFixedEnd) b.resize(kHeaderFixedEnd, 0);
-  if (spec.writeFileCount)
+  if (recipe.writeFileCount)
     writeU32LE(b, kFileCountOffset, static_cast<std::uint32_t>(files.size()));
-  if (spec.type >= 0) b[spec.typeOffset] = static_cast<std::uint8_t>(spec.type);
-  std::uint64_t total = b.size() + spec.surplus;
+  if (recipe.type >= 0) b[recipe.typeOffset] = static_cast<std::uint8_t>(recipe.type);
+  std::uint64_t total = b.size() + recipe.surplus;
   for (const auto& f : files) total += f.size();
   b.reserve(total);
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (b.size() < spec.tableOffset + 4 * i + 4) b.resize(spec.tableOffset + 4 * i + 4, 0);
-    writeU32LE(b, spec.tableOffset + 4 * i, static_cast<std::uint32_t>(files[i].size()));
+    if (b.size() < recipe.tableOffset + 4 * i + 4) b.resize(recipe.tableOffset + 4 * i + 4, 0);
+    writeU32LE(b, recipe.tableOffset + 4 * i, static_cast<std::uint32_t>(files[i].size()));
   }
   for (const auto& f : files) b.insert(b.end(), f.begin(), f.end());
-  b.insert(b.end(), spec.surplus, spec.surplusByte);
+  b.insert(b.end(), recipe.surplus, recipe.surplusByte);
   return b;
 }
 

@@ -43,18 +43,18 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
 
 // A valid theme for the sample map whose slot i holds i + 3 bytes.
 Bytes sampleTheme() {
-  wqt::sample::ThemeSpec spec;
-  spec.sign1 = sampleMap().settings.signature1;
-  spec.sign2 = sampleMap().settings.signature2;
-  spec.author = "Автор";
-  spec.name = "Тема";
-  spec.writeFileCount = false;
+  wqt::sample::ThemeRecipe recipe;
+  recipe.sign1 = sampleMap().settings.signature1;
+  recipe.sign2 = sampleMap().settings.signature2;
+  recipe.author = "Автор";
+  recipe.name = "Тема";
+  recipe.writeFileCount = false;
   std::vector<Bytes> files(kCount);
   for (std::size_t i = 0; i < kCount; ++i) {
     for (std::size_t k = 0; k < i + 3; ++k)
       files[i].push_back(static_cast<std::uint8_t>(i * 16 + k));
   }
-  return wqt::sample::themeFile(spec, files);
+  return wqt::sample::themeFile(recipe, files);
 }
 
 // The outcome of one way of opening: the thrown message, or the status and slots.

@@ -46,14 +46,14 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
 // A theme file for settings(): header, type byte 1, sizes, a non-zero gap, the data back to back
 // and `surplus` bytes after the data region.
 Bytes themeFile(const std::vector<Bytes>& files, std::size_t surplus = 0) {
-  wqt::sample::ThemeSpec spec;
-  spec.author = "Автор";
-  spec.name = "Имя";
-  spec.version = "2.5";
-  spec.writeFileCount = false;
-  spec.headerFill = 0xEE;
-  spec.surplus = surplus;
-  Bytes b = wqt::sample::themeFile(spec, files);
+  wqt::sample::ThemeRecipe recipe;
+  recipe.author = "Автор";
+  recipe.name = "Имя";
+  recipe.version = "2.5";
+  recipe.writeFileCount = false;
+  recipe.headerFill = 0xEE;
+  recipe.surplus = surplus;
+  Bytes b = wqt::sample::themeFile(recipe, files);
   b[13] = 0x55;
   return b;
 }

@@ -198,19 +198,19 @@ QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
                       const QByteArray& sig2 = "WQTTESTSIGNATURE2",
                       const QByteArray& author = "Tester", const QByteArray& name = "Sunrise",
                       const QByteArray& version = "2.5") {
-  wqt::sample::ThemeSpec spec;
-  spec.sign1 = sig1.toStdString();
-  spec.sign2 = sig2.toStdString();
-  spec.author = author.toStdString();
-  spec.name = name.toStdString();
-  spec.version = version.toStdString();
-  spec.tableOffset = kTableOffset;
-  spec.dataOffset = kDataOffset;
-  spec.typeOffset = kTypeOffset;
-  spec.type = type;
+  wqt::sample::ThemeRecipe recipe;
+  recipe.sign1 = sig1.toStdString();
+  recipe.sign2 = sig2.toStdString();
+  recipe.author = author.toStdString();
+  recipe.name = name.toStdString();
+  recipe.version = version.toStdString();
+  recipe.tableOffset = kTableOffset;
+  recipe.dataOffset = kDataOffset;
+  recipe.typeOffset = kTypeOffset;
+  recipe.type = type;
   std::vector<std::vector<std::uint8_t>> content;
   for (const QByteArray& file : files) content.emplace_back(file.begin(), file.end());
-  return bytesOf(wqt::sample::themeFile(spec, content));
+  return bytesOf(wqt::sample::themeFile(recipe, content));
 }
 
 QByteArray readFile(const QString& path) {
@@ -1542,20 +1542,20 @@ class MainWindowTest : public QObject {
     std::string map =
         "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
         "<ThemeSettings \"A0\" \"800\" \"12C\">\n<group \"Tables\">\n";
-    wqt::sample::ThemeSpec spec;
-    spec.sign1 = "WQTTESTTHEME1";
-    spec.sign2 = "WQTTESTSIGNATURE2";
-    spec.version = "";
-    spec.tableOffset = kTableOffset;
-    spec.dataOffset = kBigDataOffset;
-    spec.type = -1;
-    spec.writeFileCount = false;
+    wqt::sample::ThemeRecipe recipe;
+    recipe.sign1 = "WQTTESTTHEME1";
+    recipe.sign2 = "WQTTESTSIGNATURE2";
+    recipe.version = "";
+    recipe.tableOffset = kTableOffset;
+    recipe.dataOffset = kBigDataOffset;
+    recipe.type = -1;
+    recipe.writeFileCount = false;
     std::vector<std::vector<std::uint8_t>> tables;
     for (int i = 0; i < kCount; ++i) {
       map += "<file \"T" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"2\">\n";
       tables.push_back(std::vector<std::uint8_t>(2, static_cast<std::uint8_t>(i)));
     }
-    const QByteArray theme = bytesOf(wqt::sample::themeFile(spec, tables));
+    const QByteArray theme = bytesOf(wqt::sample::themeFile(recipe, tables));
     map += "</group \"\">\n";
     writeMap(map.c_str());
     TMainForm* f = newForm();
