@@ -99,8 +99,8 @@ TEST(RawPreview, ZeroWidthOrHeightGivesAnEmptyPicture) {
   }
 }
 
-TEST(ScratchFile, LiesBesideTheExecutable) {
-  EXPECT_EQ(scratchFilePath(), executableDir() / "temp");
+TEST(ScratchFile, LiesBesideTheExecutableWithTheMapBesideIt) {
+  EXPECT_EQ(scratchFilePath(executableDir() / "theme.rxt"), executableDir() / "temp");
 }
 
 TEST(JpegPreview, WritesTheSlotToTheScratchFileAndShowsTheJpegsOwnSize) {
