@@ -39,12 +39,12 @@ bool mayWriteScratchIn(const std::filesystem::path& folder) {
   return errno == ENOENT && ::access(folder.c_str(), W_OK) == 0;
 }
 
-// Whether the map in use is the one beside the executable, however it was named.
+// Whether the map in use is the one beside the executable, however it was named. A map that is
+// not there is in use nowhere: that question has no error to report.
 bool usesMapBeside(const std::filesystem::path& executableFolder,
                    const std::filesystem::path& mapInUse) {
-  const std::filesystem::path beside = executableFolder / kMapFileName;
-  std::error_code ignored;  // a map that cannot be reached is not the one beside us
-  return mapInUse == beside || std::filesystem::equivalent(mapInUse, beside, ignored);
+  std::error_code missing;
+  return std::filesystem::equivalent(mapInUse, executableFolder / kMapFileName, missing);
 }
 
 // Makes the folder and any missing parent, readable by the user alone as the cache rules ask.

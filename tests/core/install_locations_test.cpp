@@ -153,24 +153,26 @@ TEST(MapLookup, SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHome)
 TEST(ScratchFile, BesideTheExecutableOnlyWithItsOwnMapElseInTheUserCache) {
   struct Row {
     const char* what;
+    bool mapBeside;        // whether bin/ holds a map
     const char* mapInUse;  // relative to the layout's folder
     bool hasHome;
     const char* expected;  // likewise
   };
+  const char* const cache = "cache/orvalen-wqt-manager/temp";
   const Row rows[] = {
-      {"build folder or portable copy", "bin/theme.rxt", true, "bin/temp"},
-      {"its own map named another way", "bin/../bin/theme.rxt", true, "bin/temp"},
+      {"build folder or portable copy", true, "bin/theme.rxt", true, "bin/temp"},
+      {"its own map named another way", true, "bin/../bin/theme.rxt", true, "bin/temp"},
       // bin/ is writable here, as /usr/bin is to root.
-      {"installed map", "data1/orvalen-wqt-manager/theme.rxt", true,
-       "cache/orvalen-wqt-manager/temp"},
-      {"user's own map", "config/orvalen-wqt-manager/theme.rxt", true,
-       "cache/orvalen-wqt-manager/temp"},
-      {"a map that is not there", "bin/missing.rxt", true, "cache/orvalen-wqt-manager/temp"},
-      {"no cache without a home folder", "data1/orvalen-wqt-manager/theme.rxt", false, "bin/temp"},
+      {"installed map", true, "data1/orvalen-wqt-manager/theme.rxt", true, cache},
+      {"user's own map", true, "config/orvalen-wqt-manager/theme.rxt", true, cache},
+      {"a map that is not there", true, "bin/missing.rxt", true, cache},
+      {"no map beside the executable", false, "bin/theme.rxt", true, cache},
+      {"no cache without a home folder", true, "data1/orvalen-wqt-manager/theme.rxt", false,
+       "bin/temp"},
   };
   for (const Row& row : rows) {
     Layout layout;
-    layout.putMap(layout.bin);
+    if (row.mapBeside) layout.putMap(layout.bin);
     layout.putMap(layout.xdg.configHome / "orvalen-wqt-manager");
     layout.putMap(layout.xdg.dataDirs[0] / "orvalen-wqt-manager");
     if (!row.hasHome) layout.xdg.cacheHome.clear();
