@@ -10,6 +10,7 @@
 
 #include "files/jpeg_decoder.h"
 #include "map/core_error.h"
+#include "map/map_location.h"
 #include "theme/file_descriptor.h"
 #include "theme/file_io.h"
 
@@ -36,6 +37,14 @@ void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_
 bool mayWriteScratchIn(const std::filesystem::path& folder) {
   if (::access((folder / kScratchFileName).c_str(), W_OK) == 0) return true;
   return errno == ENOENT && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// Whether the map in use is the one beside the executable, however it was named. A map that is
+// not there is in use nowhere: that question has no error to report.
+bool usesMapBeside(const std::filesystem::path& executableFolder,
+                   const std::filesystem::path& mapInUse) {
+  std::error_code missing;
+  return std::filesystem::equivalent(mapInUse, executableFolder / kMapFileName, missing);
 }
 
 // Makes the folder and any missing parent, readable by the user alone as the cache rules ask.
@@ -86,17 +95,23 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
 }
 
 std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
-                                      const XdgDirs& dirs) {
+                                      const std::filesystem::path& mapInUse, const XdgDirs& dirs) {
+  const std::filesystem::path beside = executableFolder / kScratchFileName;
   // Without a home folder there is no cache: writing beside the executable then reports why not.
-  if (mayWriteScratchIn(executableFolder) || dirs.cacheHome.empty())
-    return executableFolder / kScratchFileName;
+  if (dirs.cacheHome.empty() ||
+      (usesMapBeside(executableFolder, mapInUse) && mayWriteScratchIn(executableFolder)))
+    return beside;
   const std::filesystem::path folder = dirs.cacheHome / kAppFolderName;
   makeFolders(folder);
   return folder / kScratchFileName;
 }
 
+std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse) {
+  return scratchFilePath(executableDir(), mapInUse, xdgDirs());
+}
+
 std::filesystem::path scratchFilePath() {
-  return scratchFilePath(executableDir(), xdgDirs());
+  return scratchFilePath(defaultMapPath());
 }
 
 Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,

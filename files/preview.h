@@ -22,13 +22,17 @@ constexpr std::uint32_t rgb565ToPixel(std::uint16_t word) {
 // slot holds fewer than width × height × 2 bytes; surplus bytes are ignored.
 Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);
 
-// The scratch file "temp": in the executable's folder when we may write it there (a portable
-// copy), else in $XDG_CACHE_HOME/orvalen-wqt-manager/, which is made (mode 700) when missing.
-// Throws the file-create error naming the folder that cannot be made.
+// The scratch file "temp": beside the executable when the map in use is the one beside it (a
+// build folder or a portable copy) and we may write there; else in
+// $XDG_CACHE_HOME/orvalen-wqt-manager/, which is made (mode 700) when missing, so an installed
+// program never writes into its bin/ folder. Throws the file-create error naming the folder that
+// cannot be made.
+std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse);
+// The same with the map the lookup finds (defaultMapPath()).
 std::filesystem::path scratchFilePath();
 // The same for a given executable folder and XDG folders.
 std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
-                                      const XdgDirs& dirs);
+                                      const std::filesystem::path& mapInUse, const XdgDirs& dirs);
 
 // Writes the slot to the scratch file (file-create error on failure), reads it back and decodes
 // it at full size. lowColourScreen: quantize to at most 236 colours into an indexed picture, as

@@ -5,16 +5,25 @@
 
 namespace wqt {
 
+std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& executableFolder,
+                                                   const XdgDirs& dirs) {
+  std::vector<std::filesystem::path> places{executableFolder / kMapFileName};
+  // Without a home folder there is no user's own map.
+  for (const auto* home : {&dirs.configHome, &dirs.dataHome})
+    if (!home->empty()) places.push_back(*home / kAppFolderName / kMapFileName);
+  for (const auto& data : dirs.dataDirs) places.push_back(data / kAppFolderName / kMapFileName);
+  return places;
+}
+
+std::vector<std::filesystem::path> mapSearchPlaces() {
+  return mapSearchPlaces(executableDir(), xdgDirs());
+}
+
 std::filesystem::path findMap(const std::filesystem::path& executableFolder, const XdgDirs& dirs) {
-  const std::filesystem::path beside = executableFolder / kMapFileName;
-  if (mapExists(beside)) return beside;
-  std::vector<std::filesystem::path> candidates;
-  if (!dirs.configHome.empty())
-    candidates.push_back(dirs.configHome / kAppFolderName / kMapFileName);
-  for (const auto& data : dirs.dataDirs) candidates.push_back(data / kAppFolderName / kMapFileName);
-  for (const auto& candidate : candidates)
-    if (mapExists(candidate)) return candidate;
-  return beside;
+  const auto places = mapSearchPlaces(executableFolder, dirs);
+  for (const auto& place : places)
+    if (mapExists(place)) return place;
+  return places.front();
 }
 
 std::filesystem::path defaultMapPath() {

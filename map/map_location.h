@@ -1,15 +1,24 @@
 #pragma once
 // Where the editor and the command-line tool look for the theme map when none is named.
 #include <filesystem>
+#include <vector>
 
 #include "map/xdg_dirs.h"
 
 namespace wqt {
 
-// The map the programs use by default: "theme.rxt" beside the running executable (a portable
-// copy unpacked with its map), else the user's own in $XDG_CONFIG_HOME/orvalen-wqt-manager/, else
-// the installed one in the first $XDG_DATA_DIRS folder whose orvalen-wqt-manager/ holds it. When
-// none exists, the path beside the executable, which callers report as the missing map.
+// Every place a map is looked for, in the order it is looked for: "theme.rxt" beside the running
+// executable (a build folder or a portable copy unpacked with its map), the user's own in
+// $XDG_CONFIG_HOME/orvalen-wqt-manager/, the user's installed one in
+// $XDG_DATA_HOME/orvalen-wqt-manager/ (`--prefix ~/.local`), then the system's in each
+// $XDG_DATA_DIRS folder's orvalen-wqt-manager/. What a front end lists when no map is found.
+std::vector<std::filesystem::path> mapSearchPlaces();
+// The same for a given executable folder and XDG folders.
+std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& executableFolder,
+                                                   const XdgDirs& dirs);
+
+// The map the programs use by default: the first of mapSearchPlaces() that exists. When none
+// exists, the path beside the executable, which callers report as the missing map.
 std::filesystem::path defaultMapPath();
 // The same lookup for a given executable folder and XDG folders.
 std::filesystem::path findMap(const std::filesystem::path& executableFolder, const XdgDirs& dirs);

@@ -25,6 +25,7 @@ std::filesystem::path homeBased(const EnvironmentLookup& environment, const char
 XdgDirs xdgDirs(const EnvironmentLookup& environment) {
   XdgDirs dirs;
   dirs.configHome = homeBased(environment, "XDG_CONFIG_HOME", ".config");
+  dirs.dataHome = homeBased(environment, "XDG_DATA_HOME", ".local/share");
   dirs.cacheHome = homeBased(environment, "XDG_CACHE_HOME", ".cache");
 
   const char* dataDirs = environment("XDG_DATA_DIRS");

@@ -12,6 +12,7 @@ inline constexpr const char* kAppFolderName = "orvalen-wqt-manager";
 
 struct XdgDirs {
   std::filesystem::path configHome;  // empty when there is no usable home folder
+  std::filesystem::path dataHome;    // likewise
   std::filesystem::path cacheHome;   // likewise
   std::vector<std::filesystem::path> dataDirs;
 };
@@ -19,9 +20,9 @@ struct XdgDirs {
 // Looks up one environment variable; null when it is not set.
 using EnvironmentLookup = std::function<const char*(const char*)>;
 
-// The folders from XDG_CONFIG_HOME, XDG_CACHE_HOME and XDG_DATA_DIRS. A variable that is unset,
-// empty or not an absolute path takes its default (~/.config, ~/.cache, and
-// /usr/local/share:/usr/share); relative entries of XDG_DATA_DIRS are skipped.
+// The folders from XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME and XDG_DATA_DIRS. A variable
+// that is unset, empty or not an absolute path takes its default (~/.config, ~/.local/share,
+// ~/.cache, and /usr/local/share:/usr/share); relative entries of XDG_DATA_DIRS are skipped.
 XdgDirs xdgDirs(const EnvironmentLookup& environment);
 // The same from this process's environment.
 XdgDirs xdgDirs();

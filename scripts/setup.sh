@@ -10,7 +10,8 @@ packages=(
   libjpeg62-turbo-dev libpng-dev libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
-  desktop-file-utils appstream shared-mime-info dpkg-dev
+  desktop-file-utils appstream shared-mime-info dpkg-dev lintian man-db groff-base x11-utils
+  bash-completion
   fonts-liberation2 fonts-paratype fonts-wine
 )
 

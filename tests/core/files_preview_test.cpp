@@ -99,8 +99,8 @@ TEST(RawPreview, ZeroWidthOrHeightGivesAnEmptyPicture) {
   }
 }
 
-TEST(ScratchFile, LiesBesideTheExecutable) {
-  EXPECT_EQ(scratchFilePath(), executableDir() / "temp");
+TEST(ScratchFile, OfThisProcessLiesInTheUserCacheWithAMapFromElsewhere) {
+  EXPECT_EQ(scratchFilePath(WQT_SAMPLE_MAP), xdgDirs().cacheHome / "orvalen-wqt-manager" / "temp");
 }
 
 TEST(JpegPreview, WritesTheSlotToTheScratchFileAndShowsTheJpegsOwnSize) {
