@@ -138,7 +138,8 @@ class FolderChain {
     for (std::size_t i = keep; i < parts.size(); ++i) {
       const std::string name(parts[i]);
       if (::mkdirat(parentOf(i), name.c_str(), 0777) != 0 && errno != EEXIST) {
-        throwFileCreateError(pathOf(i, name), errno);
+        const int err = errno;  // before the path's allocations may change it
+        throwFileCreateError(pathOf(i, name), err);
       }
       open_.push_back({name, openFolder(i, name)});
       // The folder above the new deepest one closes unless it is kept.
@@ -166,7 +167,10 @@ class FolderChain {
   FileDescriptor openFolder(std::size_t level, const std::string& name) const {
     FileDescriptor fd(
         ::openat(parentOf(level), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-    if (!fd) throwFileCreateError(pathOf(level, name), errno);
+    if (!fd) {
+      const int err = errno;
+      throwFileCreateError(pathOf(level, name), err);
+    }
     return fd;
   }
 

@@ -19,7 +19,9 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
   // An empty name names no file; it is refused as the system refuses it, not by the library's
   // own exception.
   if (target.empty()) throwFileCreateError(target, ENOENT);
-  target_ = std::filesystem::absolute(target);
+  std::error_code ec;
+  target_ = std::filesystem::absolute(target, ec);
+  if (ec) throwFileCreateError(target, ec.value());
   // Only a regular file is replaced: renaming over a device, a pipe or a socket (or a link to
   // one, such as the process's own output) would put a file where the system keeps something
   // else. Checked through links, so the refusal names what the link leads to.
@@ -28,7 +30,6 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
   // the link stays a link. A dangling link gets the file it names, as opening it would.
   // (weakly_canonical would stop at a dangling link; the links are followed one by one.)
   for (int hops = 0;; ++hops) {
-    std::error_code ec;
     if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target_, ec))) break;
     if (hops == 40) throwFileCreateError(target_, ELOOP);
     const std::filesystem::path next = std::filesystem::read_symlink(target_, ec);
