@@ -59,7 +59,7 @@ inline std::vector<std::uint8_t> deflateBombPng(std::uint32_t width, std::uint32
     z.next_out = out.data();
     z.avail_out = static_cast<uInt>(out.size());
     deflate(&z, flush);
-    out.resize(out.size() - z.avail_out);
+    out.erase(out.end() - static_cast<std::ptrdiff_t>(z.avail_out), out.end());
     return out;
   };
   const std::vector<std::uint8_t> rows(std::size_t{height} * (width * 3 + 1), 0);
