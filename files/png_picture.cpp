@@ -9,6 +9,7 @@
 #include "files/preview.h"
 #include "map/core_error.h"
 #include "theme/file_io.h"
+#include "theme/theme_layout.h"
 
 namespace wqt {
 
@@ -32,24 +33,29 @@ struct PngErrorState {
 }
 void onPngWarning(png_structp, png_const_charp) {}
 
-struct MemorySource {
-  std::span<const std::uint8_t> bytes;
-  std::size_t pos = 0;
+// What the reading collects as the library hands over the picture piece by piece.
+struct Progress {
+  RgbPicture* picture = nullptr;
+  std::uint64_t maxPixels = 0;
+  bool tooLarge = false;
+  bool ended = false;
+  std::vector<png_bytep> rows;
 };
 
-void readFromMemory(png_structp png, png_bytep out, png_size_t length) {
-  auto* src = static_cast<MemorySource*>(png_get_io_ptr(png));
-  if (src->bytes.size() - src->pos < length) png_error(png, "file cut short");
-  std::copy_n(src->bytes.begin() + static_cast<std::ptrdiff_t>(src->pos), length, out);
-  src->pos += length;
-}
+// The limits that keep a hostile file small: no picture side longer than a slot's picture can
+// be, no ancillary chunk kept (text, profiles, palettes of suggestions: none changes the pixels
+// read here; skipped, a chunk's claimed length costs nothing), and the little that is kept
+// bounded in number and size.
+constexpr png_uint_32 kMaxSide = kSlotCapacity / 2;
+constexpr png_alloc_size_t kChunkMemoryLimit = 64 * 1024;
+constexpr png_uint_32 kChunkCacheLimit = 16;
 
 // One read structure with its info, destroyed whatever happens.
 struct ReadSession {
   png_structp png = nullptr;
   png_infop info = nullptr;
   PngErrorState state;
-  MemorySource source;
+  Progress progress;
   ReadSession() {
     png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onPngError, onPngWarning);
     if (png == nullptr) throwPngError("out of memory");
@@ -58,11 +64,59 @@ struct ReadSession {
       png_destroy_read_struct(&png, nullptr, nullptr);
       throwPngError("out of memory");
     }
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kChunkMemoryLimit);
+    png_set_chunk_cache_max(png, kChunkCacheLimit);
+    // A negative count: every chunk but those the pixels need is skipped unread.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
   }
   ~ReadSession() { png_destroy_read_struct(&png, &info, nullptr); }
   ReadSession(const ReadSession&) = delete;
   ReadSession& operator=(const ReadSession&) = delete;
 };
+
+// The header is read: a picture too large stops the reading; any other gets its buffer and
+// becomes 8-bit RGB (the top byte of 16-bit samples, no alpha).
+void onInfo(png_structp png, png_infop info) {
+  auto* progress = static_cast<Progress*>(png_get_progressive_ptr(png));
+  RgbPicture& picture = *progress->picture;
+  const png_uint_32 width = png_get_image_width(png, info);
+  const png_uint_32 height = png_get_image_height(png, info);
+  picture.width = static_cast<int>(width);
+  picture.height = static_cast<int>(height);
+  if (std::uint64_t{width} * height > progress->maxPixels) {
+    progress->tooLarge = true;
+    png_process_data_pause(png, 0);
+    return;
+  }
+  png_set_strip_16(png);
+  png_set_strip_alpha(png);
+  png_set_palette_to_rgb(png);
+  png_set_expand_gray_1_2_4_to_8(png);
+  png_set_gray_to_rgb(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  if (png_get_rowbytes(png, info) != std::size_t{width} * 3) {
+    png_error(png, "unexpected row layout");
+  }
+  picture.rgb.resize(std::size_t{width} * height * 3);
+  progress->rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y) {
+    progress->rows[y] = picture.rgb.data() + std::size_t{y} * width * 3;
+  }
+}
+
+// A row of a pass: an interlaced picture's passes are combined into the rows.
+void onRow(png_structp png, png_bytep row, png_uint_32 y, int) {
+  auto* progress = static_cast<Progress*>(png_get_progressive_ptr(png));
+  if (row != nullptr && y < progress->rows.size()) {
+    png_progressive_combine_row(png, progress->rows[y], row);
+  }
+}
+
+void onEnd(png_structp png, png_infop) {
+  static_cast<Progress*>(png_get_progressive_ptr(png))->ended = true;
+}
 
 // Runs library calls with the jump target set; false when the library failed. The steps must not
 // own objects with destructors: a failure leaves them by longjmp.
@@ -125,40 +179,29 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throwPngError("not a PNG file");
   ReadSession s;
-  s.source.bytes = bytes;
   RgbPicture picture;
-  png_uint_32 width = 0, height = 0;
-  const bool header = guarded(s, [&] {
-    png_set_read_fn(s.png, &s.source, readFromMemory);
-    png_read_info(s.png, s.info);
-    width = png_get_image_width(s.png, s.info);
-    height = png_get_image_height(s.png, s.info);
-  });
-  if (!header) throwPngError(s.state.message);
-  picture.width = static_cast<int>(width);
-  picture.height = static_cast<int>(height);
-  if (std::uint64_t{width} * height > maxPixels) return picture;
-
-  picture.rgb.resize(std::size_t{width} * height * 3);
-  std::vector<png_bytep> rows(height);
-  for (png_uint_32 y = 0; y < height; ++y)
-    rows[y] = picture.rgb.data() + std::size_t{y} * width * 3;
-  png_bytepp rowPointers = rows.data();
-  const bool decoded = guarded(s, [&] {
-    // Every form of PNG becomes 8-bit RGB: the top byte of 16-bit samples, no alpha.
-    png_set_strip_16(s.png);
-    png_set_strip_alpha(s.png);
-    png_set_palette_to_rgb(s.png);
-    png_set_expand_gray_1_2_4_to_8(s.png);
-    png_set_gray_to_rgb(s.png);
-    png_set_interlace_handling(s.png);
-    png_read_update_info(s.png, s.info);
-    if (png_get_rowbytes(s.png, s.info) != std::size_t{width} * 3) {
-      png_error(s.png, "unexpected row layout");
+  s.progress.picture = &picture;
+  s.progress.maxPixels = maxPixels;
+  // The file is handed over piece by piece, so that reading stops as soon as the header shows a
+  // picture too large. Fed this way the library also stops inflating once the last row is
+  // decoded: compressed data after it (a stream of zeros gigabytes long) is passed over unread.
+  constexpr std::size_t kPiece = 64 * 1024;
+  std::size_t pos = 0;
+  png_bytep data = const_cast<png_bytep>(bytes.data());
+  const bool read = guarded(s, [&] {
+    png_set_progressive_read_fn(s.png, &s.progress, onInfo, onRow, onEnd);
+    while (pos < bytes.size() && !s.progress.tooLarge && !s.progress.ended) {
+      const std::size_t n = std::min(kPiece, bytes.size() - pos);
+      png_process_data(s.png, s.info, data + pos, n);
+      pos += n;
     }
-    png_read_image(s.png, rowPointers);
   });
-  if (!decoded) throwPngError(s.state.message);
+  if (!read) throwPngError(s.state.message);
+  if (s.progress.tooLarge) {
+    picture.rgb.clear();
+    return picture;
+  }
+  if (!s.progress.ended) throwPngError("file cut short");
   return picture;
 }
 
@@ -168,12 +211,14 @@ std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::
 
 ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> png) {
   const std::uint64_t pixels = std::uint64_t{entry.width} * entry.height;
-  RgbPicture picture = decodePng(png, pixels);
+  // An entry whose picture no slot holds decodes nothing: its header is enough to refuse.
+  const bool fits = pixels * 2 <= kSlotCapacity;
+  RgbPicture picture = decodePng(png, fits ? pixels : 0);
   if (picture.width != entry.width || picture.height != entry.height) {
     return {kWrongSizeMessage, {}};
   }
+  if (!fits) return {kTooLargeMessage, {}};
   std::vector<std::uint8_t> raw = rgbToRaw(picture);
-  if (raw.size() > kSlotCapacity) return {kTooLargeMessage, {}};
   return {std::nullopt, std::move(raw)};
 }
 

@@ -40,14 +40,17 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture);
 
 // Any PNG (palette, grey, 16-bit, with alpha, interlaced) as 8-bit RGB: 16-bit samples keep their
 // top byte, alpha is dropped. A picture of more than maxPixels pixels is refused before it is
-// decoded, with dimensions but no pixels in the result.
+// decoded, with dimensions but no pixels in the result. The work is bounded by the file: chunks
+// the pixels do not need are skipped unread, and compressed data after the last row is not
+// inflated.
 RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
 // The slot of a RAW entry as a PNG file.
 std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::uint8_t> slot);
 
 // A PNG file offered for a RAW entry: refused with the wrong-size message unless its picture has
-// the entry's width and height; otherwise the RAW bytes to store.
+// the entry's width and height, with the too-large message (nothing decoded) when the entry's
+// picture is larger than a slot; otherwise the RAW bytes to store.
 ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> png);
 
 // The largest PNG file taken for a RAW entry: any picture a slot can hold, stored uncompressed at

@@ -59,35 +59,66 @@ class FolderNames {
   std::set<std::string> used_;
 };
 
+// The longest path the system takes (PATH_MAX, with its closing zero byte).
+constexpr std::size_t kPathMax = 4096;
+
+// Refuses a path no file system call could take; checked before anything is made.
+void requirePathFits(std::size_t length) {
+  if (length >= kPathMax) throw Error(kLayoutTooDeepMessage);
+}
+
+// Walks the tree in display order without recursion: groups may be nested deeper than the
+// stack would take.
 struct LayoutWalk {
   const ThemeMap& map;
   const std::function<bool(std::int32_t)>& present;
   RawFormat raw;
   std::vector<LayoutItem> items;
 
-  void folder(const std::vector<int>& nodes, const std::string& prefix) {
+  struct Folder {
+    const std::vector<int>* nodes;
+    std::size_t next = 0;
+    std::size_t prefixLength = 0;  // of the path of the folder holding this one
     FolderNames names;
-    for (const int index : nodes) {
+  };
+
+  void walk(const std::vector<int>& top) {
+    std::string prefix;
+    std::vector<Folder> open;
+    open.push_back({&top, 0, 0, {}});
+    while (!open.empty()) {
+      Folder& here = open.back();
+      if (here.next == here.nodes->size()) {
+        prefix.resize(here.prefixLength);
+        open.pop_back();
+        continue;
+      }
+      const int index = (*here.nodes)[here.next++];
       const TreeNode& node = map.tree[static_cast<std::size_t>(index)];
       const std::string caption = map.captionUtf8(index);
       if (!node.isFile()) {
-        const std::string name = names.take(safeStem(caption, kNameMax - kSuffixRoom), "");
-        folder(node.children, prefix + name + "/");
+        const std::size_t before = prefix.size();
+        prefix += here.names.take(safeStem(caption, kNameMax - kSuffixRoom), "") + "/";
+        open.push_back({&node.children, 0, before, {}});
         continue;
       }
       const auto e = static_cast<std::size_t>(node.entry);
       const std::string_view ext =
           e < map.entries.size() ? layoutExtension(map.entries[e], raw) : ".bin";
       const std::string name =
-          names.take(safeStem(caption, kNameMax - kSuffixRoom - ext.size()), ext);
-      if (e < map.entries.size() && present(node.entry))
+          here.names.take(safeStem(caption, kNameMax - kSuffixRoom - ext.size()), ext);
+      if (e < map.entries.size() && present(node.entry)) {
+        requirePathFits(prefix.size() + name.size());
         items.push_back({node.entry, prefix + name});
+      }
     }
   }
 };
 
 // The open folders from the root down to the folder being written, reused while consecutive
-// files share them (files come in tree order, so they mostly do).
+// files share them (files come in tree order, so they mostly do). Only every kKeepEvery-th
+// folder of the chain and the deepest stay open, so deep nesting costs few descriptors; a closed
+// one is opened again from the nearest open folder above it, never through a link.
 class FolderChain {
  public:
   FolderChain(const std::filesystem::path& root, int rootFd) : root_(root), rootFd_(rootFd) {}
@@ -101,51 +132,104 @@ class FolderChain {
       start = slash + 1;
     }
     std::size_t keep = 0;
-    while (keep < open_.size() && keep < parts.size() && open_[keep].first == parts[keep]) ++keep;
+    while (keep < open_.size() && keep < parts.size() && open_[keep].name == parts[keep]) ++keep;
     open_.resize(keep);
-    std::filesystem::path path = root_;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-      path /= std::string(parts[i]);
-      if (i < keep) continue;
-      const int parent = i == 0 ? rootFd_ : open_.back().second.get();
+    if (keep > 0) reopen(keep - 1);
+    for (std::size_t i = keep; i < parts.size(); ++i) {
       const std::string name(parts[i]);
-      if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
-        throwFileCreateError(path, errno);
+      if (::mkdirat(parentOf(i), name.c_str(), 0777) != 0 && errno != EEXIST) {
+        const int err = errno;  // before the path's allocations may change it
+        throwFileCreateError(pathOf(i, name), err);
       }
-      FileDescriptor fd(
-          ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-      if (!fd) throwFileCreateError(path, errno);
-      open_.emplace_back(name, std::move(fd));
+      open_.push_back({name, openFolder(i, name)});
+      // The folder above the new deepest one closes unless it is kept.
+      if (i > 0 && (i - 1) % kKeepEvery != 0) open_[i - 1].fd.close();
     }
-    return open_.empty() ? rootFd_ : open_.back().second.get();
+    return open_.empty() ? rootFd_ : open_.back().fd.get();
   }
 
  private:
+  static constexpr std::size_t kKeepEvery = 16;
+
+  struct Level {
+    std::string name;
+    FileDescriptor fd;
+  };
+
+  int parentOf(std::size_t level) const { return level == 0 ? rootFd_ : open_[level - 1].fd.get(); }
+
+  std::filesystem::path pathOf(std::size_t level, const std::string& name) const {
+    std::filesystem::path path = root_;
+    for (std::size_t i = 0; i < level; ++i) path /= open_[i].name;
+    return path / name;
+  }
+
+  FileDescriptor openFolder(std::size_t level, const std::string& name) const {
+    FileDescriptor fd(
+        ::openat(parentOf(level), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd) {
+      const int err = errno;
+      throwFileCreateError(pathOf(level, name), err);
+    }
+    return fd;
+  }
+
+  // Opens `level` again, with the closed folders between it and the nearest open one above.
+  void reopen(std::size_t level) {
+    std::size_t first = level + 1;
+    while (first > 0 && !open_[first - 1].fd) --first;
+    for (std::size_t i = first; i <= level; ++i) {
+      open_[i].fd = openFolder(i, open_[i].name);
+      if (i > first && (i - 1) % kKeepEvery != 0) open_[i - 1].fd.close();
+    }
+  }
+
   std::filesystem::path root_;
   int rootFd_;
-  std::vector<std::pair<std::string, FileDescriptor>> open_;
+  std::vector<Level> open_;
 };
+
+// Creates a name of the folder for writing only if nothing holds it yet: never writes through a
+// link, a hard link or a pipe someone left there. Returns the descriptor or -1 with errno.
+int createNew(int dirFd, const std::string& name) {
+  return ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+}
+
+// Writes the whole file through fd and closes it; on any failure the name is removed, so a file
+// that could not be written whole (a full disk) leaves nothing under its name.
+int fillOrRemove(int dirFd, const std::string& name, FileDescriptor fd,
+                 std::span<const std::uint8_t> bytes) {
+  int err = writeAllAt(fd.get(), 0, bytes);
+  if (const int closeErr = fd.close(); err == 0) err = closeErr;
+  if (err != 0) ::unlinkat(dirFd, name.c_str(), 0);
+  return err;
+}
 
 // Writes one file in the folder: created afresh, or, when it exists, a complete new file renamed
 // over it. Returns 0 or the errno of the failure.
 int writeOne(int dirFd, const std::string& name, std::span<const std::uint8_t> bytes) {
-  const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-  FileDescriptor fd(::openat(dirFd, name.c_str(), flags, 0666));
-  if (fd) {
-    if (const int err = writeAllAt(fd.get(), 0, bytes)) return err;
-    return fd.close();
+  if (FileDescriptor fd(createNew(dirFd, name)); fd) {
+    return fillOrRemove(dirFd, name, std::move(fd), bytes);
   }
   if (errno != EEXIST) return errno;
-  const std::string temp =
-      "." + name.substr(0, kNameMax - 16) + ".new" + std::to_string(::getpid());
-  FileDescriptor tfd(
-      ::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
-  if (!tfd) return errno;
-  int err = writeAllAt(tfd.get(), 0, bytes);
-  if (err == 0) err = tfd.close();
-  if (err == 0 && ::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) err = errno;
-  if (err != 0) ::unlinkat(dirFd, temp.c_str(), 0);
-  return err;
+  // The temporary name is ours only if we create it; one taken already is passed by.
+  const std::string stem =
+      "." + cutUtf8(name, kNameMax - 32) + ".new" + std::to_string(::getpid()) + "-";
+  for (int attempt = 0;; ++attempt) {
+    const std::string temp = stem + std::to_string(attempt);
+    FileDescriptor tfd(createNew(dirFd, temp));
+    if (!tfd) {
+      if (errno == EEXIST && attempt < 100) continue;
+      return errno;
+    }
+    if (const int err = fillOrRemove(dirFd, temp, std::move(tfd), bytes)) return err;
+    if (::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0) {
+      const int err = errno;
+      ::unlinkat(dirFd, temp.c_str(), 0);
+      return err;
+    }
+    return 0;
+  }
 }
 
 }  // namespace
@@ -166,13 +250,13 @@ std::vector<LayoutItem> unpackLayout(const ThemeMap& map, int root,
                                      RawFormat raw) {
   LayoutWalk walk{map, present, raw, {}};
   if (root >= 0) {
-    walk.folder(map.tree.at(static_cast<std::size_t>(root)).children, "");
+    walk.walk(map.tree.at(static_cast<std::size_t>(root)).children);
   } else {
     std::vector<int> top;
     for (std::size_t i = 0; i < map.tree.size(); ++i) {
       if (map.tree[i].parent < 0) top.push_back(static_cast<int>(i));
     }
-    walk.folder(top, "");
+    walk.walk(top);
   }
   return std::move(walk.items);
 }
@@ -181,6 +265,8 @@ WriteResult writeLayoutFiles(
     const std::filesystem::path& folder, const std::vector<LayoutItem>& items,
     const std::function<std::span<const std::uint8_t>(const LayoutItem&)>& content,
     const WriteHooks& hooks) {
+  for (const LayoutItem& item : items)
+    requirePathFits(folder.string().size() + 1 + item.path.size());
   FileDescriptor root(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (!root) throwFileCreateError(folder, errno);
 

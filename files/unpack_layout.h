@@ -38,9 +38,15 @@ std::string_view layoutExtension(const FileEntry& entry, RawFormat raw);
 // "..", and is cut to fit the file system's 255 bytes; a name that an earlier node of the same
 // folder already took gets " (2)", " (3)"... before its extension. Names are given over every
 // node of the map, present or not, so they do not change with what a theme holds.
+// A path longer than the file system takes (4096 bytes, groups nested too deep) is refused with
+// kLayoutTooDeepMessage.
 std::vector<LayoutItem> unpackLayout(const ThemeMap& map, int root,
                                      const std::function<bool(std::int32_t entry)>& present,
                                      RawFormat raw = RawFormat::Raw);
+
+inline constexpr const char* kLayoutTooDeepMessage =
+    "Группы вложены слишком глубоко: путь к файлу длиннее 4096 байт, такой путь файловая "
+    "система не допускает. Ничего не записано.";
 
 struct WriteHooks {
   // Asked once, before anything is written, when some of the files exist already (their paths);
@@ -57,8 +63,10 @@ struct WriteResult {
 
 // Writes each item's bytes (from `content`, valid until its next call) to folder/item.path,
 // creating the folders on the way. Nothing is written outside `folder`: links met on the way are
-// not followed. A failure throws the file-create error naming the file; the files written before
-// it stay. An existing file is replaced by renaming a complete new one over it.
+// not followed. A path of 4096 bytes or more is refused with kLayoutTooDeepMessage before
+// anything is made. A failure throws the file-create error naming the file; the files written
+// before it stay, and the failed one leaves nothing under its name. An existing file is replaced
+// by renaming a complete new one over it; the temporary name is created afresh, never reused.
 WriteResult writeLayoutFiles(
     const std::filesystem::path& folder, const std::vector<LayoutItem>& items,
     const std::function<std::span<const std::uint8_t>(const LayoutItem&)>& content,

@@ -9,7 +9,19 @@
 #include <filesystem>
 #include <string>
 
+#include "map/theme_map.h"
+
 namespace wqt::fuzz {
+
+// An entry of `kind` whose width and height are the input's first two 16-bit words (the caller
+// makes sure there are four bytes).
+inline FileEntry entryFromWords(const char* kind, const std::uint8_t* data) {
+  FileEntry entry;
+  entry.kind = kind;
+  entry.width = static_cast<std::uint16_t>(data[0] | data[1] << 8);
+  entry.height = static_cast<std::uint16_t>(data[2] | data[3] << 8);
+  return entry;
+}
 
 // A file in memory whose content each input replaces; its path goes through /proc/self/fd.
 class MemFile {

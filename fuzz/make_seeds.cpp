@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "bench/inputs.h"
+#include "files/png_picture.h"
 
 namespace fs = std::filesystem;
 
@@ -96,6 +97,21 @@ int main(int argc, char** argv) {
     const Bytes px = wqt::gen::rawPicture(w, 3);
     raw.insert(raw.end(), px.begin(), px.end());
     put(root / "raw_preview", "raw" + std::to_string(w) + ".bin", raw);
+  }
+
+  // PNG imports: the RAW entry's width and height words, then a PNG of that size (one of
+  // another size too).
+  for (const auto& [w, h] : {std::pair{3, 2}, std::pair{16, 1}, std::pair{1, 9}}) {
+    wqt::RgbPicture picture{w, h, Bytes(static_cast<std::size_t>(w * h * 3))};
+    for (std::size_t i = 0; i < picture.rgb.size(); ++i) {
+      picture.rgb[i] = static_cast<std::uint8_t>(i * 37);
+    }
+    Bytes input = {static_cast<std::uint8_t>(w), 0, static_cast<std::uint8_t>(h), 0};
+    const Bytes png = wqt::encodePng(picture);
+    input.insert(input.end(), png.begin(), png.end());
+    put(root / "png_import", "rgb" + std::to_string(w) + "x" + std::to_string(h) + ".bin", input);
+    input[0] = static_cast<std::uint8_t>(w + 1);
+    put(root / "png_import", "other" + std::to_string(w) + "x" + std::to_string(h) + ".bin", input);
   }
 
   // Header fields: ASCII, Cyrillic UTF-8 with padding, a sequence cut by the field's end.

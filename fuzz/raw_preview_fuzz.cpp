@@ -5,14 +5,12 @@
 #include <span>
 
 #include "files/preview.h"
+#include "fuzz_common.h"
 #include "map/core_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;
-  wqt::FileEntry entry;
-  entry.kind = "RAW";
-  entry.width = static_cast<std::uint16_t>(data[0] | data[1] << 8);
-  entry.height = static_cast<std::uint16_t>(data[2] | data[3] << 8);
+  const wqt::FileEntry entry = wqt::fuzz::entryFromWords("RAW", data);
   const std::span<const std::uint8_t> slot(data + 4, size - 4);
   try {
     const wqt::Picture p = wqt::rawPreview(entry, slot);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and runs each one for
 # FUZZ_SECONDS (30 by default) from our generated seed corpus, two at a time on a 2-core machine.
-# Any crash, sanitizer report, timeout (2 s per input for the JPEG targets, 10 s for the others)
-# or out-of-memory fails the script; the input that caused it is left in
-# build-fuzz/artifacts/<target>/.
+# Any crash, sanitizer report, timeout (2 s per input for the picture decoders, 10 s for the
+# others) or out-of-memory (512 MiB for the PNG import, 2 GiB for the others) fails the script;
+# the input that caused it is left in build-fuzz/artifacts/<target>/.
 # Usage: scripts/fuzz.sh [target ...]   (default: every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +13,8 @@ seconds="${FUZZ_SECONDS:-30}"
 build=build-fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json)
+  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json
+    png_import)
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -27,14 +28,17 @@ run_one() {
   local t="$1" build="$2" seconds="$3"
   local corpus="$build/corpus/$t" artifacts="$build/artifacts/$t" log="$build/fuzz-$t.log"
   mkdir -p "$corpus" "$artifacts"
-  # A JPEG decode is bounded (picture size, number of scans): an input that takes seconds is a
-  # finding too.
-  local timeout=10
+  # A picture decode is bounded (picture size, number of scans, data after the rows): an input
+  # that takes seconds is a finding too.
+  local timeout=10 rss=2048
   case "$t" in jpeg_*) timeout=2 ;; esac
+  # A PNG import needs its file and a slot's picture: a chunk or a picture that makes the library
+  # allocate far more is a finding.
+  case "$t" in png_*) timeout=2 rss=512 ;; esac
   fuzzer() {
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-      "$build/fuzz/${t}_fuzz" -rss_limit_mb=2048 -timeout="$timeout" "$@"
+      "$build/fuzz/${t}_fuzz" -rss_limit_mb="$rss" -timeout="$timeout" "$@"
   }
   # The inputs of past findings (fuzz/regressions/<target>) run once each: some are slow by
   # design (a whole 4096 x 4096 picture), and mutating them would take the run's time.

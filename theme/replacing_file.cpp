@@ -15,13 +15,26 @@
 
 namespace wqt {
 
-ReplacingFile::ReplacingFile(const std::filesystem::path& target)
-    : target_(std::filesystem::absolute(target)) {
-  // Renaming over a symbolic link would replace the link itself; write the file it names.
+ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
+  // An empty name names no file; it is refused as the system refuses it, not by the library's
+  // own exception.
+  if (target.empty()) throwFileCreateError(target, ENOENT);
   std::error_code ec;
-  if (std::filesystem::is_symlink(target_, ec)) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target_, ec);
-    if (!ec) target_ = resolved;
+  target_ = std::filesystem::absolute(target, ec);
+  if (ec) throwFileCreateError(target, ec.value());
+  // Only a regular file is replaced: renaming over a device, a pipe or a socket (or a link to
+  // one, such as the process's own output) would put a file where the system keeps something
+  // else. Checked through links, so the refusal names what the link leads to.
+  refuseNonRegularFile(target_);
+  // Renaming over a symbolic link would replace the link itself; write the file it names, so
+  // the link stays a link. A dangling link gets the file it names, as opening it would.
+  // (weakly_canonical would stop at a dangling link; the links are followed one by one.)
+  for (int hops = 0;; ++hops) {
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(target_, ec))) break;
+    if (hops == 40) throwFileCreateError(target_, ELOOP);
+    const std::filesystem::path next = std::filesystem::read_symlink(target_, ec);
+    if (ec) throwFileCreateError(target_, ec.value());
+    target_ = target_.parent_path() / next;
   }
   // Replacing by rename needs only the folder's permission; an existing file that may not be
   // written is refused, as creating it in place would be.
@@ -102,6 +115,15 @@ void ReplacingFile::commit() {
   // data and what is needed to read it back, without the timestamps fsync would also write.
   if (::fdatasync(fd_.get()) != 0) fail(errno);
   if (const int err = fd_.close()) fail(err);
+  // Whatever took the target's name since the start is checked again: still only a regular
+  // file or nothing is replaced.
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    refuseNonRegularFile(target_);
+    throwFileCreateError(target_, EEXIST);
+  }
   if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(errno);
   temp_.clear();
 }

@@ -13,9 +13,12 @@ namespace wqt {
 
 class ReplacingFile {
  public:
-  // Starts the temporary file beside the target. A symbolic link is written through to the file
-  // it names; an existing target we may not write is refused, as creating it in place would be.
-  // Every failure throws the file-create error naming the target and the system's reason.
+  // Starts the temporary file beside the target. Only a regular file or a new name is written:
+  // anything else (a folder, device, pipe, socket, or a link to one) is refused with the
+  // file-open error naming what it is. A symbolic link is written through to the file it names
+  // and stays a link; an existing target we may not write is refused, as creating it in place
+  // would be. Every other failure throws the file-create error naming the target and the
+  // system's reason.
   explicit ReplacingFile(const std::filesystem::path& target);
   // Abandons an uncommitted file: the temporary file is removed, the target untouched.
   ~ReplacingFile();

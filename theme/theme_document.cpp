@@ -12,6 +12,7 @@
 #include "map/core_error.h"
 #include "theme/file_descriptor.h"
 #include "theme/file_io.h"
+#include "theme/theme_messages.h"
 
 namespace wqt {
 
@@ -160,6 +161,31 @@ bool saveLayoutOverlaps(const MapSettings& settings) {
   return std::any_of(std::begin(fields), std::end(fields), [type](const auto& field) {
     return type >= field.first && type < field.second;
   });
+}
+
+void requireReopens(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
+                    const MapSettings& settings) {
+  ParsedTheme parsed;
+  parsed.image.assign(header.begin(), header.end());
+  std::uint64_t fileSize = header.size();
+  for (const std::uint32_t size : sizes) fileSize += size;
+  std::vector<std::uint32_t> readSizes;
+  std::vector<std::uint64_t> offsets;
+  checkLayout(parsed, fileSize, settings, readSizes, offsets);
+  switch (parsed.status) {
+    case ParsedTheme::Status::Signature1Mismatch:
+      throw Error(kSignature1Status);
+    case ParsedTheme::Status::Signature2Mismatch:
+      throw Error(kSignature2Status);
+    case ParsedTheme::Status::SlotTooLarge:
+      throw Error(kSlotTooLargeStatus);
+    case ParsedTheme::Status::Ok:
+      break;
+  }
+  // The table must give back the sizes written, or the files would be read at other places.
+  if (!std::equal(readSizes.begin(), readSizes.end(), sizes.begin(), sizes.end())) {
+    throwStreamReadError();
+  }
 }
 
 void ThemeDocument::adopt(ParsedTheme&& parsed) {

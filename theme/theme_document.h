@@ -77,6 +77,14 @@ bool saveLayoutOverlaps(const MapSettings& settings);
 inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
 
+// Checks, before a theme file is written, that the same map opens it again: `header` is the
+// bytes before the data region (as ThemeDocument::rebuildHeader returns them) and `sizes` the
+// slots' sizes in entry order. A file the open would refuse throws a wqt::Error with the text the
+// open shows (kSignature1Status, kSignature2Status, kSlotTooLargeStatus, or "Stream read error"):
+// a header given whole from elsewhere may carry wrong signatures.
+void requireReopens(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
+                    const MapSettings& settings);
+
 // Why replaceSlot refuses data above kSlotCapacity (UTF-8).
 inline constexpr const char* kSlotCapacityMessage =
     "Размер вложенного файла превышает 524288 байт.";

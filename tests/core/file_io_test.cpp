@@ -2,8 +2,14 @@
 #include "theme/file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
+
+#include <cstdio>
+#include <functional>
 
 #include "error_of.h"
 #include "map/core_error.h"
@@ -35,13 +41,93 @@ TEST(FileIo, WriteThenReadBack) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
-TEST(FileIo, WriteThroughSymlinkKeepsTheLink) {
-  wqt::test::TempDir dir;
-  const auto real = dir.write("real.wqt", "old");
-  std::filesystem::create_symlink(real, dir / "link.wqt");
-  wqt::writeFileReplacing(dir / "link.wqt", Bytes{'n', 'e', 'w'});
-  EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.wqt"));
-  EXPECT_EQ(wqt::readWholeFile(real), (Bytes{'n', 'e', 'w'}));
+// What each kind of target becomes: a regular file or a new name is written (through a link,
+// which stays a link); anything else is refused with the reason naming what it is, untouched.
+TEST(FileIo, WritesOnlyRegularFilesOrNewNames) {
+  struct Row {
+    const char* name;
+    std::function<std::filesystem::path(const wqt::test::TempDir&)> make;
+    const char* refusal;  // nullptr: written
+  };
+  const auto bindSocket = [](const std::filesystem::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    ::close(fd);
+    return path;
+  };
+  const Row rows[] = {
+      {"regular", [](auto& d) { return d.write("t.wqt", "old"); }, nullptr},
+      {"new name", [](auto& d) { return d / "t.wqt"; }, nullptr},
+      {"link to regular",
+       [](auto& d) {
+         std::filesystem::create_symlink(d.write("real.wqt", "old"), d / "t.wqt");
+         return d / "t.wqt";
+       },
+       nullptr},
+      {"dangling link",
+       [](auto& d) {
+         std::filesystem::create_symlink(d / "real.wqt", d / "t.wqt");
+         return d / "t.wqt";
+       },
+       nullptr},
+      {"folder",
+       [](auto& d) {
+         std::filesystem::create_directory(d / "t.wqt");
+         return d / "t.wqt";
+       },
+       "Is a directory"},
+      {"fifo",
+       [](auto& d) {
+         ::mkfifo((d / "t.wqt").c_str(), 0600);
+         return d / "t.wqt";
+       },
+       "Is a pipe, not a regular file"},
+      {"link to fifo",
+       [](auto& d) {
+         ::mkfifo((d / "p").c_str(), 0600);
+         std::filesystem::create_symlink(d / "p", d / "t.wqt");
+         return d / "t.wqt";
+       },
+       "Is a pipe, not a regular file"},
+      {"socket", [&](auto& d) { return bindSocket(d / "s"); }, "Is a socket, not a regular file"},
+      {"link to a device",
+       [](auto& d) {
+         // Root may make a device node of its own, so that a fault here never replaces the
+         // system's; anyone else may not replace /dev/null anyway.
+         const bool own = ::mknod((d / "null").c_str(), S_IFCHR | 0666, makedev(1, 3)) == 0;
+         std::filesystem::create_symlink(own ? d / "null" : "/dev/null", d / "t.wqt");
+         return d / "t.wqt";
+       },
+       "Is a device, not a regular file"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    wqt::test::TempDir dir;
+    const auto target = row.make(dir);
+    const auto before = std::filesystem::symlink_status(target).type();
+    const std::string msg = wqt::test::errorOf([&] {
+      wqt::writeFileReplacing(target, Bytes{'n', 'e', 'w'});
+    });
+    if (row.refusal) {
+      EXPECT_EQ(msg, "Cannot open file \"" + target.string() + "\". " + row.refusal);
+      EXPECT_EQ(std::filesystem::symlink_status(target).type(), before);
+      continue;
+    }
+    EXPECT_EQ(msg, "(no error)");
+    EXPECT_EQ(wqt::readWholeFile(target), (Bytes{'n', 'e', 'w'}));
+    if (before == std::filesystem::file_type::symlink) {
+      EXPECT_TRUE(std::filesystem::is_symlink(target));
+      EXPECT_EQ(wqt::readWholeFile(dir / "real.wqt"), (Bytes{'n', 'e', 'w'}));
+    }
+  }
+}
+
+TEST(FileIo, EmptyTargetIsAnOrdinaryError) {
+  EXPECT_EQ(wqt::test::errorOf([] { wqt::writeFileReplacing("", Bytes{1}); }),
+            "Cannot create file \"\". No such file or directory");
 }
 
 TEST(FileIo, FailedWriteNamesThePath) {

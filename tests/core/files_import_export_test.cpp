@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -17,6 +18,7 @@
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "jpeg_test_util.h"
+#include "png_test_util.h"
 #include "temp_dir.h"
 #include "theme/file_io.h"
 #include "theme/theme_document.h"
@@ -335,24 +337,47 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
       EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + (1 << 20));
     }
   }
-  // A PNG offered for a RAW picture is bounded alike: too large is refused unread.
+  // A PNG offered for a RAW picture is bounded alike: too large is refused unread, and a hostile
+  // one costs its file, its picture and little time.
   const auto hugePng = sparse("huge.png", kPngFileLimit + 1);
-  for (const auto& [path, outcome] :
-       {std::pair{std::filesystem::path("/dev/zero"), isDevice}, std::pair{pipe, isPipe},
-        std::pair{hugePng, std::string(kTooLargeMessage)},
-        std::pair{big, std::string(kTooLargeMessage)}}) {
-    SCOPED_TRACE(path);
+  const Bytes trailing = test::deflateBombPng(32, 32, 2048);
+  const struct {
+    const char* name;
+    FileEntry entry;
+    std::filesystem::path path;
+    std::string outcome;
+  } pngCases[] = {
+      {"endless device", entryOf("RAW", 240, 320), "/dev/zero", isDevice},
+      {"pipe", entryOf("RAW", 240, 320), pipe, isPipe},
+      {"file over the limit", entryOf("RAW", 240, 320), hugePng, kTooLargeMessage},
+      {"600 MiB", entryOf("RAW", 240, 320), big, kTooLargeMessage},
+      {"text chunk claiming 2 GiB", entryOf("RAW", 32, 32),
+       dir.write("text.png", test::chunkBombPng("tEXt")), "PNG error: file cut short"},
+      {"profile chunk claiming 2 GiB", entryOf("RAW", 32, 32),
+       dir.write("iccp.png", test::chunkBombPng("iCCP")), "PNG error: file cut short"},
+      {"unknown chunk claiming 2 GiB", entryOf("RAW", 32, 32),
+       dir.write("unknown.png", test::chunkBombPng("zzZz")), "PNG error: file cut short"},
+      {"entry of 20000 x 20000", entryOf("RAW", 20000, 20000),
+       dir.write("vast.png", test::deflateBombPng(20000, 20000, 0)), kTooLargeMessage},
+      {"2 GiB of zeros after the rows", entryOf("RAW", 32, 32), dir.write("zeros.png", trailing),
+       ""},
+  };
+  for (const auto& c : pngCases) {
+    SCOPED_TRACE(c.name);
     std::string got;
+    const std::clock_t start = std::clock();
     const auto growth = peakGrowth([&] {
       try {
-        got = checkPngImport(entryOf("RAW", 240, 320), path).refusal.value_or("");
+        got = checkPngImport(c.entry, c.path).refusal.value_or("");
       } catch (const Error& e) {
         got = e.what();
       }
     });
-    EXPECT_EQ(got, outcome);
+    const double seconds = static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    EXPECT_EQ(got, c.outcome);
+    EXPECT_LT(seconds, 0.5);
     if (growth) {
-      EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + (1 << 20));
+      EXPECT_LE(*growth, std::int64_t{kSlotCapacity} + std::int64_t(trailing.size()) + (1 << 20));
     }
   }
   // Opening a theme refuses them alike.

@@ -1,9 +1,14 @@
 // The folder layout of a theme's files and its writer; RAW pictures as PNG and back.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <fstream>
 #include <string>
 
+#include "error_of.h"
 #include "files/png_picture.h"
 #include "files/unpack_layout.h"
 #include "map/core_error.h"
@@ -96,6 +101,98 @@ TEST_F(Layout, WriterCreatesFoldersAsksOnceBeforeReplacingAndStops) {
   std::filesystem::create_directory_symlink(elsewhere.path(), linked / "Меню");
   EXPECT_THROW(wqt::writeLayoutFiles(linked.path(), items, content), wqt::Error);
   EXPECT_TRUE(std::filesystem::is_empty(elsewhere.path()));
+}
+
+// Sets a resource limit for the scope of a test and puts the old one back.
+class ScopedLimit {
+ public:
+  ScopedLimit(int resource, rlim_t soft) : resource_(resource) {
+    ::getrlimit(resource_, &old_);
+    rlimit next = old_;
+    next.rlim_cur = soft;
+    ::setrlimit(resource_, &next);
+  }
+  ~ScopedLimit() { ::setrlimit(resource_, &old_); }
+  ScopedLimit(const ScopedLimit&) = delete;
+  ScopedLimit& operator=(const ScopedLimit&) = delete;
+
+ private:
+  int resource_;
+  rlimit old_{};
+};
+
+TEST(LayoutWriter, NeverWritesThroughPlantedNamesNorLeavesAPartFile) {
+  TempDir out, elsewhere;
+  const Bytes fresh(5000, 7);
+  const auto content = [&](const LayoutItem&) { return std::span<const std::uint8_t>(fresh); };
+  const auto yes = [](const auto&) { return true; };
+  const std::string old = "old";
+  out.write("a.bin", old);
+
+  // What someone else left at the names a replacement might take is passed by, not written
+  // through, and a pipe does not hang the write.
+  const auto outside = elsewhere.write("outside", old);
+  const std::string stem = ".a.bin.new" + std::to_string(::getpid()) + "-";
+  std::filesystem::create_hard_link(outside, out / (stem + "0"));
+  ASSERT_EQ(::mkfifo((out / (stem + "1")).c_str(), 0600), 0);
+  std::filesystem::create_symlink(outside, out / (stem + "2"));
+  wqt::WriteHooks hooks{yes, {}};
+  EXPECT_EQ(wqt::writeLayoutFiles(out.path(), {{0, "a.bin"}}, content, hooks).written, 1u);
+  EXPECT_EQ(wqt::readWholeFile(out / "a.bin"), fresh);
+  EXPECT_EQ(wqt::readWholeFile(outside), Bytes(old.begin(), old.end()));
+
+  // A full disk (a file size limit gives the same short write): neither a new file nor a
+  // replacement leaves a part of itself, and the old file stays.
+  out.write("b.bin", old);
+  const auto before = std::distance(std::filesystem::directory_iterator(out.path()), {});
+  const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+  for (const char* name : {"new.bin", "b.bin"}) {
+    SCOPED_TRACE(name);
+    ScopedLimit limit(RLIMIT_FSIZE, 1000);
+    EXPECT_THROW(wqt::writeLayoutFiles(out.path(), {{0, name}}, content, hooks), wqt::Error);
+  }
+  std::signal(SIGXFSZ, savedHandler);
+  EXPECT_FALSE(std::filesystem::exists(out / "new.bin"));
+  EXPECT_EQ(wqt::readWholeFile(out / "b.bin"), Bytes(old.begin(), old.end()));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.path()), {}), before);
+}
+
+// Groups nested `depth` deep, with a file at every level after its subgroup, so the writer
+// climbs back through every folder.
+std::string nestedMap(int depth) {
+  std::string text;
+  for (int i = 0; i < depth; ++i) text += "<group \"g\">\n";
+  for (int i = 0; i < depth; ++i) text += file("f") + "</group \"\">\n";
+  return text;
+}
+
+TEST(LayoutWriter, DeepGroupsWithFewDescriptorsOrRefusedBeforeAnything) {
+  const auto all = [](std::int32_t) { return true; };
+  const Bytes one{1};
+  const auto content = [&](const LayoutItem&) { return std::span<const std::uint8_t>(one); };
+  TempDir dir;
+  wqt::xml::ValueTable values;
+  for (const int depth : {600, 20000}) {
+    SCOPED_TRACE(depth);
+    wqt::ThemeMap map;
+    map.load(dir.write("deep.rxt", nestedMap(depth)), values);
+    TempDir out;
+    if (depth * 2 >= 4096) {
+      EXPECT_EQ(wqt::test::errorOf([&] { wqt::unpackLayout(map, -1, all); }),
+                wqt::kLayoutTooDeepMessage);
+      continue;
+    }
+    const auto items = wqt::unpackLayout(map, -1, all);
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(depth));
+    ScopedLimit fewFiles(RLIMIT_NOFILE, 64);
+    EXPECT_EQ(wqt::writeLayoutFiles(out.path(), items, content).written, items.size());
+    EXPECT_EQ(wqt::readWholeFile(out / items.front().path), one);
+    EXPECT_EQ(wqt::readWholeFile(out / "g/f.jpg"), one);
+    // The same layout below a folder whose name takes the rest of the path is refused whole.
+    const auto deeper = out / std::string(4096 - depth * 2, 'x');
+    EXPECT_EQ(wqt::test::errorOf([&] { wqt::writeLayoutFiles(deeper, items, content); }),
+              wqt::kLayoutTooDeepMessage);
+  }
 }
 
 TEST(PngPicture, RawRoundTripKeepsWordsAndShowsPreviewColours) {

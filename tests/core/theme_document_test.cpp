@@ -11,6 +11,7 @@
 #include "map/theme_map.h"
 #include "sample/theme_builder.h"
 #include "theme/theme_document.h"
+#include "theme/theme_messages.h"
 
 namespace {
 
@@ -222,6 +223,34 @@ TEST(ThemeSave, OpenThenSaveZeroesGapAndDropsSurplus) {
   EXPECT_EQ(doc.image(), Bytes(expected.begin(), expected.begin() + 0x100));
   // Saving again changes nothing.
   EXPECT_EQ(wqt::joinParts(doc.rebuildForSave(settings())), expected);
+}
+
+// A header brought from elsewhere (the command line's theme.json) is written only when the same
+// map opens the result again; the refusal is the text the open shows.
+TEST(ThemeSave, WrittenHeaderMustReopen) {
+  const std::vector<std::uint32_t> sizes = {3, 1, 5};
+  struct Row {
+    const char* name;
+    std::function<void(Bytes&)> change;
+    std::string expected;
+  };
+  const Row rows[] = {
+      {"as rebuilt", [](Bytes&) {}, "(no error)"},
+      {"signature 1", [](Bytes& h) { h[0] ^= 1; }, wqt::kSignature1Status},
+      {"signature 2", [](Bytes& h) { h[20] = 0; }, wqt::kSignature2Status},
+      {"slot too large", [](Bytes& h) { putU32(h, 0x9C + 4, 524289); }, wqt::kSlotTooLargeStatus},
+      {"sizes differ", [](Bytes& h) { putU32(h, 0x9C, 2); }, wqt::kStreamReadError},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ThemeDocument doc;
+    doc.create(settings());
+    const auto rebuilt = doc.rebuildHeader(settings(), sizes);
+    Bytes header(rebuilt.begin(), rebuilt.end());
+    row.change(header);
+    EXPECT_EQ(wqt::test::errorOf([&] { wqt::requireReopens(header, sizes, settings()); }),
+              row.expected);
+  }
 }
 
 TEST(ThemeSave, FileCountZero) {
