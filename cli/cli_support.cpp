@@ -208,8 +208,8 @@ NamedEntry resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
 std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
   const std::optional<std::int64_t> needed = wqt::expectedImportSize(entry);
   if (!needed) return {};
-  std::string detail = wqt::sizeText(found) + ", необходимо " +
-                       wqt::sizeText(static_cast<std::uint64_t>(*needed));
+  std::string detail =
+      wqt::sizeText(found) + ", необходимо " + wqt::sizeText(static_cast<std::uint64_t>(*needed));
   const auto kind = wqt::kindInfo(entry.kind);
   const std::string w = std::to_string(entry.width), h = std::to_string(entry.height);
   if (kind && kind->kind == wqt::FileKind::Raw) detail += " (" + w + " × " + h + " × 2)";
@@ -232,8 +232,7 @@ wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
   if (candidate.refusal != wqt::kWrongSizeMessage) return candidate;
   if (png) {
     // Only the header is read: a picture of more than 0 pixels is refused before decoding.
-    const wqt::RgbPicture header =
-        wqt::decodePng(wqt::readWholeFile(file, wqt::kPngFileLimit), 0);
+    const wqt::RgbPicture header = wqt::decodePng(wqt::readWholeFile(file, wqt::kPngFileLimit), 0);
     *candidate.refusal += " Картинка " + std::to_string(header.width) + " × " +
                           std::to_string(header.height) + ", необходимо " +
                           std::to_string(entry.width) + " × " + std::to_string(entry.height) + ".";
@@ -246,7 +245,8 @@ wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
 }
 
 std::filesystem::path targetPath(const std::string& text, const char* what) {
-  if (text.empty()) throw Failure(kExitUsage, std::string("Пустое имя: ") + what + " не указан(а).");
+  if (text.empty())
+    throw Failure(kExitUsage, std::string("Пустое имя: ") + what + " не указан(а).");
   std::string trimmed = text;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   return trimmed;
@@ -265,7 +265,8 @@ std::optional<std::string> reopenRefusal(std::span<const std::uint8_t> header,
   }
   std::uint64_t total = stub.size();
   for (const std::uint32_t size : sizes) total += size;
-  std::uint64_t needed = std::max<std::uint64_t>(wqt::kHeaderFixedEnd, settings.typeByteOffset + 1u);
+  std::uint64_t needed =
+      std::max<std::uint64_t>(wqt::kHeaderFixedEnd, settings.typeByteOffset + 1u);
   needed = std::min(needed, total);
   if (stub.size() < needed) stub.resize(static_cast<std::size_t>(needed), 0);
   try {

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
@@ -121,6 +122,27 @@ class PackFolder {
   fs::path base_;
 };
 
+// The layout names top-level nodes freely, so a group or file may take the name theme.json
+// keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
+// layout tells clashing names apart.
+void keepThemeJsonName(std::vector<wqt::LayoutItem>& items) {
+  const std::string reserved = kThemeJsonName;
+  const auto topName = [](const std::string& path) { return path.substr(0, path.find('/')); };
+  std::set<std::string> taken;
+  for (const wqt::LayoutItem& item : items) taken.insert(topName(item.path));
+  if (!taken.contains(reserved)) return;
+  const std::string stem = reserved.substr(0, reserved.rfind('.'));
+  const std::string extension = reserved.substr(reserved.rfind('.'));
+  std::string replacement;
+  for (int n = 2;
+       taken.contains(replacement = stem + " (" + std::to_string(n) + ")" + extension);) {
+    ++n;
+  }
+  for (wqt::LayoutItem& item : items) {
+    if (topName(item.path) == reserved) item.path.replace(0, reserved.size(), replacement);
+  }
+}
+
 }  // namespace
 
 int runExtract(const Options& options) {
@@ -163,12 +185,13 @@ int runUnpack(const Options& options) {
   }
   const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings);
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
-  const std::vector<wqt::LayoutItem> items = wqt::unpackLayout(
+  std::vector<wqt::LayoutItem> items = wqt::unpackLayout(
       map, -1,
       [&](std::int32_t e) {
         return static_cast<std::size_t>(e) < file.count() && file.size(e + 1) != 0;
       },
       raw);
+  keepThemeJsonName(items);
 
   ThemeFolder description;
   const wqt::ThemeDocument header = headerDocument(file.image(), file.count());

@@ -179,9 +179,11 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
       file.read(slot, bytes);
       const wqt::FileEntry& entry = map.entries[slot - 1];
       if (auto refusal = wqt::importRefusal(entry, bytes)) {
-        if (*refusal == wqt::kWrongSizeMessage) *refusal += " " + wrongSizeDetail(entry, bytes.size()) + ".";
+        if (*refusal == wqt::kWrongSizeMessage)
+          *refusal += " " + wrongSizeDetail(entry, bytes.size()) + ".";
         problem(where, *refusal);
-      } else if (const auto kind = wqt::kindInfo(entry.kind); kind && kind->kind == wqt::FileKind::Jpg) {
+      } else if (const auto kind = wqt::kindInfo(entry.kind);
+                 kind && kind->kind == wqt::FileKind::Jpg) {
         // The import reads only the header; a picture cut short or damaged shows only decoded.
         if (const auto corrupt = jpegCorruption(bytes)) problem(where, *corrupt);
       }

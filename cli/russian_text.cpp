@@ -108,7 +108,8 @@ std::string russianError(std::string_view what) {
     const fs::path path = m[2].str();
     const int err = errnoOfText(m[3].str());
     if (m[1] == "create" && isFullDisk(err)) return fullDiskText(path, err);
-    return std::string(m[1] == "open" ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
+    return std::string(m[1] == "open" ? "Не удалось открыть файл «"
+                                      : "Не удалось записать файл «") +
            path.string() + "»: " + reasonText(m[3].str()) + ".";
   }
   static const std::regex jpegError(R"re(^JPEG error #\d+$)re");

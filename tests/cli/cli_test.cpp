@@ -60,7 +60,8 @@ pid_t start(const TempDir& dir, std::vector<std::string> args, const std::string
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
 }
@@ -125,13 +126,16 @@ fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::str
 // they are, and one without a type byte.
 std::string unsafeMap() {
   return "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n"
-         "<ThemeSettings \"9Ch\" \"100h\" \"6\">\n"
+         "<ThemeSettings \"9Ch\" \"100h\" \"8\">\n"
          "<group \"..\">\n<file \"../../escape\" \"0\" \"RAW\" \"2\" \"2\">\n"
          "<file \"/etc/passwd\" \"1\" \"COLORTAB\" \"4\">\n</group \"\">\n"
          "<group \"a\\b\">\n<file \"\x01\x1f\" \"2\" \"ANI2\" \"1\" \"1\">\n</group \"\">\n"
          "<file \".\" \"3\" \"COLORTAB\" \"2\">\n<file \".\" \"4\" \"COLORTAB\" \"3\">\n"
          "<file \"" +
-         std::string(400, 'x') + "\" \"5\" \"RAW\" \"1\" \"1\">\n";
+         std::string(400, 'x') + "\" \"5\" \"RAW\" \"1\" \"1\">\n" +
+         // Top-level names that theme.json keeps for itself.
+         "<group \"theme.json\">\n<file \"x\" \"6\" \"COLORTAB\" \"2\">\n</group \"\">\n"
+         "<group \"theme (2).json\">\n<file \"y\" \"7\" \"COLORTAB\" \"2\">\n</group \"\">\n";
 }
 
 std::string nestedMap() {
@@ -324,7 +328,8 @@ std::string manyFilesMap(int count) {
   std::snprintf(settings, sizeof settings, "<ThemeSettings \"9Ch\" \"%Xh\" \"%X\">\n",
                 0x9C + 4 * count, count);
   std::string m = "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n" + std::string(settings);
-  for (int i = 0; i < count; ++i) m += "<file \"t" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"4\">\n";
+  for (int i = 0; i < count; ++i)
+    m += "<file \"t" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"4\">\n";
   return m;
 }
 
@@ -371,13 +376,15 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
       {{"pack", dir / "lost", dir / "o.wqt"}, 1, "Замок (Экран блокировки/Замок.raw): файла нет"},
       {{"pack", dir / "signature", dir / "o.wqt"}, 1, wqt::kSignature1Status},
       {{"pack", dir / "huge", dir / "o.wqt"}, 2, "theme.json: файл больше 16 МиБ"},
-      {{"replace", theme, "Замок", dir / "big.raw"}, 1,
-       "8192 б, необходимо 2048 б (32 × 32 × 2)"},
-      {{"set", theme, "--author", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ"}, 2, "54 б в UTF-8, поле вмещает 52 б"},
+      {{"replace", theme, "Замок", dir / "big.raw"}, 1, "8192 б, необходимо 2048 б (32 × 32 × 2)"},
+      {{"set", theme, "--author", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ"},
+       2,
+       "54 б в UTF-8, поле вмещает 52 б"},
       {{"unpack", theme, dir / "big.raw"}, 2, "big.raw» — это файл, а не папка."},
       {{"check", dir / "cut.wqt"}, 1, "Камера: изображение JPEG повреждено (libjpeg: Premature"},
       {{"info", dir / "none.wqt"}, 2, "none.wqt»: нет такого файла или папки."},
-      {{"--map", nested, "extract", nestedTheme, "Файл 0"}, 2,
+      {{"--map", nested, "extract", nestedTheme, "Файл 0"},
+       2,
        "называет не один файл; варианты:\n  0 Группа 0/Вложенная/Файл 0\n  3 Группа 0/"},
   };
   for (const auto& c : cases) {
@@ -406,9 +413,9 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
   // Without --map, a map found nowhere is reported with every place searched.
   fs::create_directories(dir / "bin");
   fs::copy_file(WQT_CLI, dir / "bin/orvalen-wqt");
-  const Outcome missing = finish(
-      dir, start(dir, {"info", theme}, dir / "bin/orvalen-wqt",
-                 {"XDG_CONFIG_HOME=" + (dir / "cfg").string(), "XDG_DATA_DIRS=" + (dir / "data").string()}));
+  const Outcome missing = finish(dir, start(dir, {"info", theme}, dir / "bin/orvalen-wqt",
+                                            {"XDG_CONFIG_HOME=" + (dir / "cfg").string(),
+                                             "XDG_DATA_DIRS=" + (dir / "data").string()}));
   EXPECT_EQ(missing.status, 2);
   for (const std::string& place :
        {(dir / "bin/theme.rxt").string(), (dir / "cfg/orvalen-wqt-manager/theme.rxt").string(),
