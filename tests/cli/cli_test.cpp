@@ -355,6 +355,9 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
   copyOfU("signature", [](const fs::path& f) {
     editThemeJson(f, [](nlohmann::json& doc) { doc["header"] = "00"; });
   });
+  copyOfU("deep", [](const fs::path& f) {
+    std::ofstream(f / "theme.json") << std::string(1 << 20, '[') << "\"]\"";
+  });
   copyOfU("huge", [](const fs::path& f) {
     std::ofstream(f / "theme.json") << std::string((16 << 20) + 1, ' ');
   });
@@ -376,6 +379,7 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
       {{"pack", dir / "lost", dir / "o.wqt"}, 1, "Замок (Экран блокировки/Замок.raw): файла нет"},
       {{"pack", dir / "signature", dir / "o.wqt"}, 1, wqt::kSignature1Status},
       {{"pack", dir / "huge", dir / "o.wqt"}, 2, "theme.json: файл больше 16 МиБ"},
+      {{"pack", dir / "deep", dir / "o.wqt"}, 2, "theme.json: вложенность глубже 16 уровней"},
       {{"replace", theme, "Замок", dir / "big.raw"}, 1, "8192 б, необходимо 2048 б (32 × 32 × 2)"},
       {{"set", theme, "--author", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ"},
        2,
