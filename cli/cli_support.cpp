@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
 #include "cli/russian_text.h"
@@ -219,6 +220,9 @@ std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
 
 wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
                                        const std::filesystem::path& file) {
+  // The import's size check would take a missing file for one of the wrong size.
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) wqt::throwFileOpenError(file, ENOENT);
   wqt::ImportCandidate candidate;
   const auto kind = wqt::kindInfo(entry.kind);
   const bool png = kind && kind->kind == wqt::FileKind::Raw && file.extension() == ".png";

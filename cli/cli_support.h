@@ -93,7 +93,8 @@ std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found);
 
 // The editor's import checks on a file offered for the entry; a ".png" for a RAW picture is
 // converted. A picture the JPEG or PNG library rejects is a refusal with the library's message;
-// a wrong size says both sizes; a file that cannot be read throws the file-open error.
+// a wrong size says both sizes; a file that is missing or cannot be read throws the file-open
+// error.
 wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
                                        const std::filesystem::path& file);
 

@@ -387,6 +387,7 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
       {{"unpack", theme, dir / "big.raw"}, 2, "big.raw» — это файл, а не папка."},
       {{"check", dir / "cut.wqt"}, 1, "Камера: изображение JPEG повреждено (libjpeg: Premature"},
       {{"info", dir / "none.wqt"}, 2, "none.wqt»: нет такого файла или папки."},
+      {{"replace", theme, "Замок", dir / "none.raw"}, 2, "none.raw»: нет такого файла или папки."},
       {{"--map", nested, "extract", nestedTheme, "Файл 0"},
        2,
        "называет не один файл; варианты:\n  0 Группа 0/Вложенная/Файл 0\n  3 Группа 0/"},
