@@ -6,7 +6,6 @@
 #include <cstdio>
 
 #include "cli/russian_text.h"
-
 #include "files/file_kind.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
@@ -249,8 +248,7 @@ wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
 }
 
 std::filesystem::path targetPath(const std::string& text, const char* what) {
-  if (text.empty())
-    throw Failure(kExitUsage, std::string("Пустое имя: ") + what + " не указан(а).");
+  if (text.empty()) throw Failure(kExitUsage, std::string("Путь пуст: укажите ") + what + ".");
   std::string trimmed = text;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   return trimmed;

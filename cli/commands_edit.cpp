@@ -19,7 +19,7 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
   }
   const std::string target =
       options.output
-          ? wqt::replaceExtension(targetPath(*options.output, "файл -o").string(), ".wqt")
+          ? wqt::replaceExtension(targetPath(*options.output, "файл для -o").string(), ".wqt")
           : options.theme;
   const wqt::ByteParts parts = doc.rebuildForSave(settings);
   std::vector<std::uint32_t> sizes;

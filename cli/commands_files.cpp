@@ -147,7 +147,7 @@ void keepThemeJsonName(std::vector<wqt::LayoutItem>& items) {
 
 int runExtract(const Options& options) {
   const std::optional<fs::path> output =
-      options.output ? std::optional(targetPath(*options.output, "файл -o")) : std::nullopt;
+      options.output ? std::optional(targetPath(*options.output, "файл для -o")) : std::nullopt;
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const auto [entry, slot] = resolveEntry(map, options.entry);
@@ -175,7 +175,7 @@ int runExtract(const Options& options) {
 int runUnpack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
-  const fs::path folder = targetPath(options.folder, "папка DIR");
+  const fs::path folder = targetPath(options.folder, "папку DIR");
   std::error_code ec;
   if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
     throw Failure(kExitUsage, "«" + folder.string() + "» — это файл, а не папка.");
@@ -253,7 +253,7 @@ int runPack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const wqt::MapSettings& settings = map.settings;
-  const fs::path folder = targetPath(options.folder, "папка DIR");
+  const fs::path folder = targetPath(options.folder, "папку DIR");
   const fs::path target = targetPath(options.theme, "файл темы THEME");
   std::vector<std::uint8_t> jsonBytes;
   std::optional<PackFolder> packFolderOpened;

@@ -438,10 +438,10 @@ TEST_F(Cli, HostilePathsAreRefusedPlainly) {
     std::string message;
     fs::path made;  // what a successful command wrote
   } cases[] = {
-      {{"unpack", theme, ""}, 2, "Пустое имя: папка DIR", {}},
-      {{"pack", dir / "u", ""}, 2, "Пустое имя: файл темы THEME", {}},
-      {{"extract", theme, "0", "-o", ""}, 2, "Пустое имя: файл -o", {}},
-      {{"set", theme, "--name", "x", "-o", ""}, 2, "Пустое имя: файл -o", {}},
+      {{"unpack", theme, ""}, 2, "Путь пуст: укажите папку DIR.", {}},
+      {{"pack", dir / "u", ""}, 2, "Путь пуст: укажите файл темы THEME.", {}},
+      {{"extract", theme, "0", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
+      {{"set", theme, "--name", "x", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
       {{"pack", dir / "u", dir / "none/x.wqt"}, 2, "x.wqt»: нет такого файла или папки.", {}},
       {{"unpack", theme, (dir / "t").string() + "//"}, 0, "", dir / "t/theme.json"},
       {{"pack", (dir / "u").string() + "/", dir / "p.wqt"}, 0, "", dir / "p.wqt"},
