@@ -48,7 +48,7 @@ void printProblem(std::string_view where, std::string_view message) {
 
 void printData(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-    throw Failure(kExitUsage, "Не удалось вывести данные.");
+    throw Failure(kExitUsage, "Не удалось вывести данные: " + systemErrorText(errno) + ".");
   }
 }
 

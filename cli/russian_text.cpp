@@ -45,6 +45,7 @@ constexpr ErrnoText kErrnoTexts[] = {
     {ENXIO, "нет такого устройства или адреса"},
     {ENODEV, "нет такого устройства"},
     {EAGAIN, "ресурс временно недоступен"},
+    {EPIPE, "канал закрыт читающей стороной"},
 };
 
 // The errno whose system text the core put in a message (in the locale the program runs in).
