@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <regex>
 
 #include "map/core_error.h"
 
@@ -102,29 +101,30 @@ std::string russianError(std::string_view what) {
   if (text == wqt::kStreamReadError) {
     return "файл обрывается раньше, чем сказано в его заголовке (" + text + ").";
   }
-  // The runtime's file errors: 'Cannot open file "PATH". REASON' and the create variant.
-  static const std::regex fileError(R"re(^Cannot (open|create) file "([\s\S]*)"\. ([\s\S]*)$)re");
-  std::smatch m;
-  if (std::regex_match(text, m, fileError)) {
-    const fs::path path = m[2].str();
-    const int err = errnoOfText(m[3].str());
-    if (m[1] == "create" && isFullDisk(err)) return fullDiskText(path, err);
-    return std::string(m[1] == "open" ? "Не удалось открыть файл «"
-                                      : "Не удалось записать файл «") +
-           path.string() + "»: " + reasonText(m[3].str()) + ".";
+  // The runtime's file errors: 'Cannot open file "PATH". REASON' and the create variant. The
+  // reason is the system's text, so the last '". ' ends the path.
+  for (const bool open : {true, false}) {
+    const std::string start = open ? "Cannot open file \"" : "Cannot create file \"";
+    const std::size_t end = text.rfind("\". ");
+    if (!text.starts_with(start) || end == std::string::npos || end < start.size()) continue;
+    const fs::path path = text.substr(start.size(), end - start.size());
+    const std::string reason = text.substr(end + 3);
+    const int err = errnoOfText(reason);
+    if (!open && isFullDisk(err)) return fullDiskText(path, err);
+    return std::string(open ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
+           path.string() + "»: " + reasonText(reason) + ".";
   }
-  static const std::regex jpegError(R"re(^JPEG error #\d+$)re");
-  if (std::regex_match(text, jpegError)) return "изображение JPEG не читается (" + text + ").";
+  if (text.starts_with("JPEG error #")) return "изображение JPEG не читается (" + text + ").";
   if (text.starts_with("PNG error: ")) return "изображение PNG не читается (" + text + ").";
-  static const std::regex integerError(R"re(^'([\s\S]*)' is not a valid integer value$)re");
-  if (std::regex_match(text, m, integerError)) {
-    return "«" + m[1].str() + "» не является целым числом (" + text + ").";
+  const std::string notInteger = "' is not a valid integer value";
+  if (text.size() > notInteger.size() && text.starts_with("'") && text.ends_with(notInteger)) {
+    return "«" + text.substr(1, text.size() - 1 - notInteger.size()) +
+           "» не является целым числом (" + text + ").";
   }
   if (text == "Range check error") return "число вне допустимых пределов (" + text + ").";
   if (text == "File not found") return "файл не найден (" + text + ").";
   if (text == "File access denied") return "доступ к файлу запрещён (" + text + ").";
-  static const std::regex ioError(R"re(^I/O error \d+$)re");
-  if (std::regex_match(text, ioError)) return "ошибка ввода-вывода (" + text + ").";
+  if (text.starts_with("I/O error ")) return "ошибка ввода-вывода (" + text + ").";
   return text;
 }
 
