@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 
+#include "cli/russian_text.h"
 #include "files/file_kind.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
@@ -36,17 +38,31 @@ const NamedField kNamedFields[3] = {
 };
 
 void printMessage(std::string_view message) {
-  std::fprintf(stderr, "orvalen-wqt: %s\n", oneLine(message).c_str());
+  std::fprintf(stderr, "orvalen-wqt: %s\n", escapeControls(oneLine(message), true).c_str());
 }
 
 void printProblem(std::string_view where, std::string_view message) {
-  std::fprintf(stderr, "%s: %s\n", std::string(where).c_str(), oneLine(message).c_str());
+  std::fprintf(stderr, "%s: %s\n", escapeControls(where).c_str(),
+               escapeControls(oneLine(message), true).c_str());
 }
 
 void printData(std::string_view text) {
   if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
-    throw Failure(kExitUsage, "Не удалось вывести данные.");
+    throw Failure(kExitUsage, "Не удалось вывести данные: " + systemErrorText(errno) + ".");
   }
+}
+
+std::vector<std::filesystem::path> mapSearchPlaces() {
+  // The order of wqt::findMap.
+  const wqt::XdgDirs dirs = wqt::xdgDirs();
+  std::vector<std::filesystem::path> places{wqt::executableDir() / wqt::kMapFileName};
+  if (!dirs.configHome.empty()) {
+    places.push_back(dirs.configHome / wqt::kAppFolderName / wqt::kMapFileName);
+  }
+  for (const auto& data : dirs.dataDirs) {
+    places.push_back(data / wqt::kAppFolderName / wqt::kMapFileName);
+  }
+  return places;
 }
 
 LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
@@ -56,16 +72,24 @@ LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
   wqt::xml::ValueTable values;
   try {
     if (loaded.map.load(loaded.path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
-      throw Failure(kExitUsage, named + " не найдена. Дальнейшая работа невозможна.");
+      if (mapOption) throw Failure(kExitUsage, named + " не найдена.");
+      std::string message = "Карта темы theme.rxt не найдена. Искали в:";
+      for (const auto& place : mapSearchPlaces()) message += "\n  " + place.string();
+      message += "\nУкажите карту темы параметром --map FILE.";
+      throw Failure(kExitUsage, message);
     }
   } catch (const wqt::Error& e) {
-    throw Failure(kExitUsage, named + " не читается: " + e.what());
+    throw Failure(kExitUsage, named + " не читается: " + russianError(e.what()));
   }
   return loaded;
 }
 
 std::string openStatusText(const wqt::ThemeFileSlots& file) {
-  switch (file.status()) {
+  return statusText(file.status());
+}
+
+std::string statusText(wqt::ParsedTheme::Status status) {
+  switch (status) {
     case wqt::ParsedTheme::Status::Signature1Mismatch:
       return wqt::kSignature1Status;
     case wqt::ParsedTheme::Status::Signature2Mismatch:
@@ -87,7 +111,7 @@ wqt::ThemeFileSlots openSlots(const std::filesystem::path& theme,
     }
     return file;
   } catch (const wqt::Error& e) {
-    throw Failure(kExitUsage, theme.string() + ": " + e.what());
+    throw Failure(kExitUsage, theme.string() + ": " + russianError(e.what()));
   }
 }
 
@@ -99,7 +123,7 @@ wqt::ThemeDocument openDocument(const std::filesystem::path& theme,
   try {
     for (std::size_t i = 1; i <= file.count(); ++i) file.read(i, parsed.slots[i]);
   } catch (const wqt::Error& e) {
-    throw Failure(kExitUsage, theme.string() + ": " + e.what());
+    throw Failure(kExitUsage, theme.string() + ": " + russianError(e.what()));
   }
   wqt::ThemeDocument doc;
   doc.adopt(std::move(parsed));
@@ -122,15 +146,51 @@ std::string shownField(const wqt::ThemeDocument& doc, const wqt::HeaderField& fi
 
 std::optional<std::string> storeField(wqt::ThemeDocument& doc, const wqt::HeaderField& field,
                                       std::string_view utf8) {
-  if (doc.setHeaderField(field, wqt::utf8ToCp1251(utf8)) ==
-      wqt::ThemeDocument::FieldResult::TooLong) {
-    return wqt::kTooLongMessage;
+  const std::string cp1251 = wqt::utf8ToCp1251(utf8);
+  if (doc.setHeaderField(field, cp1251) == wqt::ThemeDocument::FieldResult::TooLong) {
+    // The field holds UTF-8, where a Cyrillic letter takes two bytes.
+    return std::string(wqt::kTooLongMessage) + " Текст занимает " +
+           std::to_string(wqt::cp1251ToUtf8(cp1251).size()) + " б в UTF-8, поле вмещает " +
+           std::to_string(field.width) + " б (кириллическая буква — 2 б).";
   }
   return std::nullopt;
 }
 
+namespace {
+
+// The entries whose caption path ends with the text as its last parts ("Замок" for
+// "Экран блокировки/Замок").
+std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::string_view text) {
+  std::vector<std::int32_t> found;
+  if (text.empty()) return found;
+  const std::string suffix = "/" + std::string(text);
+  const std::vector<int> nodes = wqt::entryNodes(map);
+  for (std::size_t e = 0; e < nodes.size(); ++e) {
+    if (wqt::captionPath(map, nodes[e]).ends_with(suffix)) {
+      found.push_back(static_cast<std::int32_t>(e));
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
 NamedEntry resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
-  const wqt::EntryMatch match = wqt::findEntry(map, text);
+  wqt::EntryMatch match = wqt::findEntry(map, text);
+  if (match.entry < 0 && !match.ambiguous) {
+    const std::vector<std::int32_t> ending = entriesEndingWith(map, text);
+    if (ending.size() == 1) {
+      match.entry = ending.front();
+    } else if (ending.size() > 1) {
+      match.ambiguous = true;
+      match.candidates.clear();
+      const std::vector<int> nodes = wqt::entryNodes(map);
+      for (const std::int32_t e : ending) {
+        match.candidates.push_back(std::to_string(e) + " " +
+                                   wqt::captionPath(map, nodes[static_cast<std::size_t>(e)]));
+      }
+    }
+  }
   if (match.entry >= 0) {
     if (static_cast<std::size_t>(match.entry) >= map.settings.fileCount) {
       throw Failure(kExitUsage, "Файл номер " + std::to_string(match.entry) +
@@ -145,20 +205,78 @@ NamedEntry resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
   throw Failure(kExitUsage, message);
 }
 
+std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
+  const std::optional<std::int64_t> needed = wqt::expectedImportSize(entry);
+  if (!needed) return {};
+  std::string detail =
+      wqt::sizeText(found) + ", необходимо " + wqt::sizeText(static_cast<std::uint64_t>(*needed));
+  const auto kind = wqt::kindInfo(entry.kind);
+  const std::string w = std::to_string(entry.width), h = std::to_string(entry.height);
+  if (kind && kind->kind == wqt::FileKind::Raw) detail += " (" + w + " × " + h + " × 2)";
+  if (kind && kind->kind == wqt::FileKind::Ani2) detail += " (" + w + " × " + h + " × 3 + 8)";
+  return detail;
+}
+
 wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
                                        const std::filesystem::path& file) {
+  // The import's size check would take a missing file for one of the wrong size.
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) wqt::throwFileOpenError(file, ENOENT);
+  wqt::ImportCandidate candidate;
   const auto kind = wqt::kindInfo(entry.kind);
-  if (kind && kind->kind == wqt::FileKind::Raw && file.extension() == ".png") {
-    try {
-      return wqt::checkPngImport(entry, file);
-    } catch (const wqt::PngError& e) {
-      return {e.what(), {}};
-    }
-  }
+  const bool png = kind && kind->kind == wqt::FileKind::Raw && file.extension() == ".png";
   try {
-    return wqt::checkImport(entry, file);
+    candidate = png ? wqt::checkPngImport(entry, file) : wqt::checkImport(entry, file);
+  } catch (const wqt::PngError& e) {
+    return {russianError(e.what()), {}};
   } catch (const wqt::JpegError& e) {
-    return {e.what(), {}};
+    return {russianError(e.what()), {}};
+  }
+  if (candidate.refusal != wqt::kWrongSizeMessage) return candidate;
+  if (png) {
+    // Only the header is read: a picture of more than 0 pixels is refused before decoding.
+    const wqt::RgbPicture header = wqt::decodePng(wqt::readWholeFile(file, wqt::kPngFileLimit), 0);
+    *candidate.refusal += " Картинка " + std::to_string(header.width) + " × " +
+                          std::to_string(header.height) + ", необходимо " +
+                          std::to_string(entry.width) + " × " + std::to_string(entry.height) + ".";
+  } else {
+    std::error_code ec;
+    const std::uintmax_t found = std::filesystem::file_size(file, ec);
+    if (!ec) *candidate.refusal += " " + wrongSizeDetail(entry, found) + ".";
+  }
+  return candidate;
+}
+
+std::filesystem::path targetPath(const std::string& text, const char* what) {
+  if (text.empty()) throw Failure(kExitUsage, std::string("Путь пуст: укажите ") + what + ".");
+  std::string trimmed = text;
+  while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
+  return trimmed;
+}
+
+std::optional<std::string> reopenRefusal(std::span<const std::uint8_t> header,
+                                         std::span<const std::uint32_t> sizes,
+                                         const wqt::MapSettings& settings) {
+  // The checks of opening run on the header with every size zeroed, followed by as many zero
+  // bytes of the data region as the checks read: the same outcome as on the whole file, as the
+  // sizes themselves were checked against the slot capacity when the files were taken.
+  std::vector<std::uint8_t> stub(header.begin(), header.end());
+  for (std::size_t i = 0; i < sizes.size(); ++i) {
+    const std::size_t at = settings.tableOffset + 4 * i;
+    if (at + 4 <= stub.size()) wqt::writeU32LE(stub, at, 0);
+  }
+  std::uint64_t total = stub.size();
+  for (const std::uint32_t size : sizes) total += size;
+  std::uint64_t needed =
+      std::max<std::uint64_t>(wqt::kHeaderFixedEnd, settings.typeByteOffset + 1u);
+  needed = std::min(needed, total);
+  if (stub.size() < needed) stub.resize(static_cast<std::size_t>(needed), 0);
+  try {
+    const wqt::ParsedTheme parsed = wqt::parseThemeFile(std::move(stub), settings);
+    if (parsed.status == wqt::ParsedTheme::Status::Ok) return std::nullopt;
+    return statusText(parsed.status);
+  } catch (const wqt::Error& e) {
+    return russianError(e.what());
   }
 }
 

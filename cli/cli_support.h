@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -43,9 +44,12 @@ struct LoadedMap {
   wqt::ThemeMap map;
 };
 LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption);
+// Every place the map is looked for when --map is not given, in the order of the lookup.
+std::vector<std::filesystem::path> mapSearchPlaces();
 
 // The editor's status text for a theme file that did not pass the open checks.
 std::string openStatusText(const wqt::ThemeFileSlots& file);
+std::string statusText(wqt::ParsedTheme::Status status);
 
 // A theme file opened for walking its slots; one that fails the open checks or cannot be read
 // fails the command with status 2, naming the file.
@@ -83,9 +87,14 @@ struct NamedEntry {
 };
 NamedEntry resolveEntry(const wqt::ThemeMap& map, std::string_view text);
 
+// What was found and what is needed after a wrong size refusal: "8192 б, необходимо 2048 б
+// (32 × 32 × 2)". Empty for a kind without an exact size.
+std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found);
+
 // The editor's import checks on a file offered for the entry; a ".png" for a RAW picture is
 // converted. A picture the JPEG or PNG library rejects is a refusal with the library's message;
-// a file that cannot be read throws the file-open error.
+// a wrong size says both sizes; a file that is missing or cannot be read throws the file-open
+// error.
 wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
                                        const std::filesystem::path& file);
 
@@ -101,6 +110,17 @@ class Progress {
   std::size_t total_;
   bool shown_;
 };
+
+// A path from the command line as a target: an empty one fails (status 2) saying what it was
+// for; trailing "/" go, so that "out/" names the folder "out".
+std::filesystem::path targetPath(const std::string& text, const char* what);
+
+// Why the same map would not open, as it was written, a theme file of this header (the bytes
+// before the data region) and these slot sizes; nullopt when it would. pack, replace and set
+// write nothing it refuses.
+std::optional<std::string> reopenRefusal(std::span<const std::uint8_t> header,
+                                         std::span<const std::uint32_t> sizes,
+                                         const wqt::MapSettings& settings);
 
 // Writes data on stdout; a failed write (a closed pipe, a full disk) fails the command.
 void printData(std::string_view text);

@@ -1,6 +1,7 @@
 // replace and set: the editor's import and header operations on a theme, then a save.
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
 #include "files/import_export.h"
 #include "theme/file_io.h"
 #include "theme/theme_messages.h"
@@ -17,8 +18,20 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
     return kExitProblems;
   }
   const std::string target =
-      options.output ? wqt::replaceExtension(*options.output, ".wqt") : options.theme;
-  wqt::writeFileReplacing(target, doc.rebuildForSave(settings));
+      options.output
+          ? wqt::replaceExtension(targetPath(*options.output, "файл для -o").string(), ".wqt")
+          : options.theme;
+  const wqt::ByteParts parts = doc.rebuildForSave(settings);
+  std::vector<std::uint32_t> sizes;
+  for (std::size_t i = 1; i < parts.size(); ++i) {
+    sizes.push_back(static_cast<std::uint32_t>(parts[i].size()));
+  }
+  if (const auto refusal = reopenRefusal(parts.front(), sizes, settings)) {
+    printMessage("Тема не записана: карта темы не откроет записанную тему: " + *refusal);
+    return kExitProblems;
+  }
+  const InterruptGuard interrupts;
+  wqt::writeFileReplacing(target, parts);
   return kExitOk;
 }
 

@@ -6,9 +6,12 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "cli/russian_text.h"
 #include "cli/theme_json.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
@@ -119,9 +122,32 @@ class PackFolder {
   fs::path base_;
 };
 
+// The layout names top-level nodes freely, so a group or file may take the name theme.json
+// keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
+// layout tells clashing names apart.
+void keepThemeJsonName(std::vector<wqt::LayoutItem>& items) {
+  const std::string reserved = kThemeJsonName;
+  const auto topName = [](const std::string& path) { return path.substr(0, path.find('/')); };
+  std::set<std::string> taken;
+  for (const wqt::LayoutItem& item : items) taken.insert(topName(item.path));
+  if (!taken.contains(reserved)) return;
+  const std::string stem = reserved.substr(0, reserved.rfind('.'));
+  const std::string extension = reserved.substr(reserved.rfind('.'));
+  std::string replacement;
+  for (int n = 2;
+       taken.contains(replacement = stem + " (" + std::to_string(n) + ")" + extension);) {
+    ++n;
+  }
+  for (wqt::LayoutItem& item : items) {
+    if (topName(item.path) == reserved) item.path.replace(0, reserved.size(), replacement);
+  }
+}
+
 }  // namespace
 
 int runExtract(const Options& options) {
+  const std::optional<fs::path> output =
+      options.output ? std::optional(targetPath(*options.output, "файл для -o")) : std::nullopt;
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const auto [entry, slot] = resolveEntry(map, options.entry);
@@ -133,10 +159,15 @@ int runExtract(const Options& options) {
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   SlotContent content(map, file, raw);
   const std::span<const std::uint8_t> bytes = content(entry);
+  if (output && *output == fs::path("-")) {
+    printData(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    return kExitOk;
+  }
   // Named as export names it: the caption with the kind's extension forced on it, made safe.
-  const std::string name = options.output.value_or(
+  const fs::path name = output.value_or(
       wqt::exportFileName(wqt::safeName(map.captionUtf8(wqt::entryNodes(map)[entry])),
                           wqt::layoutExtension(map.entries[entry], raw)));
+  const InterruptGuard interrupts;
   wqt::writeFileReplacing(name, bytes);
   return kExitOk;
 }
@@ -144,19 +175,23 @@ int runExtract(const Options& options) {
 int runUnpack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
-  const fs::path folder = options.folder;
+  const fs::path folder = targetPath(options.folder, "папку DIR");
   std::error_code ec;
-  if (fs::exists(folder, ec) && (!fs::is_directory(folder, ec) || !fs::is_empty(folder, ec))) {
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+    throw Failure(kExitUsage, "«" + folder.string() + "» — это файл, а не папка.");
+  }
+  if (fs::exists(folder, ec) && !fs::is_empty(folder, ec)) {
     throw Failure(kExitUsage, "Папка «" + folder.string() + "» уже существует и не пуста.");
   }
   const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings);
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
-  const std::vector<wqt::LayoutItem> items = wqt::unpackLayout(
+  std::vector<wqt::LayoutItem> items = wqt::unpackLayout(
       map, -1,
       [&](std::int32_t e) {
         return static_cast<std::size_t>(e) < file.count() && file.size(e + 1) != 0;
       },
       raw);
+  keepThemeJsonName(items);
 
   ThemeFolder description;
   const wqt::ThemeDocument header = headerDocument(file.image(), file.count());
@@ -165,7 +200,7 @@ int runUnpack(const Options& options) {
   for (int i = 0; i < 3; ++i) *fields[i] = shownField(header, kNamedFields[i].field);
   if (map.settings.hasTypeByte()) {
     const std::uint8_t type = header.typeByte(map.settings);
-    if (type < 2) description.type = type == 0 ? "black" : "white";
+    if (type < 2) description.type = kThemeTypeKeys[type];
   }
   description.header = file.image();
   description.header->resize(
@@ -181,12 +216,14 @@ int runUnpack(const Options& options) {
     description.entries.push_back(std::move(entry));
   }
 
+  const InterruptGuard interrupts;
   StagingFolder staging(folder);
   SlotContent content(map, file, raw);
   Progress progress("Распаковано файлов", items.size());
   wqt::WriteHooks hooks;
   hooks.progress = [&](std::size_t done, std::size_t) {
     progress.update(done);
+    stopIfInterrupted();
     return true;
   };
   wqt::writeLayoutFiles(
@@ -197,9 +234,9 @@ int runUnpack(const Options& options) {
         try {
           return content(item.entry);
         } catch (const wqt::Error& e) {
-          throw Failure(
-              kExitUsage,
-              wqt::captionPath(map, nodes[static_cast<std::size_t>(item.entry)]) + ": " + e.what());
+          throw Failure(kExitUsage,
+                        wqt::captionPath(map, nodes[static_cast<std::size_t>(item.entry)]) + ": " +
+                            russianError(e.what()));
         }
       },
       hooks);
@@ -207,6 +244,7 @@ int runUnpack(const Options& options) {
   wqt::writeFileReplacing(
       staging.path() / kThemeJsonName,
       std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+  stopIfInterrupted();
   staging.commit();
   return kExitOk;
 }
@@ -215,14 +253,20 @@ int runPack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const wqt::MapSettings& settings = map.settings;
-  const fs::path folder = options.folder;
+  const fs::path folder = targetPath(options.folder, "папку DIR");
+  const fs::path target = targetPath(options.theme, "файл темы THEME");
   std::vector<std::uint8_t> jsonBytes;
   std::optional<PackFolder> packFolderOpened;
   try {
     packFolderOpened.emplace(folder);
-    jsonBytes = wqt::readWholeFile(folder / kThemeJsonName);
+    jsonBytes = wqt::readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
   } catch (const wqt::Error& e) {
-    throw Failure(kExitUsage, e.what());
+    throw Failure(kExitUsage, russianError(e.what()));
+  }
+  if (jsonBytes.size() > kThemeJsonLimit) {
+    throw Failure(kExitUsage, std::string(kThemeJsonName) + ": файл больше " +
+                                  std::to_string(kThemeJsonLimit >> 20) +
+                                  " МиБ — это не описание темы.");
   }
   const PackFolder& packFolder = *packFolderOpened;
   const ThemeFolder description = fromThemeJson(
@@ -257,12 +301,12 @@ int runPack(const Options& options) {
     }
   }
   if (description.type && settings.hasTypeByte()) {
-    const std::uint8_t type = *description.type == "black" ? 0 : 1;
+    const std::uint8_t type = *description.type == kThemeTypeKeys[0] ? 0 : 1;
     if (doc.image().size() <= settings.typeByteOffset || doc.typeByte(settings) != type) {
       doc.setThemeType(settings, type);
     }
   }
-  if (wqt::saveLayoutOverlaps(settings)) problem(options.theme, wqt::kLayoutOverlapMessage);
+  if (wqt::saveLayoutOverlaps(settings)) problem(target.string(), wqt::kLayoutOverlapMessage);
 
   std::map<std::int32_t, std::string> fileOf;
   for (const FolderEntry& entry : description.entries) {
@@ -273,12 +317,14 @@ int runPack(const Options& options) {
 
   // The files go straight into the new theme's data region, one at a time, after the room kept
   // for the header; the theme replaces the target only when every file passed.
-  wqt::ReplacingFile out(options.theme);
+  const InterruptGuard interrupts;
+  wqt::ReplacingFile out(target);
   out.append(std::vector<std::uint8_t>(settings.dataOffset, 0));
   std::vector<std::uint32_t> sizes(count, 0);
   Progress progress("Собрано файлов", count);
   for (std::size_t e = 0; e < count; ++e) {
     progress.update(e + 1);
+    stopIfInterrupted();
     const std::string where =
         e < nodes.size() ? wqt::captionPath(map, nodes[e]) : "#" + std::to_string(e);
     const auto it = fileOf.find(static_cast<std::int32_t>(e));
@@ -296,25 +342,42 @@ int runPack(const Options& options) {
       continue;
     }
     const wqt::FileEntry& entry = map.entries[e];
+    const std::string named = where + " (" + it->second + ")";
+    std::error_code ec;
+    if (!fs::exists(*path, ec)) {
+      problem(named, "файла нет в папке «" + folder.string() + "».");
+      continue;
+    }
+    wqt::ImportCandidate candidate;
     try {
-      const wqt::ImportCandidate candidate = checkFileForEntry(entry, *path);
-      if (candidate.refusal) {
-        problem(where + " (" + it->second + ")", *candidate.refusal);
-      } else if (candidate.bytes.empty()) {
-        problem(where, wqt::kMissingFileText);
-      } else {
-        if (problems == 0) out.append(candidate.bytes);
-        sizes[e] = static_cast<std::uint32_t>(candidate.bytes.size());
-      }
+      candidate = checkFileForEntry(entry, *path);
     } catch (const wqt::Error& error) {
-      problem(where + " (" + it->second + ")", error.what());
+      problem(named, russianError(error.what()));
+      continue;
+    }
+    if (candidate.refusal) {
+      problem(named, *candidate.refusal);
+    } else if (candidate.bytes.empty()) {
+      problem(named, wqt::kMissingFileText);
+    } else {
+      // A failed write is the disk's fault, not the file's: it ends the command (status 2).
+      if (problems == 0) out.append(candidate.bytes);
+      sizes[e] = static_cast<std::uint32_t>(candidate.bytes.size());
+    }
+  }
+  std::span<const std::uint8_t> header;
+  if (problems == 0) {
+    header = doc.rebuildHeader(settings, sizes);
+    if (const auto refusal = reopenRefusal(header, sizes, settings)) {
+      problem(target.string(), "карта темы не откроет записанную тему: " + *refusal);
     }
   }
   if (problems != 0) {
     printMessage("Тема не записана: проблем " + std::to_string(problems) + ".");
     return kExitProblems;
   }
-  out.writeAt(0, doc.rebuildHeader(settings, sizes));
+  out.writeAt(0, header);
+  stopIfInterrupted();
   out.commit();
   return kExitOk;
 }

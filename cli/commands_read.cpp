@@ -5,6 +5,9 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/picture_check.h"
+#include "cli/russian_text.h"
+#include "cli/theme_json.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/import_rules.h"
@@ -22,6 +25,7 @@ struct HeaderView {
   std::string fields[3];
   std::optional<std::string> type;  // the editor's type name; none without a type byte
   std::optional<int> typeByte;
+  std::optional<std::string> typeKey;  // "black" or "white", as theme.json and set --type
 };
 
 HeaderView viewHeader(const wqt::ThemeFileSlots& file, const wqt::MapSettings& settings) {
@@ -32,7 +36,10 @@ HeaderView viewHeader(const wqt::ThemeFileSlots& file, const wqt::MapSettings& s
     const std::uint8_t type = doc.typeByte(settings);
     view.typeByte = type;
     // A byte other than 0 or 1 selects no type in the editor.
-    if (type < wqt::kThemeTypeNames.size()) view.type = wqt::kThemeTypeNames[type];
+    if (type < wqt::kThemeTypeNames.size()) {
+      view.type = wqt::kThemeTypeNames[type];
+      view.typeKey = kThemeTypeKeys[type];
+    }
   }
   return view;
 }
@@ -58,7 +65,7 @@ int runInfo(const Options& options) {
 
   std::string out;
   for (int i = 0; i < 3; ++i)
-    out += std::string(kNamedFields[i].label) + ": " + header.fields[i] + "\n";
+    out += std::string(kNamedFields[i].label) + ": " + escapeControls(header.fields[i]) + "\n";
   if (settings.hasTypeByte()) {
     out += "Тип темы: " +
            header.type.value_or("не задан (байт " + std::to_string(*header.typeByte) + ")") + "\n";
@@ -83,8 +90,8 @@ int runList(const Options& options) {
       const wqt::FileEntry& entry = map.entries[e];
       const std::uint32_t stored = file.size(e + 1);
       out +=
-          std::to_string(e) + "\t" + wqt::captionPath(map, nodes[e]) + "\t" +
-          mapText(map, entry.kind) + "\t" +
+          std::to_string(e) + "\t" + escapeControls(wqt::captionPath(map, nodes[e])) + "\t" +
+          escapeControls(mapText(map, entry.kind)) + "\t" +
           (hasDimensions(entry) ? std::to_string(entry.width) + "×" + std::to_string(entry.height)
                                 : wqt::sizeText(entry.expectedSize)) +
           "\t" + (stored != 0 ? wqt::sizeText(stored) : std::string("нет")) + "\n";
@@ -97,7 +104,7 @@ int runList(const Options& options) {
   const HeaderView header = viewHeader(file, map.settings);
   json doc;
   for (int i = 0; i < 3; ++i) doc["header"][kNamedFields[i].jsonKey] = header.fields[i];
-  doc["header"]["type"] = header.type ? json(*header.type) : json(nullptr);
+  doc["header"]["type"] = header.typeKey ? json(*header.typeKey) : json(nullptr);
   doc["header"]["fileCount"] = file.count();
   json files = json::array();
   for (std::size_t e = 0; e < count; ++e) {
@@ -136,9 +143,9 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
   } catch (const wqt::Error& e) {
     // A file that ends too early is a broken theme; one that cannot be opened is not a theme.
     if (std::string_view(e.what()) != wqt::kStreamReadError) {
-      throw Failure(kExitUsage, e.what());
+      throw Failure(kExitUsage, russianError(e.what()));
     }
-    problem("", e.what());
+    problem("", russianError(e.what()));
     return problems;
   }
   const wqt::ThemeFileSlots& file = *opened;
@@ -170,11 +177,18 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
     if (slot > map.entries.size()) continue;  // no entry, no rules: the map has fewer files
     try {
       file.read(slot, bytes);
-      if (const auto refusal = wqt::importRefusal(map.entries[slot - 1], bytes)) {
+      const wqt::FileEntry& entry = map.entries[slot - 1];
+      if (auto refusal = wqt::importRefusal(entry, bytes)) {
+        if (*refusal == wqt::kWrongSizeMessage)
+          *refusal += " " + wrongSizeDetail(entry, bytes.size()) + ".";
         problem(where, *refusal);
+      } else if (const auto kind = wqt::kindInfo(entry.kind);
+                 kind && kind->kind == wqt::FileKind::Jpg) {
+        // The import reads only the header; a picture cut short or damaged shows only decoded.
+        if (const auto corrupt = jpegCorruption(bytes)) problem(where, *corrupt);
       }
     } catch (const wqt::Error& e) {
-      problem(where, e.what());
+      problem(where, russianError(e.what()));
     }
   }
   return problems;
@@ -189,7 +203,7 @@ int runCheck(const Options& options) {
     try {
       const std::size_t problems = checkTheme(loaded.map, theme);
       printData(
-          theme + ": " +
+          escapeControls(theme) + ": " +
           (problems == 0 ? std::string("проблем нет") : "проблем: " + std::to_string(problems)) +
           "\n");
       if (problems != 0) status = std::max<int>(status, kExitProblems);

@@ -2,13 +2,16 @@
 // themes with the editor's own rules and texts.
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <map>
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "cli/russian_text.h"
 #include "map/core_error.h"
 
 namespace {
@@ -51,6 +54,43 @@ std::string russianParseError(const CLI::ParseError& e) {
     return "Не хватает значения параметра: " + what.substr(0, what.find(':')) + ".";
   }
   return "Неверная командная строка: " + what + ".";
+}
+
+// Edits (insertions, deletions, substitutions of characters) between two UTF-8 texts' bytes.
+std::size_t editDistance(std::string_view a, std::string_view b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] != b[j - 1] ? 1 : 0)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// The command word of the command line (the first argument that is not an option or --map's
+// value) when it names no command: the message naming the closest command.
+std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App& app) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--map") {
+      ++i;
+      continue;
+    }
+    if (arg.starts_with("-")) continue;
+    std::vector<std::string> names;
+    for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
+    if (std::find(names.begin(), names.end(), arg) != names.end()) return std::nullopt;
+    const auto closest = std::min_element(names.begin(), names.end(), [&](auto& x, auto& y) {
+      return editDistance(arg, x) < editDistance(arg, y);
+    });
+    return "Неизвестная команда «" + std::string(arg) + "». Может быть, «" + *closest + "»?";
+  }
+  return std::nullopt;
 }
 
 constexpr const char* kFooter =
@@ -143,6 +183,11 @@ int main(int argc, char** argv) {
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
 
+  if (const auto unknown = unknownCommand(argc, argv, app)) {
+    wqtcli::printMessage(*unknown);
+    std::fputs("Справка: orvalen-wqt --help\n", stderr);
+    return wqtcli::kExitUsage;
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::CallForHelp& e) {
@@ -164,7 +209,10 @@ int main(int argc, char** argv) {
     wqtcli::printMessage(failure.what());
     return failure.status();
   } catch (const wqt::Error& e) {
-    wqtcli::printMessage(e.what());
+    wqtcli::printMessage(wqtcli::russianError(e.what()));
+    return wqtcli::kExitUsage;
+  } catch (const std::filesystem::filesystem_error& e) {
+    wqtcli::printMessage(wqtcli::russianError(e));
     return wqtcli::kExitUsage;
   }
 }

@@ -57,6 +57,32 @@ std::optional<std::string> textMember(const json& object, const char* key) {
   return it->get<std::string>();
 }
 
+// theme.json nests three deep (the object, "files", an entry). A deeper text is no description;
+// refused before parsing, as the parser holds every open level in memory.
+constexpr int kMaxDepth = 16;
+
+bool nestsTooDeep(std::string_view text) {
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (inString) {
+      if (c == '\\') {
+        ++i;  // an escaped character, a quote among them
+      } else if (c == '"') {
+        inString = false;
+      }
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > kMaxDepth) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 std::string toThemeJson(const ThemeFolder& folder) {
@@ -78,6 +104,9 @@ std::string toThemeJson(const ThemeFolder& folder) {
 }
 
 ThemeFolder fromThemeJson(std::string_view text) {
+  if (nestsTooDeep(text)) {
+    bad("вложенность глубже " + std::to_string(kMaxDepth) + " уровней — это не описание темы.");
+  }
   json root;
   try {
     root = json::parse(text.begin(), text.end());

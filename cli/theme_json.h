@@ -11,6 +11,13 @@
 namespace wqtcli {
 
 inline constexpr const char* kThemeJsonName = "theme.json";
+// theme.json is refused above this size before it is parsed: a real description is a few
+// hundred kilobytes at most, and parsing costs several times the text's size in memory.
+inline constexpr std::size_t kThemeJsonLimit = std::size_t{16} << 20;
+
+// The theme types by the value of the type byte, as theme.json, list --json and set --type
+// name them.
+inline constexpr const char* kThemeTypeKeys[2] = {"black", "white"};
 
 struct FolderEntry {
   std::int32_t index = -1;

@@ -4,6 +4,8 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <csignal>
+
 #include <nlohmann/json.hpp>
 
 #include <fstream>
@@ -40,28 +42,45 @@ std::string text(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Runs orvalen-wqt with the arguments, stdout and stderr caught in files of `dir`.
-Outcome run(const TempDir& dir, std::vector<std::string> args) {
-  args.insert(args.begin(), WQT_CLI);
+// Starts orvalen-wqt (or a copy of it at `program`) with the arguments, stdout and stderr going to
+// files of `dir`; the environment gets `env` ("NAME=value") on top of this process's.
+pid_t start(const TempDir& dir, std::vector<std::string> args, const std::string& program = WQT_CLI,
+            std::vector<std::string> env = {}) {
+  args.insert(args.begin(), program);
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
+  std::vector<char*> envp;
+  for (std::string& e : env) envp.push_back(e.data());
+  for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
+  envp.push_back(nullptr);
   const fs::path out = dir / "stdout", err = dir / "stderr";
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = 0;
+  pid_t pid = -1;
+  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  return pid;
+}
+
+// Waits for the program `start` started; the status is 128 + the signal that ended it.
+Outcome finish(const TempDir& dir, pid_t pid) {
   Outcome result;
-  if (posix_spawn(&pid, WQT_CLI, &actions, nullptr, argv.data(), environ) == 0) {
-    int wstatus = 0;
-    waitpid(pid, &wstatus, 0);
+  int wstatus = 0;
+  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
     result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
   }
-  posix_spawn_file_actions_destroy(&actions);
-  result.out = text(out);
-  result.err = text(err);
+  result.out = text(dir / "stdout");
+  result.err = text(dir / "stderr");
   return result;
+}
+
+// Runs orvalen-wqt with the arguments, stdout and stderr caught in files of `dir`.
+Outcome run(const TempDir& dir, std::vector<std::string> args) {
+  return finish(dir, start(dir, std::move(args)));
 }
 
 wqt::ThemeMap loadMap(const fs::path& path) {
@@ -107,13 +126,16 @@ fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::str
 // they are, and one without a type byte.
 std::string unsafeMap() {
   return "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n"
-         "<ThemeSettings \"9Ch\" \"100h\" \"6\">\n"
+         "<ThemeSettings \"9Ch\" \"100h\" \"8\">\n"
          "<group \"..\">\n<file \"../../escape\" \"0\" \"RAW\" \"2\" \"2\">\n"
          "<file \"/etc/passwd\" \"1\" \"COLORTAB\" \"4\">\n</group \"\">\n"
          "<group \"a\\b\">\n<file \"\x01\x1f\" \"2\" \"ANI2\" \"1\" \"1\">\n</group \"\">\n"
          "<file \".\" \"3\" \"COLORTAB\" \"2\">\n<file \".\" \"4\" \"COLORTAB\" \"3\">\n"
          "<file \"" +
-         std::string(400, 'x') + "\" \"5\" \"RAW\" \"1\" \"1\">\n";
+         std::string(400, 'x') + "\" \"5\" \"RAW\" \"1\" \"1\">\n" +
+         // Top-level names that theme.json keeps for itself.
+         "<group \"theme.json\">\n<file \"x\" \"6\" \"COLORTAB\" \"2\">\n</group \"\">\n"
+         "<group \"theme (2).json\">\n<file \"y\" \"7\" \"COLORTAB\" \"2\">\n</group \"\">\n";
 }
 
 std::string nestedMap() {
@@ -202,7 +224,7 @@ TEST_F(Cli, CheckReportsBrokenThemesWithTheEditorsTexts) {
        },
        1, "Цвета/Цвета меню: " + std::string(wqt::kMissingFileText)},
       {"not a jpeg", [&](Bytes& b) { b[slotOffset(7)] = 'X'; }, 1,
-       "Меню/Иконки меню/Камера: JPEG error #"},
+       "Меню/Иконки меню/Камера: изображение JPEG не читается (JPEG error #"},
       {"raw size",
        [&](Bytes& b) {
          b.insert(b.begin() + slotOffset(15) - 1, 7);
@@ -269,7 +291,7 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
   ASSERT_EQ(list.status, 0);
   const auto doc = nlohmann::json::parse(list.out);
   EXPECT_EQ(doc["header"]["author"], "Автор");
-  EXPECT_EQ(doc["header"]["type"], "Белая тема");
+  EXPECT_EQ(doc["header"]["type"], "white");  // as theme.json and set --type name it
   ASSERT_EQ(doc["files"].size(), 15u);
   EXPECT_EQ(doc["files"][7]["path"], "Меню/Иконки меню/Камера");
   EXPECT_EQ(doc["files"][11]["size"], 128);
@@ -278,7 +300,7 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
-      {{"frob"}, "команда"},
+      {{"extrct", theme, "0"}, "Неизвестная команда «extrct». Может быть, «extract»?"},
       {{"info"}, "THEME"},
       {{"--map", dir / "none.rxt", "info", theme}, "none.rxt"},
       {{"extract", theme, "Меню"}, "4 Меню/Фон меню"},
@@ -297,3 +319,178 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
 }
 
 }  // namespace
+
+namespace {
+
+// A map of `count` small colour tables: enough files that unpack and pack take a while.
+std::string manyFilesMap(int count) {
+  char settings[80];
+  std::snprintf(settings, sizeof settings, "<ThemeSettings \"9Ch\" \"%Xh\" \"%X\">\n",
+                0x9C + 4 * count, count);
+  std::string m = "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n" + std::string(settings);
+  for (int i = 0; i < count; ++i)
+    m += "<file \"t" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"4\">\n";
+  return m;
+}
+
+// theme.json of `folder` changed by `edit`.
+void editThemeJson(const fs::path& folder, const std::function<void(nlohmann::json&)>& edit) {
+  nlohmann::json doc = nlohmann::json::parse(text(folder / "theme.json"));
+  edit(doc);
+  std::ofstream(folder / "theme.json") << doc.dump();
+}
+
+}  // namespace
+
+TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  const fs::path nested = writeMap("nested.rxt", nestedMap());
+  const fs::path nestedTheme = editorTheme(dir, nested, "nested.wqt");
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "unpack", theme, dir / "u"}).status, 0);
+  const auto copyOfU = [&](const char* name, const std::function<void(const fs::path&)>& change) {
+    fs::copy(dir / "u", dir / name, fs::copy_options::recursive);
+    change(dir / name);
+  };
+  copyOfU("lost", [](const fs::path& f) { fs::remove(f / "Экран блокировки/Замок.raw"); });
+  copyOfU("signature", [](const fs::path& f) {
+    editThemeJson(f, [](nlohmann::json& doc) { doc["header"] = "00"; });
+  });
+  copyOfU("deep", [](const fs::path& f) {
+    std::ofstream(f / "theme.json") << std::string(1 << 20, '[') << "\"]\"";
+  });
+  copyOfU("huge", [](const fs::path& f) {
+    std::ofstream(f / "theme.json") << std::string((16 << 20) + 1, ' ');
+  });
+  dir.write("big.raw", Bytes(8192, 1));
+  // A JPEG whose scan is cut short: its header passes the import, only decoding shows the fault.
+  Bytes cut = wqt::test::encodeJpeg(60, 60);
+  cut.resize(cut.size() * 3 / 4);
+  dir.write("cut.jpg", cut);
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "replace", theme, "Камера", dir / "cut.jpg", "-o",
+                      dir / "cut.wqt"})
+                .status,
+            0);
+
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+  } cases[] = {
+      {{"pack", dir / "lost", dir / "o.wqt"}, 1, "Замок (Экран блокировки/Замок.raw): файла нет"},
+      {{"pack", dir / "signature", dir / "o.wqt"}, 1, wqt::kSignature1Status},
+      {{"pack", dir / "huge", dir / "o.wqt"}, 2, "theme.json: файл больше 16 МиБ"},
+      {{"pack", dir / "deep", dir / "o.wqt"}, 2, "theme.json: вложенность глубже 16 уровней"},
+      {{"replace", theme, "Замок", dir / "big.raw"}, 1, "8192 б, необходимо 2048 б (32 × 32 × 2)"},
+      {{"set", theme, "--author", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ"},
+       2,
+       "54 б в UTF-8, поле вмещает 52 б"},
+      {{"unpack", theme, dir / "big.raw"}, 2, "big.raw» — это файл, а не папка."},
+      {{"check", dir / "cut.wqt"}, 1, "Камера: изображение JPEG повреждено (libjpeg: Premature"},
+      {{"info", dir / "none.wqt"}, 2, "none.wqt»: нет такого файла или папки."},
+      {{"replace", theme, "Замок", dir / "none.raw"}, 2, "none.raw»: нет такого файла или папки."},
+      {{"--map", nested, "extract", nestedTheme, "Файл 0"},
+       2,
+       "называет не один файл; варианты:\n  0 Группа 0/Вложенная/Файл 0\n  3 Группа 0/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> args = c.args;
+    if (args[0] != "--map") args.insert(args.begin(), {"--map", WQT_SAMPLE_MAP});
+    const Outcome result = run(dir, args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_FALSE(fs::exists(dir / "o.wqt"));
+  }
+
+  // The last part of a caption path names its file; "-o -" writes it on stdout.
+  const Outcome extract = run(dir, {"--map", WQT_SAMPLE_MAP, "extract", theme, "Замок", "-o", "-"});
+  EXPECT_EQ(extract.status, 0) << extract.err;
+  EXPECT_EQ(extract.out, text(dir / "u/Экран блокировки/Замок.raw"));
+
+  // Text from a theme reaches the terminal with its control characters escaped.
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "set", theme, "--author", "\x1b]0;x\x07", "-o",
+                      dir / "esc.wqt"})
+                .status,
+            0);
+  const Outcome info = run(dir, {"--map", WQT_SAMPLE_MAP, "info", dir / "esc.wqt"});
+  EXPECT_NE(info.out.find("Автор темы: \\x1b]0;x\\x07\n"), std::string::npos) << info.out;
+
+  // Without --map, a map found nowhere is reported with every place searched.
+  fs::create_directories(dir / "bin");
+  fs::copy_file(WQT_CLI, dir / "bin/orvalen-wqt");
+  const Outcome missing = finish(dir, start(dir, {"info", theme}, dir / "bin/orvalen-wqt",
+                                            {"XDG_CONFIG_HOME=" + (dir / "cfg").string(),
+                                             "XDG_DATA_DIRS=" + (dir / "data").string()}));
+  EXPECT_EQ(missing.status, 2);
+  for (const std::string& place :
+       {(dir / "bin/theme.rxt").string(), (dir / "cfg/orvalen-wqt-manager/theme.rxt").string(),
+        (dir / "data/orvalen-wqt-manager/theme.rxt").string(), std::string("--map FILE")}) {
+    EXPECT_NE(missing.err.find(place), std::string::npos) << missing.err;
+  }
+}
+
+TEST_F(Cli, HostilePathsAreRefusedPlainly) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "unpack", theme, dir / "u"}).status, 0);
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string message;
+    fs::path made;  // what a successful command wrote
+  } cases[] = {
+      {{"unpack", theme, ""}, 2, "Путь пуст: укажите папку DIR.", {}},
+      {{"pack", dir / "u", ""}, 2, "Путь пуст: укажите файл темы THEME.", {}},
+      {{"extract", theme, "0", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
+      {{"set", theme, "--name", "x", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
+      {{"pack", dir / "u", dir / "none/x.wqt"}, 2, "x.wqt»: нет такого файла или папки.", {}},
+      {{"unpack", theme, (dir / "t").string() + "//"}, 0, "", dir / "t/theme.json"},
+      {{"pack", (dir / "u").string() + "/", dir / "p.wqt"}, 0, "", dir / "p.wqt"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.message);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), {"--map", WQT_SAMPLE_MAP});
+    const Outcome result = run(dir, args);
+    EXPECT_EQ(result.status, c.status) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_TRUE(c.made.empty() || fs::exists(c.made)) << c.made;
+  }
+  EXPECT_EQ(wqt::readWholeFile(dir / "p.wqt"), wqt::readWholeFile(theme));
+}
+
+TEST_F(Cli, InterruptedCommandsLeaveNoTemporaryFiles) {
+  const fs::path map = writeMap("many.rxt", manyFilesMap(2500));
+  const fs::path theme = editorTheme(dir, map, "many.wqt");
+  ASSERT_EQ(run(dir, {"--map", map, "unpack", theme, dir / "u"}).status, 0);
+  const struct {
+    std::vector<std::string> args;
+    std::string temporary;  // how the command's temporary file or folder begins
+    int signal;
+  } cases[] = {
+      {{"unpack", theme, dir / "out"}, ".out.", SIGINT},
+      {{"pack", dir / "u", dir / "out.wqt"}, "out.wqt.", SIGTERM},
+  };
+  const auto temporaryExists = [&](const std::string& prefix) {
+    for (const auto& f : fs::directory_iterator(dir.path())) {
+      if (f.path().filename().string().starts_with(prefix)) return true;
+    }
+    return false;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.temporary);
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), {"--map", map});
+    const pid_t pid = start(dir, args);
+    ASSERT_GT(pid, 0);
+    bool seen = false;
+    for (int i = 0; i < 200000 && !(seen = temporaryExists(c.temporary)); ++i) {
+      if (waitpid(pid, nullptr, WNOHANG) == pid) break;
+    }
+    ASSERT_TRUE(seen) << "the command ended before its temporary file appeared";
+    kill(pid, c.signal);
+    const Outcome result = finish(dir, pid);
+    EXPECT_EQ(result.status, 128 + c.signal) << result.err;
+    EXPECT_FALSE(temporaryExists(c.temporary));
+    EXPECT_FALSE(fs::exists(dir / "out") || fs::exists(dir / "out.wqt"));
+  }
+}

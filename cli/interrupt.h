@@ -1,0 +1,21 @@
+#pragma once
+// SIGINT and SIGTERM while a command has temporary files on disk. The handler only notes the
+// signal; the command sees it between files, stops, and its temporary files are removed by their
+// owners as the stack unwinds. Then the signal is raised again with its default action, so the
+// caller sees the program ended by it.
+namespace wqtcli {
+
+// While one lives, SIGINT and SIGTERM are noted instead of ending the program. Declare it before
+// the objects owning temporary files, so that they are gone when it re-raises the signal.
+class InterruptGuard {
+ public:
+  InterruptGuard();
+  ~InterruptGuard();
+  InterruptGuard(const InterruptGuard&) = delete;
+  InterruptGuard& operator=(const InterruptGuard&) = delete;
+};
+
+// Throws Failure when a signal was noted, to unwind the command.
+void stopIfInterrupted();
+
+}  // namespace wqtcli

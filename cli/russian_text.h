@@ -1,0 +1,25 @@
+#pragma once
+// The command line's texts are Russian. The core carries the editor's runtime texts (the
+// runtime's file errors with the system's reason, "Stream read error", the JPEG and PNG libraries'
+// errors), which the window shows as they are; here they are said in Russian, the editor's text
+// kept after it for reference.
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace wqtcli {
+
+// The system's reason for errno `err`, in Russian.
+std::string systemErrorText(int err);
+
+// A core error text said in Russian; a text that is Russian already comes back unchanged.
+std::string russianError(std::string_view what);
+
+// The same for a failure of the standard library's file system calls.
+std::string russianError(const std::filesystem::filesystem_error& e);
+
+// Control characters (C0, DEL and C1) shown as \xHH, so that text from a theme or a map cannot
+// drive the terminal. Line feeds stay when `keepLineFeeds` is set (messages that list lines).
+std::string escapeControls(std::string_view text, bool keepLineFeeds = false);
+
+}  // namespace wqtcli
