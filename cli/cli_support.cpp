@@ -52,19 +52,6 @@ void printData(std::string_view text) {
   }
 }
 
-std::vector<std::filesystem::path> mapSearchPlaces() {
-  // The order of wqt::findMap.
-  const wqt::XdgDirs dirs = wqt::xdgDirs();
-  std::vector<std::filesystem::path> places{wqt::executableDir() / wqt::kMapFileName};
-  if (!dirs.configHome.empty()) {
-    places.push_back(dirs.configHome / wqt::kAppFolderName / wqt::kMapFileName);
-  }
-  for (const auto& data : dirs.dataDirs) {
-    places.push_back(data / wqt::kAppFolderName / wqt::kMapFileName);
-  }
-  return places;
-}
-
 LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
   LoadedMap loaded;
   loaded.path = mapOption ? *mapOption : wqt::defaultMapPath();
@@ -74,7 +61,7 @@ LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
     if (loaded.map.load(loaded.path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
       if (mapOption) throw Failure(kExitUsage, named + " не найдена.");
       std::string message = "Карта темы theme.rxt не найдена. Искали в:";
-      for (const auto& place : mapSearchPlaces()) message += "\n  " + place.string();
+      for (const auto& place : wqt::mapSearchPlaces()) message += "\n  " + place.string();
       message += "\nУкажите карту темы параметром --map FILE.";
       throw Failure(kExitUsage, message);
     }
@@ -257,24 +244,9 @@ std::filesystem::path targetPath(const std::string& text, const char* what) {
 std::optional<std::string> reopenRefusal(std::span<const std::uint8_t> header,
                                          std::span<const std::uint32_t> sizes,
                                          const wqt::MapSettings& settings) {
-  // The checks of opening run on the header with every size zeroed, followed by as many zero
-  // bytes of the data region as the checks read: the same outcome as on the whole file, as the
-  // sizes themselves were checked against the slot capacity when the files were taken.
-  std::vector<std::uint8_t> stub(header.begin(), header.end());
-  for (std::size_t i = 0; i < sizes.size(); ++i) {
-    const std::size_t at = settings.tableOffset + 4 * i;
-    if (at + 4 <= stub.size()) wqt::writeU32LE(stub, at, 0);
-  }
-  std::uint64_t total = stub.size();
-  for (const std::uint32_t size : sizes) total += size;
-  std::uint64_t needed =
-      std::max<std::uint64_t>(wqt::kHeaderFixedEnd, settings.typeByteOffset + 1u);
-  needed = std::min(needed, total);
-  if (stub.size() < needed) stub.resize(static_cast<std::size_t>(needed), 0);
   try {
-    const wqt::ParsedTheme parsed = wqt::parseThemeFile(std::move(stub), settings);
-    if (parsed.status == wqt::ParsedTheme::Status::Ok) return std::nullopt;
-    return statusText(parsed.status);
+    wqt::requireReopens(header, sizes, settings);
+    return std::nullopt;
   } catch (const wqt::Error& e) {
     return russianError(e.what());
   }

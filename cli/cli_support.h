@@ -44,8 +44,6 @@ struct LoadedMap {
   wqt::ThemeMap map;
 };
 LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption);
-// Every place the map is looked for when --map is not given, in the order of the lookup.
-std::vector<std::filesystem::path> mapSearchPlaces();
 
 // The editor's status text for a theme file that did not pass the open checks.
 std::string openStatusText(const wqt::ThemeFileSlots& file);
