@@ -75,8 +75,8 @@ int main(int argc, char** argv) {
   mainForm.setAboutBox(&aboutBox);
 
   mainForm.show();
-  // Once the window is on screen, so its messages have it behind them. The name is copied into
-  // the call, which runs after this block has ended.
+  // Once the window is on screen, so its messages have it behind them. The call runs after main
+  // has gone on, so it keeps its own copy of the name.
   QTimer::singleShot(0, &mainForm, [&mainForm, theme = commandLine.themeFile()] {
     if (!theme.isEmpty()) wqtui::runHandler([&] { mainForm.openThemeFile(theme); });
     reportStartAndQuit(mainForm);
