@@ -1,6 +1,7 @@
 // Start-up: the command line, the application object with its title and icon, the main window
 // (whose creation runs the start-up check), the About box created hidden, then the event loop
 // until the main window closes. A theme named on the command line is opened once the window shows.
+#include <cstdio>
 #include <exception>
 
 #include <QApplication>
@@ -34,6 +35,16 @@ class WqtApplication : public QApplication {
   }
 };
 
+// For the end-to-end tests: with ORVALEN_WQT_MANAGER_REPORT_START set, the editor prints its two
+// status panels on standard output once the theme named on the command line has been opened,
+// then quits.
+void reportStartAndQuit(const TMainForm& mainForm) {
+  if (!qEnvironmentVariableIsSet("ORVALEN_WQT_MANAGER_REPORT_START")) return;
+  std::fputs(qPrintable(mainForm.statusTexts().join(u'\t') + u'\n'), stdout);
+  std::fflush(stdout);
+  QCoreApplication::quit();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -41,18 +52,19 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QString::fromUtf8(wqtui::kApplicationTitle));
   QCoreApplication::setApplicationVersion(QStringLiteral(WQT_VERSION));
 
+  // Read before the window system is contacted: help, version and a wrong command line need no
+  // display.
   EditorCommandLine commandLine(argc, argv);
-  if (commandLine.asksHelpOrVersion()) {
+  {
     QCoreApplication console(argc, argv);
     wqtui::installQtTranslations();
-    commandLine.answerHelpOrVersion();
+    commandLine.answerOnTerminal();
   }
 
   WqtApplication app(argc, argv);
   // Ties the window to its desktop entry and icon where the desktop matches them by id.
   QGuiApplication::setDesktopFileName(QStringLiteral(WQT_APP_ID));
   wqtui::installQtTranslations();
-  commandLine.process(app);
   QApplication::setWindowIcon(wqtui::applicationIcon());
   wqtui::installFontSubstitutes();
 
@@ -63,10 +75,11 @@ int main(int argc, char** argv) {
   mainForm.setAboutBox(&aboutBox);
 
   mainForm.show();
-  if (const QString theme = commandLine.themeFile(); !theme.isEmpty()) {
-    // Once the window is on screen, so its messages have it behind them.
-    QTimer::singleShot(0, &mainForm,
-                       [&] { wqtui::runHandler([&] { mainForm.openThemeFile(theme); }); });
-  }
+  // Once the window is on screen, so its messages have it behind them. The call runs after main
+  // has gone on, so it keeps its own copy of the name.
+  QTimer::singleShot(0, &mainForm, [&mainForm, theme = commandLine.themeFile()] {
+    if (!theme.isEmpty()) wqtui::runHandler([&] { mainForm.openThemeFile(theme); });
+    reportStartAndQuit(mainForm);
+  });
   return app.exec();
 }

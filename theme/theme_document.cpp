@@ -195,6 +195,7 @@ void ThemeDocument::adopt(ParsedTheme&& parsed) {
   image_ = std::move(parsed.image);
   slots_ = std::move(parsed.slots);
   hasImage_ = true;
+  modified_ = false;
 }
 
 void ThemeDocument::resizeSlotStore(std::size_t fileCount) {
@@ -215,6 +216,7 @@ void ThemeDocument::create(const MapSettings& settings) {
   writeText(image_, kVersionField.offset, kNewVersion);
   writeU32LE(image_, kFileCountOffset, settings.fileCount);
   hasImage_ = true;
+  modified_ = false;
 }
 
 std::span<const std::uint8_t> ThemeDocument::fieldBytes(const HeaderField& field) const {
@@ -227,8 +229,12 @@ ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& fiel
   const std::string utf8 = cp1251ToUtf8(cp1251Text);
   if (utf8.size() > field.width) return FieldResult::TooLong;
   if (image_.size() < field.offset + field.width) image_.resize(field.offset + field.width, 0);
-  std::fill_n(image_.begin() + static_cast<std::ptrdiff_t>(field.offset), field.width, 0);
+  const auto begin = image_.begin() + static_cast<std::ptrdiff_t>(field.offset);
+  const std::vector<std::uint8_t> before(begin, begin + field.width);
+  std::fill_n(begin, field.width, 0);
   writeText(image_, field.offset, utf8);
+  // The boxes store their text on every change, also when it ends as the bytes it was.
+  if (!std::equal(before.begin(), before.end(), begin)) modified_ = true;
   return FieldResult::Stored;
 }
 
@@ -239,6 +245,7 @@ std::uint8_t ThemeDocument::typeByte(const MapSettings& settings) const {
 
 void ThemeDocument::setThemeType(const MapSettings& settings, std::uint8_t index) {
   if (image_.size() <= settings.typeByteOffset) image_.resize(settings.typeByteOffset + 1, 0);
+  if (image_[settings.typeByteOffset] != index) modified_ = true;
   image_[settings.typeByteOffset] = index;
 }
 
@@ -246,6 +253,7 @@ void ThemeDocument::replaceSlot(std::size_t i, std::vector<std::uint8_t> data) {
   if (i == 0 || i >= slots_.size()) throw std::out_of_range("ThemeDocument::replaceSlot");
   if (data.size() > kSlotCapacity) throw Error(kSlotCapacityMessage);
   slots_[i] = std::move(data);
+  modified_ = true;
 }
 
 bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {

@@ -95,6 +95,13 @@ class ThemeDocument {
 
   bool hasImage() const { return hasImage_; }
 
+  // Whether the theme changed since it was opened, created or saved: an import into a slot, a
+  // header field or the type byte written with other bytes than it held.
+  bool modified() const { return modified_; }
+  // The theme as it is now counts as the one on disk: after a save, or after the window's own
+  // rewrite of the header fields that belongs to opening a theme.
+  void markUnmodified() { modified_ = false; }
+
   // Makes a parsed (status Ok) theme the current document.
   void adopt(ParsedTheme&& parsed);
 
@@ -144,6 +151,7 @@ class ThemeDocument {
   void resizeSlotStore(std::size_t fileCount);
 
   bool hasImage_ = false;
+  bool modified_ = false;
   std::vector<std::uint8_t> image_;
   std::vector<std::vector<std::uint8_t>> slots_{1};
 };

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -37,6 +39,7 @@
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
+#include "ui/PngImport.h"
 #include "ui/TreeContextMenu.h"
 #include "ui/TreeDragDrop.h"
 
@@ -52,6 +55,7 @@ constexpr int kClientHeight = 474;
 constexpr int kDisplayIndexRole = Qt::UserRole;
 
 const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
+const char* const kSaveChangesQuestion = "Сохранить изменения в теме?";
 // RAW pictures exchanged as PNG pictures.
 constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
 constexpr std::string_view kPngExtension = ".png";
@@ -151,15 +155,19 @@ void TMainForm::buildMenu() {
   MM_Main_File->menuAction()->setObjectName(QStringLiteral("MM_Main_File_Action"));
   MM_Child_CreateTheme = MM_Main_File->addAction(QStringLiteral("Создать тему"));
   MM_Child_CreateTheme->setObjectName(QStringLiteral("MM_Child_CreateTheme"));
+  MM_Child_CreateTheme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   MM_Child_OpenTheme = MM_Main_File->addAction(QStringLiteral("Открыть тему"));
   MM_Child_OpenTheme->setObjectName(QStringLiteral("MM_Child_OpenTheme"));
+  MM_Child_OpenTheme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   MM_Child_SaveTheme = MM_Main_File->addAction(QStringLiteral("Сохранить тему"));
   MM_Child_SaveTheme->setObjectName(QStringLiteral("MM_Child_SaveTheme"));
+  MM_Child_SaveTheme->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   MM_Child_SaveTheme->setEnabled(false);
   MM_Child_Sep1 = MM_Main_File->addSeparator();
   MM_Child_Sep1->setObjectName(QStringLiteral("MM_Child_Sep1"));
   MM_Child_Exit = MM_Main_File->addAction(QStringLiteral("Выход"));
   MM_Child_Exit->setObjectName(QStringLiteral("MM_Child_Exit"));
+  MM_Child_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
   MM_Main_Help = bar->addMenu(QStringLiteral("Помощь"));
   MM_Main_Help->setObjectName(QStringLiteral("MM_Main_Help"));
@@ -426,6 +434,7 @@ void TMainForm::mirrorTree() {
 // Theme commands
 
 void TMainForm::MM_Child_CreateThemeClick() {
+  if (!mayDropTheme()) return;
   ReadRXT();
   IMG->clear();
   hideFilePanel();
@@ -435,10 +444,12 @@ void TMainForm::MM_Child_CreateThemeClick() {
   MM_Child_SaveTheme->setEnabled(true);
   showHeaderFields();
   showThemeType();
+  doc_.markUnmodified();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
 }
 
 void TMainForm::MM_Child_OpenThemeClick() {
+  if (!mayDropTheme()) return;
   const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return;
   openThemeFile(chosen);
@@ -479,26 +490,59 @@ void TMainForm::openThemeFile(const QString& chosen) {
   MM_Child_SaveTheme->setEnabled(true);
   showHeaderFields();
   showThemeType();
+  // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
+  doc_.markUnmodified();
+}
+
+QStringList TMainForm::statusTexts() const {
+  return {SBar_Panel0->text(), SBar_Panel1->text()};
 }
 
 void TMainForm::MM_Child_SaveThemeClick() {
+  saveTheme();
+}
+
+bool TMainForm::saveTheme() {
   if (doc_.hasEmptySlot(map_.settings)) {
     dialogs_.infoMessage(QString::fromUtf8(kEmptySlotMessage));
-    return;
+    return false;
   }
   // A layout whose file could not be opened again is refused before the user picks a name.
   if (wqt::saveLayoutOverlaps(map_.settings)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
-    return;
+    return false;
   }
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return;
+  if (chosen.isEmpty()) return false;
   const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
   wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings));
+  doc_.markUnmodified();
+  return true;
+}
+
+bool TMainForm::mayDropTheme() {
+  if (!doc_.hasImage() || !doc_.modified()) return true;
+  switch (dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion))) {
+    case wqtui::UserDialogs::Answer::Yes:
+      // A save that is refused, cancelled or fails keeps the theme.
+      return saveTheme();
+    case wqtui::UserDialogs::Answer::No:
+      return true;
+    case wqtui::UserDialogs::Answer::Cancel:
+      break;
+  }
+  return false;
 }
 
 void TMainForm::MM_Child_ExitClick() {
   close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // Refused unless the question lets the theme go; an error while saving keeps the window open.
+  bool drop = false;
+  runHandler([&] { drop = mayDropTheme(); });
+  event->setAccepted(drop);
 }
 
 void TMainForm::MM_Child_AboutProgrammeClick() {
@@ -675,7 +719,7 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
   if (chosen.isEmpty()) return;
 
   wqt::ImportCandidate candidate =
-      png ? wqt::checkPngImport(entry, toPath(chosen)) : wqt::checkImport(entry, toPath(chosen));
+      png ? wqtui::checkPngImport(entry, toPath(chosen)) : wqt::checkImport(entry, toPath(chosen));
   if (candidate.refusal) {
     dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
     return;

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include <QMainWindow>
+#include <QStringList>
 
 #include "files/file_kind.h"
 #include "files/picture.h"
@@ -16,6 +17,7 @@
 #include "ui/UserDialogs.h"
 
 class QAction;
+class QCloseEvent;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -60,6 +62,9 @@ class TMainForm : public QMainWindow {
   // messages. Does nothing while the open command is disabled (no map).
   void openThemeFile(const QString& fileName);
 
+  // The texts of the status bar's two panels, in order.
+  QStringList statusTexts() const;
+
  public Q_SLOTS:
   void FormCreate();
   void ReadRXT();
@@ -76,6 +81,10 @@ class TMainForm : public QMainWindow {
   void MM_Child_SaveThemeClick();
   void MM_Child_ExitClick();
   void MM_Child_AboutProgrammeClick();
+
+ protected:
+  // The close box, the system menu and "Выход" ask before unsaved work is dropped.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void buildControls();
@@ -106,6 +115,12 @@ class TMainForm : public QMainWindow {
   static int displayIndexOf(const QTreeWidgetItem* node);
 
   // Pieces of the theme commands.
+  // Whether the current theme may be replaced or closed: true when it holds no unsaved change, or
+  // when the user saves it or lets the change go; false when the user stays with it or the save
+  // was refused or cancelled.
+  bool mayDropTheme();
+  // Save theme; true once the file has been written.
+  bool saveTheme();
   void mirrorTree();
   void selectFirstPage();
   void hideFilePanel();

@@ -92,7 +92,12 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
     return true;
   }
   answer(drag, true);
-  if (event->type() == QEvent::Drop) runHandler([&] { form_.openThemeFile(files.first()); });
+  if (event->type() == QEvent::Drop) {
+    // As "Открыть тему" does, unsaved work is asked about first.
+    runHandler([&] {
+      if (form_.mayDropTheme()) form_.openThemeFile(files.first());
+    });
+  }
   return true;
 }
 
@@ -120,7 +125,9 @@ bool TreeDragDrop::onTree(QEvent* event) {
     return QFileInfo(f).isFile();
   });
   QTreeWidgetItem* node = allFiles ? importTarget(*drag) : nullptr;
-  answer(drag, node != nullptr);
+  // A drag refused on entering gets no more moves: files are taken in whatever the pointer
+  // enters over (the empty area, a group), and every move decides for the node under it.
+  answer(drag, event->type() == QEvent::DragEnter ? allFiles : node != nullptr);
   if (event->type() != QEvent::Drop) {
     highlight(node);
     return true;

@@ -2,7 +2,8 @@
 // Files dropped on the window: a file on a file node of the tree is imported into it (a PNG on a
 // RAW node converted), a theme file anywhere on the window is opened. While a drag is over the
 // tree, the node a drop would import into is highlighted; a node that cannot take the file
-// refuses the drop with the cursor before anything happens.
+// refuses the drop with the cursor before anything happens. A theme file dropped while the theme
+// holds unsaved work is asked about first, as the open command asks.
 #include <QObject>
 #include <QStringList>
 

@@ -112,6 +112,25 @@ bool QtUserDialogs::question(const QString& text) {
   return box.exec() == QMessageBox::Yes;
 }
 
+UserDialogs::Answer QtUserDialogs::questionWithCancel(const QString& text) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
+                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                  QApplication::activeWindow());
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+  box.setDefaultButton(QMessageBox::Yes);
+  box.setEscapeButton(QMessageBox::Cancel);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return Answer::Yes;
+    case QMessageBox::No:
+      return Answer::No;
+    default:
+      return Answer::Cancel;
+  }
+}
+
 std::unique_ptr<UserDialogs::Progress> QtUserDialogs::progress(QWidget* parent,
                                                                const QString& label, int total) {
   return std::make_unique<QtProgress>(parent, label, total);

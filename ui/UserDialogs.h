@@ -33,6 +33,11 @@ class UserDialogs {
   // Caption the application title, question icon, buttons "Да" and "Нет"; true for "Да".
   virtual bool question(const QString& text) = 0;
 
+  // Caption the application title, question icon, buttons "Да", "Нет" and "Отмена"; Esc and the
+  // close box answer "Отмена".
+  enum class Answer { Yes, No, Cancel };
+  virtual Answer questionWithCancel(const QString& text) = 0;
+
   // A modal progress window with a cancel button, for an operation of `total` steps.
   class Progress {
    public:
@@ -58,6 +63,7 @@ class QtUserDialogs : public UserDialogs {
   QString getSaveFileName(QWidget* parent, const QString& filter, const QString& fileName) override;
   QString getExistingDirectory(QWidget* parent, const QString& caption) override;
   bool question(const QString& text) override;
+  Answer questionWithCancel(const QString& text) override;
   std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override;
   void infoMessage(const QString& text) override;
   void plainMessage(const QString& text) override;

@@ -474,4 +474,64 @@ TEST(ThemeSave, SampleMapRoundTrip) {
   for (std::size_t i = 1; i <= doc.slotCount(); ++i) EXPECT_EQ(reopened.slot(i), doc.slot(i));
 }
 
+// Whether the document counts as changed since it was opened, created or saved.
+struct ModifiedCase {
+  const char* name;
+  bool opened;  // adopt a file instead of create
+  std::function<void(ThemeDocument&)> change;
+  bool modified;
+};
+
+class ThemeModified : public testing::TestWithParam<ModifiedCase> {};
+
+TEST_P(ThemeModified, FollowsWhatChanged) {
+  ThemeDocument doc;
+  if (GetParam().opened) {
+    doc.adopt(wqt::parseThemeFile(themeFile(kFiles), settings()));
+  } else {
+    doc.create(settings());
+  }
+  EXPECT_FALSE(doc.modified());
+  GetParam().change(doc);
+  EXPECT_EQ(doc.modified(), GetParam().modified);
+}
+
+const ModifiedCase kModifiedCases[] = {
+    {"NewAuthorText", false, [](ThemeDocument& d) { d.setHeaderField(wqt::kAuthorField, "x"); },
+     true},
+    {"SameAuthorText", false,
+     [](ThemeDocument& d) { d.setHeaderField(wqt::kAuthorField, wqt::kNewAuthorCp1251); }, false},
+    {"TooLongText", false,
+     [](ThemeDocument& d) { d.setHeaderField(wqt::kVersionField, "123456789"); }, false},
+    {"OtherTypeByte", true, [](ThemeDocument& d) { d.setThemeType(settings(), 0); }, true},
+    {"SameTypeByte", true, [](ThemeDocument& d) { d.setThemeType(settings(), 1); }, false},
+    {"Import", true, [](ThemeDocument& d) { d.replaceSlot(1, {9}); }, true},
+    {"RefusedImport", true,
+     [](ThemeDocument& d) {
+       EXPECT_THROW(d.replaceSlot(1, Bytes(wqt::kSlotCapacity + 1)), wqt::Error);
+     },
+     false},
+    {"SavedAfterChange", true,
+     [](ThemeDocument& d) {
+       d.replaceSlot(1, {9});
+       d.rebuildForSave(settings());
+       d.markUnmodified();
+     },
+     false},
+    {"OpenedAfterChange", false,
+     [](ThemeDocument& d) {
+       d.replaceSlot(1, {9});
+       d.adopt(wqt::parseThemeFile(themeFile(kFiles), settings()));
+     },
+     false},
+    {"CreatedAfterChange", true,
+     [](ThemeDocument& d) {
+       d.setHeaderField(wqt::kNameField, "x");
+       d.create(settings());
+     },
+     false},
+};
+INSTANTIATE_TEST_SUITE_P(Cases, ThemeModified, testing::ValuesIn(kModifiedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -48,6 +48,8 @@
 #include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
+Q_DECLARE_METATYPE(wqtui::UserDialogs::Answer)
+
 namespace {
 
 // Four embedded files, one of each kind, and a theme-type byte at 98h.
@@ -101,6 +103,14 @@ class ScriptedDialogs : public wqtui::UserDialogs {
     questions << text;
     return replaceAnswer;
   }
+  // "Да", "Нет" or "Отмена" from a queue; an empty queue answers "Отмена".
+  Answer questionWithCancel(const QString& text) override {
+    questions << text;
+    if (threeWayAnswers.empty()) return Answer::Cancel;
+    const Answer result = threeWayAnswers.front();
+    threeWayAnswers.pop_front();
+    return result;
+  }
   // Counts the steps shown; the cancel button is "clicked" once cancelAfter steps are done.
   class Progress : public wqtui::UserDialogs::Progress {
    public:
@@ -126,6 +136,7 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   std::deque<QString> saveAnswers;
   std::deque<QString> folderAnswers;
   bool replaceAnswer = true;
+  std::deque<Answer> threeWayAnswers;
   int cancelAfter = -1;
   QStringList questions;
   QStringList progressLabels;  // "label /total" of every progress window
@@ -896,6 +907,7 @@ class MainWindowTest : public QObject {
 
     // A page the program brings to the front does not run the rule.
     QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);  // drop the import
     trigger(f, "MM_Child_CreateTheme");
     QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
     QVERIFY(!shown(f, "PNL_InFo"));
@@ -1381,21 +1393,164 @@ class MainWindowTest : public QObject {
     QCOMPARE(f->document().slot(2).size(), std::size_t(0));
   }
 
+  // The platform sends moves only to a widget that took the drag on entering: the tree takes
+  // files wherever they enter, and each move decides for the node under the pointer.
+  void dragEntersThenMoves_data() {
+    QTest::addColumn<int>("enterAt");  // a display index, -1 for the empty area
+    QTest::addColumn<int>("moveTo");
+    QTest::addColumn<bool>("taken");
+
+    QTest::newRow("empty area, then the raw node") << -1 << 2 << true;
+    QTest::newRow("a group, then the raw node") << 0 << 2 << true;
+    QTest::newRow("the raw node, then the empty area") << 2 << -1 << false;
+    QTest::newRow("the raw node, then a group") << 2 << 0 << false;
+  }
+
+  void dragEntersThenMoves() {
+    QFETCH(int, enterAt);
+    QFETCH(int, moveTo);
+    QFETCH(bool, taken);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    auto at = [&](int node) {
+      return node < 0 ? QPoint(20, tree->viewport()->height() - 5)
+                      : tree->visualItemRect(nodeAt(f, node)).center();
+    };
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(writeFile(tempPath("bar.raw"), patternBytes(16, 5)))});
+    QDragEnterEvent enter(at(enterAt), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at(moveTo), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QCOMPARE(move.isAccepted(), taken);
+    QDropEvent drop(at(moveTo), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &drop);
+    QCOMPARE(f->document().slot(2).size(), std::size_t(taken ? 16 : 0));
+  }
+
+  // Unsaved work and the commands that drop it: exit (Ctrl+Q), the close box, "Открыть тему"
+  // (Ctrl+O), "Создать тему" (Ctrl+N) and a theme dropped on the window.
+  void unsavedWorkQuestion_data() {
+    using Answer = wqtui::UserDialogs::Answer;
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("work");  // "none", "edit", "saved edit" or "edit of a new theme"
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("saveChosen");  // whether the save dialog gives a name
+    QTest::addColumn<bool>("dropped");     // the theme was closed or replaced
+    QTest::addColumn<bool>("saved");       // the edited theme was written
+
+    for (const char* command : {"exit", "close box", "open", "create", "drop"}) {
+      const QString name = QString::fromLatin1(command);
+      QTest::addRow("%s, no change", command)
+          << name << "none" << Answer::Cancel << false << true << false;
+      QTest::addRow("%s, Да", command) << name << "edit" << Answer::Yes << true << true << true;
+      QTest::addRow("%s, Нет", command) << name << "edit" << Answer::No << false << true << false;
+      QTest::addRow("%s, Отмена", command)
+          << name << "edit" << Answer::Cancel << false << false << false;
+    }
+    QTest::newRow("exit, Да, save dialog cancelled")
+        << "exit"
+        << "edit" << Answer::Yes << false << false << false;
+    QTest::newRow("close box, Да, save refused for a missing file")
+        << "close box"
+        << "edit of a new theme" << Answer::Yes << true << false << false;
+    QTest::newRow("open after Ctrl+S saved the edit")
+        << "open"
+        << "saved edit" << Answer::Cancel << true << true << true;
+  }
+
+  void unsavedWorkQuestion() {
+    using Answer = wqtui::UserDialogs::Answer;
+    QFETCH(QString, command);
+    QFETCH(QString, work);
+    QFETCH(Answer, answer);
+    QFETCH(bool, saveChosen);
+    QFETCH(bool, dropped);
+    QFETCH(bool, saved);
+
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    const QString theme = writeFile(tempPath("theme.wqt"), themeBytes(files));
+    const QString other = writeFile(
+        tempPath("other.wqt"), themeBytes(files, 0, "WQTTESTTHEME1", "WQTTESTSIGNATURE2", "Other"));
+    TMainForm* f = newForm();
+    f->show();
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    if (work == "edit of a new theme") {
+      trigger(f, "MM_Child_CreateTheme");
+    } else {
+      dialogs->openAnswers.push_back(theme);
+      trigger(f, "MM_Child_OpenTheme");
+    }
+    if (work != "none") child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Changed"));
+    const QString savedAs = tempPath("saved.wqt");
+    if (saveChosen) dialogs->saveAnswers.push_back(savedAs);
+    if (work == "saved edit") QTest::keyClick(f, Qt::Key_S, Qt::ControlModifier);
+    dialogs->threeWayAnswers.push_back(answer);
+    dialogs->openAnswers.push_back(other);
+    dialogs->filters.clear();
+    dialogs->messages.clear();
+
+    const QString authorBefore = text(f, "ED_ThemeAuthor");
+    if (command == "exit") QTest::keyClick(f, Qt::Key_Q, Qt::ControlModifier);
+    if (command == "close box") f->close();
+    if (command == "open") QTest::keyClick(f, Qt::Key_O, Qt::ControlModifier);
+    if (command == "create") QTest::keyClick(f, Qt::Key_N, Qt::ControlModifier);
+    if (command == "drop") QVERIFY(dragAndDrop(f, QPoint(600, 420), {other}));
+
+    const bool asked = work == "edit" || work == "edit of a new theme";
+    QCOMPARE(dialogs->questions,
+             asked ? QStringList{"Сохранить изменения в теме?"} : QStringList());
+    const bool closing = command == "exit" || command == "close box";
+    if (closing) {
+      QCOMPARE(f->isVisible(), !dropped);
+    } else {
+      const QString replacedBy = command == "create" ? "Автор темы" : "Other";
+      QCOMPARE(text(f, "ED_ThemeAuthor"), dropped ? replacedBy : authorBefore);
+    }
+    // The save dialog comes only from "Да"; the open dialog only once the theme may go.
+    QStringList shown;
+    if (asked && answer == Answer::Yes) shown << "WQT Theme File (*.wqt)|*.wqt";
+    if (command == "open" && dropped) shown << "WQT Theme File (*.wqt)|*.wqt";
+    if (work == "edit of a new theme") shown.clear();  // refused before the save dialog
+    QCOMPARE(dialogs->filters, shown);
+    QCOMPARE(dialogs->messages.empty(), work != "edit of a new theme");
+    QCOMPARE(QFile::exists(savedAs), saved);
+    if (saved) QVERIFY(readFile(savedAs).contains("Changed"));
+  }
+
   void pngPictures_data() {
     QTest::addColumn<QString>("how");  // "menu", "drop" or "save"
     QTest::addColumn<QSize>("size");   // of the PNG picture offered
+    QTest::addColumn<int>("cut");      // bytes of the PNG file offered, -1 all; 0 offers text
     QTest::addColumn<QString>("refusal");
 
-    QTest::newRow("load from png") << "menu" << QSize(4, 2) << QString();
-    QTest::newRow("png of other dimensions") << "menu" << QSize(2, 4) << kWrongSize;
-    QTest::newRow("png dropped on the raw node") << "drop" << QSize(4, 2) << QString();
-    QTest::newRow("png of other dimensions dropped") << "drop" << QSize(8, 2) << kWrongSize;
-    QTest::newRow("save as png") << "save" << QSize(4, 2) << QString();
+    const QString dimensions = QStringLiteral(
+        "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+        "Загружаемый размер: %1, необходим: 4x2");
+    const QString notPng =
+        QStringLiteral("Файл не является изображением PNG или повреждён. Загрузка невозможна.");
+    QTest::newRow("load from png") << "menu" << QSize(4, 2) << -1 << QString();
+    QTest::newRow("png of other dimensions")
+        << "menu" << QSize(2, 4) << -1 << dimensions.arg("2x4");
+    QTest::newRow("not a png") << "menu" << QSize(4, 2) << 0 << notPng;
+    QTest::newRow("png cut short") << "menu" << QSize(4, 2) << 40 << notPng;
+    QTest::newRow("png dropped on the raw node") << "drop" << QSize(4, 2) << -1 << QString();
+    QTest::newRow("png of other dimensions dropped")
+        << "drop" << QSize(8, 2) << -1 << dimensions.arg("8x2");
+    QTest::newRow("not a png dropped") << "drop" << QSize(4, 2) << 0 << notPng;
+    QTest::newRow("save as png") << "save" << QSize(4, 2) << -1 << QString();
   }
 
   void pngPictures() {
     QFETCH(QString, how);
     QFETCH(QSize, size);
+    QFETCH(int, cut);
     QFETCH(QString, refusal);
 
     const QByteArray raw = patternBytes(2 * size.width() * size.height(), 11);
@@ -1403,7 +1558,9 @@ class MainWindowTest : public QObject {
     TMainForm* f = newForm();
     trigger(f, "MM_Child_CreateTheme");
     child<QTreeWidget>(f, "TreeView")->expandAll();
-    const QString png = writeFile(tempPath("bar.png"), pngBytes(picture));
+    const QString png = writeFile(tempPath("bar.png"), cut == 0  ? QByteArray("just text\n")
+                                                       : cut < 0 ? pngBytes(picture)
+                                                                 : pngBytes(picture).left(cut));
     if (how == "save") {
       importInto(2, raw, QStringLiteral("bar.raw"));
       dialogs->saveAnswers.push_back(tempPath("exported"));
