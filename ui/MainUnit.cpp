@@ -812,7 +812,8 @@ void TMainForm::showPicture(wqt::Picture&& picture) {
 
 void TMainForm::showJpegPreview(std::size_t slot) {
   try {
-    showPicture(wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(), lowColourScreen_));
+    showPicture(
+        wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(mapPath_), lowColourScreen_));
   } catch (const wqt::JpegError& error) {
     // The view is cleared once the header has been read; a rejected header leaves it as it was.
     if (error.afterHeader()) IMG->clear();
