@@ -2,18 +2,15 @@
 // DCT scale that keeps twice what the target needs, and hands rows to SourceRows.
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-// After jpeglib.h: the library's message codes.
-#include <jerror.h>
-
 #include "files/jpeg_decoder.h"
+#include "files/jpeg_library.h"
 #include "fit/colour_profile.h"
 #include "fit/fit_geometry.h"
 #include "fit/source_decoders.h"
@@ -28,89 +25,19 @@ namespace {
 // accepted file within the memory bound.
 constexpr long kLibraryMemoryLimit = 40L << 20;
 
-struct ErrorManager {
-  jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
-  std::jmp_buf jump;
-};
-
-[[noreturn]] void onFatalError(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-void onMessage(j_common_ptr, int) {}
-void onOutputMessage(j_common_ptr) {}
-
-void onProgress(j_common_ptr cinfo) {
-  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-    ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
-  }
-}
-
-// Feeds the library from a ByteReader. A read error is kept and the library stopped; at the end
-// of the bytes an end-of-image marker is supplied, as the library's own sources do.
-struct ReaderSource {
-  jpeg_source_mgr pub{};  // first, so the library's pointer to it is a pointer to the whole
-  ByteReader* reader = nullptr;
-  std::exception_ptr readError;
-  std::vector<JOCTET> buffer = std::vector<JOCTET>(16384);
-};
-
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
-
-boolean fillBuffer(j_decompress_ptr cinfo) {
-  auto* src = reinterpret_cast<ReaderSource*>(cinfo->src);
-  std::size_t n = 0;
-  try {
-    n = src->reader->read(src->buffer);
-  } catch (...) {
-    src->readError = std::current_exception();
-  }
-  // Outside the handler: the library leaves by longjmp, which must not skip a C++ frame.
-  if (src->readError) ERREXIT(cinfo, JERR_FILE_READ);
-  if (n == 0) {
-    WARNMS(cinfo, JWRN_JPEG_EOF);
-    src->buffer[0] = 0xFF;
-    src->buffer[1] = JPEG_EOI;
-    n = 2;
-  }
-  src->pub.next_input_byte = src->buffer.data();
-  src->pub.bytes_in_buffer = n;
-  return TRUE;
-}
-
-void skipData(j_decompress_ptr cinfo, long count) {
-  jpeg_source_mgr* src = cinfo->src;
-  while (count > static_cast<long>(src->bytes_in_buffer)) {
-    count -= static_cast<long>(src->bytes_in_buffer);
-    fillBuffer(cinfo);
-  }
-  if (count > 0) {
-    src->next_input_byte += count;
-    src->bytes_in_buffer -= static_cast<std::size_t>(count);
-  }
-}
-
 struct Session {
   jpeg_decompress_struct cinfo{};
-  ErrorManager err{};
+  JpegErrorManager err{};
   jpeg_progress_mgr progress{};
-  ReaderSource source;
+  JpegReaderSource source;
   bool created = false;
   JOCTET* icc = nullptr;
   unsigned iccLength = 0;
 
   explicit Session(ByteReader& reader) {
-    cinfo.err = jpeg_std_error(&err.pub);
-    progress.progress_monitor = onProgress;
-    err.pub.error_exit = onFatalError;
-    err.pub.emit_message = onMessage;
-    err.pub.output_message = onOutputMessage;
-    source.reader = &reader;
-    source.pub.init_source = initSource;
-    source.pub.fill_input_buffer = fillBuffer;
-    source.pub.skip_input_data = skipData;
-    source.pub.resync_to_restart = jpeg_resync_to_restart;
-    source.pub.term_source = termSource;
+    cinfo.err = jpegErrorManager(err);
+    limitJpegScans(progress);
+    source.read = [&reader](std::span<std::uint8_t> out) { return reader.read(out); };
   }
   ~Session() {
     std::free(icc);
@@ -126,13 +53,9 @@ struct Session {
   }
 };
 
-// Runs library calls with the jump target set; false when the library failed. The steps must not
-// own objects with destructors nor throw: a fatal error leaves them by longjmp.
 template <typename Steps>
 bool guarded(Session& s, Steps&& steps) {
-  if (setjmp(s.err.jump) != 0) return false;
-  steps();
-  return true;
+  return jpegGuarded(s.err, std::forward<Steps>(steps));
 }
 
 int orientationOf(j_decompress_ptr cinfo) {
@@ -154,7 +77,7 @@ SourcePicture decodeJpegSource(ByteReader& reader, const SourceRequest& request)
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
     s.cinfo.progress = &s.progress;
-    s.cinfo.src = &s.source.pub;
+    useJpegReaderSource(&s.cinfo, s.source);
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&s.cinfo, TRUE);

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and runs each one for
 # FUZZ_SECONDS (30 by default) from our generated seed corpus, two at a time on a 2-core machine.
-# Any crash, sanitizer report, timeout (2 s per input for the JPEG targets, 10 s for the others)
-# or out-of-memory fails the script; the input that caused it is left in
-# build-fuzz/artifacts/<target>/.
+# Any crash, sanitizer report, timeout (2 s per input for the JPEG and fitting targets, 10 s for
+# the others) or out-of-memory (512 MiB for the fitting target, 2 GiB for the others) fails the
+# script; the input that caused it is left in build-fuzz/artifacts/<target>/.
 # Usage: scripts/fuzz.sh [target ...]   (default: every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +13,7 @@ seconds="${FUZZ_SECONDS:-30}"
 build=build-fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json)
+  targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json fit_source)
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -22,6 +22,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target fuzzers
 
 "$build/fuzz/make_seeds" "$build/seeds" sample/theme.rxt
+"$build/fuzz/make_fit_seeds" "$build/seeds/fit_source"
 
 run_one() {
   local t="$1" build="$2" seconds="$3"
@@ -29,12 +30,14 @@ run_one() {
   mkdir -p "$corpus" "$artifacts"
   # A JPEG decode is bounded (picture size, number of scans): an input that takes seconds is a
   # finding too.
-  local timeout=10
+  local timeout=10 rss=2048
   case "$t" in jpeg_*) timeout=2 ;; esac
+  # Fitting reads any accepted picture within 64 MiB; the sanitizers' own memory comes on top.
+  case "$t" in fit_*) timeout=2 rss=512 ;; esac
   fuzzer() {
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-      "$build/fuzz/${t}_fuzz" -rss_limit_mb=2048 -timeout="$timeout" "$@"
+      "$build/fuzz/${t}_fuzz" -rss_limit_mb="$rss" -timeout="$timeout" "$@"
   }
   # The inputs of past findings (fuzz/regressions/<target>) run once each: some are slow by
   # design (a whole 4096 x 4096 picture), and mutating them would take the run's time.
