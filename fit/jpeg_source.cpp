@@ -23,7 +23,7 @@ namespace {
 // What the library may allocate beyond our rows: the whole-picture coefficients of a progressive
 // file. A file needing more is refused by the library ("JPEG error #N"), which keeps any
 // accepted file within the memory bound.
-constexpr long kLibraryMemoryLimit = 40L << 20;
+constexpr std::uint64_t kLibraryMemoryLimit = 40u << 20;
 
 struct Session {
   jpeg_decompress_struct cinfo{};
@@ -75,7 +75,7 @@ SourcePicture decodeJpegSource(ByteReader& reader, const SourceRequest& request)
   const bool header = guarded(s, [&] {
     s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
-    s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
+    s.cinfo.mem->max_memory_to_use = static_cast<long>(kLibraryMemoryLimit);
     s.cinfo.progress = &s.progress;
     useJpegReaderSource(&s.cinfo, s.source);
     jpeg_save_markers(&s.cinfo, JPEG_APP0 + 1, 0xFFFF);
@@ -87,6 +87,17 @@ SourcePicture decodeJpegSource(ByteReader& reader, const SourceRequest& request)
   const int height = static_cast<int>(s.cinfo.image_height);
   if (std::uint64_t(width) * std::uint64_t(height) > kMaxSourcePixels) {
     throw SourceError(kPictureTooLargeMessage);
+  }
+
+  // A file of several scans keeps every coefficient of the picture (64 of 2 bytes a block) until
+  // its last scan: refused here with a message of its own rather than the library's failure.
+  if (jpeg_has_multiple_scans(&s.cinfo)) {
+    std::uint64_t coefficients = 0;
+    for (int c = 0; c < s.cinfo.num_components; ++c) {
+      const jpeg_component_info& info = s.cinfo.comp_info[c];
+      coefficients += std::uint64_t{info.width_in_blocks} * info.height_in_blocks * 128;
+    }
+    if (coefficients > kLibraryMemoryLimit) throw SourceError(kProgressiveTooLargeMessage);
   }
 
   const int orientation = orientationOf(&s.cinfo);

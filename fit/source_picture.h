@@ -33,6 +33,10 @@ inline constexpr const char* kUnknownPictureMessage =
     "Формат рисунка не поддерживается: нужен JPEG или PNG.";
 inline constexpr const char* kPictureTooLargeMessage =
     "Рисунок слишком велик: более 100 мегапикселей.";
+// A progressive (or multi-scan) JPEG is held whole in the library's memory while it is decoded;
+// one too large for the memory bound (about 13 megapixels of a photo) is refused before that.
+inline constexpr const char* kProgressiveTooLargeMessage =
+    "Прогрессивный JPEG слишком велик: сохраните его как обычный (baseline) JPEG.";
 
 class SourceError : public Error {
  public:
