@@ -87,6 +87,26 @@ TEST(FitModes, PlacesThePictureAsEachModeSays) {
   }
 }
 
+TEST(FitModes, OnlyJpgAndRawEntriesWithASizeAreTargets) {
+  const struct {
+    FileEntry entry;
+    std::optional<FileKind> kind;
+  } cases[] = {
+      {{"JPG", 240, 320, 0}, FileKind::Jpg}, {{"RAW", 16, 8, 0}, FileKind::Raw},
+      {{"ANI2", 16, 8, 0}, std::nullopt},    {{"jpg", 16, 8, 0}, std::nullopt},
+      {{"RAW", 0, 8, 0}, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const std::optional<FitTarget> target = fitTarget(c.entry);
+    EXPECT_EQ(target.has_value(), c.kind.has_value()) << c.entry.kind;
+    if (target && c.kind) {
+      EXPECT_EQ(target->kind, *c.kind);
+      EXPECT_EQ(target->width, c.entry.width);
+      EXPECT_EQ(target->height, c.entry.height);
+    }
+  }
+}
+
 TEST(FitModes, SameSizeKeepsEveryPixel) {
   std::vector<std::uint8_t> rgba(37u * 23u * 4u, 255);
   std::uint32_t seed = 7;
