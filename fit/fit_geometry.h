@@ -17,7 +17,10 @@ struct Placement {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-// The placement of a width × height picture (upright, full size) in the target.
+// The placement of a width × height picture (upright, full size) in the target. In "crop to
+// fill" the source rectangle is the crop window a dialog draws; a window dragged to x, y gives
+// cropX = x / (width - source.width) and cropY = y / (height - source.height) (either 0.5 where
+// the window spans the whole picture).
 Placement placePicture(int width, int height, const FitTarget& target, const FitOptions& options);
 
 // The scale (at most 1) below which a width × height picture may not be reduced before it is
