@@ -19,6 +19,7 @@ namespace {
 // 2^5 phases between pixels keep the sampling position within 1/64 pixel.
 constexpr double kLanczosRadius = 3;
 constexpr int kPhaseBits = 5;
+constexpr double kMaxKernelScale = 4096;
 
 using Image = std::unique_ptr<pixman_image_t, decltype(&pixman_image_unref)>;
 
@@ -32,7 +33,13 @@ Image wrap(std::uint32_t* bits, int width, int height, int stride) {
 // A Lanczos-3 filter along one axis for reducing by `scale` (or enlarging, below 1).
 void setLanczos(pixman_image_t* image, bool vertical, double scale) {
   // Reducing widens the kernel by the scale; enlarging keeps it at one source pixel a lobe.
-  const pixman_fixed_t widen = pixman_double_to_fixed(std::max(scale, 1.0));
+  // pixman keeps the kernel's width as 16.16 fixed point: a picture reduced more than this
+  // (a sliver stretched across the target) is sampled by a kernel of this width, centred.
+  const double width = std::min(std::max(scale, 1.0), kMaxKernelScale);
+  const pixman_fixed_t widen = pixman_double_to_fixed(width);
+  // A kernel over many pixels needs fewer phases: the table (taps × phases) stays within 2^16.
+  int phaseBits = kPhaseBits;
+  while (phaseBits > 0 && 2 * kLanczosRadius * width * (1 << phaseBits) > 65536) --phaseBits;
   const pixman_fixed_t one = pixman_fixed_1;
   int count = 0;
   // The other axis takes each pixel as it is: a box of one pixel sampled at its centre.
@@ -41,7 +48,7 @@ void setLanczos(pixman_image_t* image, bool vertical, double scale) {
   pixman_fixed_t* params = pixman_filter_create_separable_convolution(
       &count, vertical ? one : widen, vertical ? widen : one, vertical ? box : impulse,
       vertical ? impulse : box, vertical ? impulse : lanczos, vertical ? lanczos : impulse,
-      vertical ? 0 : kPhaseBits, vertical ? kPhaseBits : 0);
+      vertical ? 0 : phaseBits, vertical ? phaseBits : 0);
   if (params == nullptr) throw std::bad_alloc();
   const bool set =
       pixman_image_set_filter(image, PIXMAN_FILTER_SEPARABLE_CONVOLUTION, params, count);

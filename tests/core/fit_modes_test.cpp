@@ -107,6 +107,23 @@ TEST(FitModes, OnlyJpgAndRawEntriesWithASizeAreTargets) {
   }
 }
 
+TEST(FitModes, SliversFitInEveryMode) {
+  // A kernel as wide as the reduction would overflow the resampler's fixed-point width.
+  const FitTarget target{FileKind::Raw, 13, 9};
+  for (const auto& [w, h] : {std::pair{200000, 1}, std::pair{1, 200000}}) {
+    const std::vector<std::uint8_t> rgba(std::size_t(w * h * 4), 200);
+    const SourcePicture source =
+        sourceFromRgba(rgba.data(), w, h, std::size_t(w * 4), {target, {}});
+    for (const FitMode mode : {FitMode::Crop, FitMode::Inside, FitMode::Stretch}) {
+      FitOptions options;
+      options.mode = mode;
+      const FitResult result = fitPicture(source, target, options);
+      EXPECT_EQ(result.stored.width, 13);
+      EXPECT_EQ(result.stored.height, 9);
+    }
+  }
+}
+
 TEST(FitModes, SameSizeKeepsEveryPixel) {
   std::vector<std::uint8_t> rgba(37u * 23u * 4u, 255);
   std::uint32_t seed = 7;
