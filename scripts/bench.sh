@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, as the editor is built) into build-bench/ and runs them: each
 # case beside its baseline, then the table of ratios and the peak memory of opening a 64 MiB
-# theme; then the command-line twin's unpack and pack beside tar, and its peak memory. Extra
+# theme; then the command-line twin's unpack and pack beside tar, and its peak memory; then
+# fitting pictures beside ImageMagick and vipsthumbnail, the fit's quality and peak memory. Extra
 # arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
 # The window's selection road and its "Сохранить все файлы..." run too when the window is built
 # (offscreen).
@@ -19,6 +20,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 status=0
 "$build/bench/wqt_bench" "$@" || status=$?
 "$build/bench/wqt_cli_bench" "$@" || status=$?
+# Fitting pictures beside ImageMagick and vipsthumbnail; its own rounds, no Google Benchmark.
+"$build/bench/wqt_fit_bench" || status=$?
 for window_bench in wqt_window_bench wqt_save_all_bench; do
   if [ -x "$build/bench/$window_bench" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/$window_bench" "$@" || status=$?
