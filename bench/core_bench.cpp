@@ -263,17 +263,17 @@ int main(int argc, char** argv) {
   };
   reg("map_load/editor", MapLoadCase, 150, 1);
   reg("map_load/getline", MapLoadBaseline, 150, 1);
-  reg("theme_open_save/editor", OpenSaveCase, 30, 1);
-  reg("theme_open_save/read_write_fdatasync", OpenSaveBaseline, 30, 1)->Arg(1);
-  reg("theme_open_save/read_write", OpenSaveBaseline, 30, 1)->Arg(0);
+  reg("theme_open_save/editor", OpenSaveCase, 50, 1);
+  reg("theme_open_save/read_write_fdatasync", OpenSaveBaseline, 50, 1)->Arg(1);
+  reg("theme_open_save/read_write", OpenSaveBaseline, 50, 1)->Arg(0);
   const auto small = [](benchmark::State& s) { JpegPreviewCase(s, &gJpegSmall); };
   const auto smallBare = [](benchmark::State& s) { JpegBaseline(s, &gJpegSmall); };
   reg("jpeg_240x320/editor", small, 150, 1);
   reg("jpeg_240x320/libjpeg", smallBare, 150, 1);
   const auto large = [](benchmark::State& s) { JpegPreviewCase(s, &gJpegLarge); };
   const auto largeBare = [](benchmark::State& s) { JpegBaseline(s, &gJpegLarge); };
-  reg("jpeg_1920x1080/editor", large, 100, 1);
-  reg("jpeg_1920x1080/libjpeg", largeBare, 100, 1);
+  reg("jpeg_1920x1080/editor", large, 200, 1);
+  reg("jpeg_1920x1080/libjpeg", largeBare, 200, 1);
   reg("raw_240x320/editor", RawPreviewCase, 150, 4);
   reg("raw_240x320/loop", RawBaseline, 150, 4);
 
