@@ -55,8 +55,8 @@ inline void initializeInterleaved(int* argc, char** argv) {
   for (int i = 0; i <= n; ++i) argv[i] = args[static_cast<std::size_t>(i)];
 }
 
-// Keeps the fastest repetition's real (or CPU, as each benchmark asks) time of every benchmark,
-// in seconds: from the "min" aggregate, or from the repetitions themselves when they are reported.
+// Keeps the real time of every benchmark's fastest repetition, in seconds: from the "min"
+// aggregate, or from the repetitions themselves when they are reported.
 class FastestCollector : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
