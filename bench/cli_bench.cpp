@@ -152,10 +152,9 @@ void setUp() {
 int main(int argc, char** argv) {
   if (argc > 3 && std::string(argv[1]) == "--peak-rss-of") return peakRssChild(argc, argv);
   setUp();
+  // One run of a program per repetition: each takes long enough on its own.
   const auto reg = [](const char* name, auto fn) {
-    return benchmark::RegisterBenchmark(name, fn)
-        ->Repetitions(5)
-        ->ReportAggregatesOnly(true)
+    return wqt::bench::paired(benchmark::RegisterBenchmark(name, fn), 12, 1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   };
@@ -164,8 +163,8 @@ int main(int argc, char** argv) {
   reg("cli_pack/orvalen-wqt", PackCase);
   reg("cli_pack/tar_c_fdatasync", PackBaseline);
 
-  benchmark::Initialize(&argc, argv);
-  wqt::bench::MedianCollector collector;
+  wqt::bench::initializeInterleaved(&argc, argv);
+  wqt::bench::FastestCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   int missed = wqt::bench::printRatioTable(
       collector,
