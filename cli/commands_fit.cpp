@@ -66,7 +66,7 @@ void addFitCommandOptions(CLI::App* command, Options& options) {
       ->check(CLI::Validator(
           [](const std::string& v) { return fitKind(v) ? std::string() : kKindExpected; }, ""))
       ->type_name("jpg|raw");
-  addFitOptions(command, options.fit, true);
+  addFitOptions(command, options.fit);
   command->add_option("-o", options.output, "Куда записать файл (- — на стандартный вывод)")
       ->required()
       ->type_name("FILE");

@@ -92,21 +92,24 @@ CLI::Validator namedCheck(std::span<const Named<Value>> names) {
                 std::string("Недопустимое значение параметра ") + option + ": " + why + ".");
 }
 
-}  // namespace
-
-std::string fitModeCheck(const std::string& value) {
-  return lookUp<wqt::FitMode>(kModes, value) ? "" : expected<wqt::FitMode>(kModes);
+// The value of a named option when it was given; a name the parse did not check is refused.
+template <typename Value>
+std::optional<Value> given(std::span<const Named<Value>> names,
+                           const std::optional<std::string>& text, const char* option) {
+  if (!text) return std::nullopt;
+  const auto value = lookUp(names, *text);
+  if (!value) refuse(option, expected(names));
+  return value;
 }
 
-void addFitOptions(CLI::App* command, FitArguments& arguments, bool withMode) {
-  if (withMode) {
-    command
-        ->add_option("--fit", arguments.mode,
-                     "Подгонка: crop (обрезать, по умолчанию), inside "
-                     "(вписать с полями), stretch (растянуть)")
-        ->check(namedCheck<wqt::FitMode>(kModes))
-        ->type_name("MODE");
-  }
+}  // namespace
+
+void addFitOptions(CLI::App* command, FitArguments& arguments) {
+  command
+      ->add_option("--fit", arguments.mode,
+                   "Подгонка: crop (обрезать), inside (вписать с полями), stretch (растянуть)")
+      ->check(namedCheck<wqt::FitMode>(kModes))
+      ->type_name("MODE");
   command
       ->add_option("--gravity", arguments.gravity,
                    "Где окно обрезки: center, top, bottom, left, right")
@@ -127,14 +130,8 @@ void addFitOptions(CLI::App* command, FitArguments& arguments, bool withMode) {
 
 wqt::FitOptions fitOptions(const FitArguments& arguments) {
   wqt::FitOptions options;
-  if (arguments.mode) {
-    const auto mode = lookUp<wqt::FitMode>(kModes, *arguments.mode);
-    if (!mode) refuse("--fit", expected<wqt::FitMode>(kModes));
-    options.mode = *mode;
-  }
-  if (arguments.gravity) {
-    const auto gravity = lookUp<wqt::Gravity>(kGravities, *arguments.gravity);
-    if (!gravity) refuse("--gravity", expected<wqt::Gravity>(kGravities));
+  if (const auto mode = given<wqt::FitMode>(kModes, arguments.mode, "--fit")) options.mode = *mode;
+  if (const auto gravity = given<wqt::Gravity>(kGravities, arguments.gravity, "--gravity")) {
     wqt::applyGravity(options, *gravity);
   }
   if (arguments.background) {
@@ -142,9 +139,7 @@ wqt::FitOptions fitOptions(const FitArguments& arguments) {
     if (!rgb) refuse("--background", kColourExpected);
     options.background = *rgb;
   }
-  if (arguments.dither) {
-    const auto dither = lookUp<wqt::Dither>(kDithers, *arguments.dither);
-    if (!dither) refuse("--dither", expected<wqt::Dither>(kDithers));
+  if (const auto dither = given<wqt::Dither>(kDithers, arguments.dither, "--dither")) {
     options.dither = *dither;
   }
   if (arguments.quality) {

@@ -21,14 +21,12 @@ struct FitArguments {
   std::optional<std::string> quality;  // 1..95 or auto
 };
 
-// Declares the options on the command, each checked as the command line is parsed. `withMode`
-// adds --fit; a command may declare it itself (replace and pack fit only when it is given).
-void addFitOptions(CLI::App* command, FitArguments& arguments, bool withMode);
+// Declares the options on the command, each checked as the command line is parsed. fit takes
+// --fit as a choice of mode; a command that also stores exact files as they are fits only when
+// --fit is given.
+void addFitOptions(CLI::App* command, FitArguments& arguments);
 
 // The core's options. Throws Failure (status 2) for a value the parse did not check.
 wqt::FitOptions fitOptions(const FitArguments& arguments);
-
-// The check of --fit's value, for a command declaring --fit itself.
-std::string fitModeCheck(const std::string& value);
 
 }  // namespace wqtcli
