@@ -5,11 +5,6 @@
 // of the machine hurts both sides alike. Then the quality of the fitted picture against
 // ImageMagick's Lanczos of the same source rectangle (PSNR), and the peak memory of our fit.
 // The inputs are made by ImageMagick once and kept in the build folder.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,12 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "bench/spawn.h"
 #include "files/jpeg_decoder.h"
 #include "fit/fit_geometry.h"
 #include "fit/fit_picture.h"
 #include "theme/file_io.h"
-
-extern char** environ;
 
 namespace {
 
@@ -41,38 +35,10 @@ constexpr int kRounds = 7;
 constexpr double kPeakRssGoalMiB = 64;
 constexpr double kPsnrGoal = 35;
 
-struct Ran {
-  bool ok = false;
-  double seconds = 0;
-  long peakKiB = 0;
-};
-
-// Runs a program (found on PATH) with its output discarded; waits for it.
-Ran run(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  Ran ran;
-  const auto start = std::chrono::steady_clock::now();
-  pid_t pid = 0;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) {
-      ran.ok = WEXITSTATUS(status) == 0;
-      ran.peakKiB = usage.ru_maxrss;
-    }
-  }
-  ran.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  posix_spawn_file_actions_destroy(&actions);
-  return ran;
-}
+using wqt::bench::Ran;
 
 void mustRun(const std::vector<std::string>& args) {
-  if (!run(args).ok) throw std::runtime_error("failed: " + args[0] + " " + args[1]);
+  if (!wqt::bench::spawn(args).ok()) throw std::runtime_error("failed: " + args[0] + " " + args[1]);
 }
 
 // Our side, as a program: --fit SOURCE jpg|raw WIDTH HEIGHT OUT.
@@ -214,8 +180,8 @@ int main(int argc, char** argv) {
   };
   for (int round = 0; round < kRounds; ++round) {
     for (Pair& p : pairs) {
-      const Ran a = run(p.ours), b = run(p.theirs);
-      if (!a.ok || !b.ok) {
+      const Ran a = wqt::bench::spawn(p.ours), b = wqt::bench::spawn(p.theirs);
+      if (!a.ok() || !b.ok()) {
         std::printf("%s: a run failed\n", p.label.c_str());
         return 1;
       }

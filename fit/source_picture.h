@@ -30,13 +30,13 @@ inline constexpr std::uint64_t kSourcePixelBudget = 4u << 20;
 // Refusals of a source picture (UTF-8). Errors of the JPEG and PNG libraries are JpegError
 // ("JPEG error #N") and PngError ("PNG error: <message>").
 inline constexpr const char* kUnknownPictureMessage =
-    "Формат рисунка не поддерживается: нужен JPEG или PNG.";
+    "Формат рисунка не поддерживается: нужен файл JPEG или PNG. Загрузка невозможна.";
 inline constexpr const char* kPictureTooLargeMessage =
-    "Рисунок слишком велик: более 100 мегапикселей.";
+    "Размер рисунка превышает 100 мегапикселей! Загрузка невозможна.";
 // A progressive (or multi-scan) JPEG is held whole in the library's memory while it is decoded;
 // one too large for the memory bound (about 13 megapixels of a photo) is refused before that.
 inline constexpr const char* kProgressiveTooLargeMessage =
-    "Прогрессивный JPEG слишком велик: сохраните его как обычный (baseline) JPEG.";
+    "Прогрессивный JPEG слишком велик для подгонки. Сохраните его как обычный (baseline) JPEG.";
 
 class SourceError : public Error {
  public:
