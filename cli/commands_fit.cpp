@@ -8,7 +8,7 @@
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "fit/fit_picture.h"
-#include "theme/file_io.h"
+#include "base/file_io.h"
 
 namespace wqtcli {
 

@@ -8,10 +8,9 @@ void applyGravity(FitOptions& options, Gravity gravity) {
 }
 
 std::optional<FitTarget> fitTarget(const FileEntry& entry) {
-  const auto info = kindInfo(entry.kind);
-  if (!info || (info->kind != FileKind::Jpg && info->kind != FileKind::Raw)) return std::nullopt;
+  if (entry.kind != FileKind::Jpg && entry.kind != FileKind::Raw) return std::nullopt;
   if (entry.width == 0 || entry.height == 0) return std::nullopt;
-  return FitTarget{info->kind, entry.width, entry.height};
+  return FitTarget{entry.kind, entry.width, entry.height};
 }
 
 }  // namespace wqt

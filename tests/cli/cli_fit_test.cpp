@@ -73,7 +73,8 @@ TEST(CliFit, WritesTheCoresFitOfThePictureAsTheOptionsSay) {
     const wqt::FitResult expected = wqt::fitPicture(source, c.target, c.options);
     const std::string written = wqt::test::text(dir / "out");
     EXPECT_EQ(written, std::string(expected.bytes.begin(), expected.bytes.end()));
-    const wqt::FileEntry entry{jpg ? "JPG" : "RAW", static_cast<std::uint16_t>(c.target.width),
+    const wqt::FileEntry entry{c.target.kind, jpg ? "JPG" : "RAW",
+                               static_cast<std::uint16_t>(c.target.width),
                                static_cast<std::uint16_t>(c.target.height), 0};
     EXPECT_EQ(wqt::checkImport(entry, dir / "out").refusal, std::nullopt);
 

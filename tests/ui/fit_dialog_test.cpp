@@ -256,7 +256,7 @@ class FitDialogTest : public QObject {
     QFETCH(QString, kind);
     QTemporaryDir dir;
     const QString path = writeJpeg(dir, 120, 90);
-    const wqt::FileEntry entry{kind.toStdString(), 48, 64, 0};
+    const wqt::FileEntry entry{wqt::entryKindOf(kind.toStdString()), kind.toStdString(), 48, 64, 0};
     ColourDialogs dialogs;
     auto dialog = openDialog(*wqt::fitTarget(entry), path, dialogs);
     QVERIFY(dialog);
