@@ -22,6 +22,8 @@ struct Options {
   std::optional<std::string> name;
   std::optional<std::string> version;
   std::optional<std::string> type;  // "black" or "white"
+  std::string picture;              // thumbnail: the PNG file to write
+  int size = 256;                   // thumbnail: the square it fits inside
 };
 
 int runInfo(const Options& options);
@@ -32,5 +34,7 @@ int runUnpack(const Options& options);
 int runPack(const Options& options);
 int runReplace(const Options& options);
 int runSet(const Options& options);
+int runCatalogue(const Options& options);
+int runThumbnail(const Options& options);
 
 }  // namespace wqtcli

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     positional(sub, "ENTRY", options.entry, "Номер файла или путь из подписей");
   };
   const auto output = [&](CLI::App* sub, const char* description) {
-    sub->add_option("-o", options.output, description)->type_name("FILE");
+    return sub->add_option("-o", options.output, description)->type_name("FILE");
   };
   const auto png = [&](CLI::App* sub) {
     sub->add_flag("--png", options.png, "RAW-изображения как 8-битные RGB PNG");
@@ -182,6 +182,17 @@ int main(int argc, char** argv) {
           "")
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
+  CLI::App* catalogue =
+      command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue);
+  theme(catalogue);
+  output(catalogue, "Файл страницы (.html; «-» — в стандартный вывод)")->required();
+  CLI::App* thumbnail =
+      command("thumbnail", "Миниатюра темы в PNG для файловых менеджеров", wqtcli::runThumbnail);
+  thumbnail->add_option("-s", options.size, "Наибольшая сторона миниатюры (по умолчанию 256)")
+      ->check(CLI::Range(1, 4096))
+      ->type_name("SIZE");
+  theme(thumbnail);
+  positional(thumbnail, "OUT", options.picture, "Файл PNG, который записать");
 
   if (const auto unknown = unknownCommand(argc, argv, app)) {
     wqtcli::printMessage(*unknown);
