@@ -23,8 +23,9 @@ dl { display: grid; grid-template-columns: max-content minmax(0, 1fr); gap: .1re
      margin: 0; }
 dt { opacity: .7; }
 dd { margin: 0; overflow-wrap: anywhere; white-space: pre-wrap; }
-ul { list-style: none; margin: 0; padding: 0; display: grid; gap: .75rem;
-     grid-template-columns: repeat(auto-fill, minmax(min(100%, 15rem), 1fr)); }
+header { margin-bottom: 1.5rem; }
+ul { list-style: none; margin: 0; padding: 0; display: grid; gap: .75rem; align-items: start;
+     grid-template-columns: repeat(auto-fill, minmax(min(100%, 17rem), 1fr)); }
 li { border: 1px solid #8886; border-radius: .5rem; padding: .5rem; min-width: 0; }
 img { display: block; max-width: 100%; height: auto; margin-bottom: .5rem; }
 .path { font-weight: bold; margin: 0 0 .25rem; overflow-wrap: anywhere; }
@@ -96,7 +97,7 @@ void appendCard(std::string& out, const ThemeMap& map, const ThemeFileSlots& fil
   appendRow(out, "Формат", map.textUtf8(entry.kind));
   if (hasDimensions(entry)) {
     appendRow(out, "Ширина × высота",
-              std::to_string(entry.width) + " × " + std::to_string(entry.height));
+              std::to_string(entry.width) + "\u00A0×\u00A0" + std::to_string(entry.height));
   } else {
     appendRow(out, "Размер по карте", sizeText(entry.expectedSize));
   }

@@ -22,7 +22,6 @@ fail() {
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
-update-mime-database "$prefix/share/mime"
 tumblerd=$(ls /usr/lib/*/tumbler-1/tumblerd | head -1)
 [ -x "$tumblerd" ] || fail "no tumblerd: run scripts/setup.sh"
 
@@ -32,6 +31,7 @@ chmod 700 "$work/runtime"
 export HOME=$work/home XDG_CACHE_HOME=$work/cache XDG_CONFIG_HOME=$work/config
 export XDG_RUNTIME_DIR=$work/runtime XDG_DATA_DIRS=$prefix/share:/usr/share
 export PATH=$prefix/bin:/usr/bin:/bin
+update-mime-database "$prefix/share/mime"
 unset DISPLAY WAYLAND_DISPLAY
 cli=$prefix/bin/orvalen-wqt
 
@@ -92,6 +92,7 @@ for name in cut zeroed huge; do
   if answer=$(request "$name.wqt"); then fail "$name.wqt gave a thumbnail"; fi
   [ $((SECONDS - start)) -le 5 ] || fail "$name.wqt took $((SECONDS - start)) s"
   [[ $answer == error:* && $answer != "error: no answer in time" ]] || fail "$name.wqt: $answer"
+  echo "$name.wqt: $answer"
   [ ! -e "$XDG_CACHE_HOME/thumbnails/normal/$(md5_of "file://$work/themes/$name.wqt").png" ] ||
     fail "$name.wqt left a thumbnail"
 done
