@@ -187,9 +187,9 @@ void setUp() {
       kThemeFiles,
       std::vector<std::uint8_t>(((1u << 20) - first.size()) / (kThemeFiles - 1), 0x5A));
   small[0] = first;
-  sample::ThemeRecipe recipe;
+  wqt::sample::ThemeRecipe recipe;
   recipe.dataOffset = wqt::gen::dataOffsetOf(kThemeFiles);
-  const auto smallTheme = sample::themeFile(recipe, small);
+  const auto smallTheme = wqt::sample::themeFile(recipe, small);
   gSmallTheme = gDir / "small.wqt";
   writeBytes(gSmallTheme, smallTheme.data(), smallTheme.size());
   gUnpacked = gDir / "unpacked";
@@ -231,11 +231,11 @@ int main(int argc, char** argv) {
           {"7. unpack 64 MiB theme vs tar -x", "cli_unpack/orvalen-wqt", "cli_unpack/tar_x", 1.5},
           {"8. pack 64 MiB folder vs tar -c + fdatasync", "cli_pack/orvalen-wqt",
            "cli_pack/tar_c_fdatasync", 1.5},
-          {"10. thumbnail of 64 MiB theme vs of 1 MiB theme", "cli_thumbnail/64MiB_theme",
+          {"11. thumbnail of 64 MiB theme vs of 1 MiB theme", "cli_thumbnail/64MiB_theme",
            "cli_thumbnail/1MiB_theme", 1.2},
-          {"11. thumbnail of 64 MiB theme vs vipsthumbnail", "cli_thumbnail/64MiB_theme",
+          {"12. thumbnail of 64 MiB theme vs vipsthumbnail", "cli_thumbnail/64MiB_theme",
            "cli_thumbnail/vipsthumbnail", 2.0},
-          {"12. catalogue of 64 MiB theme vs unpack --png", "cli_catalogue/orvalen-wqt",
+          {"13. catalogue of 64 MiB theme vs unpack --png", "cli_catalogue/orvalen-wqt",
            "cli_catalogue/unpack_png", 2.0},
       });
 
