@@ -50,7 +50,9 @@ class InPlaceOutput {
   ~InPlaceOutput() {
     // Nothing there is as good as an empty file; the command fails already, so a file that
     // cannot be emptied is only told about.
-    if (!committed_ && ::truncate(path_.c_str(), 0) != 0 && errno != ENOENT) {
+    struct stat st {};
+    if (!committed_ && ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        ::truncate(path_.c_str(), 0) != 0) {
       printMessage("Файл «" + path_.string() + "» не удалось очистить: " + systemErrorText(errno) +
                    ".");
     }
@@ -59,11 +61,10 @@ class InPlaceOutput {
   InPlaceOutput& operator=(const InPlaceOutput&) = delete;
 
   void write(std::span<const std::uint8_t> bytes) {
+    // Opening a pipe for writing would wait for its reader.
+    wqt::refuseNonRegularFile(path_);
     wqt::FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (!fd) wqt::throwFileCreateError(path_, errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) != 0) wqt::throwFileCreateError(path_, errno);
-    if (!S_ISREG(st.st_mode)) wqt::refuseNonRegularFile(path_);
     if (const int err = wqt::writeAllAt(fd.get(), 0, bytes); err != 0) {
       wqt::throwFileCreateError(path_, err);
     }

@@ -750,4 +750,9 @@ TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("нет рисунков"), std::string::npos) << result.err;
   EXPECT_FALSE(fs::exists(out));
+  // A folder is no place for a picture.
+  const Outcome folder =
+      run(dir, {"--map", map, "thumbnail", dir.write("t.wqt", good), dir.path()});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("папка"), std::string::npos) << folder.err;
 }
