@@ -26,7 +26,7 @@
 #include "files/jpeg_decoder.h"
 #include "fit/fit_geometry.h"
 #include "fit/fit_picture.h"
-#include "theme/file_io.h"
+#include "base/file_io.h"
 
 extern char** environ;
 

@@ -5,41 +5,23 @@
 
 #include <cerrno>
 
+#include "base/codepage.h"
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
+#include "base/replacing_file.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "cli/russian_text.h"
-#include "map/codepage.h"
-#include "map/core_error.h"
 #include "ops/theme_catalogue.h"
+#include "ops/theme_open.h"
 #include "ops/theme_thumbnail.h"
-#include "theme/file_descriptor.h"
-#include "theme/replacing_file.h"
-#include "theme/theme_messages.h"
 
 namespace wqtcli {
 
 namespace {
 
 namespace fs = std::filesystem;
-
-// The header's lines as info shows them.
-std::vector<wqt::CatalogueField> catalogueHeader(const wqt::ThemeFileSlots& file,
-                                                 const wqt::MapSettings& settings) {
-  const wqt::ThemeDocument doc = headerDocument(file.image(), file.count());
-  std::vector<wqt::CatalogueField> rows;
-  for (const NamedField& named : kNamedFields) {
-    rows.push_back({named.label, shownField(doc, named.field)});
-  }
-  if (settings.hasTypeByte()) {
-    const std::uint8_t type = doc.typeByte(settings);
-    rows.push_back({"Тип темы", type < wqt::kThemeTypeNames.size()
-                                    ? wqt::kThemeTypeNames[type]
-                                    : "не задан (байт " + std::to_string(type) + ")"});
-  }
-  rows.push_back({"Файлов", std::to_string(file.count())});
-  return rows;
-}
 
 // The thumbnail's file, written in place: a thumbnail service creates the file itself and reads
 // back that same file, so a new file renamed over it would not be seen. Unless committed, the
@@ -82,15 +64,16 @@ class InPlaceOutput {
 int runCatalogue(const Options& options) {
   const fs::path target = targetPath(options.output.value_or(""), "файл для -o");
   const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeFileSlots file = openSlots(options.theme, loaded.map.settings);
+  std::optional<wqt::ThemeFileSlots> opened;
+  requireOpened(options.theme, wqt::openThemeEntries(options.theme, loaded.map, opened));
+  const wqt::ThemeFileSlots& file = *opened;
   const std::string name = fs::path(options.theme).filename().string();
   const std::string title = wqt::isValidUtf8(name) ? name : wqt::cp1251ToUtf8(name);
-  const std::vector<wqt::CatalogueField> header = catalogueHeader(file, loaded.map.settings);
   const auto write = [&](const wqt::TextSink& sink) {
     try {
-      wqt::writeCatalogue(loaded.map, file, title, header, sink);
+      wqt::writeCatalogue(loaded.map, file, title, sink);
     } catch (const wqt::Error& e) {
-      throw Failure(kExitUsage, options.theme + ": " + russianError(e.what()));
+      throw Failure(kExitUsage, options.theme + ": " + russianError(e));
     }
   };
   if (target == fs::path("-")) {
@@ -115,27 +98,20 @@ int runThumbnail(const Options& options) {
     return Failure(kExitProblems, options.theme + ": " + why);
   };
   std::optional<wqt::ThemeFileSlots> opened;
-  try {
-    opened.emplace(options.theme, loaded.map.settings);
-  } catch (const wqt::Error& e) {
-    // A file cut short is a broken theme; one that cannot be read is no theme.
-    if (std::string_view(e.what()) != wqt::kStreamReadError) {
-      throw Failure(kExitUsage, options.theme + ": " + russianError(e.what()));
-    }
-    throw broken(russianError(e.what()));
-  }
+  const wqt::OpenOutcome open = wqt::openThemeEntries(options.theme, loaded.map, opened);
+  // A file that cannot be read is no theme; any other refusal is a broken one.
+  if (open.refusal == wqt::OpenRefusal::Unreadable) requireOpened(options.theme, open);
+  if (!open.opened()) throw broken(openRefusalText(open));
   const wqt::ThemeFileSlots& file = *opened;
-  if (file.status() != wqt::ParsedTheme::Status::Ok) throw broken(openStatusText(file));
   const std::optional<std::int32_t> entry = wqt::thumbnailEntry(loaded.map, file);
   if (!entry) throw broken("в теме нет рисунков JPG и RAW.");
   std::vector<std::uint8_t> png;
   try {
     std::vector<std::uint8_t> data;
-    file.read(static_cast<std::size_t>(*entry) + 1, data);
-    png = wqt::encodePng(wqt::thumbnailPicture(loaded.map.entries[static_cast<std::size_t>(*entry)],
-                                               data, options.size));
+    file.readEntry(*entry, data);
+    png = wqt::encodePng(wqt::thumbnailPicture(*loaded.map.entry(*entry), data, options.size));
   } catch (const wqt::Error& e) {
-    throw broken(russianError(e.what()));
+    throw broken(russianError(e));
   }
   out.write(png);
   return kExitOk;

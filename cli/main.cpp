@@ -9,10 +9,10 @@
 #include <functional>
 #include <map>
 
+#include "base/core_error.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/russian_text.h"
-#include "map/core_error.h"
 
 namespace {
 
@@ -220,7 +220,7 @@ int main(int argc, char** argv) {
     wqtcli::printMessage(failure.what());
     return failure.status();
   } catch (const wqt::Error& e) {
-    wqtcli::printMessage(wqtcli::russianError(e.what()));
+    wqtcli::printMessage(wqtcli::russianError(e));
     return wqtcli::kExitUsage;
   } catch (const std::filesystem::filesystem_error& e) {
     wqtcli::printMessage(wqtcli::russianError(e));

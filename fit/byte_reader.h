@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <span>
 
-#include "theme/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace wqt {
 

@@ -12,8 +12,8 @@ namespace wqt {
 namespace {
 
 FileEntry entryOf(const FitTarget& target) {
-  return {target.kind == FileKind::Jpg ? "JPG" : "RAW", static_cast<std::uint16_t>(target.width),
-          static_cast<std::uint16_t>(target.height), 0};
+  return {target.kind, target.kind == FileKind::Jpg ? "JPG" : "RAW",
+          static_cast<std::uint16_t>(target.width), static_cast<std::uint16_t>(target.height), 0};
 }
 
 RgbPicture rgbOf(const Picture& picture) {
@@ -63,7 +63,7 @@ FitResult storeJpeg(const RgbPicture& fitted, const FileEntry& entry,
       result.bytes = found != 0 ? std::move(best) : encodeBaselineJpeg(fitted, 1);
     }
   }
-  result.refusal = importRefusal(entry, result.bytes);
+  result.refusal = importRefusal(entry, result.bytes).refusal;
   result.stored = rgbOf(decodeJpeg(result.bytes));
   return result;
 }
@@ -77,7 +77,7 @@ FitResult storePicture(const RgbPicture& fitted, const FitTarget& target,
   FitResult result;
   result.bytes = ditherToRgb565(fitted, options.dither);
   result.stored = rawToRgb(entry, result.bytes);
-  result.refusal = importRefusal(entry, result.bytes);
+  result.refusal = importRefusal(entry, result.bytes).refusal;
   return result;
 }
 

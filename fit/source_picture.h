@@ -16,7 +16,7 @@
 
 #include "files/picture.h"
 #include "fit/fit_options.h"
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt {
 

@@ -1,11 +1,11 @@
 #include "ops/theme_catalogue.h"
 
-#include "files/file_kind.h"
+#include "base/core_error.h"
 #include "files/import_export.h"
 #include "files/png_picture.h"
-#include "map/core_error.h"
 #include "map/entry_paths.h"
 #include "ops/html_text.h"
+#include "ops/theme_header.h"
 #include "theme/theme_messages.h"
 
 namespace wqt {
@@ -35,16 +35,6 @@ img { display: block; max-width: 100%; height: auto; margin-bottom: .5rem; }
 @media (prefers-color-scheme: dark) { .missing { color: #f66; } }
 )";
 
-bool hasDimensions(const FileEntry& entry) {
-  const auto info = kindInfo(entry.kind);
-  return info && info->kind != FileKind::ColourTable;
-}
-
-std::optional<FileKind> knownKind(const FileEntry& entry) {
-  const auto info = kindInfo(entry.kind);
-  return info ? std::optional(info->kind) : std::nullopt;
-}
-
 void appendImage(std::string& out, const char* type, std::span<const std::uint8_t> bytes,
                  const FileEntry& entry, const std::string& alt) {
   out += "<img src=\"data:";
@@ -65,24 +55,41 @@ void appendRow(std::string& out, std::string_view label, std::string_view text) 
   out += "</dd>";
 }
 
+bool hasDimensions(const FileEntry& entry) {
+  return entry.kind != EntryKind::ColourTable && entry.kind != EntryKind::Other;
+}
+
+// The header as info shows it: the fields, the type when the map gives themes one, the count.
+void appendHeader(std::string& out, const ThemeMap& map, const ThemeFileSlots& file) {
+  const HeaderView header = viewHeader(file.image(), map.settings());
+  for (std::size_t i = 0; i < kNamedFields.size(); ++i) {
+    appendRow(out, kNamedFields[i].label, header.fields[i]);
+  }
+  if (header.type.shown) {
+    appendRow(out, "Тип темы",
+              header.type.type ? std::string(themeTypeName(*header.type.type))
+                               : "не задан (байт " + std::to_string(header.type.byte) + ")");
+  }
+  appendRow(out, "Файлов", std::to_string(file.entryCount()));
+}
+
 // One file's card: its picture (or why there is none), then what the tree and the list say of it.
 void appendCard(std::string& out, const ThemeMap& map, const ThemeFileSlots& file, int node,
                 std::vector<std::uint8_t>& data) {
-  const auto e = static_cast<std::size_t>(map.tree[static_cast<std::size_t>(node)].entry);
-  const FileEntry& entry = map.entries.at(e);
-  const std::uint32_t stored = e < file.count() ? file.size(e + 1) : 0;
+  const std::int32_t e = map.tree()[static_cast<std::size_t>(node)].entry;
+  const FileEntry& entry = *map.entry(e);
+  const std::uint32_t stored = file.entrySize(e);
   const std::string path = captionPath(map, node);
   out += "<li>";
-  const auto kind = knownKind(entry);
   if (stored == 0) {
     out += "<p class=\"missing\">";
     appendHtmlText(out, kMissingFileText);
     out += "</p>";
-  } else if (kind == FileKind::Jpg) {
-    file.read(e + 1, data);
+  } else if (entry.kind == EntryKind::Jpg) {
+    file.readEntry(e, data);
     appendImage(out, "image/jpeg", data, entry, path);
-  } else if (kind == FileKind::Raw) {
-    file.read(e + 1, data);
+  } else if (entry.kind == EntryKind::Raw) {
+    file.readEntry(e, data);
     if (data.size() >= std::size_t{2} * entry.width * entry.height) {
       appendImage(out, "image/png", rawToPng(entry, data), entry, path);
     } else {
@@ -94,7 +101,7 @@ void appendCard(std::string& out, const ThemeMap& map, const ThemeFileSlots& fil
   out += "<p class=\"path\">";
   appendHtmlText(out, path);
   out += "</p><dl>";
-  appendRow(out, "Формат", map.textUtf8(entry.kind));
+  appendRow(out, "Формат", map.kindText(entry));
   if (hasDimensions(entry)) {
     appendRow(out, "Ширина × высота",
               std::to_string(entry.width) + "\u00A0×\u00A0" + std::to_string(entry.height));
@@ -108,7 +115,7 @@ void appendCard(std::string& out, const ThemeMap& map, const ThemeFileSlots& fil
 }  // namespace
 
 void writeCatalogue(const ThemeMap& map, const ThemeFileSlots& file, std::string_view title,
-                    const std::vector<CatalogueField>& header, const TextSink& out) {
+                    const TextSink& out) {
   std::string page =
       "<!DOCTYPE html>\n<html lang=\"ru\">\n<head>\n<meta charset=\"utf-8\">\n"
       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>";
@@ -118,7 +125,7 @@ void writeCatalogue(const ThemeMap& map, const ThemeFileSlots& file, std::string
   page += "</style>\n</head>\n<body>\n<header>\n<h1>";
   appendHtmlText(page, title);
   page += "</h1>\n<dl>";
-  for (const CatalogueField& field : header) appendRow(page, field.label, field.text);
+  appendHeader(page, map, file);
   page += "</dl>\n</header>\n<main>\n";
   out(page);
 
@@ -127,9 +134,9 @@ void writeCatalogue(const ThemeMap& map, const ThemeFileSlots& file, std::string
   // parent's path. Sections stay flat however deep the groups go.
   std::vector<std::uint8_t> data;
   int parent = -2;  // the current section's group; -2 before the first
-  for (std::size_t i = 0; i < map.tree.size(); ++i) {
-    const TreeNode& node = map.tree[i];
-    if (!node.isFile() || static_cast<std::size_t>(node.entry) >= map.entries.size()) continue;
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
+    const TreeNode& node = map.tree()[i];
+    if (!node.isFile() || map.entry(node.entry) == nullptr) continue;
     std::string card;
     if (node.parent != parent) {
       if (parent != -2) card += "</ul>\n</section>\n";

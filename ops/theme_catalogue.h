@@ -6,27 +6,20 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 
 namespace wqt {
 
-// A line of the page's header: a label and its text (UTF-8).
-struct CatalogueField {
-  std::string label;
-  std::string text;
-};
-
 // Takes the page piece by piece, so a large theme's page need not be held whole.
 using TextSink = std::function<void(std::string_view)>;
 
-// The page of an opened (status Ok) theme, `title` heading it. Each file's data is read when its
-// card is written. A RAW picture shorter than its size gets a note instead of a picture; a file
-// that cannot be read throws as ThemeFileSlots::read does.
+// The page of an opened theme, `title` heading it, its header as info shows it. Each file's data
+// is read when its card is written. A RAW picture shorter than its size gets a note instead of a
+// picture; a file that cannot be read throws as ThemeFileSlots::read does.
 void writeCatalogue(const ThemeMap& map, const ThemeFileSlots& file, std::string_view title,
-                    const std::vector<CatalogueField>& header, const TextSink& out);
+                    const TextSink& out);
 
 // The note a RAW picture shorter than its size gets.
 inline constexpr const char* kShortRawNote =

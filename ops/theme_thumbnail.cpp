@@ -28,12 +28,11 @@ std::pair<int, int> fittedSize(int width, int height, int size) {
 }  // namespace
 
 std::optional<std::int32_t> thumbnailEntry(const ThemeMap& map, const ThemeFileSlots& file) {
-  const std::size_t count = std::min(map.entries.size(), file.count());
+  const std::size_t count = std::min(map.entries().size(), file.entryCount());
   for (const FileKind kind : {FileKind::Jpg, FileKind::Raw}) {
     for (std::size_t e = 0; e < count; ++e) {
-      if (pictureKind(map.entries[e]) == kind && file.size(e + 1) != 0) {
-        return static_cast<std::int32_t>(e);
-      }
+      const auto entry = static_cast<std::int32_t>(e);
+      if (pictureKind(*map.entry(entry)) == kind && file.entrySize(entry) != 0) return entry;
     }
   }
   return std::nullopt;

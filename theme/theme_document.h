@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
 #include "map/theme_map.h"
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {
@@ -48,7 +48,8 @@ class ThemeFileSlots {
   ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings);
 
   ParsedTheme::Status status() const { return parsed_.status; }
-  std::uint32_t tooLargeSlot() const { return parsed_.tooLargeSlot; }
+  // For SlotTooLarge: the entry whose slot is too large.
+  std::int32_t tooLargeEntry() const { return static_cast<std::int32_t>(parsed_.tooLargeSlot) - 1; }
   // The bytes before the data region, as readThemeFile's image holds them.
   const std::vector<std::uint8_t>& image() const { return parsed_.image; }
   // For a file whose status is Ok: slots 1..count, their sizes and data.
@@ -57,10 +58,22 @@ class ThemeFileSlots {
   // Fills `out` with the slot's data. Throws "Stream read error" if the file has shrunk since.
   void read(std::size_t slot, std::vector<std::uint8_t>& out) const;
 
+  // The same by entry number (entry e is slot e + 1): how many entries have a slot, an entry's
+  // size (0 for one without a slot) and its data.
+  std::size_t entryCount() const { return count(); }
+  std::uint32_t entrySize(std::int32_t entry) const {
+    return entry >= 0 && static_cast<std::size_t>(entry) < count() ? size(slotOf(entry)) : 0;
+  }
+  void readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
+    read(slotOf(entry), out);
+  }
+
   // The status and the image as a ParsedTheme without slots (the file stays open for read()).
   ParsedTheme takeParsed() { return std::move(parsed_); }
 
  private:
+  static std::size_t slotOf(std::int32_t entry) { return static_cast<std::size_t>(entry) + 1; }
+
   std::filesystem::path path_;
   FileDescriptor fd_;
   ParsedTheme parsed_;
@@ -78,12 +91,18 @@ inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
 
 // Checks, before a theme file is written, that the same map opens it again: `header` is the
-// bytes before the data region (as ThemeDocument::rebuildHeader returns them) and `sizes` the
-// slots' sizes in entry order. A file the open would refuse throws a wqt::Error with the text the
-// open shows (kSignature1Status, kSignature2Status, kSlotTooLargeStatus, or "Stream read error"):
-// a header given whole from elsewhere may carry wrong signatures.
-void requireReopens(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
-                    const MapSettings& settings);
+// bytes before the data region (as headerForSave gives them) and `sizes` the entries' sizes in
+// entry order. Returns the open's status; a file the open would find cut short, or whose table
+// gives other sizes, throws "Stream read error". A header given whole from elsewhere may carry
+// wrong signatures.
+ParsedTheme::Status reopenStatus(std::span<const std::uint8_t> header,
+                                 std::span<const std::uint32_t> sizes, const MapSettings& settings);
+
+// The bytes before the data region as a save writes them: the image cut or extended to the data
+// offset, the size table's area zeroed from the table offset, the sizes (entry order) written.
+std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
+                                        const MapSettings& settings,
+                                        std::span<const std::uint32_t> sizes);
 
 // Why replaceSlot refuses data above kSlotCapacity (UTF-8).
 inline constexpr const char* kSlotCapacityMessage =
@@ -104,6 +123,9 @@ class ThemeDocument {
 
   // Makes a parsed (status Ok) theme the current document.
   void adopt(ParsedTheme&& parsed);
+  // A document of a theme's bytes before its data region with every entry empty: its header
+  // fields and type byte as the editor reads and writes them, without the files.
+  void adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount);
 
   // A new theme's image from the map's settings: a slot store of file count + 1 slots, all empty
   // (a slot holds only its data, so an empty slot keeps no stale bytes), and the larger of
@@ -127,6 +149,19 @@ class ThemeDocument {
   // Replaces slot i's data in one step. Refuses data above kSlotCapacity.
   void replaceSlot(std::size_t i, std::vector<std::uint8_t> data);
 
+  // The same by entry number, the numbering of the map (entry e is slot e + 1): whether the entry
+  // has a slot, the data it holds (empty without a slot) and replacing it.
+  bool hasEntrySlot(std::int32_t entry) const {
+    return entry >= 0 && static_cast<std::size_t>(entry) < slotCount();
+  }
+  std::span<const std::uint8_t> entryData(std::int32_t entry) const {
+    if (!hasEntrySlot(entry)) return {};
+    return slots_[static_cast<std::size_t>(entry) + 1];
+  }
+  void replaceEntryData(std::int32_t entry, std::vector<std::uint8_t> data) {
+    replaceSlot(static_cast<std::size_t>(entry) + 1, std::move(data));
+  }
+
   // Whether any slot from 1 to the file count is empty (save is refused then).
   bool hasEmptySlot(const MapSettings& settings) const;
 
@@ -141,6 +176,9 @@ class ThemeDocument {
   // writing a theme whose files come one at a time; returns the bytes before the data region.
   std::span<const std::uint8_t> rebuildHeader(const MapSettings& settings,
                                               std::span<const std::uint32_t> sizes);
+
+  // The entries' sizes in entry order, for the map's file count (a slot the store lacks is 0).
+  std::vector<std::uint32_t> entrySizes(const MapSettings& settings) const;
 
   // Bytes the slot store holds on the heap (the capacities of the slots' buffers).
   std::size_t slotMemory() const;

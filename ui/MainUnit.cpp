@@ -27,13 +27,14 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "files/preview.h"
 #include "map/map_location.h"
-#include "theme/file_io.h"
 #include "theme/header_text.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
@@ -410,10 +411,10 @@ void TMainForm::ReadRXT() {
 }
 
 void TMainForm::mirrorTree() {
-  std::vector<QTreeWidgetItem*> items(map_.tree.size(), nullptr);
+  std::vector<QTreeWidgetItem*> items(map_.tree().size(), nullptr);
   QList<QTreeWidgetItem*> topLevel;
-  for (std::size_t i = 0; i < map_.tree.size(); ++i) {
-    const wqt::TreeNode& node = map_.tree[i];
+  for (std::size_t i = 0; i < map_.tree().size(); ++i) {
+    const wqt::TreeNode& node = map_.tree()[i];
     auto* item =
         new QTreeWidgetItem(QStringList{QString::fromUtf8(map_.captionUtf8(static_cast<int>(i)))});
     item->setData(0, kDisplayIndexRole, static_cast<int>(i));
@@ -424,7 +425,7 @@ void TMainForm::mirrorTree() {
       items[static_cast<std::size_t>(node.parent)]->addChild(item);
   }
   TreeView->addTopLevelItems(topLevel);
-  if (map_.typeSelectorShown) {
+  if (map_.typeSelectorShown()) {
     lbl_7->show();
     CBox_ThemeType->show();
   }
@@ -439,7 +440,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   IMG->clear();
   hideFilePanel();
   selectFirstPage();
-  doc_.create(map_.settings);
+  doc_.create(map_.settings());
   PCtrl->setEnabled(true);
   MM_Child_SaveTheme->setEnabled(true);
   showHeaderFields();
@@ -462,7 +463,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings);
+  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings());
   switch (parsed.status) {
     case wqt::ParsedTheme::Status::Signature1Mismatch:
     case wqt::ParsedTheme::Status::Signature2Mismatch: {
@@ -503,19 +504,19 @@ void TMainForm::MM_Child_SaveThemeClick() {
 }
 
 bool TMainForm::saveTheme() {
-  if (doc_.hasEmptySlot(map_.settings)) {
+  if (doc_.hasEmptySlot(map_.settings())) {
     dialogs_.infoMessage(QString::fromUtf8(kEmptySlotMessage));
     return false;
   }
   // A layout whose file could not be opened again is refused before the user picks a name.
-  if (wqt::saveLayoutOverlaps(map_.settings)) {
+  if (wqt::saveLayoutOverlaps(map_.settings())) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
     return false;
   }
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return false;
   const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
-  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings));
+  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings()));
   doc_.markUnmodified();
   return true;
 }
@@ -594,8 +595,8 @@ void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
 }
 
 void TMainForm::showThemeType() {
-  if (!map_.settings.hasTypeByte()) return;
-  const std::uint8_t type = doc_.typeByte(map_.settings);
+  if (!map_.settings().hasTypeByte()) return;
+  const std::uint8_t type = doc_.typeByte(map_.settings());
   // A byte other than 0 or 1 selects no item; selecting from here does not store it.
   CBox_ThemeType->setCurrentIndex(type < CBox_ThemeType->count() ? type : -1);
   lbl_7->show();
@@ -621,7 +622,7 @@ void TMainForm::ED_ThemeVersionChange() {
 
 void TMainForm::CBox_ThemeTypeChange(int index) {
   if (!doc_.hasImage() || index < 0) return;
-  doc_.setThemeType(map_.settings, static_cast<std::uint8_t>(index));
+  doc_.setThemeType(map_.settings(), static_cast<std::uint8_t>(index));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -660,13 +661,13 @@ void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
     PNL_InFo->hide();
     btn_load_img->hide();
     btn_save_img->hide();
-  } else if (e >= 0 && static_cast<std::size_t>(e) < map_.entries.size()) {
-    const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
+  } else if (e >= 0 && static_cast<std::size_t>(e) < map_.entries().size()) {
+    const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
     const std::size_t slot = static_cast<std::size_t>(e) + 1;
     GB_Info->show();
     btn_load_img->show();
     btn_save_img->show();
-    ED_IMG_Format->setText(mapText(entry.kind));
+    ED_IMG_Format->setText(mapText(entry.kindName));
     if (const auto kind = wqt::kindInfo(entry.kind)) {
       if (kind->kind == wqt::FileKind::ColourTable) {
         ED_IMG_Width->clear();
@@ -706,7 +707,7 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const wqt::FileEntry entry = map_.entries[static_cast<std::size_t>(e)];
+  const wqt::FileEntry entry = map_.entries()[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);
   if (!kind) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
@@ -745,6 +746,7 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
       break;
     case wqt::FileKind::Ani2:
     case wqt::FileKind::ColourTable:
+    case wqt::FileKind::Other:
       doc_.replaceSlot(slot, std::move(candidate.bytes));
       lbl_9->hide();
       btn_save_img->setEnabled(true);
@@ -766,7 +768,7 @@ void TMainForm::exportFile(PictureFile as) {
   const QTreeWidgetItem* node = TreeView->currentItem();
   const QString caption = node != nullptr ? node->text(0) : QString();
   if (!wqt::entryHasSlot(map_, doc_, e)) return;
-  const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
+  const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);
   if (!kind) return;
   const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;

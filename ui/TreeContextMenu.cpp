@@ -87,7 +87,7 @@ void TreeContextMenu::addFileCommands() {
   add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable, [&f] { f.btn_save_imgClick(); });
   const std::int32_t e = f.selectedEntry_;
   if (!wqt::entryHasSlot(f.map_, f.doc_, e)) return;
-  const auto kind = wqt::kindInfo(f.map_.entries[static_cast<std::size_t>(e)].kind);
+  const auto kind = wqt::kindInfo(f.map_.entries()[static_cast<std::size_t>(e)].kind);
   if (!kind || kind->kind != wqt::FileKind::Raw) return;
   menu_->addSeparator();
   add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true, [&f] { f.loadPngClick(); });

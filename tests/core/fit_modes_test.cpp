@@ -92,13 +92,15 @@ TEST(FitModes, OnlyJpgAndRawEntriesWithASizeAreTargets) {
     FileEntry entry;
     std::optional<FileKind> kind;
   } cases[] = {
-      {{"JPG", 240, 320, 0}, FileKind::Jpg}, {{"RAW", 16, 8, 0}, FileKind::Raw},
-      {{"ANI2", 16, 8, 0}, std::nullopt},    {{"jpg", 16, 8, 0}, std::nullopt},
-      {{"RAW", 0, 8, 0}, std::nullopt},
+      {{EntryKind::Jpg, "JPG", 240, 320, 0}, FileKind::Jpg},
+      {{EntryKind::Raw, "RAW", 16, 8, 0}, FileKind::Raw},
+      {{EntryKind::Ani2, "ANI2", 16, 8, 0}, std::nullopt},
+      {{EntryKind::Other, "jpg", 16, 8, 0}, std::nullopt},
+      {{EntryKind::Raw, "RAW", 0, 8, 0}, std::nullopt},
   };
   for (const auto& c : cases) {
     const std::optional<FitTarget> target = fitTarget(c.entry);
-    EXPECT_EQ(target.has_value(), c.kind.has_value()) << c.entry.kind;
+    EXPECT_EQ(target.has_value(), c.kind.has_value()) << c.entry.kindName;
     if (target && c.kind) {
       EXPECT_EQ(target->kind, *c.kind);
       EXPECT_EQ(target->width, c.entry.width);

@@ -45,7 +45,7 @@ TEST(FitOutput, DithersKeepAGradientsMeanWhereTopBitsDarkenIt) {
     for (int x = 0; x < 248; ++x)
       picture.rgb.insert(picture.rgb.end(), {std::uint8_t(x), std::uint8_t(x), std::uint8_t(x)});
   }
-  const FileEntry entry{"RAW", 248, 64, 0};
+  const FileEntry entry{EntryKind::Raw, "RAW", 248, 64, 0};
   for (const Dither d : kDithers) {
     const std::vector<std::uint8_t> raw = ditherToRgb565(picture, d);
     double totalError = 0;
@@ -93,7 +93,8 @@ TEST(FitOutput, AutomaticQualityIsTheHighestThatFitsASlot) {
   EXPECT_LE(result.bytes.size(), kSlotCapacity);
   EXPECT_LT(result.quality, kMaxAutoQuality);
   EXPECT_TRUE(isBaseline(result.bytes));
-  EXPECT_EQ(importRefusal(FileEntry{"JPG", side, side, 0}, result.bytes), std::nullopt);
+  EXPECT_EQ(importRefusal(FileEntry{EntryKind::Jpg, "JPG", side, side, 0}, result.bytes).refusal,
+            std::nullopt);
   // One step up would not fit.
   FitOptions higher;
   higher.quality = result.quality + 1;

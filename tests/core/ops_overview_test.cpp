@@ -4,13 +4,13 @@
 
 #include <string>
 
+#include "base/file_io.h"
 #include "files/png_picture.h"
 #include "jpeg_test_util.h"
 #include "ops/html_text.h"
 #include "ops/theme_catalogue.h"
 #include "ops/theme_thumbnail.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 #include "theme/theme_messages.h"
 
 namespace {
@@ -59,10 +59,11 @@ class Overview : public ::testing::Test {
   }
   wqt::ThemeFileSlots theme(const std::vector<Bytes>& slots) {
     wqt::ThemeDocument doc;
-    doc.create(map.settings);
+    doc.create(map.settings());
+    doc.setHeaderField(wqt::kAuthorField, "<i>\xDF</i>");  // "Я" in Windows-1251
     for (std::size_t i = 0; i < slots.size(); ++i) doc.replaceSlot(i + 1, slots[i]);
-    wqt::writeFileReplacing(dir / "t.wqt", doc.rebuildForSave(map.settings));
-    return wqt::ThemeFileSlots(dir / "t.wqt", map.settings);
+    wqt::writeFileReplacing(dir / "t.wqt", doc.rebuildForSave(map.settings()));
+    return wqt::ThemeFileSlots(dir / "t.wqt", map.settings());
   }
   TempDir dir;
   wqt::xml::ValueTable values;
@@ -108,7 +109,8 @@ TEST_F(Overview, ThumbnailFitsInsideTheSquareKeepingAspectAndColour) {
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.kind) + " " + std::to_string(row.width));
-    wqt::FileEntry entry{row.kind, static_cast<std::uint16_t>(row.width),
+    wqt::FileEntry entry{wqt::entryKindOf(row.kind), row.kind,
+                         static_cast<std::uint16_t>(row.width),
                          static_cast<std::uint16_t>(row.height), 0};
     // Pure red: RGB565 0xF800 shows as (248, 0, 0).
     const Bytes data =
@@ -129,7 +131,8 @@ TEST_F(Overview, ThumbnailFitsInsideTheSquareKeepingAspectAndColour) {
     }
   }
   // What is no picture fails as a picture does.
-  const wqt::FileEntry jpg{"JPG", 8, 8, 0}, raw{"RAW", 8, 8, 0};
+  const wqt::FileEntry jpg{wqt::EntryKind::Jpg, "JPG", 8, 8, 0},
+      raw{wqt::EntryKind::Raw, "RAW", 8, 8, 0};
   EXPECT_THROW(wqt::thumbnailPicture(jpg, Bytes(100, 0), 256), wqt::Error);
   EXPECT_THROW(wqt::thumbnailPicture(raw, Bytes(127, 0), 256), wqt::Error);
 }
@@ -143,8 +146,7 @@ TEST_F(Overview, CatalogueEmbedsEveryFileByGroupAndEscapesEveryText) {
   const Bytes jpeg = solidJpeg(8, 8, 10, 20, 30), raw = {0x00, 0xF8, 0xE0, 0x07};
   const wqt::ThemeFileSlots file = theme({jpeg, raw, {}, Bytes(4, 1), Bytes(6, 0)});
   std::string page;
-  wqt::writeCatalogue(map, file, "t & <t>.wqt", {{"Автор темы", "<i>Я</i>"}},
-                      [&](std::string_view text) { page += text; });
+  wqt::writeCatalogue(map, file, "t & <t>.wqt", [&](std::string_view text) { page += text; });
 
   EXPECT_EQ(page.find("<script"), std::string::npos);
   EXPECT_EQ(page.find("<b>"), std::string::npos);
@@ -152,11 +154,11 @@ TEST_F(Overview, CatalogueEmbedsEveryFileByGroupAndEscapesEveryText) {
   const auto at = [&](const std::string& text) { return page.find(text); };
   std::string jpegUri = "data:image/jpeg;base64,", pngUri = "data:image/png;base64,";
   wqt::appendBase64(jpegUri, jpeg);
-  wqt::appendBase64(pngUri, wqt::rawToPng(map.entries[1], raw));
+  wqt::appendBase64(pngUri, wqt::rawToPng(*map.entry(1), raw));
   // In the tree's order, each run of files under its group's path; the text of every caption.
   const std::vector<std::string> inOrder = {
       "<title>t &amp; &lt;t&gt;.wqt</title>",
-      "<dd>&lt;i&gt;Я&lt;/i&gt;</dd>",
+      "<dt>Автор темы</dt><dd>&lt;i&gt;Я&lt;/i&gt;</dd>",
       "<h2>Меню &lt;b&gt;</h2>",
       jpegUri,
       "alt=\"Меню &lt;b&gt;/&lt;script&gt;alert(1)&lt;/script&gt;\"",

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 #include "map/theme_map.h"
 #include "sample/theme_builder.h"
 #include "theme/theme_document.h"
@@ -248,8 +248,19 @@ TEST(ThemeSave, WrittenHeaderMustReopen) {
     const auto rebuilt = doc.rebuildHeader(settings(), sizes);
     Bytes header(rebuilt.begin(), rebuilt.end());
     row.change(header);
-    EXPECT_EQ(wqt::test::errorOf([&] { wqt::requireReopens(header, sizes, settings()); }),
-              row.expected);
+    const auto reopens = [&] {
+      switch (wqt::reopenStatus(header, sizes, settings())) {
+        case wqt::ParsedTheme::Status::Signature1Mismatch:
+          throw wqt::Error(wqt::kSignature1Status);
+        case wqt::ParsedTheme::Status::Signature2Mismatch:
+          throw wqt::Error(wqt::kSignature2Status);
+        case wqt::ParsedTheme::Status::SlotTooLarge:
+          throw wqt::Error(wqt::kSlotTooLargeStatus);
+        case wqt::ParsedTheme::Status::Ok:
+          break;
+      }
+    };
+    EXPECT_EQ(wqt::test::errorOf(reopens), row.expected);
   }
 }
 
@@ -458,7 +469,7 @@ TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
 TEST(ThemeSave, SampleMapRoundTrip) {
   wqt::ThemeMap map;
   ASSERT_EQ(map.load(WQT_SAMPLE_MAP), wqt::ThemeMap::LoadResult::Loaded);
-  const auto& s = map.settings;
+  const auto& s = map.settings();
   ASSERT_FALSE(wqt::saveLayoutOverlaps(s));
   ThemeDocument doc;
   doc.create(s);
