@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -189,7 +190,17 @@ int main(int argc, char** argv) {
   CLI::App* thumbnail =
       command("thumbnail", "Миниатюра темы в PNG для файловых менеджеров", wqtcli::runThumbnail);
   thumbnail->add_option("-s", options.size, "Наибольшая сторона миниатюры (по умолчанию 256)")
-      ->check(CLI::Range(1, 4096))
+      ->check(
+          [](const std::string& value) {
+            int size = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), size);
+            return error == std::errc() && end == value.data() + value.size() && size >= 1 &&
+                           size <= 4096
+                       ? ""
+                       : "ожидается число от 1 до 4096";
+          },
+          "")
       ->type_name("SIZE");
   theme(thumbnail);
   positional(thumbnail, "OUT", options.picture, "Файл PNG, который записать");

@@ -311,6 +311,7 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
       {{"extract", theme, "Меню/Нет"}, "Меню/Иконки меню/"},
       {{"unpack", theme, dir.path()}, "не пуста"},
       {{"set", theme, "--type", "grey"}, "black"},
+      {{"thumbnail", "-s", "0", theme, dir / "t.png"}, "от 1 до 4096"},
       {{"info", dir / "none.wqt"}, "none.wqt"},
   };
   for (const auto& c : cases) {
