@@ -116,6 +116,7 @@ void TMainForm::updateFilePanel() {
 
 void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
   const int index = wqtui::displayIndexOf(node);
+  selectedNode_ = index;
   selectedEntry_ = map_.entryOfNode(index);
   const bool group = index >= 0 && static_cast<std::size_t>(index) < map_.tree.size() &&
                      !map_.tree[static_cast<std::size_t>(index)].children.empty();
@@ -173,8 +174,8 @@ void TMainForm::btn_save_imgClick() {
 
 void TMainForm::exportFile(PictureFile as) {
   const std::int32_t e = selectedEntry_;
-  const QTreeWidgetItem* node = TreeView->currentItem();
-  const QString caption = node != nullptr ? node->text(0) : QString();
+  const QString caption =
+      selectedNode_ >= 0 ? QString::fromUtf8(map_.captionUtf8(selectedNode_)) : QString();
   if (!wqt::entryHasSlot(map_, doc_, e)) return;
   const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);

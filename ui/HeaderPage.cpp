@@ -36,7 +36,7 @@ void TMainForm::showThemeType() {
   if (!map_.settings.hasTypeByte()) return;
   const std::uint8_t type = doc_.typeByte(map_.settings);
   // A byte other than 0 or 1 selects no item; selecting from here does not store it.
-  CBox_ThemeType->setCurrentIndex(type < CBox_ThemeType->count() ? type : -1);
+  CBox_ThemeType->setCurrentIndex(std::size_t{type} < wqt::kThemeTypeNames.size() ? int{type} : -1);
   lbl_7->show();
   CBox_ThemeType->show();
 }

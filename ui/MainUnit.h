@@ -115,6 +115,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void mirrorTree();
   void selectFirstPage();
   void showThemeOpened();
+  void selectNothing();
   void showHeaderFields();
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field, void (TMainForm::*handler)());
   void showThemeType();
@@ -140,9 +141,10 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;
   // What the tree's selection is: nothing (after a theme was created or opened), a group or a
-  // file node, and the entry of its display index.
+  // file node; its display index (-1 for nothing) and the entry of that index.
   enum class Selected { Nothing, Group, File };
   Selected selected_ = Selected::Nothing;
+  int selectedNode_ = -1;
   std::int32_t selectedEntry_ = 0;
   bool mapPresent_ = true;
   bool lowColourScreen_ = false;

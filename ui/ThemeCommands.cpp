@@ -29,8 +29,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   if (!mayDropTheme()) return;
   ReadRXT();
   IMG->clear();
-  selected_ = Selected::Nothing;
-  updateFilePanel();
+  selectNothing();
   selectFirstPage();
   doc_.create(map_.settings);
   showThemeOpened();
@@ -74,10 +73,16 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatusSecond(QStringLiteral("Файл загружен."));
   doc_.adopt(std::move(parsed));
   IMG->clear();
-  selected_ = Selected::Nothing;
-  updateFilePanel();
+  selectNothing();
   selectFirstPage();
   showThemeOpened();
+}
+
+// The new tree has no node selected: the panel shows no file.
+void TMainForm::selectNothing() {
+  selected_ = Selected::Nothing;
+  selectedNode_ = -1;
+  updateFilePanel();
 }
 
 // The pages, the save command and the header page once a theme is there.
