@@ -17,12 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "map/theme_map.h"
-#include "theme/file_io.h"
 #include "theme/header_text.h"
 #include "theme/theme_document.h"
 
@@ -56,7 +56,7 @@ void MapLoadCase(benchmark::State& state) {
   wqt::xml::ValueTable values;
   for (auto _ : state) {
     map.load(gNestedMap, values);
-    benchmark::DoNotOptimize(map.entries.data());
+    benchmark::DoNotOptimize(map.entries().data());
   }
 }
 
@@ -81,14 +81,14 @@ void openTheme(wqt::ThemeMap& map, wqt::ThemeDocument& doc, const fs::path& mapP
                const fs::path& theme) {
   wqt::xml::ValueTable values;
   map.load(mapPath, values);
-  wqt::ParsedTheme parsed = wqt::readThemeFile(theme, map.settings);
+  wqt::ParsedTheme parsed = wqt::readThemeFile(theme, map.settings());
   if (parsed.status != wqt::ParsedTheme::Status::Ok) throw std::runtime_error("theme rejected");
   doc.adopt(std::move(parsed));
   for (const wqt::HeaderField& f : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
     const std::string decoded = wqt::decodeHeaderField(doc.fieldBytes(f));
     doc.setHeaderField(f, wqt::visibleText(decoded));
   }
-  if (map.settings.hasTypeByte()) benchmark::DoNotOptimize(doc.typeByte(map.settings));
+  if (map.settings().hasTypeByte()) benchmark::DoNotOptimize(doc.typeByte(map.settings()));
 }
 
 void OpenSaveCase(benchmark::State& state) {
@@ -97,7 +97,7 @@ void OpenSaveCase(benchmark::State& state) {
     wqt::ThemeMap map;
     wqt::ThemeDocument doc;
     openTheme(map, doc, gThemeMap, gTheme);
-    wqt::writeFileReplacing(target, doc.rebuildForSave(map.settings));
+    wqt::writeFileReplacing(target, doc.rebuildForSave(map.settings()));
   }
 }
 
@@ -153,7 +153,7 @@ std::vector<std::uint8_t> gRaw;  // 240 × 320 words
 
 void RawPreviewCase(benchmark::State& state) {
   wqt::FileEntry entry;
-  entry.kind = "RAW";
+  entry.kind = wqt::EntryKind::Raw;
   entry.width = 240;
   entry.height = 320;
   for (auto _ : state) {

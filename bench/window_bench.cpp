@@ -11,10 +11,11 @@
 #include <fstream>
 #include <vector>
 
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "bench/bench_dialogs.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
-#include "theme/file_io.h"
 #include "ui/MainUnit.h"
 #include "ui/UserDialogs.h"
 

@@ -5,15 +5,15 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "base/codepage.h"
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "cli/russian_text.h"
 #include "files/file_kind.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
-#include "map/codepage.h"
-#include "map/core_error.h"
 #include "map/entry_paths.h"
 #include "map/map_location.h"
-#include "theme/file_io.h"
 #include "theme/header_text.h"
 #include "theme/theme_messages.h"
 
@@ -179,7 +179,7 @@ NamedEntry resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
     }
   }
   if (match.entry >= 0) {
-    if (static_cast<std::size_t>(match.entry) >= map.settings.fileCount) {
+    if (static_cast<std::size_t>(match.entry) >= map.settings().fileCount) {
       throw Failure(kExitUsage, "Файл номер " + std::to_string(match.entry) +
                                     " лежит за числом файлов темы, заданным в карте темы.");
     }
@@ -210,23 +210,23 @@ wqt::ImportCandidate checkFileForEntry(const wqt::FileEntry& entry,
   std::error_code ec;
   if (!std::filesystem::exists(file, ec)) wqt::throwFileOpenError(file, ENOENT);
   wqt::ImportCandidate candidate;
-  const auto kind = wqt::kindInfo(entry.kind);
-  const bool png = kind && kind->kind == wqt::FileKind::Raw && file.extension() == ".png";
+  const bool png = entry.kind == wqt::FileKind::Raw && file.extension() == ".png";
   try {
     candidate = png ? wqt::checkPngImport(entry, file) : wqt::checkImport(entry, file);
-  } catch (const wqt::PngError& e) {
-    return {russianError(e.what()), {}};
   } catch (const wqt::JpegError& e) {
-    return {russianError(e.what()), {}};
+    return wqt::refusedImport(wqt::ImportRefusal::PictureUnreadable, russianError(e.what()));
   }
-  if (candidate.refusal != wqt::kWrongSizeMessage) return candidate;
-  if (png) {
-    // Only the header is read: a picture of more than 0 pixels is refused before decoding.
-    const wqt::RgbPicture header = wqt::decodePng(wqt::readWholeFile(file, wqt::kPngFileLimit), 0);
-    *candidate.refusal += " Картинка " + std::to_string(header.width) + " × " +
-                          std::to_string(header.height) + ", необходимо " +
-                          std::to_string(entry.width) + " × " + std::to_string(entry.height) + ".";
-  } else {
+  if (png && candidate.code == wqt::ImportRefusal::PictureUnreadable) {
+    candidate.refusal = russianError(candidate.error->what());
+  }
+  if (png && candidate.code == wqt::ImportRefusal::Dimensions) {
+    candidate.refusal = std::string(wqt::kWrongSizeMessage) + " Картинка " +
+                        std::to_string(candidate.pictureWidth) + " × " +
+                        std::to_string(candidate.pictureHeight) + ", необходимо " +
+                        std::to_string(entry.width) + " × " + std::to_string(entry.height) + ".";
+  }
+  if (candidate.code != wqt::ImportRefusal::WrongSize) return candidate;
+  if (!png) {
     std::error_code ec;
     const std::uintmax_t found = std::filesystem::file_size(file, ec);
     if (!ec) *candidate.refusal += " " + wrongSizeDetail(entry, found) + ".";

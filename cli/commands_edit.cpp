@@ -1,9 +1,10 @@
 // replace and set: the editor's import and header operations on a theme, then a save.
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "files/import_export.h"
-#include "theme/file_io.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
@@ -41,21 +42,21 @@ int runReplace(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const auto [entry, slot] = resolveEntry(map, options.entry);
-  wqt::ThemeDocument doc = openDocument(options.theme, map.settings);
+  wqt::ThemeDocument doc = openDocument(options.theme, map.settings());
 
   wqt::ImportCandidate candidate =
-      checkFileForEntry(map.entries[static_cast<std::size_t>(entry)], options.file);
+      checkFileForEntry(map.entries()[static_cast<std::size_t>(entry)], options.file);
   if (candidate.refusal) {
     printProblem(options.file, *candidate.refusal);
     return kExitProblems;
   }
   doc.replaceSlot(slot, std::move(candidate.bytes));
-  return save(doc, map.settings, options);
+  return save(doc, map.settings(), options);
 }
 
 int runSet(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
-  const wqt::MapSettings& settings = loaded.map.settings;
+  const wqt::MapSettings& settings = loaded.map.settings();
   if (options.type && !settings.hasTypeByte()) {
     throw Failure(kExitUsage, "Карта темы не задаёт тип темы: --type неприменим.");
   }

@@ -8,6 +8,9 @@
 #include <map>
 #include <set>
 
+#include "base/core_error.h"
+#include "base/file_io.h"
+#include "base/replacing_file.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -17,10 +20,7 @@
 #include "files/import_export.h"
 #include "files/png_picture.h"
 #include "files/unpack_layout.h"
-#include "map/core_error.h"
 #include "map/entry_paths.h"
-#include "theme/file_io.h"
-#include "theme/replacing_file.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
@@ -43,8 +43,8 @@ class SlotContent {
   std::span<const std::uint8_t> operator()(std::int32_t entry) {
     const auto e = static_cast<std::size_t>(entry);
     file_.read(e + 1, bytes_);
-    if (raw_ == wqt::RawFormat::Png && isRaw(map_.entries[e])) {
-      bytes_ = wqt::rawToPng(map_.entries[e], bytes_);
+    if (raw_ == wqt::RawFormat::Png && isRaw(map_.entries()[e])) {
+      bytes_ = wqt::rawToPng(map_.entries()[e], bytes_);
     }
     return bytes_;
   }
@@ -151,7 +151,7 @@ int runExtract(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const auto [entry, slot] = resolveEntry(map, options.entry);
-  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings);
+  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings());
   if (file.size(slot) == 0) {
     printProblem(wqt::captionPath(map, wqt::entryNodes(map)[entry]), wqt::kMissingFileText);
     return kExitProblems;
@@ -166,7 +166,7 @@ int runExtract(const Options& options) {
   // Named as export names it: the caption with the kind's extension forced on it, made safe.
   const fs::path name = output.value_or(
       wqt::exportFileName(wqt::safeName(map.captionUtf8(wqt::entryNodes(map)[entry])),
-                          wqt::layoutExtension(map.entries[entry], raw)));
+                          wqt::layoutExtension(map.entries()[entry], raw)));
   const InterruptGuard interrupts;
   wqt::writeFileReplacing(name, bytes);
   return kExitOk;
@@ -183,7 +183,7 @@ int runUnpack(const Options& options) {
   if (fs::exists(folder, ec) && !fs::is_empty(folder, ec)) {
     throw Failure(kExitUsage, "Папка «" + folder.string() + "» уже существует и не пуста.");
   }
-  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings);
+  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings());
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   std::vector<wqt::LayoutItem> items = wqt::unpackLayout(
       map, -1,
@@ -198,20 +198,20 @@ int runUnpack(const Options& options) {
   std::optional<std::string>* fields[3] = {&description.author, &description.name,
                                            &description.version};
   for (int i = 0; i < 3; ++i) *fields[i] = shownField(header, kNamedFields[i].field);
-  if (map.settings.hasTypeByte()) {
-    const std::uint8_t type = header.typeByte(map.settings);
+  if (map.settings().hasTypeByte()) {
+    const std::uint8_t type = header.typeByte(map.settings());
     if (type < 2) description.type = kThemeTypeKeys[type];
   }
   description.header = file.image();
   description.header->resize(
-      std::min<std::size_t>(description.header->size(), map.settings.dataOffset));
+      std::min<std::size_t>(description.header->size(), map.settings().dataOffset));
   std::map<std::int32_t, std::string> fileOf;
   for (const wqt::LayoutItem& item : items) fileOf[item.entry] = item.path;
   const std::vector<int> nodes = wqt::entryNodes(map);
-  const std::size_t count = std::min<std::size_t>(map.entries.size(), file.count());
+  const std::size_t count = std::min<std::size_t>(map.entries().size(), file.count());
   for (std::size_t e = 0; e < count; ++e) {
     FolderEntry entry{static_cast<std::int32_t>(e), wqt::captionPath(map, nodes[e]),
-                      kindText(map, map.entries[e].kind), std::nullopt};
+                      kindText(map, map.entries()[e].kindName), std::nullopt};
     if (const auto it = fileOf.find(entry.index); it != fileOf.end()) entry.file = it->second;
     description.entries.push_back(std::move(entry));
   }
@@ -252,7 +252,7 @@ int runUnpack(const Options& options) {
 int runPack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
-  const wqt::MapSettings& settings = map.settings;
+  const wqt::MapSettings& settings = map.settings();
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const fs::path target = targetPath(options.theme, "файл темы THEME");
   std::vector<std::uint8_t> jsonBytes;
@@ -337,11 +337,11 @@ int runPack(const Options& options) {
       problem(where, "путь «" + it->second + "» ведёт за пределы папки «" + folder.string() + "».");
       continue;
     }
-    if (e >= map.entries.size()) {
+    if (e >= map.entries().size()) {
       problem(where, wqt::kUnknownKindMessage);
       continue;
     }
-    const wqt::FileEntry& entry = map.entries[e];
+    const wqt::FileEntry& entry = map.entries()[e];
     const std::string named = where + " (" + it->second + ")";
     std::error_code ec;
     if (!fs::exists(*path, ec)) {

@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "base/core_error.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/picture_check.h"
@@ -12,7 +13,6 @@
 #include "files/import_export.h"
 #include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
-#include "map/core_error.h"
 #include "map/entry_paths.h"
 #include "theme/theme_messages.h"
 
@@ -57,7 +57,7 @@ bool hasDimensions(const wqt::FileEntry& entry) {
 
 int runInfo(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
-  const wqt::MapSettings& settings = loaded.map.settings;
+  const wqt::MapSettings& settings = loaded.map.settings();
   const wqt::ThemeFileSlots file = openSlots(options.theme, settings);
   const HeaderView header = viewHeader(file, settings);
   std::size_t present = 0;
@@ -80,18 +80,18 @@ int runInfo(const Options& options) {
 int runList(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
-  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings);
+  const wqt::ThemeFileSlots file = openSlots(options.theme, map.settings());
   const std::vector<int> nodes = wqt::entryNodes(map);
-  const std::size_t count = std::min<std::size_t>(map.entries.size(), file.count());
+  const std::size_t count = std::min<std::size_t>(map.entries().size(), file.count());
 
   if (!options.json) {
     std::string out;
     for (std::size_t e = 0; e < count; ++e) {
-      const wqt::FileEntry& entry = map.entries[e];
+      const wqt::FileEntry& entry = map.entries()[e];
       const std::uint32_t stored = file.size(e + 1);
       out +=
           std::to_string(e) + "\t" + escapeControls(wqt::captionPath(map, nodes[e])) + "\t" +
-          escapeControls(mapText(map, entry.kind)) + "\t" +
+          escapeControls(mapText(map, entry.kindName)) + "\t" +
           (hasDimensions(entry) ? std::to_string(entry.width) + "×" + std::to_string(entry.height)
                                 : wqt::sizeText(entry.expectedSize)) +
           "\t" + (stored != 0 ? wqt::sizeText(stored) : std::string("нет")) + "\n";
@@ -101,18 +101,18 @@ int runList(const Options& options) {
   }
 
   using json = nlohmann::ordered_json;
-  const HeaderView header = viewHeader(file, map.settings);
+  const HeaderView header = viewHeader(file, map.settings());
   json doc;
   for (int i = 0; i < 3; ++i) doc["header"][kNamedFields[i].jsonKey] = header.fields[i];
   doc["header"]["type"] = header.typeKey ? json(*header.typeKey) : json(nullptr);
   doc["header"]["fileCount"] = file.count();
   json files = json::array();
   for (std::size_t e = 0; e < count; ++e) {
-    const wqt::FileEntry& entry = map.entries[e];
+    const wqt::FileEntry& entry = map.entries()[e];
     const std::uint32_t stored = file.size(e + 1);
     json item = {{"index", e},
                  {"path", wqt::captionPath(map, nodes[e])},
-                 {"kind", mapText(map, entry.kind)}};
+                 {"kind", mapText(map, entry.kindName)}};
     if (hasDimensions(entry)) {
       item["width"] = entry.width;
       item["height"] = entry.height;
@@ -139,7 +139,7 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
   };
   std::optional<wqt::ThemeFileSlots> opened;
   try {
-    opened.emplace(theme, map.settings);
+    opened.emplace(theme, map.settings());
   } catch (const wqt::Error& e) {
     // A file that ends too early is a broken theme; one that cannot be opened is not a theme.
     if (std::string_view(e.what()) != wqt::kStreamReadError) {
@@ -164,7 +164,7 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
       problem(named.label, *refusal);
     }
   }
-  if (wqt::saveLayoutOverlaps(map.settings)) problem("", wqt::kLayoutOverlapMessage);
+  if (wqt::saveLayoutOverlaps(map.settings())) problem("", wqt::kLayoutOverlapMessage);
 
   std::vector<std::uint8_t> bytes;
   for (std::size_t slot = 1; slot <= file.count(); ++slot) {
@@ -174,14 +174,14 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
       problem(where, wqt::kMissingFileText);
       continue;
     }
-    if (slot > map.entries.size()) continue;  // no entry, no rules: the map has fewer files
+    if (slot > map.entries().size()) continue;  // no entry, no rules: the map has fewer files
     try {
       file.read(slot, bytes);
-      const wqt::FileEntry& entry = map.entries[slot - 1];
-      if (auto refusal = wqt::importRefusal(entry, bytes)) {
-        if (*refusal == wqt::kWrongSizeMessage)
-          *refusal += " " + wrongSizeDetail(entry, bytes.size()) + ".";
-        problem(where, *refusal);
+      const wqt::FileEntry& entry = map.entries()[slot - 1];
+      if (wqt::ImportCandidate refused = wqt::importRefusal(entry, bytes); refused.refusal) {
+        if (refused.code == wqt::ImportRefusal::WrongSize)
+          *refused.refusal += " " + wrongSizeDetail(entry, bytes.size()) + ".";
+        problem(where, *refused.refusal);
       } else if (const auto kind = wqt::kindInfo(entry.kind);
                  kind && kind->kind == wqt::FileKind::Jpg) {
         // The import reads only the header; a picture cut short or damaged shows only decoded.

@@ -9,10 +9,10 @@
 #include <functional>
 #include <map>
 
+#include "base/core_error.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/russian_text.h"
-#include "map/core_error.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqtcli {
 

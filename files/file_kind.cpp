@@ -6,7 +6,6 @@ namespace wqt {
 
 namespace {
 
-// In the order the kinds are compared.
 constexpr std::array<KindInfo, 4> kKinds{{
     {FileKind::Jpg, "JPG", "JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg", ".jpg"},
     {FileKind::Raw, "RAW", "RAW-изображение (.raw)|*.raw", ".raw"},
@@ -16,21 +15,19 @@ constexpr std::array<KindInfo, 4> kKinds{{
 
 }  // namespace
 
-std::optional<KindInfo> kindInfo(std::string_view kind) {
+std::optional<KindInfo> kindInfo(EntryKind kind) {
   for (const KindInfo& info : kKinds) {
-    if (info.name == kind) return info;
+    if (info.kind == kind) return info;
   }
   return std::nullopt;
 }
 
 std::optional<std::int64_t> expectedImportSize(const FileEntry& entry) {
-  const auto info = kindInfo(entry.kind);
-  if (!info) return std::nullopt;
   // Computed in 64 bits: width × height × 3 + 8 of two 16-bit values does not fit 32 bits, and a
   // wrapped product could match a small file that the previews would then read past.
   const std::int64_t w = entry.width;
   const std::int64_t h = entry.height;
-  switch (info->kind) {
+  switch (entry.kind) {
     case FileKind::Raw:
       return w * h * 2;
     case FileKind::Ani2:
@@ -38,6 +35,7 @@ std::optional<std::int64_t> expectedImportSize(const FileEntry& entry) {
     case FileKind::ColourTable:
       return std::int64_t{entry.expectedSize};
     case FileKind::Jpg:
+    case FileKind::Other:
       break;
   }
   return std::nullopt;

@@ -9,7 +9,8 @@
 
 namespace wqt {
 
-enum class FileKind { Jpg, Raw, Ani2, ColourTable };
+// The kinds the editor handles; the map parses them once when it loads.
+using FileKind = EntryKind;
 
 struct KindInfo {
   FileKind kind;
@@ -18,9 +19,8 @@ struct KindInfo {
   std::string_view exportExtension;
 };
 
-// The kind's information, compared exactly and case-sensitively with "JPG", "RAW", "ANI2",
-// "COLORTAB" in this order; nullopt for any other kind.
-std::optional<KindInfo> kindInfo(std::string_view kind);
+// The kind's information; nullopt for a kind the editor does not know (EntryKind::Other).
+std::optional<KindInfo> kindInfo(EntryKind kind);
 
 // The exact byte size an import of the entry must have: width × height × 2 for RAW,
 // width × height × 3 + 8 for ANI2, the expected size for COLORTAB; nullopt for JPG and others.

@@ -1,24 +1,23 @@
 #include "files/import_export.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <utility>
 
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "files/file_kind.h"
 #include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
-#include "map/core_error.h"
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {
 
 namespace {
-
-ImportCandidate refuse(std::string message) {
-  return {std::move(message), {}};
-}
 
 // The disk file size is a 32-bit number, so a file of 4 GiB or more can report a small size that
 // passes the checks. Its real size decides whether it fits a slot; storing its first bytes as if
@@ -39,7 +38,9 @@ ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uin
   const auto size = static_cast<std::size_t>(diskSize);
   if (bytes.size() < size) throwStreamReadError();
   bytes.resize(size);
-  return {std::nullopt, std::move(bytes)};
+  ImportCandidate accepted;
+  accepted.bytes = std::move(bytes);
+  return accepted;
 }
 
 }  // namespace
@@ -57,21 +58,36 @@ std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry) {
   if (entry < 0) return false;
   const auto e = static_cast<std::size_t>(entry);
-  return e < map.entries.size() && e + 1 <= doc.slotCount();
+  return e < map.entries().size() && e + 1 <= doc.slotCount();
+}
+
+ImportCandidate refusedImport(ImportRefusal code, std::string text) {
+  ImportCandidate refused;
+  refused.refusal = std::move(text);
+  refused.code = code;
+  return refused;
+}
+
+ImportCandidate dimensionRefusal(const FileEntry& entry, int pictureWidth, int pictureHeight) {
+  ImportCandidate refused =
+      refusedImport(ImportRefusal::Dimensions,
+                    dimensionMessage(pictureWidth, pictureHeight, entry.width, entry.height));
+  refused.pictureWidth = pictureWidth;
+  refused.pictureHeight = pictureHeight;
+  return refused;
 }
 
 ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path& chosen) {
-  if (!kindInfo(entry.kind)) return refuse(kUnknownKindMessage);
+  if (!kindInfo(entry.kind)) return refusedImport(ImportRefusal::UnknownKind, kUnknownKindMessage);
 
   // A folder, device, pipe or socket passes no check sensibly and may never end.
   refuseNonRegularFile(chosen);
 
   const std::int32_t diskSize = diskFileSize(chosen);
   // Only the header is read for a JPG's dimensions: the file may be of any size.
-  if (auto refusal = importRefusal(entry, {diskSize, reallySize(chosen)},
-                                   [&] { return readJpegFileSize(chosen); })) {
-    return refuse(std::move(*refusal));
-  }
+  ImportCandidate checked = importRefusal(entry, {diskSize, reallySize(chosen)},
+                                          [&] { return readJpegFileSize(chosen); });
+  if (checked.refusal) return checked;
   // Read only once accepted, and whole, so the slot is replaced in one step or not at all; never
   // more than a slot holds, should the file have grown since it was measured.
   return accept(chosen, readWholeFile(chosen, kSlotCapacity), diskSize);
@@ -83,6 +99,14 @@ std::string exportFileName(const std::string& chosen, std::string_view kindExten
 
 void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target) {
   writeFileReplacing(target, slot);
+}
+
+std::int32_t diskFileSize(const std::filesystem::path& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  // A directory search reports a folder's size as 0.
+  if (S_ISDIR(st.st_mode)) return 0;
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
 }
 
 std::string sizeText(std::uint64_t size) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/core_error.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 
@@ -26,11 +27,31 @@ std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth
 // Whether the selected entry exists in the map and has a slot in the document.
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry);
 
-// The outcome of an import's checks: either a refusal message, or the bytes to store.
+// Why an import refuses a file.
+enum class ImportRefusal {
+  None,
+  NoSlot,             // the entry has no slot in the theme: kUnknownKindMessage
+  UnknownKind,        // kUnknownKindMessage
+  WrongSize,          // kWrongSizeMessage
+  TooLarge,           // kTooLargeMessage
+  Dimensions,         // dimensionMessage(): the picture's size differs from the entry's
+  PictureUnreadable,  // the JPEG or PNG library rejects the picture
+};
+
+// The outcome of an import's checks: either a refusal, or the bytes to store.
 struct ImportCandidate {
   std::optional<std::string> refusal;  // UTF-8 info message text
   std::vector<std::uint8_t> bytes;     // exactly the disk file size of them when accepted
+  ImportRefusal code = ImportRefusal::None;
+  int pictureWidth = 0;  // Dimensions: the picture's size
+  int pictureHeight = 0;
+  std::optional<Error> error;  // PictureUnreadable: the library's error
 };
+
+// A refusal with its code and the editor's text.
+ImportCandidate refusedImport(ImportRefusal code, std::string text);
+// The refusal of a picture of another size than the entry's, with the picture's size.
+ImportCandidate dimensionRefusal(const FileEntry& entry, int pictureWidth, int pictureHeight);
 
 // Runs the kind's checks on the chosen file in their order. Throws the file-open error when the
 // file cannot be read, and "JPEG error #N" when a JPG's header is rejected.
@@ -41,6 +62,10 @@ std::string exportFileName(const std::string& chosen, std::string_view kindExten
 
 // Writes exactly the slot's bytes; an existing file is replaced only once the new one is complete.
 void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target);
+
+// The size a directory search for the exact path reports (files, folders, any attribute), as a
+// signed 32-bit number; -1 when nothing matches.
+std::int32_t diskFileSize(const std::filesystem::path& path);
 
 // The size box text: decimal digits, a space and "б".
 std::string sizeText(std::uint64_t size);

@@ -6,26 +6,24 @@
 
 namespace wqt {
 
-std::optional<std::string> importRefusal(const FileEntry& entry, const ImportSize& size,
-                                         const std::function<JpegSize()>& pictureSize) {
-  const auto info = kindInfo(entry.kind);
-  if (!info) return kUnknownKindMessage;
-  if (info->kind == FileKind::Jpg) {
+ImportCandidate importRefusal(const FileEntry& entry, const ImportSize& size,
+                              const std::function<JpegSize()>& pictureSize) {
+  if (!kindInfo(entry.kind)) return refusedImport(ImportRefusal::UnknownKind, kUnknownKindMessage);
+  if (entry.kind == FileKind::Jpg) {
     const JpegSize picture = pictureSize();
     if (picture.width != entry.width || picture.height != entry.height) {
-      return dimensionMessage(picture.width, picture.height, entry.width, entry.height);
+      return dimensionRefusal(entry, picture.width, picture.height);
     }
   } else if (size.reported != *expectedImportSize(entry)) {
-    return kWrongSizeMessage;
+    return refusedImport(ImportRefusal::WrongSize, kWrongSizeMessage);
   }
   if (size.reported > static_cast<std::int64_t>(kSlotCapacity) || size.actual > kSlotCapacity) {
-    return kTooLargeMessage;
+    return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
   }
-  return std::nullopt;
+  return {};
 }
 
-std::optional<std::string> importRefusal(const FileEntry& entry,
-                                         std::span<const std::uint8_t> bytes) {
+ImportCandidate importRefusal(const FileEntry& entry, std::span<const std::uint8_t> bytes) {
   const ImportSize size{static_cast<std::int64_t>(bytes.size()), bytes.size()};
   return importRefusal(entry, size, [&] { return readJpegSize(bytes); });
 }

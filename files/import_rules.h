@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "map/theme_map.h"
 
@@ -20,15 +21,15 @@ struct ImportSize {
   std::uint64_t actual = 0;
 };
 
-// The refusal the editor's import gives a file for the entry (UTF-8 message), in the checks'
-// order: unknown kind; for JPG the picture's dimensions (pictureSize is asked only then), then the
-// maximum size; for the other kinds the exact size, then the maximum. nullopt when the file
-// passes. Throws what pictureSize throws ("JPEG error #N" for a header the library rejects).
-std::optional<std::string> importRefusal(const FileEntry& entry, const ImportSize& size,
-                                         const std::function<JpegSize()>& pictureSize);
+// The refusal the editor's import gives a file for the entry (its code and UTF-8 message; no
+// bytes), in the checks' order: unknown kind; for JPG the picture's dimensions (pictureSize is
+// asked only then), then the maximum size; for the other kinds the exact size, then the maximum.
+// No refusal when the file passes. Throws what pictureSize throws ("JPEG error #N" for a header
+// the library rejects).
+ImportCandidate importRefusal(const FileEntry& entry, const ImportSize& size,
+                              const std::function<JpegSize()>& pictureSize);
 
 // The same checks on a file's bytes in memory.
-std::optional<std::string> importRefusal(const FileEntry& entry,
-                                         std::span<const std::uint8_t> bytes);
+ImportCandidate importRefusal(const FileEntry& entry, std::span<const std::uint8_t> bytes);
 
 }  // namespace wqt

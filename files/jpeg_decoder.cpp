@@ -13,7 +13,7 @@
 // After jpeglib.h: the library's message codes.
 #include <jerror.h>
 
-#include "theme/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 namespace wqt {
 
@@ -167,7 +167,9 @@ int paddedRow(int width, int components) {
 }  // namespace
 
 JpegError::JpegError(int code, bool afterHeader)
-    : Error("JPEG error #" + std::to_string(code)), code_(code), afterHeader_(afterHeader) {}
+    : Error("JPEG error #" + std::to_string(code), ErrorCode::Jpeg),
+      code_(code),
+      afterHeader_(afterHeader) {}
 
 JpegSize readJpegSize(std::span<const std::uint8_t> bytes) {
   if (bytes.empty()) return {};

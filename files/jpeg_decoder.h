@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <span>
 
+#include "base/core_error.h"
 #include "files/picture.h"
-#include "map/core_error.h"
 
 namespace wqt {
 

@@ -6,9 +6,9 @@
 #include <csetjmp>
 #include <string>
 
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "files/preview.h"
-#include "map/core_error.h"
-#include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {
@@ -16,7 +16,7 @@ namespace wqt {
 namespace {
 
 [[noreturn]] void throwPngError(const std::string& message) {
-  throw PngError("PNG error: " + message);
+  throw PngError("PNG error: " + message, ErrorCode::Png, 0, {}, message);
 }
 
 // The library reports a fatal error here; the message is kept for the exception thrown once the
@@ -215,22 +215,34 @@ ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> 
   const bool fits = pixels * 2 <= kSlotCapacity;
   RgbPicture picture = decodePng(png, fits ? pixels : 0);
   if (picture.width != entry.width || picture.height != entry.height) {
-    return {kWrongSizeMessage, {}};
+    return refusedImport(ImportRefusal::WrongSize, kWrongSizeMessage);
   }
-  if (!fits) return {kTooLargeMessage, {}};
-  std::vector<std::uint8_t> raw = rgbToRaw(picture);
-  return {std::nullopt, std::move(raw)};
+  if (!fits) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
+  ImportCandidate accepted;
+  accepted.bytes = rgbToRaw(picture);
+  return accepted;
 }
 
 ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen) {
   std::error_code ec;
   const std::uintmax_t size = std::filesystem::file_size(chosen, ec);
-  if (!ec && size > kPngFileLimit) return {kTooLargeMessage, {}};
+  if (!ec && size > kPngFileLimit) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
   // What cannot be measured (a device, a pipe, a missing file) is refused by the read; a file that
   // grew since it was measured is read no further than one byte past the limit.
   const std::vector<std::uint8_t> bytes = readWholeFile(chosen, kPngFileLimit + 1);
-  if (bytes.size() > kPngFileLimit) return {kTooLargeMessage, {}};
-  return importPng(entry, bytes);
+  if (bytes.size() > kPngFileLimit) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
+  try {
+    // No pixels allowed: the header's dimensions alone, before anything is decoded.
+    const RgbPicture header = decodePng(bytes, 0);
+    if (header.width != entry.width || header.height != entry.height) {
+      return dimensionRefusal(entry, header.width, header.height);
+    }
+    return importPng(entry, bytes);
+  } catch (const PngError& e) {
+    ImportCandidate refused = refusedImport(ImportRefusal::PictureUnreadable, kNotPngMessage);
+    refused.error = e;
+    return refused;
+  }
 }
 
 }  // namespace wqt

@@ -9,8 +9,8 @@
 #include <span>
 #include <vector>
 
+#include "base/core_error.h"
 #include "files/import_export.h"
-#include "map/core_error.h"
 #include "map/theme_map.h"
 
 namespace wqt {
@@ -57,8 +57,14 @@ ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> 
 // 16 bits a channel with alpha, fits with room to spare for the chunks image editors add.
 inline constexpr std::size_t kPngFileLimit = std::size_t{8} * kSlotCapacity;
 
-// importPng on a chosen file. A larger file than kPngFileLimit is refused with the too-large
-// message without being read; anything but a regular file with the file-open error.
+// Refused when the file is no PNG picture the library can read.
+inline constexpr const char* kNotPngMessage =
+    "Файл не является изображением PNG или повреждён. Загрузка невозможна.";
+
+// importPng on a chosen file, refusing a picture of other dimensions than the entry's with the
+// dimension message a JPEG gets (both sizes), and an unreadable PNG with kNotPngMessage and the
+// library's error. A larger file than kPngFileLimit is refused with the too-large message without
+// being read; anything but a regular file with the file-open error.
 ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen);
 
 }  // namespace wqt

@@ -8,11 +8,12 @@
 #include <cstddef>
 #include <cstring>
 
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "files/jpeg_decoder.h"
-#include "map/core_error.h"
 #include "map/map_location.h"
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
 
 namespace wqt {
 

@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <span>
 
+#include "base/xdg_dirs.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
-#include "map/xdg_dirs.h"
 
 namespace wqt {
 

@@ -9,9 +9,9 @@
 #include <set>
 #include <utility>
 
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
 #include "files/file_kind.h"
-#include "map/core_error.h"
-#include "theme/file_descriptor.h"
 
 namespace wqt {
 
@@ -94,7 +94,7 @@ struct LayoutWalk {
         continue;
       }
       const int index = (*here.nodes)[here.next++];
-      const TreeNode& node = map.tree[static_cast<std::size_t>(index)];
+      const TreeNode& node = map.tree()[static_cast<std::size_t>(index)];
       const std::string caption = map.captionUtf8(index);
       if (!node.isFile()) {
         const std::size_t before = prefix.size();
@@ -104,10 +104,10 @@ struct LayoutWalk {
       }
       const auto e = static_cast<std::size_t>(node.entry);
       const std::string_view ext =
-          e < map.entries.size() ? layoutExtension(map.entries[e], raw) : ".bin";
+          e < map.entries().size() ? layoutExtension(map.entries()[e], raw) : ".bin";
       const std::string name =
           here.names.take(safeStem(caption, kNameMax - kSuffixRoom - ext.size()), ext);
-      if (e < map.entries.size() && present(node.entry)) {
+      if (e < map.entries().size() && present(node.entry)) {
         requirePathFits(prefix.size() + name.size());
         items.push_back({node.entry, prefix + name});
       }
@@ -250,11 +250,11 @@ std::vector<LayoutItem> unpackLayout(const ThemeMap& map, int root,
                                      RawFormat raw) {
   LayoutWalk walk{map, present, raw, {}};
   if (root >= 0) {
-    walk.walk(map.tree.at(static_cast<std::size_t>(root)).children);
+    walk.walk(map.tree().at(static_cast<std::size_t>(root)).children);
   } else {
     std::vector<int> top;
-    for (std::size_t i = 0; i < map.tree.size(); ++i) {
-      if (map.tree[i].parent < 0) top.push_back(static_cast<int>(i));
+    for (std::size_t i = 0; i < map.tree().size(); ++i) {
+      if (map.tree()[i].parent < 0) top.push_back(static_cast<int>(i));
     }
     walk.walk(top);
   }

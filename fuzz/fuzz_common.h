@@ -17,7 +17,8 @@ namespace wqt::fuzz {
 // makes sure there are four bytes).
 inline FileEntry entryFromWords(const char* kind, const std::uint8_t* data) {
   FileEntry entry;
-  entry.kind = kind;
+  entry.kind = entryKindOf(kind);
+  entry.kindName = kind;
   entry.width = static_cast<std::uint16_t>(data[0] | data[1] << 8);
   entry.height = static_cast<std::uint16_t>(data[2] | data[3] << 8);
   return entry;

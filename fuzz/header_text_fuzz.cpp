@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "map/codepage.h"
+#include "base/codepage.h"
 #include "theme/header_text.h"
 #include "theme/theme_document.h"
 

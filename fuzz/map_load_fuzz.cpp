@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/core_error.h"
 #include "fuzz/fuzz_common.h"
-#include "map/core_error.h"
 #include "map/theme_map.h"
 
 namespace {
@@ -114,19 +114,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const wqt::Error&) {
     // A map the scanner rejects ends the load with its message; what was built stays usable.
   }
-  for (std::size_t i = 0; i < map.tree.size(); ++i) {
-    const wqt::TreeNode& node = map.tree[i];
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
+    const wqt::TreeNode& node = map.tree()[i];
     if (node.parent >= static_cast<int>(i)) std::abort();  // parents come before children
     for (int child : node.children) {
-      if (child <= static_cast<int>(i) || static_cast<std::size_t>(child) >= map.tree.size()) {
+      if (child <= static_cast<int>(i) || static_cast<std::size_t>(child) >= map.tree().size()) {
         std::abort();
       }
     }
     (void)map.captionUtf8(static_cast<int>(i));
     const std::int32_t e = map.entryOfNode(static_cast<int>(i));
-    if (e < -1 || (e >= 0 && static_cast<std::size_t>(e) >= map.entries.size())) std::abort();
+    if (e < -1 || (e >= 0 && static_cast<std::size_t>(e) >= map.entries().size())) std::abort();
   }
-  if (map.entryOfNode(-1) != -1 || map.entryOfNode(static_cast<int>(map.tree.size())) != -1) {
+  if (map.entryOfNode(-1) != -1 || map.entryOfNode(static_cast<int>(map.tree().size())) != -1) {
     std::abort();
   }
   return 0;

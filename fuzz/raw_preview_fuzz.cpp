@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <span>
 
+#include "base/core_error.h"
 #include "files/preview.h"
 #include "fuzz_common.h"
-#include "map/core_error.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 4) return 0;

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/core_error.h"
 #include "fuzz/fuzz_common.h"
-#include "map/core_error.h"
 #include "map/theme_map.h"
 #include "theme/header_text.h"
 #include "theme/theme_document.h"
@@ -44,7 +44,7 @@ Outcome run(Open open) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static wqt::fuzz::MemFile file("theme");
   const wqt::ThemeMap& map = sampleMap();
-  const wqt::MapSettings& settings = map.settings;
+  const wqt::MapSettings& settings = map.settings();
 
   Outcome inMemory = run(
       [&] { return wqt::parseThemeFile(std::vector<std::uint8_t>(data, data + size), settings); });

@@ -18,7 +18,7 @@ std::vector<std::string_view> splitPath(std::string_view text) {
 }
 
 std::string candidateText(const ThemeMap& map, int node) {
-  const TreeNode& n = map.tree[static_cast<std::size_t>(node)];
+  const TreeNode& n = map.tree()[static_cast<std::size_t>(node)];
   if (n.isFile()) return std::to_string(n.entry) + " " + captionPath(map, node);
   return captionPath(map, node) + "/";
 }
@@ -27,7 +27,7 @@ std::string candidateText(const ThemeMap& map, int node) {
 
 std::string captionPath(const ThemeMap& map, int node) {
   std::vector<int> chain;
-  for (int n = node; n >= 0; n = map.tree.at(static_cast<std::size_t>(n)).parent) {
+  for (int n = node; n >= 0; n = map.tree().at(static_cast<std::size_t>(n)).parent) {
     chain.push_back(n);
   }
   std::string path;
@@ -39,9 +39,9 @@ std::string captionPath(const ThemeMap& map, int node) {
 }
 
 std::vector<int> entryNodes(const ThemeMap& map) {
-  std::vector<int> nodes(map.entries.size(), -1);
-  for (std::size_t i = 0; i < map.tree.size(); ++i) {
-    const std::int32_t entry = map.tree[i].entry;
+  std::vector<int> nodes(map.entries().size(), -1);
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
+    const std::int32_t entry = map.tree()[i].entry;
     if (entry >= 0 && static_cast<std::size_t>(entry) < nodes.size()) {
       nodes[static_cast<std::size_t>(entry)] = static_cast<int>(i);
     }
@@ -54,7 +54,7 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
   if (!text.empty() && text.size() <= 9 &&
       std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
     const std::size_t number = std::stoul(std::string(text));
-    if (number < map.entries.size()) {
+    if (number < map.entries().size()) {
       match.entry = static_cast<std::int32_t>(number);
       return match;
     }
@@ -63,8 +63,8 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
   // Every node whose caption path so far equals the text's first components; groups of the same
   // caption are followed alike.
   std::vector<int> level;
-  for (std::size_t i = 0; i < map.tree.size(); ++i) {
-    if (map.tree[i].parent < 0) level.push_back(static_cast<int>(i));
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
+    if (map.tree()[i].parent < 0) level.push_back(static_cast<int>(i));
   }
   std::vector<int> matched;
   for (const std::string_view part : splitPath(text)) {
@@ -78,16 +78,16 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     }
     level.clear();
     for (const int node : matched) {
-      const auto& children = map.tree[static_cast<std::size_t>(node)].children;
+      const auto& children = map.tree()[static_cast<std::size_t>(node)].children;
       level.insert(level.end(), children.begin(), children.end());
     }
   }
   std::vector<int> files;
   for (const int node : matched) {
-    if (map.tree[static_cast<std::size_t>(node)].isFile()) files.push_back(node);
+    if (map.tree()[static_cast<std::size_t>(node)].isFile()) files.push_back(node);
   }
   if (files.size() == 1) {
-    match.entry = map.tree[static_cast<std::size_t>(files[0])].entry;
+    match.entry = map.tree()[static_cast<std::size_t>(files[0])].entry;
     return match;
   }
   // A group, or several files of the same path: name what lies there.

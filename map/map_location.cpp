@@ -1,7 +1,8 @@
 #include "map/map_location.h"
 
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "map/theme_map.h"
-#include "theme/file_io.h"
 
 namespace wqt {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "map/xdg_dirs.h"
+#include "base/xdg_dirs.h"
 
 namespace wqt {
 

@@ -12,9 +12,9 @@
 #include <string_view>
 #include <tuple>
 
-#include "map/codepage.h"
-#include "map/core_error.h"
-#include "theme/file_descriptor.h"
+#include "base/codepage.h"
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
 
 namespace wqt {
 
@@ -30,9 +30,9 @@ constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // The runtime's text-file error for a map that cannot be opened or read.
 [[noreturn]] void throwTextFileError(int err) {
-  if (err == ENOENT || err == ENOTDIR) throw Error("File not found");
-  if (err == EACCES || err == EPERM) throw Error("File access denied");
-  throw Error("I/O error " + std::to_string(err));
+  if (err == ENOENT || err == ENOTDIR) throw Error("File not found", ErrorCode::FileNotFound, err);
+  if (err == EACCES || err == EPERM) throw Error("File access denied", ErrorCode::FileAccess, err);
+  throw Error("I/O error " + std::to_string(err), ErrorCode::InputOutput, err);
 }
 
 // Reads the whole map into `buffer` and returns its bytes. The buffer only grows: the window
@@ -101,6 +101,14 @@ void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine
 
 }  // namespace
 
+EntryKind entryKindOf(std::string_view kindText) {
+  if (is(kindText, "JPG")) return EntryKind::Jpg;
+  if (is(kindText, "RAW")) return EntryKind::Raw;
+  if (is(kindText, "ANI2")) return EntryKind::Ani2;
+  if (is(kindText, "COLORTAB")) return EntryKind::ColourTable;
+  return EntryKind::Other;
+}
+
 bool mapExists(const std::filesystem::path& mapPath) {
   // A folder or a device of that name is no map; a link counts by what it names.
   std::error_code ec;
@@ -108,12 +116,12 @@ bool mapExists(const std::filesystem::path& mapPath) {
 }
 
 ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::ValueTable& values) {
-  typeSelectorShown = false;
-  tree.clear();
+  typeSelectorShown_ = false;
+  tree_.clear();
   if (!mapExists(mapPath)) return LoadResult::MapMissing;
 
-  entries.clear();
-  nodeIndex.clear();
+  entries_.clear();
+  nodeIndex_.clear();
   groupStack_.clear();
 
   std::string_view text = readMapText(mapPath, textBuffer_);
@@ -121,7 +129,7 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   // UTF-8, so a mark before Windows-1251 text does not garble its captions.
   const bool marked = text.starts_with(kUtf8Bom);
   if (marked) text.remove_prefix(kUtf8Bom.size());
-  captionsAreUtf8 = (marked || hasHighByte(text)) && isValidUtf8(text);
+  captionsAreUtf8_ = (marked || hasHighByte(text)) && isValidUtf8(text);
 
   // The values of the lines read so far, as views into the map text or, for slots no line of
   // this load has filled yet, into the value table itself. The table takes them once, when the
@@ -164,21 +172,21 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
 }
 
 void ThemeMap::readThemeSign(const LineValues& v) {
-  settings.signature1 = v[0];
-  settings.signature2 = v[1];
+  settings_.signature1 = v[0];
+  settings_.signature2 = v[1];
 }
 
 void ThemeMap::readThemeSettings(const LineValues& v) {
-  settings.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[0]));
-  settings.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
-  settings.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(v[2]));
+  settings_.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[0]));
+  settings_.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
+  settings_.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(v[2]));
 }
 
 void ThemeMap::readColorThemesSettings(const LineValues& v) {
-  settings.colourFlag = v[0];
-  if (settings.hasTypeByte()) {
-    settings.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
-    typeSelectorShown = true;
+  settings_.colourFlag = v[0];
+  if (settings_.hasTypeByte()) {
+    settings_.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
+    typeSelectorShown_ = true;
   }
 }
 
@@ -187,7 +195,7 @@ void ThemeMap::openGroup(const LineValues& v) {
 }
 
 void ThemeMap::closeGroup() {
-  if (groupStack_.empty()) throw Error("Range check error");
+  if (groupStack_.empty()) throw Error("Range check error", ErrorCode::RangeCheck);
   groupStack_.pop_back();
 }
 
@@ -198,52 +206,53 @@ void ThemeMap::readFile(const LineValues& v) {
     if (!number) throw xml::notAnIntegerError(textUtf8(value));
     return static_cast<std::uint16_t>(*number);
   };
-  const int node = appendNode(v[0], static_cast<std::int32_t>(entries.size()));
-  FileEntry& entry = entries.emplace_back();
-  entry.kind = v[2];
-  const std::string_view kind = v[2];
-  if (is(kind, "RAW") || is(kind, "ANI2") || is(kind, "JPG")) {
+  const int node = appendNode(v[0], static_cast<std::int32_t>(entries_.size()));
+  FileEntry& entry = entries_.emplace_back();
+  entry.kindName = v[2];
+  entry.kind = entryKindOf(v[2]);
+  if (entry.kind == EntryKind::ColourTable) {
+    entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
+  } else if (entry.kind != EntryKind::Other) {
     entry.width = decimal(v[3]);
     entry.height = decimal(v[4]);
-  } else if (is(kind, "COLORTAB")) {
-    entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
   }
-  nodeIndex.resize(static_cast<std::size_t>(node) + 1, 0);
-  nodeIndex.back() = static_cast<std::int32_t>(entries.size() - 1);
+  nodeIndex_.resize(static_cast<std::size_t>(node) + 1, 0);
+  nodeIndex_.back() = static_cast<std::int32_t>(entries_.size() - 1);
 }
 
 // Appends a node as the last child of the innermost open group, or at the top level. The groups'
 // child lists are filled once the load ends, each with one allocation of its size.
 int ThemeMap::appendNode(std::string_view caption, std::int32_t entry) {
-  const int index = static_cast<int>(tree.size());
-  tree.push_back(
+  const int index = static_cast<int>(tree_.size());
+  tree_.push_back(
       TreeNode{std::string(caption), groupStack_.empty() ? -1 : groupStack_.back(), entry, {}});
   return index;
 }
 
 void ThemeMap::linkChildren() {
-  std::vector<std::size_t> counts(tree.size(), 0);
-  for (const TreeNode& node : tree) {
+  std::vector<std::size_t> counts(tree_.size(), 0);
+  for (const TreeNode& node : tree_) {
     if (node.parent >= 0) ++counts[static_cast<std::size_t>(node.parent)];
   }
-  for (std::size_t i = 0; i < tree.size(); ++i) tree[i].children.reserve(counts[i]);
-  for (std::size_t i = 0; i < tree.size(); ++i) {
-    const int parent = tree[i].parent;
-    if (parent >= 0) tree[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
+  for (std::size_t i = 0; i < tree_.size(); ++i) tree_[i].children.reserve(counts[i]);
+  for (std::size_t i = 0; i < tree_.size(); ++i) {
+    const int parent = tree_[i].parent;
+    if (parent >= 0)
+      tree_[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
   }
 }
 
 std::int32_t ThemeMap::entryOfNode(int displayIndex) const {
-  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= nodeIndex.size()) return -1;
-  return nodeIndex[static_cast<std::size_t>(displayIndex)];
+  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= nodeIndex_.size()) return -1;
+  return nodeIndex_[static_cast<std::size_t>(displayIndex)];
 }
 
 std::string ThemeMap::captionUtf8(int displayIndex) const {
-  return textUtf8(tree.at(static_cast<std::size_t>(displayIndex)).caption);
+  return textUtf8(tree_.at(static_cast<std::size_t>(displayIndex)).caption);
 }
 
 std::string ThemeMap::textUtf8(std::string_view bytes) const {
-  return captionsAreUtf8 ? std::string(bytes) : cp1251ToUtf8(bytes);
+  return captionsAreUtf8_ ? std::string(bytes) : cp1251ToUtf8(bytes);
 }
 
 }  // namespace wqt

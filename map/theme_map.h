@@ -28,15 +28,23 @@ struct MapSettings {
   bool hasTypeByte() const { return colourFlag == kColourFlagWithTypeByte; }
 };
 
+// The kinds of embedded file the editor knows; any other kind text is Other.
+enum class EntryKind { Jpg, Raw, Ani2, ColourTable, Other };
+
+// The kind a map's kind text names: "JPG", "RAW", "ANI2" or "COLORTAB", compared exactly and
+// case-sensitively.
+EntryKind entryKindOf(std::string_view kindText);
+
 struct FileEntry {
-  std::string kind;  // "JPG", "RAW", "ANI2", "COLORTAB" or anything else, as the map gives it
+  EntryKind kind = EntryKind::Other;
+  std::string kindName;  // the kind as the map writes it (raw bytes), kept for display
   std::uint16_t width = 0;
   std::uint16_t height = 0;
   std::uint16_t expectedSize = 0;  // bytes, for "COLORTAB"
 };
 
 // A node of the file tree. Nodes are only ever appended as the last node in display order, so a
-// node's position in ThemeMap::tree is its display index.
+// node's position in ThemeMap::tree() is its display index.
 struct TreeNode {
   std::string caption;      // raw bytes of the map
   int parent = -1;          // display index of the parent group, -1 at top level
@@ -67,12 +75,23 @@ class ThemeMap {
   // Any text of the map (a caption, a kind, a value) as UTF-8, by the same rule.
   std::string textUtf8(std::string_view bytes) const;
 
-  MapSettings settings;
-  std::vector<TreeNode> tree;
-  std::vector<FileEntry> entries;
-  std::vector<std::int32_t> nodeIndex;
-  bool typeSelectorShown = false;  // the last load found a "ColorThemesSettings" with flag "no"
-  bool captionsAreUtf8 = false;
+  // The kind as the map names it, as UTF-8 by the captions' rule.
+  std::string kindText(const FileEntry& entry) const { return textUtf8(entry.kindName); }
+
+  const MapSettings& settings() const { return settings_; }
+  // The nodes in display order.
+  const std::vector<TreeNode>& tree() const { return tree_; }
+  // The file entries in entry order.
+  const std::vector<FileEntry>& entries() const { return entries_; }
+  // The entry, or nullptr when the map has none of that number.
+  const FileEntry* entry(std::int32_t e) const {
+    return e >= 0 && static_cast<std::size_t>(e) < entries_.size()
+               ? &entries_[static_cast<std::size_t>(e)]
+               : nullptr;
+  }
+  // The last load found a "ColorThemesSettings" with flag "no": the type selector is shown.
+  bool typeSelectorShown() const { return typeSelectorShown_; }
+  bool captionsAreUtf8() const { return captionsAreUtf8_; }
 
  private:
   // The values of the lines read so far, slot 0 being "value 1".
@@ -87,6 +106,12 @@ class ThemeMap {
   int appendNode(std::string_view caption, std::int32_t entry);
   void linkChildren();
 
+  MapSettings settings_;
+  std::vector<TreeNode> tree_;
+  std::vector<FileEntry> entries_;
+  std::vector<std::int32_t> nodeIndex_;  // entry number by display index
+  bool typeSelectorShown_ = false;
+  bool captionsAreUtf8_ = false;
   std::string textBuffer_;       // holds the map's bytes during a load; kept for the next load
   std::vector<int> groupStack_;  // the groups open during a load, innermost last
 };

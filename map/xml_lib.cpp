@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -227,7 +227,8 @@ std::uint64_t Hex2Int(std::string_view text) {
 }
 
 Error notAnIntegerError(std::string_view shownText) {
-  return Error("'" + std::string(shownText) + "' is not a valid integer value");
+  return Error("'" + std::string(shownText) + "' is not a valid integer value",
+               ErrorCode::NotInteger, 0, {}, std::string(shownText));
 }
 
 std::int32_t decimalValue(std::string_view text) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt::xml {
 

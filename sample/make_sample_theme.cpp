@@ -9,11 +9,11 @@
 #include <iostream>
 #include <vector>
 
+#include "base/codepage.h"
+#include "base/file_io.h"
 #include "files/file_kind.h"
-#include "map/codepage.h"
 #include "map/theme_map.h"
 #include "sample/jpeg_encoder.h"
-#include "theme/file_io.h"
 #include "theme/theme_document.h"
 
 namespace {
@@ -108,9 +108,7 @@ std::vector<std::uint8_t> makeColourTable(int index, int size) {
 }
 
 std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
-  const auto info = wqt::kindInfo(entry.kind);
-  if (!info) return {std::uint8_t{0}};
-  switch (info->kind) {
+  switch (entry.kind) {
     case wqt::FileKind::Jpg:
       return wqt::sample::encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width,
                                      entry.height, 3, JCS_RGB);
@@ -120,8 +118,10 @@ std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
       return makeAni2(index, entry.width, entry.height);
     case wqt::FileKind::ColourTable:
       return makeColourTable(index, entry.expectedSize);
+    case wqt::FileKind::Other:
+      break;
   }
-  return {};
+  return {std::uint8_t{0}};
 }
 
 }  // namespace
@@ -138,14 +138,14 @@ int main(int argc, char** argv) {
       return 1;
     }
     wqt::ThemeDocument doc;
-    doc.create(map.settings);
+    doc.create(map.settings());
     doc.setHeaderField(wqt::kAuthorField, wqt::utf8ToCp1251("Команда Orvalen"));
     doc.setHeaderField(wqt::kNameField, wqt::utf8ToCp1251("Пример темы"));
-    const std::size_t count = std::min<std::size_t>(map.settings.fileCount, map.entries.size());
+    const std::size_t count = std::min<std::size_t>(map.settings().fileCount, map.entries().size());
     for (std::size_t e = 0; e < count; ++e) {
-      doc.replaceSlot(e + 1, makeFile(map.entries[e], static_cast<int>(e)));
+      doc.replaceSlot(e + 1, makeFile(map.entries()[e], static_cast<int>(e)));
     }
-    wqt::writeFileReplacing(argv[2], doc.rebuildForSave(map.settings));
+    wqt::writeFileReplacing(argv[2], doc.rebuildForSave(map.settings()));
   } catch (const std::exception& e) {
     std::cerr << "make-sample-theme: " << e.what() << '\n';
     return 1;

@@ -1,6 +1,6 @@
 #include "theme/header_text.h"
 
-#include "map/codepage.h"
+#include "base/codepage.h"
 
 namespace wqt {
 

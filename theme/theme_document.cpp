@@ -8,10 +8,10 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "map/codepage.h"
-#include "map/core_error.h"
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
+#include "base/codepage.h"
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
 #include "theme/theme_messages.h"
 
 namespace wqt {

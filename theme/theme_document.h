@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
 #include "map/theme_map.h"
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {
@@ -49,6 +49,8 @@ class ThemeFileSlots {
 
   ParsedTheme::Status status() const { return parsed_.status; }
   std::uint32_t tooLargeSlot() const { return parsed_.tooLargeSlot; }
+  // For SlotTooLarge: the entry whose slot is too large.
+  std::int32_t tooLargeEntry() const { return static_cast<std::int32_t>(parsed_.tooLargeSlot) - 1; }
   // The bytes before the data region, as readThemeFile's image holds them.
   const std::vector<std::uint8_t>& image() const { return parsed_.image; }
   // For a file whose status is Ok: slots 1..count, their sizes and data.
@@ -57,10 +59,22 @@ class ThemeFileSlots {
   // Fills `out` with the slot's data. Throws "Stream read error" if the file has shrunk since.
   void read(std::size_t slot, std::vector<std::uint8_t>& out) const;
 
+  // The same by entry number (entry e is slot e + 1): how many entries have a slot, an entry's
+  // size (0 for one without a slot) and its data.
+  std::size_t entryCount() const { return count(); }
+  std::uint32_t entrySize(std::int32_t entry) const {
+    return entry >= 0 && static_cast<std::size_t>(entry) < count() ? size(slotOf(entry)) : 0;
+  }
+  void readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
+    read(slotOf(entry), out);
+  }
+
   // The status and the image as a ParsedTheme without slots (the file stays open for read()).
   ParsedTheme takeParsed() { return std::move(parsed_); }
 
  private:
+  static std::size_t slotOf(std::int32_t entry) { return static_cast<std::size_t>(entry) + 1; }
+
   std::filesystem::path path_;
   FileDescriptor fd_;
   ParsedTheme parsed_;
@@ -126,6 +140,19 @@ class ThemeDocument {
   const std::vector<std::uint8_t>& slot(std::size_t i) const { return slots_.at(i); }
   // Replaces slot i's data in one step. Refuses data above kSlotCapacity.
   void replaceSlot(std::size_t i, std::vector<std::uint8_t> data);
+
+  // The same by entry number, the numbering of the map (entry e is slot e + 1): whether the entry
+  // has a slot, the data it holds (empty without a slot) and replacing it.
+  bool hasEntrySlot(std::int32_t entry) const {
+    return entry >= 0 && static_cast<std::size_t>(entry) < slotCount();
+  }
+  std::span<const std::uint8_t> entryData(std::int32_t entry) const {
+    if (!hasEntrySlot(entry)) return {};
+    return slots_[static_cast<std::size_t>(entry) + 1];
+  }
+  void replaceEntryData(std::int32_t entry, std::vector<std::uint8_t> data) {
+    replaceSlot(static_cast<std::size_t>(entry) + 1, std::move(data));
+  }
 
   // Whether any slot from 1 to the file count is empty (save is refused then).
   bool hasEmptySlot(const MapSettings& settings) const;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt {
 

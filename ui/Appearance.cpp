@@ -10,7 +10,7 @@
 #include <QStyleFactory>
 #include <QWidget>
 
-#include "map/codepage.h"
+#include "base/codepage.h"
 
 namespace wqtui {
 

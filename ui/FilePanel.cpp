@@ -18,7 +18,8 @@
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "files/preview.h"
-#include "theme/file_io.h"
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "theme/theme_messages.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -52,9 +53,9 @@ std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {
 
 const wqt::FileEntry* TMainForm::selectedFileEntry() const {
   const std::int32_t e = selectedEntry_;
-  if (selected_ != Selected::File || e < 0 || static_cast<std::size_t>(e) >= map_.entries.size())
+  if (selected_ != Selected::File || e < 0 || static_cast<std::size_t>(e) >= map_.entries().size())
     return nullptr;
-  return &map_.entries[static_cast<std::size_t>(e)];
+  return &map_.entries()[static_cast<std::size_t>(e)];
 }
 
 bool TMainForm::selectedFileExportable() const {
@@ -64,13 +65,13 @@ bool TMainForm::selectedFileExportable() const {
 
 bool TMainForm::selectedFileIsRaw() const {
   if (!wqt::entryHasSlot(map_, doc_, selectedEntry_)) return false;
-  const auto kind = wqt::kindInfo(map_.entries[static_cast<std::size_t>(selectedEntry_)].kind);
+  const auto kind = wqt::kindInfo(map_.entries()[static_cast<std::size_t>(selectedEntry_)].kind);
   return kind && kind->kind == wqt::FileKind::Raw;
 }
 
 bool TMainForm::nodeTakesFile(int displayIndex) const {
-  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= map_.tree.size()) return false;
-  if (!map_.tree[static_cast<std::size_t>(displayIndex)].children.empty()) return false;
+  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= map_.tree().size()) return false;
+  if (!map_.tree()[static_cast<std::size_t>(displayIndex)].children.empty()) return false;
   return wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
 }
 
@@ -101,7 +102,7 @@ void TMainForm::updateFilePanel() {
 
   ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(slotSizeOfEntry(selectedEntry_))));
   if (entry == nullptr) return;
-  ED_IMG_Format->setText(mapText(entry->kind));
+  ED_IMG_Format->setText(mapText(entry->kindName));
   // A kind the editor does not know keeps the dimensions the node before it showed.
   const auto kind = wqt::kindInfo(entry->kind);
   if (!kind) return;
@@ -118,8 +119,8 @@ void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
   const int index = wqtui::displayIndexOf(node);
   selectedNode_ = index;
   selectedEntry_ = map_.entryOfNode(index);
-  const bool group = index >= 0 && static_cast<std::size_t>(index) < map_.tree.size() &&
-                     !map_.tree[static_cast<std::size_t>(index)].children.empty();
+  const bool group = index >= 0 && static_cast<std::size_t>(index) < map_.tree().size() &&
+                     !map_.tree()[static_cast<std::size_t>(index)].children.empty();
   selected_ = group ? Selected::Group : Selected::File;
   PNL_InFo->setVisible(!group);
   IMG->clear();
@@ -144,7 +145,7 @@ void TMainForm::importFile(const QString& given, PictureFile as) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const wqt::FileEntry entry = map_.entries[static_cast<std::size_t>(e)];
+  const wqt::FileEntry entry = map_.entries()[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);
   if (!kind) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
@@ -177,7 +178,7 @@ void TMainForm::exportFile(PictureFile as) {
   const QString caption =
       selectedNode_ >= 0 ? QString::fromUtf8(map_.captionUtf8(selectedNode_)) : QString();
   if (!wqt::entryHasSlot(map_, doc_, e)) return;
-  const wqt::FileEntry& entry = map_.entries[static_cast<std::size_t>(e)];
+  const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
   const auto kind = wqt::kindInfo(entry.kind);
   if (!kind) return;
   const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;

@@ -33,8 +33,8 @@ void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
 }
 
 void TMainForm::showThemeType() {
-  if (!map_.settings.hasTypeByte()) return;
-  const std::uint8_t type = doc_.typeByte(map_.settings);
+  if (!map_.settings().hasTypeByte()) return;
+  const std::uint8_t type = doc_.typeByte(map_.settings());
   // A byte other than 0 or 1 selects no item; selecting from here does not store it.
   CBox_ThemeType->setCurrentIndex(std::size_t{type} < wqt::kThemeTypeNames.size() ? int{type} : -1);
   lbl_7->show();
@@ -60,5 +60,5 @@ void TMainForm::ED_ThemeVersionChange() {
 
 void TMainForm::CBox_ThemeTypeChange(int index) {
   if (!doc_.hasImage() || index < 0) return;
-  doc_.setThemeType(map_.settings, static_cast<std::uint8_t>(index));
+  doc_.setThemeType(map_.settings(), static_cast<std::uint8_t>(index));
 }

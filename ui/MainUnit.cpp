@@ -381,10 +381,10 @@ void TMainForm::ReadRXT() {
 }
 
 void TMainForm::mirrorTree() {
-  std::vector<QTreeWidgetItem*> items(map_.tree.size(), nullptr);
+  std::vector<QTreeWidgetItem*> items(map_.tree().size(), nullptr);
   QList<QTreeWidgetItem*> topLevel;
-  for (std::size_t i = 0; i < map_.tree.size(); ++i) {
-    const wqt::TreeNode& node = map_.tree[i];
+  for (std::size_t i = 0; i < map_.tree().size(); ++i) {
+    const wqt::TreeNode& node = map_.tree()[i];
     auto* item =
         new QTreeWidgetItem(QStringList{QString::fromUtf8(map_.captionUtf8(static_cast<int>(i)))});
     item->setData(0, kDisplayIndexRole, static_cast<int>(i));
@@ -395,7 +395,7 @@ void TMainForm::mirrorTree() {
       items[static_cast<std::size_t>(node.parent)]->addChild(item);
   }
   TreeView->addTopLevelItems(topLevel);
-  if (map_.typeSelectorShown) {
+  if (map_.typeSelectorShown()) {
     lbl_7->show();
     CBox_ThemeType->show();
   }

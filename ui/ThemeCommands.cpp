@@ -9,7 +9,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "theme/file_io.h"
+#include "base/file_io.h"
+#include "base/paths.h"
 #include "theme/theme_messages.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -31,7 +32,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   IMG->clear();
   selectNothing();
   selectFirstPage();
-  doc_.create(map_.settings);
+  doc_.create(map_.settings());
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
 }
@@ -50,7 +51,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings);
+  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings());
   switch (parsed.status) {
     case wqt::ParsedTheme::Status::Signature1Mismatch:
     case wqt::ParsedTheme::Status::Signature2Mismatch: {
@@ -104,19 +105,19 @@ void TMainForm::MM_Child_SaveThemeClick() {
 }
 
 bool TMainForm::saveTheme() {
-  if (doc_.hasEmptySlot(map_.settings)) {
+  if (doc_.hasEmptySlot(map_.settings())) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kEmptySlotMessage));
     return false;
   }
   // A layout whose file could not be opened again is refused before the user picks a name.
-  if (wqt::saveLayoutOverlaps(map_.settings)) {
+  if (wqt::saveLayoutOverlaps(map_.settings())) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
     return false;
   }
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return false;
   const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
-  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings));
+  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings()));
   doc_.markUnmodified();
   return true;
 }

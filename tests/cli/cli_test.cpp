@@ -15,11 +15,11 @@
 
 #include "../core/jpeg_test_util.h"
 #include "../core/temp_dir.h"
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
-#include "map/core_error.h"
 #include "map/theme_map.h"
-#include "theme/file_io.h"
 #include "theme/theme_document.h"
 #include "theme/theme_messages.h"
 
@@ -106,19 +106,19 @@ Bytes validFile(const wqt::FileEntry& entry, std::size_t e) {
 fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::string& name) {
   const wqt::ThemeMap map = loadMap(mapPath);
   wqt::ThemeDocument doc;
-  doc.create(map.settings);
-  for (std::size_t e = 0; e < map.settings.fileCount; ++e) {
-    doc.replaceSlot(e + 1, validFile(map.entries[e], e));
+  doc.create(map.settings());
+  for (std::size_t e = 0; e < map.settings().fileCount; ++e) {
+    doc.replaceSlot(e + 1, validFile(map.entries()[e], e));
   }
   doc.setHeaderField(wqt::kAuthorField, "\xC0\xE2\xF2\xEE\xF0");  // "Автор"
-  if (map.settings.hasTypeByte()) doc.setThemeType(map.settings, 1);
+  if (map.settings().hasTypeByte()) doc.setThemeType(map.settings(), 1);
   wqt::ParsedTheme parsed =
-      wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(map.settings)), map.settings);
+      wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(map.settings())), map.settings());
   parsed.image[13] = 0x5A;  // not interpreted, kept by every save
   parsed.image[150] = 0x42;
   doc.adopt(std::move(parsed));
   const fs::path path = dir / name;
-  wqt::writeFileReplacing(path, doc.rebuildForSave(map.settings));
+  wqt::writeFileReplacing(path, doc.rebuildForSave(map.settings()));
   return path;
 }
 
@@ -199,7 +199,7 @@ TEST_F(Cli, CheckReportsBrokenThemesWithTheEditorsTexts) {
   const wqt::ThemeMap map = loadMap(WQT_SAMPLE_MAP);
   const Bytes good = wqt::readWholeFile(editorTheme(dir, WQT_SAMPLE_MAP, "good.wqt"));
   const auto slotOffset = [&](std::size_t entry) {
-    std::size_t offset = map.settings.dataOffset;
+    std::size_t offset = map.settings().dataOffset;
     for (std::size_t i = 0; i < entry; ++i) offset += wqt::readU32LE(good, 0x9C + 4 * i);
     return offset;
   };

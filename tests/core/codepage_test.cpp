@@ -1,7 +1,7 @@
 // Conversions between Windows-1251 and Unicode.
 #include <gtest/gtest.h>
 
-#include "map/codepage.h"
+#include "base/codepage.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <string>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt::test {
 

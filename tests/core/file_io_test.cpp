@@ -1,5 +1,7 @@
 // Whole-file reads, replacing writes and the extension rule.
-#include "theme/file_io.h"
+#include "base/file_io.h"
+#include "base/paths.h"
+#include "files/import_export.h"
 
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -11,8 +13,8 @@
 #include <cstdio>
 #include <functional>
 
+#include "base/core_error.h"
 #include "error_of.h"
-#include "map/core_error.h"
 #include "temp_dir.h"
 
 namespace {

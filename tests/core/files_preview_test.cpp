@@ -5,11 +5,11 @@
 
 #include <string>
 
+#include "base/file_io.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "jpeg_test_util.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 
 #include <jerror.h>
 
@@ -17,7 +17,7 @@ namespace wqt {
 namespace {
 
 FileEntry rawEntry(std::uint16_t w, std::uint16_t h) {
-  return FileEntry{"RAW", w, h, 0};
+  return FileEntry{wqt::EntryKind::Raw, "RAW", w, h, 0};
 }
 
 // Pixel (x, y) of an Rgb32 picture as 0x00BBGGRR, the form rgb565ToColour gives; the stored

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <string>
 
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "error_of.h"
 #include "files/png_picture.h"
 #include "files/unpack_layout.h"
-#include "map/core_error.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 
 namespace {
 
@@ -196,7 +196,7 @@ TEST(LayoutWriter, DeepGroupsWithFewDescriptorsOrRefusedBeforeAnything) {
 }
 
 TEST(PngPicture, RawRoundTripKeepsWordsAndShowsPreviewColours) {
-  const wqt::FileEntry entry{"RAW", 3, 2, 0};
+  const wqt::FileEntry entry{wqt::EntryKind::Raw, "RAW", 3, 2, 0};
   const Bytes raw = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0xFF, 0xFF, 0x10, 0x84, 0x21, 0x08};
   const Bytes png = wqt::rawToPng(entry, raw);
   const wqt::RgbPicture rgb = wqt::decodePng(png, 6);
@@ -207,7 +207,8 @@ TEST(PngPicture, RawRoundTripKeepsWordsAndShowsPreviewColours) {
   EXPECT_EQ(back.bytes, raw);
 
   // Other dimensions: the size message; not a PNG: the library's error.
-  EXPECT_EQ(wqt::importPng(wqt::FileEntry{"RAW", 2, 3, 0}, png).refusal, wqt::kWrongSizeMessage);
+  EXPECT_EQ(wqt::importPng(wqt::FileEntry{wqt::EntryKind::Raw, "RAW", 2, 3, 0}, png).refusal,
+            wqt::kWrongSizeMessage);
   EXPECT_THROW(wqt::importPng(entry, raw), wqt::Error);
   Bytes cut = png;
   cut.resize(cut.size() - 20);

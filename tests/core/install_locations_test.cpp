@@ -9,10 +9,10 @@
 #include <map>
 #include <string>
 
+#include "base/xdg_dirs.h"
 #include "error_of.h"
 #include "files/preview.h"
 #include "map/map_location.h"
-#include "map/xdg_dirs.h"
 #include "temp_dir.h"
 
 namespace {

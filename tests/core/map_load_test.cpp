@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 #include "map/theme_map.h"
 #include "temp_dir.h"
 
@@ -39,23 +39,23 @@ TEST_F(MapLoad, SettingsAndTheTypeSelector) {
       "<ThemeSign \"SIG-ONE\" \"SIG-TWO\">\n"
       "<ThemeSettings \"9Ch\" \"0x100\" \"F\" \"77\">\n"
       "<ColorThemesSettings \"no\" \"98h\">\n");
-  EXPECT_EQ(map.settings.signature1, "SIG-ONE");  // the second ThemeSign wins
-  EXPECT_EQ(map.settings.signature2, "SIG-TWO");
-  EXPECT_EQ(map.settings.tableOffset, 0x9C);
-  EXPECT_EQ(map.settings.dataOffset, 0x100);
-  EXPECT_EQ(map.settings.fileCount, 15);
-  EXPECT_EQ(map.settings.typeByteOffset, 0x98);
-  EXPECT_TRUE(map.typeSelectorShown);
-  EXPECT_TRUE(map.settings.hasTypeByte());
+  EXPECT_EQ(map.settings().signature1, "SIG-ONE");  // the second ThemeSign wins
+  EXPECT_EQ(map.settings().signature2, "SIG-TWO");
+  EXPECT_EQ(map.settings().tableOffset, 0x9C);
+  EXPECT_EQ(map.settings().dataOffset, 0x100);
+  EXPECT_EQ(map.settings().fileCount, 15);
+  EXPECT_EQ(map.settings().typeByteOffset, 0x98);
+  EXPECT_TRUE(map.typeSelectorShown());
+  EXPECT_TRUE(map.settings().hasTypeByte());
 
   // Offsets keep their low 16 bits; another flag keeps the old offset and hides the selector.
   load("<ThemeSettings \"1FFFF\" \"10000\" \"2\">\n<ColorThemesSettings \"yes\" \"10\">\n");
-  EXPECT_EQ(map.settings.tableOffset, 0xFFFF);
-  EXPECT_EQ(map.settings.dataOffset, 0);
-  EXPECT_EQ(map.settings.colourFlag, "yes");
-  EXPECT_EQ(map.settings.typeByteOffset, 0x98);
-  EXPECT_FALSE(map.typeSelectorShown);
-  EXPECT_EQ(map.settings.signature1, "SIG-ONE");  // not set by this map: kept from the last load
+  EXPECT_EQ(map.settings().tableOffset, 0xFFFF);
+  EXPECT_EQ(map.settings().dataOffset, 0);
+  EXPECT_EQ(map.settings().colourFlag, "yes");
+  EXPECT_EQ(map.settings().typeByteOffset, 0x98);
+  EXPECT_FALSE(map.typeSelectorShown());
+  EXPECT_EQ(map.settings().signature1, "SIG-ONE");  // not set by this map: kept from the last load
 }
 
 TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
@@ -73,31 +73,33 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
       "</group \"\">\r\n"
       "<file \"Odd\" \"4\" \"PNG\" \"1\" \"2\">\r\n"
       "<group \"Trailing\">\r\n");
-  ASSERT_EQ(map.tree.size(), 9u);
+  ASSERT_EQ(map.tree().size(), 9u);
   const std::vector<std::string> captions{"Top",  "G1",    "G2",  "Raw",     "Tab",
                                           "Anim", "Empty", "Odd", "Trailing"};
-  for (std::size_t i = 0; i < captions.size(); ++i) EXPECT_EQ(map.tree[i].caption, captions[i]);
-  EXPECT_EQ(map.tree[0].parent, -1);
-  EXPECT_EQ(map.tree[2].parent, 1);
-  EXPECT_EQ(map.tree[3].parent, 2);
-  EXPECT_EQ(map.tree[4].parent, 1);
-  EXPECT_EQ(map.tree[5].parent, 1);
-  EXPECT_EQ(map.tree[6].parent, -1);
-  EXPECT_EQ(map.tree[1].children, (std::vector<int>{2, 4, 5}));
+  for (std::size_t i = 0; i < captions.size(); ++i) EXPECT_EQ(map.tree()[i].caption, captions[i]);
+  EXPECT_EQ(map.tree()[0].parent, -1);
+  EXPECT_EQ(map.tree()[2].parent, 1);
+  EXPECT_EQ(map.tree()[3].parent, 2);
+  EXPECT_EQ(map.tree()[4].parent, 1);
+  EXPECT_EQ(map.tree()[5].parent, 1);
+  EXPECT_EQ(map.tree()[6].parent, -1);
+  EXPECT_EQ(map.tree()[1].children, (std::vector<int>{2, 4, 5}));
 
-  ASSERT_EQ(map.entries.size(), 5u);
-  EXPECT_EQ(map.entries[0].kind, "JPG");
-  EXPECT_EQ(map.entries[0].width, 120);
-  EXPECT_EQ(map.entries[0].expectedSize, 0);
-  EXPECT_EQ(map.entries[2].kind, "COLORTAB");
-  EXPECT_EQ(map.entries[2].expectedSize, 0x80);
-  EXPECT_EQ(map.entries[2].width, 0);
-  EXPECT_EQ(map.entries[2].height, 0);
-  EXPECT_EQ(map.entries[4].kind, "PNG");  // an unknown kind still gets its entry
-  EXPECT_EQ(map.entries[4].width, 0);
+  ASSERT_EQ(map.entries().size(), 5u);
+  EXPECT_EQ(map.entries()[0].kindName, "JPG");
+  EXPECT_EQ(map.entries()[0].width, 120);
+  EXPECT_EQ(map.entries()[0].expectedSize, 0);
+  EXPECT_EQ(map.entries()[2].kindName, "COLORTAB");
+  EXPECT_EQ(map.entries()[2].expectedSize, 0x80);
+  EXPECT_EQ(map.entries()[2].width, 0);
+  EXPECT_EQ(map.entries()[2].height, 0);
+  EXPECT_EQ(map.entries()[4].kindName, "PNG");  // an unknown kind still gets its entry
+  EXPECT_EQ(map.entries()[4].width, 0);
 
   // Files hold their entry numbers; groups before the last file 0; past the last file -1.
-  EXPECT_EQ(map.nodeIndex, (std::vector<std::int32_t>{0, 0, 0, 1, 2, 3, 0, 4}));
+  const std::vector<std::int32_t> byNode{0, 0, 0, 1, 2, 3, 0, 4, -1};
+  for (std::size_t i = 0; i < byNode.size(); ++i)
+    EXPECT_EQ(map.entryOfNode(static_cast<int>(i)), byNode[i]) << i;
   EXPECT_EQ(map.entryOfNode(6), 0);  // empty group before the last file
   EXPECT_EQ(map.entryOfNode(7), 4);
   EXPECT_EQ(map.entryOfNode(8), -1);  // "Trailing", an empty group after the last file
@@ -107,15 +109,15 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
 TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
   // A file line with three values takes width and height from the slots an earlier line left.
   load("<dims \"a\" \"b\" \"c\" \"64\" \"48\">\n<file \"F\" \"1\" \"RAW\">\n");
-  ASSERT_EQ(map.entries.size(), 1u);
-  EXPECT_EQ(map.entries[0].width, 64);
-  EXPECT_EQ(map.entries[0].height, 48);
+  ASSERT_EQ(map.entries().size(), 1u);
+  EXPECT_EQ(map.entries()[0].width, 64);
+  EXPECT_EQ(map.entries()[0].height, 48);
 
   // And from an earlier load of the map.
   load("<file \"G\" \"1\" \"ANI2\">\n");
-  ASSERT_EQ(map.entries.size(), 1u);
-  EXPECT_EQ(map.entries[0].width, 64);
-  EXPECT_EQ(map.entries[0].height, 48);
+  ASSERT_EQ(map.entries().size(), 1u);
+  EXPECT_EQ(map.entries()[0].width, 64);
+  EXPECT_EQ(map.entries()[0].height, 48);
 }
 
 TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
@@ -125,9 +127,9 @@ TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
     const std::string e = end;
     load("<dims \"a\" \"b\" \"c\" \"64\" \"4\r8\" \"six\">" + e +
          "<other \"x\">\x1A<file \"lost\">" + e + "<file \"F\" \"1\" \"RAW\">" + e);
-    ASSERT_EQ(map.entries.size(), 1u) << "line end " << (e.size() == 1 ? "LF" : "CR LF");
-    EXPECT_EQ(map.entries[0].width, 64);
-    EXPECT_EQ(map.entries[0].height, 48);
+    ASSERT_EQ(map.entries().size(), 1u) << "line end " << (e.size() == 1 ? "LF" : "CR LF");
+    EXPECT_EQ(map.entries()[0].width, 64);
+    EXPECT_EQ(map.entries()[0].height, 48);
     EXPECT_EQ(values, (wqt::xml::ValueTable{"F", "1", "RAW", "64", "48", "six"}));
   }
 }
@@ -136,10 +138,10 @@ TEST_F(MapLoad, LineEndsAndCtrlZ) {
   load(
       "<group \"A\rB\">\r\n<file \"F\" \"1\" \"JPG\" \"1\" \"2\">\x1A<file \"lost\">\n"
       "<file \"G\" \"1\" \"JPG\" \"3\" \"4\">\n\x1A<file \"H\" \"1\" \"JPG\" \"5\" \"6\">\n");
-  ASSERT_EQ(map.tree.size(), 3u);
-  EXPECT_EQ(map.tree[0].caption, "AB");  // a lone CR is dropped
-  EXPECT_EQ(map.tree[1].caption, "F");
-  EXPECT_EQ(map.tree[2].caption, "G");  // the Ctrl-Z at a line's start ended the map
+  ASSERT_EQ(map.tree().size(), 3u);
+  EXPECT_EQ(map.tree()[0].caption, "AB");  // a lone CR is dropped
+  EXPECT_EQ(map.tree()[1].caption, "F");
+  EXPECT_EQ(map.tree()[2].caption, "G");  // the Ctrl-Z at a line's start ended the map
 }
 
 TEST_F(MapLoad, ErrorsLeaveWhatWasBuilt) {
@@ -160,13 +162,13 @@ TEST_F(MapLoad, ErrorsLeaveWhatWasBuilt) {
   };
   for (const Row& r : rows) {
     EXPECT_EQ(loadError(r.text), r.message);
-    EXPECT_EQ(map.tree.size(), r.nodes) << r.text;
+    EXPECT_EQ(map.tree().size(), r.nodes) << r.text;
   }
 }
 
 TEST_F(MapLoad, SelectorStaysAsFarAsTheLoadGot) {
   EXPECT_EQ(loadError("<ColorThemesSettings \"no\" \"98\">\n</group \"\">\n"), "Range check error");
-  EXPECT_TRUE(map.typeSelectorShown);
+  EXPECT_TRUE(map.typeSelectorShown());
 }
 
 TEST_F(MapLoad, MissingMapEmptiesTheTreeAndKeepsTheRest) {
@@ -175,11 +177,11 @@ TEST_F(MapLoad, MissingMapEmptiesTheTreeAndKeepsTheRest) {
       "<ColorThemesSettings \"no\" \"98\">\n");
   std::filesystem::remove(dir / "theme.rxt");
   EXPECT_EQ(map.load(dir / "theme.rxt", values), ThemeMap::LoadResult::MapMissing);
-  EXPECT_TRUE(map.tree.empty());
-  EXPECT_FALSE(map.typeSelectorShown);
-  EXPECT_EQ(map.entries.size(), 1u);
-  EXPECT_EQ(map.nodeIndex.size(), 1u);
-  EXPECT_EQ(map.settings.fileCount, 1);
+  EXPECT_TRUE(map.tree().empty());
+  EXPECT_FALSE(map.typeSelectorShown());
+  EXPECT_EQ(map.entries().size(), 1u);
+  EXPECT_EQ(map.entryOfNode(0), 0);  // the node index table is kept too
+  EXPECT_EQ(map.settings().fileCount, 1);
 }
 
 TEST_F(MapLoad, UnreadableMapReportsTheTextFileError) {
@@ -222,7 +224,7 @@ TEST_F(MapLoad, CaptionsDecodeByTheMapsEncoding) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.name);
     load(r.text);
-    EXPECT_EQ(map.captionsAreUtf8, r.utf8);
+    EXPECT_EQ(map.captionsAreUtf8(), r.utf8);
     EXPECT_EQ(map.captionUtf8(0), r.caption);
   }
 }
@@ -231,22 +233,22 @@ TEST(SampleMap, LoadsWithItsTreeEntriesAndSettings) {
   ThemeMap map;
   wqt::xml::ValueTable values;
   ASSERT_EQ(map.load(WQT_SAMPLE_MAP, values), ThemeMap::LoadResult::Loaded);
-  EXPECT_EQ(map.settings.signature1.size(), 13u);
-  EXPECT_EQ(map.settings.signature2.size(), 17u);
-  EXPECT_EQ(map.settings.fileCount, map.entries.size());
-  EXPECT_TRUE(map.typeSelectorShown);
+  EXPECT_EQ(map.settings().signature1.size(), 13u);
+  EXPECT_EQ(map.settings().signature2.size(), 17u);
+  EXPECT_EQ(map.settings().fileCount, map.entries().size());
+  EXPECT_TRUE(map.typeSelectorShown());
   // Regions leave room for one another: type byte, size table, gap, data.
-  EXPECT_GE(map.settings.typeByteOffset, 152);
-  EXPECT_LT(map.settings.typeByteOffset, map.settings.tableOffset);
-  EXPECT_LE(map.settings.tableOffset + 4 * map.settings.fileCount, map.settings.dataOffset);
+  EXPECT_GE(map.settings().typeByteOffset, 152);
+  EXPECT_LT(map.settings().typeByteOffset, map.settings().tableOffset);
+  EXPECT_LE(map.settings().tableOffset + 4 * map.settings().fileCount, map.settings().dataOffset);
 
   EXPECT_EQ(map.captionUtf8(0), "Превью темы");
   EXPECT_EQ(map.captionUtf8(1), "Рабочий стол");
   std::set<std::string> kinds;
-  for (const auto& e : map.entries) kinds.insert(e.kind);
+  for (const auto& e : map.entries()) kinds.insert(e.kindName);
   EXPECT_EQ(kinds, (std::set<std::string>{"ANI2", "COLORTAB", "JPG", "RAW"}));
-  for (int i = 0; i < static_cast<int>(map.tree.size()); ++i) {
-    if (map.tree[static_cast<std::size_t>(i)].children.empty()) {
+  for (int i = 0; i < static_cast<int>(map.tree().size()); ++i) {
+    if (map.tree()[static_cast<std::size_t>(i)].children.empty()) {
       EXPECT_GE(map.entryOfNode(i), 0);
     }
   }

@@ -1,7 +1,7 @@
 // The map line scanner: line rules, tag names, values and the two number readers.
 #include <gtest/gtest.h>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 #include "map/xml_lib.h"
 
 namespace {

@@ -6,22 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "map/codepage.h"
-#include "map/core_error.h"
+#include "base/codepage.h"
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "map/theme_map.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 
 namespace {
 
 void expectConsistent(const wqt::ThemeMap& map) {
-  for (std::size_t i = 0; i < map.tree.size(); ++i) {
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
     const int e = map.entryOfNode(static_cast<int>(i));
     EXPECT_GE(e, -1);
-    EXPECT_LT(e, static_cast<int>(map.entries.size()));
-    EXPECT_LT(map.tree[i].parent, static_cast<int>(i));
+    EXPECT_LT(e, static_cast<int>(map.entries().size()));
+    EXPECT_LT(map.tree()[i].parent, static_cast<int>(i));
   }
-  EXPECT_LE(map.nodeIndex.size(), map.tree.size());
+  EXPECT_EQ(map.entryOfNode(static_cast<int>(map.tree().size())), -1);
 }
 
 TEST(BrokenMap, SampleCutAnywhereLoadsOrFailsCleanly) {
@@ -64,7 +64,7 @@ TEST(BrokenMap, BinaryAndMalformedTextGiveValidCaptions) {
     wqt::xml::ValueTable values;
     map.load(path, values);
     expectConsistent(map);
-    for (std::size_t i = 0; i < map.tree.size(); ++i) {
+    for (std::size_t i = 0; i < map.tree().size(); ++i) {
       const std::string caption = map.captionUtf8(static_cast<int>(i));
       EXPECT_TRUE(wqt::isValidUtf8(caption)) << caption;
     }

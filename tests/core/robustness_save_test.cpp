@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "error_of.h"
 #include "files/import_export.h"
-#include "map/core_error.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 #include "theme/theme_document.h"
 
 namespace {

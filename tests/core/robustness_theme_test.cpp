@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "base/core_error.h"
+#include "base/file_io.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "jpeg_test_util.h"
-#include "map/core_error.h"
 #include "map/theme_map.h"
 #include "sample/theme_builder.h"
 #include "temp_dir.h"
-#include "theme/file_io.h"
 #include "theme/header_text.h"
 #include "theme/theme_document.h"
 
@@ -44,8 +44,8 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
 // A valid theme for the sample map whose slot i holds i + 3 bytes.
 Bytes sampleTheme() {
   wqt::sample::ThemeRecipe recipe;
-  recipe.sign1 = sampleMap().settings.signature1;
-  recipe.sign2 = sampleMap().settings.signature2;
+  recipe.sign1 = sampleMap().settings().signature1;
+  recipe.sign2 = sampleMap().settings().signature2;
   recipe.author = "Автор";
   recipe.name = "Тема";
   recipe.writeFileCount = false;
@@ -112,13 +112,13 @@ TEST(BrokenTheme, TruncatedAtEveryRegionBoundaryIsAReadError) {
   for (const std::size_t cut : cuts) {
     SCOPED_TRACE("cut at " + std::to_string(cut));
     const Bytes file(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut));
-    EXPECT_EQ(openBothWays(file, sampleMap().settings).error, "Stream read error");
+    EXPECT_EQ(openBothWays(file, sampleMap().settings()).error, "Stream read error");
   }
-  EXPECT_EQ(openBothWays(full, sampleMap().settings).error, "");
+  EXPECT_EQ(openBothWays(full, sampleMap().settings()).error, "");
 }
 
 TEST(BrokenTheme, SizesPastTheEndAndAboveTheSlotCapacity) {
-  const auto& settings = sampleMap().settings;
+  const auto& settings = sampleMap().settings();
   for (std::size_t i = 0; i < kCount; ++i) {
     SCOPED_TRACE("slot " + std::to_string(i + 1));
     Bytes past = sampleTheme();
@@ -145,7 +145,7 @@ TEST(BrokenTheme, SizesPastTheEndAndAboveTheSlotCapacity) {
 }
 
 TEST(BrokenTheme, FileCountFFFF) {
-  wqt::MapSettings settings = sampleMap().settings;
+  wqt::MapSettings settings = sampleMap().settings();
   settings.fileCount = 0xFFFF;
   settings.dataOffset = 0xFFFF;  // the table (9Ch + 4 × FFFFh) still runs past it
   // The header alone: the size table is cut off.
@@ -178,7 +178,7 @@ TEST(BrokenTheme, OverlappingRegionsOpenAlikeAndAreNeverSaved) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    wqt::MapSettings settings = sampleMap().settings;
+    wqt::MapSettings settings = sampleMap().settings();
     c.change(settings);
     ASSERT_TRUE(wqt::saveLayoutOverlaps(settings));
     const Bytes file = sampleTheme();
@@ -214,9 +214,9 @@ TEST(BrokenTheme, MalformedUtf8InEveryHeaderFieldShowsEmpty) {
       Bytes file = sampleTheme();
       std::fill_n(file.begin() + static_cast<std::ptrdiff_t>(field.offset), field.width, 'a');
       std::copy(bad.begin(), bad.end(), file.begin() + static_cast<std::ptrdiff_t>(field.offset));
-      ASSERT_EQ(openBothWays(file, sampleMap().settings).status, S::Ok);
+      ASSERT_EQ(openBothWays(file, sampleMap().settings()).status, S::Ok);
       wqt::ThemeDocument doc;
-      doc.adopt(wqt::parseThemeFile(file, sampleMap().settings));
+      doc.adopt(wqt::parseThemeFile(file, sampleMap().settings()));
       EXPECT_EQ(wqt::decodeHeaderField(doc.fieldBytes(field)), "");
       // The other fields still decode.
       for (const wqt::HeaderField& other :
@@ -231,7 +231,7 @@ TEST(BrokenTheme, MalformedUtf8InEveryHeaderFieldShowsEmpty) {
     std::fill_n(cut.begin() + static_cast<std::ptrdiff_t>(field.offset), field.width, 'a');
     cut[field.offset + field.width - 1] = 0xD0;
     wqt::ThemeDocument doc;
-    doc.adopt(wqt::parseThemeFile(cut, sampleMap().settings));
+    doc.adopt(wqt::parseThemeFile(cut, sampleMap().settings()));
     EXPECT_EQ(wqt::decodeHeaderField(doc.fieldBytes(field)), "");
   }
 }
@@ -245,14 +245,14 @@ Bytes hugeProgressiveHeader() {
 
 TEST(BrokenTheme, NonJpegTruncatedJpegAndHugeHeaderInAJpgSlot) {
   const auto& map = sampleMap();
-  ASSERT_EQ(map.entries[0].kind, "JPG");
+  ASSERT_EQ(map.entries()[0].kindName, "JPG");
   wqt::test::TempDir dir;
   const auto scratch = dir / "temp";
 
   // A slot that is no JPEG: the theme opens, the preview fails at the header.
   Bytes file = sampleTheme();
   wqt::ThemeDocument doc;
-  doc.adopt(wqt::parseThemeFile(file, map.settings));
+  doc.adopt(wqt::parseThemeFile(file, map.settings()));
   try {
     wqt::jpegPreview(doc.slot(1), scratch);
     ADD_FAILURE() << "no error";

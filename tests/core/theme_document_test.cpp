@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 #include "map/theme_map.h"
 #include "sample/theme_builder.h"
 #include "theme/theme_document.h"
@@ -458,7 +458,7 @@ TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
 TEST(ThemeSave, SampleMapRoundTrip) {
   wqt::ThemeMap map;
   ASSERT_EQ(map.load(WQT_SAMPLE_MAP), wqt::ThemeMap::LoadResult::Loaded);
-  const auto& s = map.settings;
+  const auto& s = map.settings();
   ASSERT_FALSE(wqt::saveLayoutOverlaps(s));
   ThemeDocument doc;
   doc.create(s);

@@ -4,8 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
-#include <string_view>
 #include <vector>
 
 namespace wqt {
@@ -29,16 +27,5 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
 // the path and the system's reason.
 void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts);
 void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
-
-// The size a directory search for the exact path reports (files, folders, any attribute), as a
-// signed 32-bit number; -1 when nothing matches.
-std::int32_t diskFileSize(const std::filesystem::path& path);
-
-// The folder of the running executable.
-std::filesystem::path executableDir();
-
-// Replaces the extension of the path's final component (from its last dot) with ext, which
-// starts with a dot, or appends ext when the final component has no dot.
-std::string replaceExtension(const std::string& path, std::string_view ext);
 
 }  // namespace wqt

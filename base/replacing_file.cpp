@@ -1,4 +1,4 @@
-#include "theme/replacing_file.h"
+#include "base/replacing_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt {
 

@@ -1,4 +1,4 @@
-#include "map/xdg_dirs.h"
+#include "base/xdg_dirs.h"
 
 #include <cstdlib>
 #include <string_view>

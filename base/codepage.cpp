@@ -1,4 +1,4 @@
-#include "map/codepage.h"
+#include "base/codepage.h"
 
 #include <iconv.h>
 

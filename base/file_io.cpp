@@ -1,4 +1,4 @@
-#include "theme/file_io.h"
+#include "base/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,12 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <string>
 
-#include "map/core_error.h"
-#include "theme/file_descriptor.h"
-#include "theme/replacing_file.h"
+#include "base/core_error.h"
+#include "base/file_descriptor.h"
+#include "base/replacing_file.h"
 
 namespace wqt {
 
@@ -50,30 +48,6 @@ void writeFileReplacing(const std::filesystem::path& path, const ByteParts& part
   ReplacingFile file(path);
   file.append(parts);
   file.commit();
-}
-
-std::int32_t diskFileSize(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return -1;
-  // A directory search reports a folder's size as 0.
-  if (S_ISDIR(st.st_mode)) return 0;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
-}
-
-std::filesystem::path executableDir() {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  if (n <= 0) return std::filesystem::current_path();
-  return std::filesystem::path(std::string(buf, static_cast<std::size_t>(n))).parent_path();
-}
-
-std::string replaceExtension(const std::string& path, std::string_view ext) {
-  const std::size_t lastSep = path.find_last_of('/');
-  const std::size_t nameStart = lastSep == std::string::npos ? 0 : lastSep + 1;
-  const std::size_t dot = path.find_last_of('.');
-  std::string result = (dot != std::string::npos && dot >= nameStart) ? path.substr(0, dot) : path;
-  result += ext;
-  return result;
 }
 
 }  // namespace wqt

@@ -1,4 +1,4 @@
-#include "theme/file_descriptor.h"
+#include "base/file_descriptor.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "map/core_error.h"
+#include "base/core_error.h"
 
 namespace wqt {
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <span>
 
-#include "theme/file_descriptor.h"
-#include "theme/file_io.h"
+#include "base/file_descriptor.h"
+#include "base/file_io.h"
 
 namespace wqt {
 

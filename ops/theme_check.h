@@ -1,0 +1,43 @@
+#pragma once
+// Everything wrong with a theme file that the editor would refuse or show wrongly: the open
+// checks, header fields it would not store again, the layout, missing files, files the import
+// would refuse and JPEG pictures that do not decode in full.
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/core_error.h"
+#include "map/theme_map.h"
+#include "ops/entry_transfer.h"
+#include "ops/theme_header.h"
+#include "ops/theme_open.h"
+
+namespace wqt {
+
+struct ThemeProblem {
+  enum class Kind {
+    NotOpened,       // `open` says why (cut short included); nothing else is checked then
+    FieldTooLong,    // `field` as shown would not be stored again: `fieldOutcome`
+    LayoutOverlaps,  // kLayoutOverlapMessage
+    MissingFile,     // kMissingFileText
+    Refused,         // the import would refuse the entry's data: `import`
+    CorruptJpeg,     // the picture does not decode in full: `libraryText` (may be empty)
+    Unreadable,      // the entry's data cannot be read: `error`
+  };
+  Kind kind;
+  // The entry's caption path ("#N" beyond the map's entries); empty for the theme as a whole.
+  std::string where;
+  OpenOutcome open;
+  const NamedField* field = nullptr;
+  FieldOutcome fieldOutcome;
+  ImportOutcome import;
+  std::string libraryText;
+  std::optional<Error> error;
+};
+
+// The theme's problems in the order the editor would meet them. A file that cannot be read at
+// all (OpenRefusal::Unreadable) is no theme: it throws the file-open error.
+std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem::path& theme);
+
+}  // namespace wqt
