@@ -35,12 +35,13 @@ int FileDescriptor::close() {
 namespace {
 
 // What a path names when it is not a regular file, as the reason of the file-open error.
-const char* nonRegularReason(mode_t mode) {
-  if (S_ISDIR(mode)) return "Is a directory";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "Is a device, not a regular file";
-  if (S_ISFIFO(mode)) return "Is a pipe, not a regular file";
-  if (S_ISSOCK(mode)) return "Is a socket, not a regular file";
-  return "Not a regular file";
+[[noreturn]] void throwNotRegular(const std::filesystem::path& path, mode_t mode) {
+  // A folder is the system's own error, with its errno.
+  if (S_ISDIR(mode)) throwFileOpenError(path, EISDIR);
+  if (S_ISCHR(mode) || S_ISBLK(mode)) throwFileOpenError(path, "Is a device, not a regular file");
+  if (S_ISFIFO(mode)) throwFileOpenError(path, "Is a pipe, not a regular file");
+  if (S_ISSOCK(mode)) throwFileOpenError(path, "Is a socket, not a regular file");
+  throwFileOpenError(path, "Not a regular file");
 }
 
 }  // namespace
@@ -48,7 +49,7 @@ const char* nonRegularReason(mode_t mode) {
 void refuseNonRegularFile(const std::filesystem::path& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throwFileOpenError(path, nonRegularReason(st.st_mode));
+    throwNotRegular(path, st.st_mode);
   }
 }
 
@@ -60,7 +61,7 @@ FileDescriptor openForReading(const std::filesystem::path& path) {
   if (!fd) throwFileOpenError(path, errno);
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
-  if (!S_ISREG(st.st_mode)) throwFileOpenError(path, nonRegularReason(st.st_mode));
+  if (!S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
   return fd;
 }
 

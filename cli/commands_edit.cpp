@@ -1,38 +1,46 @@
 // replace and set: the editor's import and header operations on a theme, then a save.
-#include "base/file_io.h"
-#include "base/paths.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
-#include "files/import_export.h"
+#include "ops/theme_save.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
 
 namespace {
 
+// The whole theme as the editor opens it; a refusal fails the command naming the file.
+wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& map) {
+  wqt::ThemeDocument doc;
+  requireOpened(theme, wqt::openTheme(theme, map, doc));
+  return doc;
+}
+
 // Saves as the editor does: refused while a file is missing; -o OUT gets the ".wqt" extension
 // the save dialog's name gets, the theme itself keeps its name.
 int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Options& options) {
-  if (doc.hasEmptySlot(settings)) {
+  const wqt::SaveOutcome checked = wqt::checkSave(doc, settings);
+  if (checked.refusal == wqt::SaveRefusal::MissingFile) {
     printMessage(wqt::kEmptySlotMessage);
     return kExitProblems;
   }
-  const std::string target =
-      options.output
-          ? wqt::replaceExtension(targetPath(*options.output, "файл для -o").string(), ".wqt")
-          : options.theme;
-  const wqt::ByteParts parts = doc.rebuildForSave(settings);
-  std::vector<std::uint32_t> sizes;
-  for (std::size_t i = 1; i < parts.size(); ++i) {
-    sizes.push_back(static_cast<std::uint32_t>(parts[i].size()));
-  }
-  if (const auto refusal = reopenRefusal(parts.front(), sizes, settings)) {
-    printMessage("Тема не записана: карта темы не откроет записанную тему: " + *refusal);
-    return kExitProblems;
+  const std::filesystem::path target =
+      options.output ? wqt::saveTarget(targetPath(*options.output, "файл для -o").string())
+                     : std::filesystem::path(options.theme);
+  switch (checked.refusal) {
+    case wqt::SaveRefusal::LayoutOverlaps:
+      printMessage(wqt::kLayoutOverlapMessage);
+      return kExitUsage;
+    case wqt::SaveRefusal::WouldNotReopen:
+      printMessage("Тема не записана: карта темы не откроет записанную тему: " +
+                   openRefusalText(checked.reopen));
+      return kExitProblems;
+    case wqt::SaveRefusal::MissingFile:  // refused above
+    case wqt::SaveRefusal::None:
+      break;
   }
   const InterruptGuard interrupts;
-  wqt::writeFileReplacing(target, parts);
+  wqt::saveTheme(doc, settings, target);
   return kExitOk;
 }
 
@@ -41,16 +49,17 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
 int runReplace(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
-  const auto [entry, slot] = resolveEntry(map, options.entry);
-  wqt::ThemeDocument doc = openDocument(options.theme, map.settings());
+  const std::int32_t entry = resolveEntry(map, options.entry);
+  wqt::ThemeDocument doc = openDocument(options.theme, map);
 
-  wqt::ImportCandidate candidate =
-      checkFileForEntry(map.entries()[static_cast<std::size_t>(entry)], options.file);
-  if (candidate.refusal) {
-    printProblem(options.file, *candidate.refusal);
+  const wqt::RawFormat as = offeredFormat(options.file);
+  const wqt::ImportOutcome imported = wqt::importFile(doc, map, entry, options.file, as);
+  if (!imported.stored()) {
+    const wqt::FileEntry& known = *map.entry(entry);
+    const bool png = as == wqt::RawFormat::Png && known.kind == wqt::EntryKind::Raw;
+    printProblem(options.file, importRefusalText(known, imported, png));
     return kExitProblems;
   }
-  doc.replaceSlot(slot, std::move(candidate.bytes));
   return save(doc, map.settings(), options);
 }
 
@@ -60,15 +69,18 @@ int runSet(const Options& options) {
   if (options.type && !settings.hasTypeByte()) {
     throw Failure(kExitUsage, "Карта темы не задаёт тип темы: --type неприменим.");
   }
-  wqt::ThemeDocument doc = openDocument(options.theme, settings);
+  wqt::ThemeDocument doc = openDocument(options.theme, loaded.map);
   const std::optional<std::string>* values[3] = {&options.author, &options.name, &options.version};
-  for (int i = 0; i < 3; ++i) {
+  for (std::size_t i = 0; i < wqt::kNamedFields.size(); ++i) {
     if (!*values[i]) continue;
-    if (const auto refusal = storeField(doc, kNamedFields[i].field, **values[i])) {
-      throw Failure(kExitUsage, std::string(kNamedFields[i].label) + ": " + *refusal);
+    const wqt::NamedField& named = wqt::kNamedFields[i];
+    const wqt::FieldOutcome stored = wqt::setFieldUtf8(doc, named.field, **values[i]);
+    if (!stored.stored) {
+      throw Failure(kExitUsage,
+                    std::string(named.label) + ": " + fieldRefusalText(stored, named.field));
     }
   }
-  if (options.type) doc.setThemeType(settings, *options.type == "black" ? 0 : 1);
+  if (options.type) wqt::setThemeType(doc, settings, *wqt::themeTypeOfKey(*options.type));
   return save(doc, settings, options);
 }
 

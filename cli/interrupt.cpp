@@ -36,6 +36,10 @@ InterruptGuard::~InterruptGuard() {
   if (noted != 0) ::raise(noted);
 }
 
+bool interruptNoted() {
+  return noted != 0;
+}
+
 void stopIfInterrupted() {
   if (noted != 0) throw Failure(kExitUsage, "Прервано сигналом.");
 }

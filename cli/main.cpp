@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
     wqtcli::printMessage(failure.what());
     return failure.status();
   } catch (const wqt::Error& e) {
-    wqtcli::printMessage(wqtcli::russianError(e.what()));
+    wqtcli::printMessage(wqtcli::russianError(e));
     return wqtcli::kExitUsage;
   } catch (const std::filesystem::filesystem_error& e) {
     wqtcli::printMessage(wqtcli::russianError(e));

@@ -47,12 +47,12 @@ constexpr ErrnoText kErrnoTexts[] = {
     {EPIPE, "канал закрыт читающей стороной"},
 };
 
-// The errno whose system text the core put in a message (in the locale the program runs in).
-int errnoOfText(std::string_view reason) {
+// The Russian text of an errno the table knows.
+const char* knownErrnoText(int err) {
   for (const ErrnoText& known : kErrnoTexts) {
-    if (reason == std::strerror(known.err)) return known.err;
+    if (known.err == err) return known.text;
   }
-  return 0;
+  return nullptr;
 }
 
 // The mount point holding `path` (or its nearest existing folder): the disk a full-disk message
@@ -72,11 +72,6 @@ fs::path diskOf(const fs::path& path) {
   return at;
 }
 
-std::string reasonText(std::string_view reason) {
-  const int err = errnoOfText(reason);
-  return err != 0 ? systemErrorText(err) : std::string(reason);
-}
-
 bool isFullDisk(int err) {
   return err == ENOSPC || err == EDQUOT;
 }
@@ -90,41 +85,42 @@ std::string fullDiskText(const fs::path& file, int err) {
 }  // namespace
 
 std::string systemErrorText(int err) {
-  for (const ErrnoText& known : kErrnoTexts) {
-    if (known.err == err) return known.text;
-  }
+  if (const char* text = knownErrnoText(err)) return text;
   return "системная ошибка " + std::to_string(err) + " (" + std::strerror(err) + ")";
 }
 
-std::string russianError(std::string_view what) {
-  const std::string text(what);
-  if (text == wqt::kStreamReadError) {
-    return "файл обрывается раньше, чем сказано в его заголовке (" + text + ").";
+std::string russianError(const wqt::Error& e) {
+  const std::string text = e.what();
+  switch (e.code()) {
+    case wqt::ErrorCode::StreamRead:
+      return "файл обрывается раньше, чем сказано в его заголовке (" + text + ").";
+    case wqt::ErrorCode::FileOpen:
+    case wqt::ErrorCode::FileCreate: {
+      const bool open = e.code() == wqt::ErrorCode::FileOpen;
+      const int err = e.systemError();
+      if (!open && isFullDisk(err)) return fullDiskText(e.path(), err);
+      // A reason of the system's we have no words for stays as the system gives it.
+      const char* known = knownErrnoText(err);
+      return std::string(open ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
+             e.path().string() + "»: " + (known != nullptr ? known : e.detail()) + ".";
+    }
+    case wqt::ErrorCode::Jpeg:
+      return "изображение JPEG не читается (" + text + ").";
+    case wqt::ErrorCode::Png:
+      return "изображение PNG не читается (" + text + ").";
+    case wqt::ErrorCode::NotInteger:
+      return "«" + e.detail() + "» не является целым числом (" + text + ").";
+    case wqt::ErrorCode::RangeCheck:
+      return "число вне допустимых пределов (" + text + ").";
+    case wqt::ErrorCode::FileNotFound:
+      return "файл не найден (" + text + ").";
+    case wqt::ErrorCode::FileAccess:
+      return "доступ к файлу запрещён (" + text + ").";
+    case wqt::ErrorCode::InputOutput:
+      return "ошибка ввода-вывода (" + text + ").";
+    case wqt::ErrorCode::Other:
+      break;
   }
-  // The runtime's file errors: 'Cannot open file "PATH". REASON' and the create variant. The
-  // reason is the system's text, so the last '". ' ends the path.
-  for (const bool open : {true, false}) {
-    const std::string start = open ? "Cannot open file \"" : "Cannot create file \"";
-    const std::size_t end = text.rfind("\". ");
-    if (!text.starts_with(start) || end == std::string::npos || end < start.size()) continue;
-    const fs::path path = text.substr(start.size(), end - start.size());
-    const std::string reason = text.substr(end + 3);
-    const int err = errnoOfText(reason);
-    if (!open && isFullDisk(err)) return fullDiskText(path, err);
-    return std::string(open ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
-           path.string() + "»: " + reasonText(reason) + ".";
-  }
-  if (text.starts_with("JPEG error #")) return "изображение JPEG не читается (" + text + ").";
-  if (text.starts_with("PNG error: ")) return "изображение PNG не читается (" + text + ").";
-  const std::string notInteger = "' is not a valid integer value";
-  if (text.size() > notInteger.size() && text.starts_with("'") && text.ends_with(notInteger)) {
-    return "«" + text.substr(1, text.size() - 1 - notInteger.size()) +
-           "» не является целым числом (" + text + ").";
-  }
-  if (text == "Range check error") return "число вне допустимых пределов (" + text + ").";
-  if (text == "File not found") return "файл не найден (" + text + ").";
-  if (text == "File access denied") return "доступ к файлу запрещён (" + text + ").";
-  if (text.starts_with("I/O error ")) return "ошибка ввода-вывода (" + text + ").";
   return text;
 }
 

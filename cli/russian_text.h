@@ -7,13 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/core_error.h"
+
 namespace wqtcli {
 
 // The system's reason for errno `err`, in Russian.
 std::string systemErrorText(int err);
 
-// A core error text said in Russian; a text that is Russian already comes back unchanged.
-std::string russianError(std::string_view what);
+// A core error said in Russian, by its code; one whose text is Russian already comes back as it
+// is.
+std::string russianError(const wqt::Error& e);
 
 // The same for a failure of the standard library's file system calls.
 std::string russianError(const std::filesystem::filesystem_error& e);

@@ -9,6 +9,7 @@
 #include "base/core_error.h"
 #include "fuzz/fuzz_common.h"
 #include "map/theme_map.h"
+#include "tests/core/map_scanner_views.h"
 
 namespace {
 

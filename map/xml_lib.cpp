@@ -18,23 +18,6 @@ ValueTable& processValueTable() {
   return table;
 }
 
-std::string cut(std::string_view text, char c, int mode) {
-  const std::size_t i = text.find(c);  // 0-based: the character's position p is i + 1
-  if (i == std::string_view::npos) return std::string(kNotFound);
-  switch (mode) {
-    case 1:
-      return std::string(text.substr(i));
-    case 2:
-      return std::string(text.substr(i + 1));
-    case 3:
-      return std::string(text.substr(0, i + 1));
-    case 4:
-      return std::string(text.substr(0, i));
-    default:
-      return std::string(text);
-  }
-}
-
 namespace {
 
 // Bit i of each mask is set when byte i of a block of text is that character. The line-end
@@ -184,26 +167,6 @@ void scanMapLine(std::string_view text, MapLine& line) {
   scan<true>(text, line);
 }
 
-bool lineIsSkipped(std::string_view line) {
-  return scanLine(line).skipped;
-}
-
-std::string tagName(std::string_view line) {
-  return std::string(scanLine(line).tag);
-}
-
-int valueCount(std::string_view line) {
-  return scanLine(line).valueCount;
-}
-
-void readValues(std::string_view line, ValueTable& values) {
-  const LineParts parts = scanLine(line);
-  const int stored = std::min(parts.valueCount, static_cast<int>(values.size()));
-  for (int k = 0; k < stored; ++k) {
-    values[static_cast<std::size_t>(k)].assign(parts.values[static_cast<std::size_t>(k)]);
-  }
-}
-
 std::uint64_t Hex2Int(std::string_view text) {
   // Upper case first, so a trailing "h" and a leading "0x" count like "H" and "0X".
   if (text.empty()) return 0;
@@ -229,11 +192,6 @@ std::uint64_t Hex2Int(std::string_view text) {
 Error notAnIntegerError(std::string_view shownText) {
   return Error("'" + std::string(shownText) + "' is not a valid integer value",
                ErrorCode::NotInteger, 0, {}, std::string(shownText));
-}
-
-std::int32_t decimalValue(std::string_view text) {
-  if (const auto value = tryDecimalValue(text)) return *value;
-  throw notAnIntegerError(text);
 }
 
 std::optional<std::int32_t> tryDecimalValue(std::string_view text) {

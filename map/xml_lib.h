@@ -15,7 +15,7 @@ namespace wqt::xml {
 // Ctrl-Z: ends the line it stands in and, at the start of a line, the map.
 inline constexpr char kCtrlZ = 26;
 
-// What cut yields when the character it looks for is absent. Matches no element name.
+// The tag of a line without one. Matches no element name.
 inline constexpr std::string_view kNotFound = "ERROR";
 
 // The six value slots of a line, slot 0 being "value 1".
@@ -24,10 +24,6 @@ using ValueTable = std::array<std::string, 6>;
 // The value table of the process: a line's values overwrite only the slots it fills, so a slot
 // keeps the value of an earlier line, and of an earlier map load, until a later line fills it.
 ValueTable& processValueTable();
-
-// Cuts text at the first occurrence of c. Modes: 1 from c to the end, 2 after c, 3 up to and
-// including c, 4 before c; any other mode returns the text unchanged. "ERROR" when c is absent.
-std::string cut(std::string_view text, char c, int mode);
 
 // Everything the map model needs of one line, found in a single pass over it.
 struct LineParts {
@@ -50,22 +46,14 @@ struct MapLine {
 // whatever an earlier line left there.
 void scanMapLine(std::string_view text, MapLine& line);
 
-bool lineIsSkipped(std::string_view line);
-std::string tagName(std::string_view line);
-// Half the number of double quotes, or -1 when that number is odd.
-int valueCount(std::string_view line);
-// Fills slots 0..min(count, 6)-1 from the line's quoted values.
-void readValues(std::string_view line, ValueTable& values);
-
 // Hexadecimal reader: "1AH", "0x1a" and "1a" give 26; any stray character gives 0.
 std::uint64_t Hex2Int(std::string_view text);
 
-// Decimal reader (also "$", "x", "0x" hexadecimal). Throws wqt::Error
-// "'<text>' is not a valid integer value" for anything else and outside the signed 32-bit range.
-std::int32_t decimalValue(std::string_view text);
-// The same reader without the error: nullopt where decimalValue throws.
+// Decimal reader (also "$", "x", "0x" hexadecimal): nullopt for anything else and outside the
+// signed 32-bit range, where the map's load throws notAnIntegerError.
 std::optional<std::int32_t> tryDecimalValue(std::string_view text);
-// The conversion error, for a value shown as `shownText` (UTF-8).
+// The conversion error "'<text>' is not a valid integer value", for a value shown as
+// `shownText` (UTF-8).
 Error notAnIntegerError(std::string_view shownText);
 
 }  // namespace wqt::xml

@@ -26,6 +26,7 @@ struct ThemeProblem {
     Unreadable,      // the entry's data cannot be read: `error`
   };
   Kind kind;
+  std::int32_t entry = -1;  // the entry concerned, -1 for the theme as a whole
   // The entry's caption path ("#N" beyond the map's entries); empty for the theme as a whole.
   std::string where;
   OpenOutcome open;

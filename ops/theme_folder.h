@@ -111,8 +111,9 @@ struct PackProblem {
     WouldNotReopen,  // `reopen` says what the open would say
   };
   Kind kind;
-  std::string where;  // the entry's caption path ("#N" beyond the map's entries)
-  std::string file;   // the file as theme.json names it
+  std::int32_t entry = -1;  // the entry concerned; -1 for the theme as a whole
+  std::string where;        // the entry's caption path ("#N" beyond the map's entries)
+  std::string file;         // the file as theme.json names it
   const NamedField* field = nullptr;
   FieldOutcome fieldOutcome;
   ImportOutcome import;

@@ -1,7 +1,9 @@
 #pragma once
 // Saving a theme: every refusal first (where the window asks before its save dialog), then the
 // write that replaces the file only once complete.
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 
 #include "map/theme_map.h"
@@ -29,6 +31,11 @@ const char* saveMessageText(SaveRefusal refusal);
 
 // Every refusal a save meets, changing and writing nothing.
 SaveOutcome checkSave(const ThemeDocument& doc, const MapSettings& settings);
+
+// The overlap and reopen checks on the bytes before the data region from elsewhere (a header
+// kept by unpack) as a save would write them with these entry sizes.
+SaveOutcome checkWritten(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
+                         const MapSettings& settings);
 
 // The file a save writes for a chosen name: the name with ".wqt" forced on it.
 std::filesystem::path saveTarget(const std::string& chosen);

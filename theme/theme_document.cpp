@@ -163,8 +163,9 @@ bool saveLayoutOverlaps(const MapSettings& settings) {
   });
 }
 
-void requireReopens(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
-                    const MapSettings& settings) {
+ParsedTheme::Status reopenStatus(std::span<const std::uint8_t> header,
+                                 std::span<const std::uint32_t> sizes,
+                                 const MapSettings& settings) {
   ParsedTheme parsed;
   parsed.image.assign(header.begin(), header.end());
   std::uint64_t fileSize = header.size();
@@ -172,20 +173,28 @@ void requireReopens(std::span<const std::uint8_t> header, std::span<const std::u
   std::vector<std::uint32_t> readSizes;
   std::vector<std::uint64_t> offsets;
   checkLayout(parsed, fileSize, settings, readSizes, offsets);
-  switch (parsed.status) {
-    case ParsedTheme::Status::Signature1Mismatch:
-      throw Error(kSignature1Status);
-    case ParsedTheme::Status::Signature2Mismatch:
-      throw Error(kSignature2Status);
-    case ParsedTheme::Status::SlotTooLarge:
-      throw Error(kSlotTooLargeStatus);
-    case ParsedTheme::Status::Ok:
-      break;
-  }
   // The table must give back the sizes written, or the files would be read at other places.
-  if (!std::equal(readSizes.begin(), readSizes.end(), sizes.begin(), sizes.end())) {
+  if (parsed.status == ParsedTheme::Status::Ok &&
+      !std::equal(readSizes.begin(), readSizes.end(), sizes.begin(), sizes.end())) {
     throwStreamReadError();
   }
+  return parsed.status;
+}
+
+std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
+                                        const MapSettings& settings,
+                                        std::span<const std::uint32_t> sizes) {
+  const std::size_t tableOffset = settings.tableOffset;
+  const std::size_t dataOffset = settings.dataOffset;
+  std::vector<std::uint8_t> header(image.begin(),
+                                   image.begin() + std::min<std::size_t>(image.size(), dataOffset));
+  header.resize(dataOffset, 0);
+  if (tableOffset < dataOffset) {
+    std::fill(header.begin() + static_cast<std::ptrdiff_t>(tableOffset), header.end(), 0);
+  }
+  for (std::size_t i = 0; i < settings.fileCount; ++i)
+    writeU32LE(header, tableOffset + 4 * i, sizes[i]);
+  return header;
 }
 
 void ThemeDocument::adopt(ParsedTheme&& parsed) {
@@ -196,6 +205,13 @@ void ThemeDocument::adopt(ParsedTheme&& parsed) {
   slots_ = std::move(parsed.slots);
   hasImage_ = true;
   modified_ = false;
+}
+
+void ThemeDocument::adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount) {
+  ParsedTheme parsed;
+  parsed.image = std::move(image);
+  parsed.slots.resize(fileCount + 1);
+  adopt(std::move(parsed));
 }
 
 void ThemeDocument::resizeSlotStore(std::size_t fileCount) {
@@ -220,8 +236,7 @@ void ThemeDocument::create(const MapSettings& settings) {
 }
 
 std::span<const std::uint8_t> ThemeDocument::fieldBytes(const HeaderField& field) const {
-  requireBytes(image_.size(), field.offset, field.width);
-  return std::span<const std::uint8_t>(image_).subspan(field.offset, field.width);
+  return bytesAt(image_, field.offset, field.width);
 }
 
 ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& field,
@@ -239,8 +254,7 @@ ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& fiel
 }
 
 std::uint8_t ThemeDocument::typeByte(const MapSettings& settings) const {
-  requireBytes(image_.size(), settings.typeByteOffset, 1);
-  return image_[settings.typeByteOffset];
+  return bytesAt(image_, settings.typeByteOffset, 1)[0];
 }
 
 void ThemeDocument::setThemeType(const MapSettings& settings, std::uint8_t index) {
@@ -270,16 +284,8 @@ std::span<const std::uint8_t> ThemeDocument::rebuildHeader(const MapSettings& se
   // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
   // changes rather than write a file the same map cannot read back.
   if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
-  const std::size_t count = settings.fileCount;
-  if (sizes.size() < count) throw std::out_of_range("ThemeDocument::rebuildHeader");
-
-  const std::size_t tableOffset = settings.tableOffset;
-  const std::size_t dataOffset = settings.dataOffset;
-  image_.resize(dataOffset, 0);
-  if (tableOffset < dataOffset) {
-    std::fill(image_.begin() + static_cast<std::ptrdiff_t>(tableOffset), image_.end(), 0);
-  }
-  for (std::size_t i = 0; i < count; ++i) writeU32LE(image_, tableOffset + 4 * i, sizes[i]);
+  if (sizes.size() < settings.fileCount) throw std::out_of_range("ThemeDocument::rebuildHeader");
+  image_ = headerForSave(image_, settings, sizes);
   return image_;
 }
 
@@ -287,12 +293,16 @@ ByteParts ThemeDocument::rebuildForSave(const MapSettings& settings) {
   const std::size_t count = settings.fileCount;
   if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
   if (count >= slots_.size()) throw std::out_of_range("ThemeDocument::rebuildForSave");
-  std::vector<std::uint32_t> sizes(count);
-  for (std::size_t i = 0; i < count; ++i)
-    sizes[i] = static_cast<std::uint32_t>(slots_[i + 1].size());
-  ByteParts parts{rebuildHeader(settings, sizes)};
+  ByteParts parts{rebuildHeader(settings, entrySizes(settings))};
   for (std::size_t i = 1; i <= count; ++i) parts.emplace_back(slots_[i]);
   return parts;
+}
+
+std::vector<std::uint32_t> ThemeDocument::entrySizes(const MapSettings& settings) const {
+  std::vector<std::uint32_t> sizes(settings.fileCount, 0);
+  for (std::size_t i = 0; i < sizes.size() && i + 1 < slots_.size(); ++i)
+    sizes[i] = static_cast<std::uint32_t>(slots_[i + 1].size());
+  return sizes;
 }
 
 std::size_t ThemeDocument::slotMemory() const {

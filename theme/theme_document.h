@@ -92,12 +92,18 @@ inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
 
 // Checks, before a theme file is written, that the same map opens it again: `header` is the
-// bytes before the data region (as ThemeDocument::rebuildHeader returns them) and `sizes` the
-// slots' sizes in entry order. A file the open would refuse throws a wqt::Error with the text the
-// open shows (kSignature1Status, kSignature2Status, kSlotTooLargeStatus, or "Stream read error"):
-// a header given whole from elsewhere may carry wrong signatures.
-void requireReopens(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
-                    const MapSettings& settings);
+// bytes before the data region (as headerForSave gives them) and `sizes` the entries' sizes in
+// entry order. Returns the open's status; a file the open would find cut short, or whose table
+// gives other sizes, throws "Stream read error". A header given whole from elsewhere may carry
+// wrong signatures.
+ParsedTheme::Status reopenStatus(std::span<const std::uint8_t> header,
+                                 std::span<const std::uint32_t> sizes, const MapSettings& settings);
+
+// The bytes before the data region as a save writes them: the image cut or extended to the data
+// offset, the size table's area zeroed from the table offset, the sizes (entry order) written.
+std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
+                                        const MapSettings& settings,
+                                        std::span<const std::uint32_t> sizes);
 
 // Why replaceSlot refuses data above kSlotCapacity (UTF-8).
 inline constexpr const char* kSlotCapacityMessage =
@@ -118,6 +124,9 @@ class ThemeDocument {
 
   // Makes a parsed (status Ok) theme the current document.
   void adopt(ParsedTheme&& parsed);
+  // A document of a theme's bytes before its data region with every entry empty: its header
+  // fields and type byte as the editor reads and writes them, without the files.
+  void adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount);
 
   // A new theme's image from the map's settings: a slot store of file count + 1 slots, all empty
   // (a slot holds only its data, so an empty slot keeps no stale bytes), and the larger of
@@ -168,6 +177,9 @@ class ThemeDocument {
   // writing a theme whose files come one at a time; returns the bytes before the data region.
   std::span<const std::uint8_t> rebuildHeader(const MapSettings& settings,
                                               std::span<const std::uint32_t> sizes);
+
+  // The entries' sizes in entry order, for the map's file count (a slot the store lacks is 0).
+  std::vector<std::uint32_t> entrySizes(const MapSettings& settings) const;
 
   // Bytes the slot store holds on the heap (the capacities of the slots' buffers).
   std::size_t slotMemory() const;

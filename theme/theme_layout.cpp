@@ -11,12 +11,18 @@ bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, s
                       std::string_view mapSignature) {
   // The bytes are read first: a file too short for the signature is a read error even when the
   // map's signature could never match.
-  if (offset > image.size() || image.size() - offset < length) throwStreamReadError();
+  bytesAt(image, offset, length);
   if (mapSignature.size() != length) return false;
   return std::equal(image.begin() + static_cast<std::ptrdiff_t>(offset),
                     image.begin() + static_cast<std::ptrdiff_t>(offset + length),
                     mapSignature.begin(),
                     [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
+}
+
+std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::size_t offset,
+                                      std::size_t length) {
+  if (offset > image.size() || image.size() - offset < length) throwStreamReadError();
+  return image.subspan(offset, length);
 }
 
 std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset) {

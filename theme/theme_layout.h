@@ -40,6 +40,10 @@ inline constexpr std::string_view kNewVersion = "1.0";
 bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
                       std::string_view mapSignature);
 
+// `length` bytes of the image at `offset`. Throws "Stream read error" past the image's end.
+std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::size_t offset,
+                                      std::size_t length);
+
 std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset);
 void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
 

@@ -3,6 +3,7 @@
 
 #include "base/core_error.h"
 #include "map/xml_lib.h"
+#include "tests/core/map_scanner_views.h"
 
 namespace {
 

@@ -248,8 +248,19 @@ TEST(ThemeSave, WrittenHeaderMustReopen) {
     const auto rebuilt = doc.rebuildHeader(settings(), sizes);
     Bytes header(rebuilt.begin(), rebuilt.end());
     row.change(header);
-    EXPECT_EQ(wqt::test::errorOf([&] { wqt::requireReopens(header, sizes, settings()); }),
-              row.expected);
+    const auto reopens = [&] {
+      switch (wqt::reopenStatus(header, sizes, settings())) {
+        case wqt::ParsedTheme::Status::Signature1Mismatch:
+          throw wqt::Error(wqt::kSignature1Status);
+        case wqt::ParsedTheme::Status::Signature2Mismatch:
+          throw wqt::Error(wqt::kSignature2Status);
+        case wqt::ParsedTheme::Status::SlotTooLarge:
+          throw wqt::Error(wqt::kSlotTooLargeStatus);
+        case wqt::ParsedTheme::Status::Ok:
+          break;
+      }
+    };
+    EXPECT_EQ(wqt::test::errorOf(reopens), row.expected);
   }
 }
 

@@ -1,19 +1,18 @@
-#include "cli/theme_json.h"
-
+// theme.json: written by unpack, read by pack.
 #include <nlohmann/json.hpp>
 
 #include <set>
 
-#include "cli/cli_support.h"
+#include "ops/theme_folder.h"
 
-namespace wqtcli {
+namespace wqt {
 
 namespace {
 
 using json = nlohmann::ordered_json;
 
 [[noreturn]] void bad(const std::string& what) {
-  throw Failure(kExitUsage, std::string(kThemeJsonName) + ": " + what);
+  throw Error(std::string(kThemeJsonName) + ": " + what);
 }
 
 std::string toHex(const std::vector<std::uint8_t>& bytes) {
@@ -151,4 +150,4 @@ ThemeFolder fromThemeJson(std::string_view text) {
   return folder;
 }
 
-}  // namespace wqtcli
+}  // namespace wqt

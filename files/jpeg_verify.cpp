@@ -1,4 +1,4 @@
-#include "cli/picture_check.h"
+#include "files/jpeg_verify.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <csetjmp>
@@ -8,7 +8,7 @@
 
 #include <jpeglib.h>
 
-namespace wqtcli {
+namespace wqt {
 
 namespace {
 
@@ -77,8 +77,7 @@ std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes) {
   const bool sound = decodesCleanly(cinfo, v, bytes.data(), bytes.size(), row.data(), row.size());
   jpeg_destroy_decompress(&cinfo);
   if (sound) return std::nullopt;
-  return std::string("изображение JPEG повреждено") +
-         (v.text[0] != '\0' ? std::string(" (libjpeg: ") + v.text + ")" : std::string()) + ".";
+  return std::string(v.text);
 }
 
-}  // namespace wqtcli
+}  // namespace wqt

@@ -1,0 +1,109 @@
+#include "ops/entry_transfer.h"
+
+#include <cerrno>
+
+#include "base/file_io.h"
+#include "files/file_kind.h"
+#include "files/import_rules.h"
+#include "files/jpeg_decoder.h"
+#include "files/png_picture.h"
+#include "map/entry_paths.h"
+
+namespace wqt {
+
+namespace {
+
+ImportOutcome outcomeOf(ImportCandidate&& candidate, std::uint64_t foundSize) {
+  ImportOutcome outcome;
+  outcome.refusal = candidate.code;
+  outcome.message = candidate.refusal.value_or("");
+  outcome.foundSize = foundSize;
+  outcome.pictureWidth = candidate.pictureWidth;
+  outcome.pictureHeight = candidate.pictureHeight;
+  outcome.error = std::move(candidate.error);
+  return outcome;
+}
+
+ImportOutcome noSlot() {
+  ImportOutcome outcome;
+  outcome.refusal = ImportRefusal::NoSlot;
+  outcome.message = kUnknownKindMessage;
+  return outcome;
+}
+
+bool asPng(const FileEntry& entry, RawFormat as) {
+  return as == RawFormat::Png && entry.kind == EntryKind::Raw;
+}
+
+}  // namespace
+
+ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::path& file,
+                              RawFormat as, std::vector<std::uint8_t>& bytes) {
+  // The size check would take a missing file for one of the wrong size.
+  std::error_code ec;
+  if (!std::filesystem::exists(file, ec)) throwFileOpenError(file, ENOENT);
+  ImportCandidate candidate;
+  try {
+    candidate = asPng(entry, as) ? checkPngImport(entry, file) : checkImport(entry, file);
+  } catch (const JpegError& e) {
+    candidate = refusedImport(ImportRefusal::PictureUnreadable, e.what());
+    candidate.error = e;
+  }
+  const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  bytes = std::move(candidate.bytes);
+  return outcomeOf(std::move(candidate), ec ? 0 : size);
+}
+
+ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
+                         const std::filesystem::path& file, RawFormat as) {
+  const FileEntry* known = map.entry(entry);
+  if (known == nullptr || !doc.hasEntrySlot(entry)) return noSlot();
+  std::vector<std::uint8_t> bytes;
+  ImportOutcome outcome = checkFileImport(*known, file, as, bytes);
+  if (outcome.stored()) doc.replaceEntryData(entry, std::move(bytes));
+  return outcome;
+}
+
+ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
+                          std::vector<std::uint8_t> bytes) {
+  const FileEntry* known = map.entry(entry);
+  if (known == nullptr || !doc.hasEntrySlot(entry)) return noSlot();
+  ImportOutcome outcome;
+  try {
+    outcome = outcomeOf(importRefusal(*known, bytes), bytes.size());
+  } catch (const JpegError& e) {
+    outcome = outcomeOf(refusedImport(ImportRefusal::PictureUnreadable, e.what()), bytes.size());
+    outcome.error = e;
+  }
+  if (outcome.stored()) doc.replaceEntryData(entry, std::move(bytes));
+  return outcome;
+}
+
+std::filesystem::path exportTarget(const FileEntry& entry, const std::string& chosen,
+                                   RawFormat as) {
+  return exportFileName(chosen, layoutExtension(entry, as));
+}
+
+std::filesystem::path defaultExportName(const ThemeMap& map, std::int32_t entry, RawFormat as) {
+  const int node = entryNodes(map).at(static_cast<std::size_t>(entry));
+  return exportFileName(safeName(map.captionUtf8(node)), layoutExtension(*map.entry(entry), as));
+}
+
+std::vector<std::uint8_t> exportBytes(const FileEntry& entry, std::span<const std::uint8_t> data,
+                                      RawFormat as) {
+  if (asPng(entry, as)) return rawToPng(entry, data);
+  return {data.begin(), data.end()};
+}
+
+void exportEntry(const ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
+                 const std::filesystem::path& target, RawFormat as) {
+  const FileEntry* known = map.entry(entry);
+  if (known == nullptr) return;
+  if (asPng(*known, as)) {
+    writeFileReplacing(target, rawToPng(*known, doc.entryData(entry)));
+  } else {
+    writeFileReplacing(target, doc.entryData(entry));
+  }
+}
+
+}  // namespace wqt

@@ -1,0 +1,80 @@
+#include "ops/theme_check.h"
+
+#include "files/import_rules.h"
+#include "files/jpeg_verify.h"
+#include "map/entry_paths.h"
+
+namespace wqt {
+
+std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem::path& theme) {
+  std::vector<ThemeProblem> problems;
+  const auto problem = [&](ThemeProblem::Kind kind, std::string where) -> ThemeProblem& {
+    ThemeProblem& found = problems.emplace_back();
+    found.kind = kind;
+    found.where = std::move(where);
+    return found;
+  };
+  const std::vector<int> nodes = entryNodes(map);
+  const auto whereOf = [&](std::size_t e) {
+    return e < nodes.size() ? captionPath(map, nodes[e]) : "#" + std::to_string(e);
+  };
+
+  std::optional<ThemeFileSlots> opened;
+  const OpenOutcome open = openThemeEntries(theme, map, opened);
+  // A file that ends too early is a broken theme; one that cannot be opened is not a theme.
+  if (open.refusal == OpenRefusal::Unreadable) throw *open.error;
+  if (!open.opened()) {
+    const std::int32_t e = open.tooLargeEntry;
+    const bool named = e >= 0 && static_cast<std::size_t>(e) < nodes.size();
+    problem(ThemeProblem::Kind::NotOpened, named ? whereOf(static_cast<std::size_t>(e)) : "").open =
+        open;
+    return problems;
+  }
+  const ThemeFileSlots& file = *opened;
+
+  // The header as the editor shows and stores it when it opens the theme.
+  ThemeDocument doc;
+  doc.adoptHeader(file.image(), file.entryCount());
+  for (const NamedField& named : kNamedFields) {
+    const FieldOutcome stored =
+        setFieldUtf8(doc, named.field, fieldText(doc.image(), named.field).shown);
+    if (!stored.stored) {
+      ThemeProblem& found = problem(ThemeProblem::Kind::FieldTooLong, named.label);
+      found.field = &named;
+      found.fieldOutcome = stored;
+    }
+  }
+  if (saveLayoutOverlaps(map.settings())) problem(ThemeProblem::Kind::LayoutOverlaps, "");
+
+  std::vector<std::uint8_t> bytes;
+  for (std::size_t e = 0; e < file.entryCount(); ++e) {
+    const auto entry = static_cast<std::int32_t>(e);
+    if (file.entrySize(entry) == 0) {
+      problem(ThemeProblem::Kind::MissingFile, whereOf(e)).entry = entry;
+      continue;
+    }
+    const FileEntry* known = map.entry(entry);
+    if (known == nullptr) continue;  // no entry, no rules: the map has fewer files
+    try {
+      file.readEntry(entry, bytes);
+      const ImportCandidate refused = importRefusal(*known, bytes);
+      if (refused.refusal) {
+        ThemeProblem& found = problem(ThemeProblem::Kind::Refused, whereOf(e));
+        found.entry = entry;
+        found.import.refusal = refused.code;
+        found.import.message = *refused.refusal;
+        found.import.foundSize = bytes.size();
+      } else if (known->kind == EntryKind::Jpg) {
+        // The import reads only the header; a picture cut short or damaged shows only decoded.
+        if (auto corrupt = jpegCorruption(bytes)) {
+          problem(ThemeProblem::Kind::CorruptJpeg, whereOf(e)).libraryText = std::move(*corrupt);
+        }
+      }
+    } catch (const Error& error) {
+      problem(ThemeProblem::Kind::Unreadable, whereOf(e)).error = error;
+    }
+  }
+  return problems;
+}
+
+}  // namespace wqt

@@ -1,0 +1,383 @@
+#include "ops/theme_folder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "base/file_io.h"
+#include "base/replacing_file.h"
+#include "files/png_picture.h"
+#include "map/entry_paths.h"
+#include "ops/theme_save.h"
+
+namespace wqt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool stopRequested(const RunHooks& hooks) {
+  return hooks.interrupted && hooks.interrupted();
+}
+
+void tell(const RunHooks& hooks, std::size_t done, std::size_t total) {
+  if (hooks.progress) hooks.progress(done, total);
+}
+
+// The entry's caption path, or "#N" for a number beyond the map's entries.
+std::string whereOf(const ThemeMap& map, const std::vector<int>& nodes, std::size_t e) {
+  return e < nodes.size() ? captionPath(map, nodes[e]) : "#" + std::to_string(e);
+}
+
+// An entry's data as the file the layout names: RAW pictures as PNG when asked.
+class EntryContent {
+ public:
+  EntryContent(const ThemeMap& map, const ThemeFileSlots& file, RawFormat raw)
+      : map_(map), file_(file), raw_(raw) {}
+
+  std::span<const std::uint8_t> operator()(std::int32_t entry) {
+    file_.readEntry(entry, bytes_);
+    const FileEntry& known = *map_.entry(entry);
+    if (raw_ == RawFormat::Png && known.kind == EntryKind::Raw) bytes_ = rawToPng(known, bytes_);
+    return bytes_;
+  }
+
+ private:
+  const ThemeMap& map_;
+  const ThemeFileSlots& file_;
+  RawFormat raw_;
+  std::vector<std::uint8_t> bytes_;
+};
+
+// A folder beside the target that becomes it only once complete.
+class StagingFolder {
+ public:
+  explicit StagingFolder(const fs::path& target) : target_(fs::absolute(target)) {
+    std::string tmpl =
+        (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
+    if (::mkdtemp(tmpl.data()) == nullptr) throwFileCreateError(target_, errno);
+    path_ = tmpl;
+  }
+  ~StagingFolder() {
+    std::error_code ec;
+    if (!path_.empty()) fs::remove_all(path_, ec);
+  }
+  StagingFolder(const StagingFolder&) = delete;
+  StagingFolder& operator=(const StagingFolder&) = delete;
+
+  const fs::path& path() const { return path_; }
+
+  // Renames the folder over the target (which may be an empty folder), with the usual modes.
+  void commit() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    if (::chmod(path_.c_str(), 0777 & ~mask) != 0 ||
+        ::rename(path_.c_str(), target_.c_str()) != 0) {
+      throwFileCreateError(target_, errno);
+    }
+    path_.clear();
+  }
+
+ private:
+  fs::path target_;
+  fs::path path_;
+};
+
+// The folder pack reads, and the files in it that theme.json names: only a relative path that
+// stays inside the folder, links included.
+class PackFolder {
+ public:
+  explicit PackFolder(const fs::path& folder) {
+    std::error_code ec;
+    base_ = fs::canonical(folder, ec);
+    if (ec) throwFileOpenError(folder, ec.value());
+  }
+
+  std::optional<fs::path> inside(const std::string& relative) const {
+    const fs::path rel(relative);
+    if (relative.empty() || rel.is_absolute()) return std::nullopt;
+    for (const fs::path& part : rel) {
+      if (part == "..") return std::nullopt;
+    }
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(base_ / rel, ec);
+    if (ec) return std::nullopt;
+    const auto end = std::mismatch(base_.begin(), base_.end(), resolved.begin(), resolved.end());
+    if (end.first != base_.end()) return std::nullopt;
+    return resolved;
+  }
+
+ private:
+  fs::path base_;
+};
+
+// The layout names top-level nodes freely, so a group or file may take the name theme.json
+// keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
+// layout tells clashing names apart.
+void keepThemeJsonName(std::vector<LayoutItem>& items) {
+  const std::string reserved = kThemeJsonName;
+  const auto topName = [](const std::string& path) { return path.substr(0, path.find('/')); };
+  std::set<std::string> taken;
+  for (const LayoutItem& item : items) taken.insert(topName(item.path));
+  if (!taken.contains(reserved)) return;
+  const std::string stem = reserved.substr(0, reserved.rfind('.'));
+  const std::string extension = reserved.substr(reserved.rfind('.'));
+  std::string replacement;
+  for (int n = 2;
+       taken.contains(replacement = stem + " (" + std::to_string(n) + ")" + extension);) {
+    ++n;
+  }
+  for (LayoutItem& item : items) {
+    if (topName(item.path) == reserved) item.path.replace(0, reserved.size(), replacement);
+  }
+}
+
+// theme.json's description of an open theme and the files the layout gives it.
+ThemeFolder describe(const ThemeMap& map, const ThemeFileSlots& file,
+                     const std::vector<LayoutItem>& items) {
+  ThemeFolder description;
+  const HeaderView header = viewHeader(file.image(), map.settings());
+  description.author = header.fields[0];
+  description.name = header.fields[1];
+  description.version = header.fields[2];
+  if (header.type.type) description.type = themeTypeKey(*header.type.type);
+  description.header = file.image();
+  description.header->resize(
+      std::min<std::size_t>(description.header->size(), map.settings().dataOffset));
+  std::map<std::int32_t, std::string> fileOf;
+  for (const LayoutItem& item : items) fileOf[item.entry] = item.path;
+  const std::vector<int> nodes = entryNodes(map);
+  const std::size_t count = std::min<std::size_t>(map.entries().size(), file.entryCount());
+  for (std::size_t e = 0; e < count; ++e) {
+    FolderEntry entry{static_cast<std::int32_t>(e), captionPath(map, nodes[e]),
+                      map.kindText(map.entries()[e]), std::nullopt};
+    if (const auto it = fileOf.find(entry.index); it != fileOf.end()) entry.file = it->second;
+    description.entries.push_back(std::move(entry));
+  }
+  return description;
+}
+
+}  // namespace
+
+std::vector<LayoutItem> saveAllLayout(const ThemeMap& map, const ThemeDocument& doc, int group) {
+  return unpackLayout(map, group, [&](std::int32_t entry) {
+    return map.entry(entry) != nullptr && !doc.entryData(entry).empty();
+  });
+}
+
+WriteResult saveAllFiles(const ThemeDocument& doc, const std::vector<LayoutItem>& items,
+                         const fs::path& folder, const WriteHooks& hooks) {
+  return writeLayoutFiles(
+      folder, items, [&](const LayoutItem& item) { return doc.entryData(item.entry); }, hooks);
+}
+
+UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::path& folder,
+                          RawFormat raw, const RunHooks& hooks) {
+  UnpackOutcome outcome;
+  std::error_code ec;
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
+    outcome.refusal = UnpackOutcome::Refusal::TargetIsFile;
+    return outcome;
+  }
+  if (fs::exists(folder, ec) && !fs::is_empty(folder, ec)) {
+    outcome.refusal = UnpackOutcome::Refusal::TargetNotEmpty;
+    return outcome;
+  }
+  std::optional<ThemeFileSlots> opened;
+  outcome.open = openThemeEntries(theme, map, opened);
+  if (!outcome.open.opened()) {
+    outcome.refusal = UnpackOutcome::Refusal::NotOpened;
+    return outcome;
+  }
+  const ThemeFileSlots& file = *opened;
+  std::vector<LayoutItem> items = unpackLayout(
+      map, -1, [&](std::int32_t e) { return file.entrySize(e) != 0; }, raw);
+  keepThemeJsonName(items);
+  const std::string json = toThemeJson(describe(map, file, items));
+
+  StagingFolder staging(folder);
+  EntryContent content(map, file, raw);
+  WriteHooks writeHooks;
+  writeHooks.progress = [&](std::size_t done, std::size_t total) {
+    tell(hooks, done, total);
+    return !stopRequested(hooks);
+  };
+  WriteResult written;
+  try {
+    written = writeLayoutFiles(
+        staging.path(), items,
+        [&](const LayoutItem& item) -> std::span<const std::uint8_t> {
+          // A slot that cannot become its file (a RAW picture shorter than its size, as PNG) is
+          // named, not left as a bare read error.
+          try {
+            return content(item.entry);
+          } catch (const Error& e) {
+            outcome.where = captionPath(map, entryNodes(map)[static_cast<std::size_t>(item.entry)]);
+            outcome.error = e;
+            throw;
+          }
+        },
+        writeHooks);
+  } catch (const Error&) {
+    if (!outcome.error) throw;  // a failed write
+    outcome.refusal = UnpackOutcome::Refusal::EntryFailed;
+    return outcome;
+  }
+  if (written.stopped || stopRequested(hooks)) {
+    outcome.refusal = UnpackOutcome::Refusal::Stopped;
+    return outcome;
+  }
+  writeFileReplacing(staging.path() / kThemeJsonName,
+                     std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
+  if (stopRequested(hooks)) {
+    outcome.refusal = UnpackOutcome::Refusal::Stopped;
+    return outcome;
+  }
+  staging.commit();
+  return outcome;
+}
+
+PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::path& target,
+                      const RunHooks& hooks) {
+  const MapSettings& settings = map.settings();
+  const PackFolder packFolder(folder);
+  const std::vector<std::uint8_t> jsonBytes =
+      readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
+  if (jsonBytes.size() > kThemeJsonLimit) {
+    throw Error(std::string(kThemeJsonName) + ": файл больше " +
+                std::to_string(kThemeJsonLimit >> 20) + " МиБ — это не описание темы.");
+  }
+  const ThemeFolder description = fromThemeJson(
+      std::string_view(reinterpret_cast<const char*>(jsonBytes.data()), jsonBytes.size()));
+
+  PackOutcome outcome;
+  const auto problem = [&](PackProblem::Kind kind, std::string where) -> PackProblem& {
+    PackProblem& found = outcome.problems.emplace_back();
+    found.kind = kind;
+    found.where = std::move(where);
+    return found;
+  };
+
+  // The header: the bytes unpack kept, else a new theme's; then every field and the type that
+  // theme.json changes, stored by the editor's rules.
+  ThemeDocument doc;
+  if (description.header) {
+    doc.adoptHeader(*description.header, settings.fileCount);
+  } else {
+    doc.create(settings);
+  }
+  const std::optional<std::string>* fields[3] = {&description.author, &description.name,
+                                                 &description.version};
+  for (std::size_t i = 0; i < kNamedFields.size(); ++i) {
+    const NamedField& named = kNamedFields[i];
+    if (!*fields[i]) continue;
+    try {
+      if (**fields[i] == fieldText(doc.image(), named.field).shown) continue;
+    } catch (const Error&) {
+      // A header too short for the field: the text is stored as given.
+    }
+    const FieldOutcome stored = setFieldUtf8(doc, named.field, **fields[i]);
+    if (!stored.stored) {
+      PackProblem& found = problem(PackProblem::Kind::FieldTooLong, {});
+      found.field = &named;
+      found.fieldOutcome = stored;
+    }
+  }
+  if (description.type && settings.hasTypeByte()) {
+    const ThemeType type = themeTypeOfKey(*description.type).value_or(ThemeType::White);
+    if (doc.image().size() <= settings.typeByteOffset ||
+        doc.typeByte(settings) != static_cast<std::uint8_t>(type)) {
+      setThemeType(doc, settings, type);
+    }
+  }
+  if (saveLayoutOverlaps(settings)) problem(PackProblem::Kind::LayoutOverlaps, target.string());
+
+  std::map<std::int32_t, std::string> fileOf;
+  for (const FolderEntry& entry : description.entries) {
+    if (entry.file) fileOf[entry.index] = *entry.file;
+  }
+  const std::vector<int> nodes = entryNodes(map);
+  const std::size_t count = settings.fileCount;
+
+  // The files go straight into the new theme's data region, one at a time, after the room kept
+  // for the header; the theme replaces the target only when every file passed.
+  ReplacingFile out(target);
+  out.append(std::vector<std::uint8_t>(settings.dataOffset, 0));
+  std::vector<std::uint32_t> sizes(count, 0);
+  for (std::size_t e = 0; e < count; ++e) {
+    tell(hooks, e + 1, count);
+    if (stopRequested(hooks)) {
+      outcome.stopped = true;
+      return outcome;
+    }
+    const std::string where = whereOf(map, nodes, e);
+    const auto entryProblem = [&](PackProblem::Kind kind) -> PackProblem& {
+      PackProblem& found = problem(kind, where);
+      found.entry = static_cast<std::int32_t>(e);
+      return found;
+    };
+    const auto it = fileOf.find(static_cast<std::int32_t>(e));
+    if (it == fileOf.end()) {
+      entryProblem(PackProblem::Kind::MissingFile);
+      continue;
+    }
+    const std::optional<fs::path> path = packFolder.inside(it->second);
+    if (!path) {
+      entryProblem(PackProblem::Kind::OutsideFolder).file = it->second;
+      continue;
+    }
+    const FileEntry* entry = map.entry(static_cast<std::int32_t>(e));
+    if (entry == nullptr) {
+      entryProblem(PackProblem::Kind::UnknownKind);
+      continue;
+    }
+    std::error_code ec;
+    if (!fs::exists(*path, ec)) {
+      entryProblem(PackProblem::Kind::FileAbsent).file = it->second;
+      continue;
+    }
+    std::vector<std::uint8_t> bytes;
+    ImportOutcome checked;
+    try {
+      const RawFormat as = path->extension() == ".png" ? RawFormat::Png : RawFormat::Raw;
+      checked = checkFileImport(*entry, *path, as, bytes);
+    } catch (const Error& error) {
+      PackProblem& found = entryProblem(PackProblem::Kind::Unreadable);
+      found.file = it->second;
+      found.error = error;
+      continue;
+    }
+    if (!checked.stored()) {
+      PackProblem& found = entryProblem(PackProblem::Kind::Refused);
+      found.file = it->second;
+      found.import = std::move(checked);
+    } else if (bytes.empty()) {
+      entryProblem(PackProblem::Kind::MissingFile).file = it->second;
+    } else {
+      // A failed write is the disk's fault, not the file's: it throws.
+      if (outcome.problems.empty()) out.append(bytes);
+      sizes[e] = static_cast<std::uint32_t>(bytes.size());
+    }
+  }
+  if (!outcome.problems.empty()) return outcome;
+  const std::span<const std::uint8_t> header = doc.rebuildHeader(settings, sizes);
+  const SaveOutcome reopen = checkWritten(header, sizes, settings);
+  if (!reopen.saved()) {
+    problem(PackProblem::Kind::WouldNotReopen, target.string()).reopen = reopen.reopen;
+    return outcome;
+  }
+  out.writeAt(0, header);
+  if (stopRequested(hooks)) {
+    outcome.stopped = true;
+    return outcome;
+  }
+  out.commit();
+  return outcome;
+}
+
+}  // namespace wqt

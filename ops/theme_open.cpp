@@ -1,0 +1,98 @@
+#include "ops/theme_open.h"
+
+#include "theme/theme_messages.h"
+
+namespace wqt {
+
+namespace {
+
+OpenRefusal refusalOf(ParsedTheme::Status status) {
+  switch (status) {
+    case ParsedTheme::Status::Signature1Mismatch:
+      return OpenRefusal::Signature1;
+    case ParsedTheme::Status::Signature2Mismatch:
+      return OpenRefusal::Signature2;
+    case ParsedTheme::Status::SlotTooLarge:
+      return OpenRefusal::SlotTooLarge;
+    case ParsedTheme::Status::Ok:
+      break;
+  }
+  return OpenRefusal::None;
+}
+
+// Runs an open, turning a file cut short or one that cannot be read into the outcome.
+template <typename Open>
+OpenOutcome guarded(Open open) {
+  OpenOutcome outcome;
+  try {
+    const ParsedTheme::Status status = open();
+    outcome.refusal = refusalOf(status);
+  } catch (const Error& e) {
+    outcome.refusal =
+        e.code() == ErrorCode::StreamRead ? OpenRefusal::CutShort : OpenRefusal::Unreadable;
+    outcome.error = e;
+  }
+  return outcome;
+}
+
+}  // namespace
+
+const char* openStatusText(OpenRefusal refusal) {
+  switch (refusal) {
+    case OpenRefusal::Signature1:
+      return kSignature1Status;
+    case OpenRefusal::Signature2:
+      return kSignature2Status;
+    case OpenRefusal::SlotTooLarge:
+      return kSlotTooLargeStatus;
+    default:
+      return nullptr;
+  }
+}
+
+const char* openMessageText(OpenRefusal refusal) {
+  switch (refusal) {
+    case OpenRefusal::Signature1:
+    case OpenRefusal::Signature2:
+      return kBadThemeMessage;
+    case OpenRefusal::SlotTooLarge:
+      return kSlotTooLargeMessage;
+    default:
+      return nullptr;
+  }
+}
+
+OpenOutcome openTheme(const std::filesystem::path& path, const ThemeMap& map, ThemeDocument& doc) {
+  std::uint32_t tooLargeSlot = 0;
+  OpenOutcome outcome = guarded([&] {
+    ParsedTheme parsed = readThemeFile(path, map.settings());
+    const ParsedTheme::Status status = parsed.status;
+    tooLargeSlot = parsed.tooLargeSlot;
+    if (status == ParsedTheme::Status::Ok) doc.adopt(std::move(parsed));
+    return status;
+  });
+  if (outcome.refusal == OpenRefusal::SlotTooLarge)
+    outcome.tooLargeEntry = static_cast<std::int32_t>(tooLargeSlot) - 1;
+  return outcome;
+}
+
+OpenOutcome openThemeEntries(const std::filesystem::path& path, const ThemeMap& map,
+                             std::optional<ThemeFileSlots>& file) {
+  file.reset();
+  std::int32_t tooLarge = -1;
+  OpenOutcome outcome = guarded([&] {
+    ThemeFileSlots opened(path, map.settings());
+    const ParsedTheme::Status status = opened.status();
+    tooLarge = opened.tooLargeEntry();
+    if (status == ParsedTheme::Status::Ok) file.emplace(std::move(opened));
+    return status;
+  });
+  if (outcome.refusal == OpenRefusal::SlotTooLarge) outcome.tooLargeEntry = tooLarge;
+  return outcome;
+}
+
+void createTheme(const ThemeMap& map, ThemeDocument& doc) {
+  doc.create(map.settings());
+}
+
+}  // namespace wqt
