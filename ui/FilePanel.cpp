@@ -1,6 +1,6 @@
 // The "Файлы" page's information panel: what the selected node shows, its preview, and the
 // import and export of the selected file.
-#include <string>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -16,16 +16,12 @@
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
-#include "files/png_picture.h"
 #include "files/preview.h"
-#include "base/file_io.h"
-#include "base/paths.h"
-#include "theme/theme_messages.h"
+#include "ops/entry_transfer.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
-#include "ui/PngImport.h"
 
-using wqtui::PictureFile;
+using wqt::RawFormat;
 using wqtui::toFileName;
 using wqtui::toPath;
 
@@ -33,7 +29,6 @@ namespace {
 
 // RAW pictures exchanged as PNG pictures.
 constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
-constexpr std::string_view kPngExtension = ".png";
 
 }  // namespace
 
@@ -44,34 +39,26 @@ QString TMainForm::mapText(const std::string& bytes) const {
   return QString::fromStdString(map_.textUtf8(bytes));
 }
 
-std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {
-  const std::int64_t slot = static_cast<std::int64_t>(entry) + 1;
-  // Slot 0 exists and is always empty; an entry beyond the slot store has no data.
-  if (slot <= 0 || static_cast<std::size_t>(slot) > doc_.slotCount()) return 0;
-  return doc_.slot(static_cast<std::size_t>(slot)).size();
-}
-
 const wqt::FileEntry* TMainForm::selectedFileEntry() const {
-  const std::int32_t e = selectedEntry_;
-  if (selected_ != Selected::File || e < 0 || static_cast<std::size_t>(e) >= map_.entries().size())
-    return nullptr;
-  return &map_.entries()[static_cast<std::size_t>(e)];
+  return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
 }
 
 bool TMainForm::selectedFileExportable() const {
   const wqt::FileEntry* entry = selectedFileEntry();
-  return entry != nullptr && wqt::kindInfo(entry->kind) && slotSizeOfEntry(selectedEntry_) > 0;
+  return entry != nullptr && entry->kind != wqt::EntryKind::Other &&
+         !doc_.entryData(selectedEntry_).empty();
 }
 
 bool TMainForm::selectedFileIsRaw() const {
-  if (!wqt::entryHasSlot(map_, doc_, selectedEntry_)) return false;
-  const auto kind = wqt::kindInfo(map_.entries()[static_cast<std::size_t>(selectedEntry_)].kind);
-  return kind && kind->kind == wqt::FileKind::Raw;
+  const wqt::FileEntry* entry = map_.entry(selectedEntry_);
+  return entry != nullptr && doc_.hasEntrySlot(selectedEntry_) &&
+         entry->kind == wqt::EntryKind::Raw;
 }
 
 bool TMainForm::nodeTakesFile(int displayIndex) const {
-  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= map_.tree().size()) return false;
-  if (!map_.tree()[static_cast<std::size_t>(displayIndex)].children.empty()) return false;
+  const std::vector<wqt::TreeNode>& tree = map_.tree();
+  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= tree.size()) return false;
+  if (!tree[static_cast<std::size_t>(displayIndex)].children.empty()) return false;
   return wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
 }
 
@@ -100,27 +87,33 @@ void TMainForm::updateFilePanel() {
   btn_save_img->setEnabled(exportable);
   if (selected_ == Selected::Nothing) return;
 
-  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(slotSizeOfEntry(selectedEntry_))));
+  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.entryData(selectedEntry_).size())));
   if (entry == nullptr) return;
   ED_IMG_Format->setText(mapText(entry->kindName));
-  // A kind the editor does not know keeps the dimensions the node before it showed.
-  const auto kind = wqt::kindInfo(entry->kind);
-  if (!kind) return;
-  if (kind->kind == wqt::FileKind::ColourTable) {
-    ED_IMG_Width->clear();
-    ED_IMG_Height->clear();
-  } else {
-    ED_IMG_Width->setText(QString::number(entry->width));
-    ED_IMG_Height->setText(QString::number(entry->height));
+  switch (entry->kind) {
+    case wqt::EntryKind::ColourTable:
+      ED_IMG_Width->clear();
+      ED_IMG_Height->clear();
+      break;
+    case wqt::EntryKind::Jpg:
+    case wqt::EntryKind::Raw:
+    case wqt::EntryKind::Ani2:
+      ED_IMG_Width->setText(QString::number(entry->width));
+      ED_IMG_Height->setText(QString::number(entry->height));
+      break;
+    case wqt::EntryKind::Other:
+      // A kind the editor does not know keeps the dimensions the node before it showed.
+      break;
   }
 }
 
 void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
   const int index = wqtui::displayIndexOf(node);
+  const std::vector<wqt::TreeNode>& tree = map_.tree();
   selectedNode_ = index;
   selectedEntry_ = map_.entryOfNode(index);
-  const bool group = index >= 0 && static_cast<std::size_t>(index) < map_.tree().size() &&
-                     !map_.tree()[static_cast<std::size_t>(index)].children.empty();
+  const bool group = index >= 0 && static_cast<std::size_t>(index) < tree.size() &&
+                     !tree[static_cast<std::size_t>(index)].children.empty();
   selected_ = group ? Selected::Group : Selected::File;
   PNL_InFo->setVisible(!group);
   IMG->clear();
@@ -136,66 +129,58 @@ void TMainForm::PCtrlChange(int index) {
 // Import and export of the selected file
 
 void TMainForm::btn_load_imgClick() {
-  importFile(QString(), PictureFile::Native);
+  importFile(QString(), RawFormat::Raw);
 }
 
-void TMainForm::importFile(const QString& given, PictureFile as) {
+void TMainForm::importFile(const QString& given, RawFormat as) {
   const std::int32_t e = selectedEntry_;
-  if (!wqt::entryHasSlot(map_, doc_, e)) {
+  const wqt::FileEntry* entry = map_.entry(e);
+  const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
+  // Refused before the dialog: there is nothing the file could go into.
+  if (!kind || !doc_.hasEntrySlot(e)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const wqt::FileEntry entry = map_.entries()[static_cast<std::size_t>(e)];
-  const auto kind = wqt::kindInfo(entry.kind);
-  if (!kind) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
-    return;
-  }
-  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
-  const QString chosen = !given.isEmpty()
-                             ? given
-                             : dialogs_.getOpenFileName(this, dialogFilter(*kind, png), QString());
+  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
+  const QString chosen =
+      !given.isEmpty() ? given
+                       : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
   if (chosen.isEmpty()) return;
 
-  wqt::ImportCandidate candidate =
-      png ? wqtui::checkPngImport(entry, toPath(chosen)) : wqt::checkImport(entry, toPath(chosen));
-  if (candidate.refusal) {
-    dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
+  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+  if (!outcome.stored()) {
+    // A JPEG the library rejects is an error of the command; every other refusal a message.
+    if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg) {
+      wqtui::reportException(*outcome.error);
+    } else {
+      dialogs_.infoMessage(QString::fromStdString(outcome.message));
+    }
     return;
   }
-  doc_.replaceSlot(static_cast<std::size_t>(e) + 1, std::move(candidate.bytes));
   // The picture is replaced last: a preview that fails leaves the panel showing the new file.
   updateFilePanel();
-  showPreview(entry);
+  showPreview(*entry);
 }
 
 void TMainForm::btn_save_imgClick() {
-  exportFile(PictureFile::Native);
+  exportFile(RawFormat::Raw);
 }
 
-void TMainForm::exportFile(PictureFile as) {
+void TMainForm::exportFile(RawFormat as) {
   const std::int32_t e = selectedEntry_;
   const QString caption =
       selectedNode_ >= 0 ? QString::fromUtf8(map_.captionUtf8(selectedNode_)) : QString();
-  if (!wqt::entryHasSlot(map_, doc_, e)) return;
-  const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
-  const auto kind = wqt::kindInfo(entry.kind);
-  if (!kind) return;
-  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
-  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, png), caption);
+  const wqt::FileEntry* entry = map_.entry(e);
+  const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
+  if (!kind || !doc_.hasEntrySlot(e)) return;
+  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
+  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
   if (chosen.isEmpty()) return;
-  const std::string target =
-      wqt::exportFileName(toFileName(chosen), png ? kPngExtension : kind->exportExtension);
-  const std::vector<std::uint8_t>& slot = doc_.slot(static_cast<std::size_t>(e) + 1);
-  if (png) {
-    wqt::writeFileReplacing(target, wqt::rawToPng(entry, slot));
-  } else {
-    wqt::exportSlot(slot, target);
-  }
+  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, toFileName(chosen), format), format);
 }
 
-QString TMainForm::dialogFilter(const wqt::KindInfo& kind, bool png) {
-  const std::string_view filter = png ? kPngFilter : kind.dialogFilter;
+QString TMainForm::dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
+  const std::string_view filter = format == RawFormat::Png ? kPngFilter : kind.dialogFilter;
   return QString::fromUtf8(filter.data(), std::ssize(filter));
 }
 
@@ -207,11 +192,20 @@ void TMainForm::infoMessage(const QString& text) {
 // The preview
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {
-  const std::size_t slot = static_cast<std::size_t>(selectedEntry_) + 1;
-  if (slotSizeOfEntry(selectedEntry_) == 0) return;
-  const auto kind = wqt::kindInfo(entry.kind);
-  if (kind && kind->kind == wqt::FileKind::Jpg) showJpegPreview(slot);
-  if (kind && kind->kind == wqt::FileKind::Raw) showRawPreview(entry, slot);
+  const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);
+  if (data.empty()) return;
+  if (entry.kind == wqt::EntryKind::Jpg) showJpegPreview(data);
+  if (entry.kind == wqt::EntryKind::Raw) showPicture(wqt::rawPreview(entry, data));
+}
+
+void TMainForm::showJpegPreview(std::span<const std::uint8_t> data) {
+  try {
+    showPicture(wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_));
+  } catch (const wqt::JpegError& error) {
+    // The view is cleared once the header has been read; a rejected header leaves it as it was.
+    if (error.afterHeader()) IMG->clear();
+    throw;
+  }
 }
 
 void TMainForm::showPicture(wqt::Picture&& picture) {
@@ -232,19 +226,4 @@ void TMainForm::showPicture(wqt::Picture&& picture) {
   if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
   // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
   IMG->setPixmap(QPixmap::fromImage(std::move(image)));
-}
-
-void TMainForm::showJpegPreview(std::size_t slot) {
-  try {
-    showPicture(
-        wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(mapPath_), lowColourScreen_));
-  } catch (const wqt::JpegError& error) {
-    // The view is cleared once the header has been read; a rejected header leaves it as it was.
-    if (error.afterHeader()) IMG->clear();
-    throw;
-  }
-}
-
-void TMainForm::showRawPreview(const wqt::FileEntry& entry, std::size_t slot) {
-  showPicture(wqt::rawPreview(entry, doc_.slot(slot)));
 }

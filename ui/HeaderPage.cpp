@@ -1,18 +1,29 @@
 // The "Другое" page: the header fields and the theme type, shown from the document and stored
 // into it as the user edits them.
-#include <string>
+#include <algorithm>
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalBlocker>
 
-#include "theme/header_text.h"
+#include "ops/theme_header.h"
 #include "theme/theme_messages.h"
 #include "ui/Appearance.h"
 #include "ui/MainUnit.h"
 
 using wqtui::fromCp1251;
+
+namespace {
+
+// The type selector lists the types in their order.
+int typeIndex(wqt::ThemeType type) {
+  const auto& types = wqt::kThemeTypes;
+  return static_cast<int>(std::find(types.begin(), types.end(), type) - types.begin());
+}
+
+}  // namespace
+
 void TMainForm::showHeaderFields() {
   showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
   showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
@@ -23,28 +34,27 @@ void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
                                 void (TMainForm::*handler)()) {
   // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
   // box unless the box already holds exactly that text, and a change stores the field once.
-  const std::string decoded = wqt::decodeHeaderField(doc_.fieldBytes(field));
-  if (box->text() == fromCp1251(decoded)) return;
+  const wqt::FieldText text = wqt::fieldText(doc_.image(), field);
+  if (box->text() == fromCp1251(text.decoded)) return;
   {
     const QSignalBlocker blocker(box);
-    box->setText(fromCp1251(std::string(wqt::visibleText(decoded))));
+    box->setText(QString::fromStdString(text.shown));
   }
   (this->*handler)();
 }
 
 void TMainForm::showThemeType() {
-  if (!map_.settings().hasTypeByte()) return;
-  const std::uint8_t type = doc_.typeByte(map_.settings());
+  const wqt::TypeView view = wqt::themeTypeOf(doc_.image(), map_.settings());
+  if (!view.shown) return;
   // A byte other than 0 or 1 selects no item; selecting from here does not store it.
-  CBox_ThemeType->setCurrentIndex(std::size_t{type} < wqt::kThemeTypeNames.size() ? int{type} : -1);
+  CBox_ThemeType->setCurrentIndex(view.type ? typeIndex(*view.type) : -1);
   lbl_7->show();
   CBox_ThemeType->show();
 }
 
 void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
   if (!doc_.hasImage()) return;
-  if (doc_.setHeaderField(field, wqtui::toCp1251(box->text())) ==
-      wqt::ThemeDocument::FieldResult::TooLong)
+  if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored)
     dialogs_.infoMessage(QString::fromUtf8(wqt::kTooLongMessage));
 }
 
@@ -59,6 +69,7 @@ void TMainForm::ED_ThemeVersionChange() {
 }
 
 void TMainForm::CBox_ThemeTypeChange(int index) {
-  if (!doc_.hasImage() || index < 0) return;
-  doc_.setThemeType(map_.settings(), static_cast<std::uint8_t>(index));
+  if (!doc_.hasImage() || index < 0 || static_cast<std::size_t>(index) >= wqt::kThemeTypes.size())
+    return;
+  wqt::setThemeType(doc_, map_.settings(), wqt::kThemeTypes[static_cast<std::size_t>(index)]);
 }

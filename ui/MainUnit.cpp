@@ -22,6 +22,7 @@
 #include <QTreeWidget>
 
 #include "map/map_location.h"
+#include "ops/theme_header.h"
 #include "theme/header_text.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
@@ -280,7 +281,8 @@ void TMainForm::buildPages(QWidget* client) {
   CBox_ThemeType->setObjectName(QStringLiteral("CBox_ThemeType"));
   CBox_ThemeType->setGeometry(0, 144, 145, 21);
   CBox_ThemeType->setEditable(false);
-  for (const char* type : wqt::kThemeTypeNames) CBox_ThemeType->addItem(QString::fromUtf8(type));
+  for (const wqt::ThemeType type : wqt::kThemeTypes)
+    CBox_ThemeType->addItem(QString::fromUtf8(wqt::themeTypeName(type)));
   CBox_ThemeType->setCurrentIndex(-1);
 
   lbl_4->setBuddy(ED_ThemeAuthor);

@@ -5,6 +5,7 @@
 // ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp and GroupExport.cpp.
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include <QMainWindow>
 #include <QStringList>
@@ -12,6 +13,7 @@
 #include "files/file_kind.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
+#include "ops/theme_save.h"
 #include "theme/theme_document.h"
 #include "theme/theme_layout.h"
 #include "ui/TreeCommands.h"
@@ -102,16 +104,18 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool selectedFileIsRaw() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
-  void importFile(const QString& given, wqtui::PictureFile as) override;
-  void exportFile(wqtui::PictureFile as) override;
+  void importFile(const QString& given, wqt::RawFormat as) override;
+  void exportFile(wqt::RawFormat as) override;
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override;
-  static QString dialogFilter(const wqt::KindInfo& kind, bool png);
+  static QString dialogFilter(const wqt::KindInfo& kind, wqt::RawFormat format);
 
   // Pieces of the theme commands.
   // Save theme; true once the file has been written.
   bool saveTheme();
+  // Shows why a save was refused; true when it was not.
+  bool mayBeSaved(const wqt::SaveOutcome& outcome);
   void mirrorTree();
   void selectFirstPage();
   void showThemeOpened();
@@ -129,11 +133,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // the previews, which run after it and may fail.
   void updateFilePanel();
   const wqt::FileEntry* selectedFileEntry() const;
-  std::size_t slotSizeOfEntry(std::int32_t entry) const;
   void showPreview(const wqt::FileEntry& entry);
   void showPicture(wqt::Picture&& picture);
-  void showJpegPreview(std::size_t slot);
-  void showRawPreview(const wqt::FileEntry& entry, std::size_t slot);
+  void showJpegPreview(std::span<const std::uint8_t> data);
   QString mapText(const std::string& bytes) const;
 
   wqtui::UserDialogs& dialogs_;

@@ -9,9 +9,8 @@
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "base/file_io.h"
-#include "base/paths.h"
-#include "theme/theme_messages.h"
+#include "ops/theme_open.h"
+#include "ops/theme_save.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
 
@@ -23,6 +22,9 @@ namespace {
 
 const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
 const char* const kSaveChangesQuestion = "Сохранить изменения в теме?";
+// A map whose header regions overlap the signatures would write a file it cannot open again.
+const char* const kWouldNotReopenMessage =
+    "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.";
 
 }  // namespace
 
@@ -32,7 +34,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   IMG->clear();
   selectNothing();
   selectFirstPage();
-  doc_.create(map_.settings());
+  wqt::createTheme(map_, doc_);
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
 }
@@ -51,28 +53,26 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings());
-  switch (parsed.status) {
-    case wqt::ParsedTheme::Status::Signature1Mismatch:
-    case wqt::ParsedTheme::Status::Signature2Mismatch: {
-      const bool first = parsed.status == wqt::ParsedTheme::Status::Signature1Mismatch;
-      TreeView->clear();
-      setStatusSecond(QString::fromUtf8(first ? wqt::kSignature1Status : wqt::kSignature2Status));
-      dialogs_.plainMessage(QString::fromUtf8(wqt::kBadThemeMessage));
-      return;
-    }
-    case wqt::ParsedTheme::Status::SlotTooLarge:
-      TreeView->clear();
-      setStatusSecond(QString::fromUtf8(wqt::kSlotTooLargeStatus));
-      dialogs_.plainMessage(QString::fromUtf8(wqt::kSlotTooLargeMessage));
-      return;
-    case wqt::ParsedTheme::Status::Ok:
+  const wqt::OpenOutcome outcome = wqt::openTheme(toPath(chosen), map_, doc_);
+  switch (outcome.refusal) {
+    case wqt::OpenRefusal::None:
       break;
+    case wqt::OpenRefusal::Signature1:
+    case wqt::OpenRefusal::Signature2:
+    case wqt::OpenRefusal::SlotTooLarge:
+      TreeView->clear();
+      setStatusSecond(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
+      dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
+      return;
+    case wqt::OpenRefusal::CutShort:
+    case wqt::OpenRefusal::Unreadable:
+      // The core's own error, in the error box as any failure of a command.
+      wqtui::reportException(*outcome.error);
+      return;
   }
 
   PCtrl->setEnabled(true);
   setStatusSecond(QStringLiteral("Файл загружен."));
-  doc_.adopt(std::move(parsed));
   IMG->clear();
   selectNothing();
   selectFirstPage();
@@ -105,21 +105,18 @@ void TMainForm::MM_Child_SaveThemeClick() {
 }
 
 bool TMainForm::saveTheme() {
-  if (doc_.hasEmptySlot(map_.settings())) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kEmptySlotMessage));
-    return false;
-  }
-  // A layout whose file could not be opened again is refused before the user picks a name.
-  if (wqt::saveLayoutOverlaps(map_.settings())) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
-    return false;
-  }
+  // Every refusal comes before the user picks a name.
+  if (!mayBeSaved(wqt::checkSave(doc_, map_.settings()))) return false;
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return false;
-  const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
-  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings()));
-  doc_.markUnmodified();
-  return true;
+  return mayBeSaved(wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(toFileName(chosen))));
+}
+
+bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
+  if (outcome.saved()) return true;
+  const char* message = wqt::saveMessageText(outcome.refusal);
+  dialogs_.infoMessage(QString::fromUtf8(message != nullptr ? message : kWouldNotReopenMessage));
+  return false;
 }
 
 // True when the theme holds no unsaved change, or when the user saves it or lets the change go;

@@ -3,14 +3,12 @@
 // they run and the facts about the selection they offer them by.
 #include <QString>
 
+#include "files/unpack_layout.h"
+
 class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace wqtui {
-
-// How a file goes into or out of the selected file node: as its own bytes, or a RAW picture as
-// a PNG picture (any other kind stays native).
-enum class PictureFile { Native, Png };
 
 class TreeCommands {
  public:
@@ -25,9 +23,10 @@ class TreeCommands {
   virtual bool mayOpenTheme() const = 0;
 
   // Imports into the selected file node the given file, or one the open dialog asks for when
-  // none is given.
-  virtual void importFile(const QString& given, PictureFile as) = 0;
-  virtual void exportFile(PictureFile as) = 0;
+  // none is given; exports the selected file. A RAW picture goes as a PNG picture with
+  // RawFormat::Png, any other kind as its own bytes.
+  virtual void importFile(const QString& given, wqt::RawFormat as) = 0;
+  virtual void exportFile(wqt::RawFormat as) = 0;
   // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
   // the user picks.
   virtual void saveAllFilesClick(int group) = 0;

@@ -81,15 +81,15 @@ void TreeContextMenu::addFileCommands() {
   // The export commands are offered exactly where the panel's export button is.
   const bool exportable = c.selectedFileExportable();
   add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
-      [&c] { c.importFile(QString(), PictureFile::Native); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Raw); });
   add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
-      [&c] { c.exportFile(PictureFile::Native); });
+      [&c] { c.exportFile(wqt::RawFormat::Raw); });
   if (!c.selectedFileIsRaw()) return;
   menu_->addSeparator();
   add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
-      [&c] { c.importFile(QString(), PictureFile::Png); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Png); });
   add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
-      [&c] { c.exportFile(PictureFile::Png); });
+      [&c] { c.exportFile(wqt::RawFormat::Png); });
 }
 
 void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {

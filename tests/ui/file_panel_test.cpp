@@ -54,10 +54,10 @@ class FilePanelTest : public WindowTest {
     importInto(node, bytes, QStringLiteral("candidate"));
     QCOMPARE(dialogs->filters, QStringList{filter});
 
-    const std::size_t slot = static_cast<std::size_t>(f->selectedEntry()) + 1;
+    const QByteArray stored = entryBytes(f, f->selectedEntry());
     if (refusal.isEmpty()) {
       QVERIFY(dialogs->messages.empty());
-      QCOMPARE(f->document().slot(slot).size(), static_cast<std::size_t>(bytes.size()));
+      QCOMPARE(stored, bytes);
       QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
       QVERIFY(!shown(f, "lbl_9"));
       QVERIFY(enabled(f, "btn_save_img"));
@@ -65,7 +65,7 @@ class FilePanelTest : public WindowTest {
       QCOMPARE(int(dialogs->messages.size()), 1);
       QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
       QCOMPARE(dialogs->messages[0].text, refusal);
-      QCOMPARE(f->document().slot(slot).size(), std::size_t(0));
+      QVERIFY(stored.isEmpty());
       QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
       QVERIFY(shown(f, "lbl_9"));
       QVERIFY(!enabled(f, "btn_save_img"));
@@ -145,7 +145,7 @@ class FilePanelTest : public WindowTest {
     QCOMPARE(int(dialogs->messages.size()), 1);
     QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
     QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("JPEG error #")));
-    QCOMPARE(f->document().slot(1).size(), std::size_t(encoded.size()));
+    QCOMPARE(entryBytes(f, 0), bytes);
     QVERIFY(child<QLabel>(f, "IMG")->pixmap().isNull());
     // The panel describes the file now held, not the one it replaced.
     QCOMPARE(text(f, "ED_FileSize"), QString::number(encoded.size()) + QStringLiteral(" б"));
@@ -322,16 +322,16 @@ class FilePanelTest : public WindowTest {
       auto* tree = child<QTreeWidget>(f, "TreeView");
       QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, 2)).center(), {png}));
     }
-    const std::vector<std::uint8_t>& slot = f->document().slot(2);
+    const QByteArray stored = entryBytes(f, 1);
     if (!refusal.isEmpty()) {
       QCOMPARE(int(dialogs->messages.size()), 1);
       QCOMPARE(dialogs->messages[0].text, refusal);
-      QVERIFY(slot.empty());
+      QVERIFY(stored.isEmpty());
       return;
     }
     QVERIFY(dialogs->messages.empty());
     // The picture's colours go back to the very RAW words, and the panel shows them.
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())), raw);
+    QCOMPARE(stored, raw);
     QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
 
     QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));

@@ -50,6 +50,14 @@ class ThemeCommandsTest : public WindowTest {
                "<ThemeSettings \"20\" \"40\" \"1\">\n"
                "<file \"Clock\" \"0\" \"ANI2\" \"1\" \"1\">\n")
         << QString::fromUtf8(wqt::kLayoutOverlapMessage);
+    // The author field at 20h is written over the end of the long first signature.
+    QTest::newRow("file would not reopen")
+        << QByteArray(
+               "<ThemeSign \"WQTTESTTHEME1WQTTESTTHEME1WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+               "<ThemeSettings \"A0\" \"100\" \"1\">\n"
+               "<file \"Clock\" \"0\" \"ANI2\" \"1\" \"1\">\n")
+        << QStringLiteral(
+               "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.");
   }
 
   void saveRefusedBeforeTheDialog() {

@@ -95,10 +95,7 @@ class TreeCommandsTest : public WindowTest {
 
     QVERIFY(dialogs->messages.empty());
     if (written.isEmpty()) {
-      const std::vector<std::uint8_t>& slot =
-          f->document().slot(static_cast<std::size_t>(f->selectedEntry()) + 1);
-      QCOMPARE(QByteArray(reinterpret_cast<const char*>(slot.data()), qsizetype(slot.size())),
-               bytes);
+      QCOMPARE(entryBytes(f, f->selectedEntry()), bytes);
       QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
       QCOMPARE(shownPicture(f, QSize(4, 2)), rawPicture(bytes, 4, 2));
     } else {
@@ -180,7 +177,7 @@ class TreeCommandsTest : public WindowTest {
              opened ? QStringLiteral("Tester") : QStringLiteral("Автор темы"));
     if (slotSize < 0) return;
     const std::int32_t entry = f->themeMap().entryOfNode(node);
-    QCOMPARE(int(f->document().slot(std::size_t(entry) + 1).size()), slotSize);
+    QCOMPARE(int(entryBytes(f, entry).size()), slotSize);
     // A file taken into a node is imported as if the node had been selected first.
     if (taken && files.size() == 1) QCOMPARE(f->selectedEntry(), entry);
   }
@@ -214,7 +211,7 @@ class TreeCommandsTest : public WindowTest {
     QDragLeaveEvent leave;
     QApplication::sendEvent(tree->viewport(), &leave);
     QCOMPARE(colourAt(), plain);
-    QCOMPARE(f->document().slot(2).size(), std::size_t(0));
+    QVERIFY(entryBytes(f, 1).isEmpty());
   }
 
   // The platform sends moves only to a widget that took the drag on entering: the tree takes
@@ -253,7 +250,7 @@ class TreeCommandsTest : public WindowTest {
     QCOMPARE(move.isAccepted(), taken);
     QDropEvent drop(at(moveTo), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(tree->viewport(), &drop);
-    QCOMPARE(f->document().slot(2).size(), std::size_t(taken ? 16 : 0));
+    QCOMPARE(entryBytes(f, 1).size(), taken ? 16 : 0);
   }
 
   void saveAllFiles_data() {

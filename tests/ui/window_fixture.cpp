@@ -1,5 +1,7 @@
 #include "window_fixture.h"
 
+#include <algorithm>
+
 namespace wqttest {
 
 TMainForm* WindowTest::newForm(const QString& mapFile) {
@@ -46,14 +48,26 @@ std::vector<TestFactory>& registeredTests() {
 
 }  // namespace wqttest
 
-// Runs every registered test class as QTEST_MAIN runs one.
+// Runs every registered test class as QTEST_MAIN runs one. A first argument naming a class runs
+// that class alone, with the rest of the arguments (test functions, options) given to it.
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setAttribute(Qt::AA_Use96Dpi, true);
+  std::vector<std::unique_ptr<QObject>> tests;
+  for (const wqttest::TestFactory factory : wqttest::registeredTests()) tests.push_back(factory());
+  const QByteArray only = argc > 1 ? QByteArray(argv[1]) : QByteArray();
+  const bool oneClass = std::any_of(tests.begin(), tests.end(), [&](const auto& test) {
+    return only == test->metaObject()->className();
+  });
+  if (oneClass) {
+    argv[1] = argv[0];
+    --argc;
+    ++argv;
+  }
   int failures = 0;
-  for (const wqttest::TestFactory factory : wqttest::registeredTests()) {
-    const std::unique_ptr<QObject> test = factory();
-    failures += QTest::qExec(test.get(), argc, argv);
+  for (const std::unique_ptr<QObject>& test : tests) {
+    if (!oneClass || only == test->metaObject()->className())
+      failures += QTest::qExec(test.get(), argc, argv);
   }
   return failures;
 }

@@ -227,6 +227,12 @@ inline QByteArray themeBytes(const QList<QByteArray>& files, quint8 type = 0,
   return bytesOf(wqt::sample::themeFile(recipe, content));
 }
 
+// The data the window's document holds for an entry of the map.
+inline QByteArray entryBytes(const TMainForm* form, std::int32_t entry) {
+  const std::span<const std::uint8_t> data = form->document().entryData(entry);
+  return QByteArray(reinterpret_cast<const char*>(data.data()), qsizetype(data.size()));
+}
+
 inline QByteArray readFile(const QString& path) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
