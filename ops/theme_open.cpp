@@ -4,9 +4,7 @@
 
 namespace wqt {
 
-namespace {
-
-OpenRefusal refusalOf(ParsedTheme::Status status) {
+OpenRefusal openRefusalOf(ParsedTheme::Status status) {
   switch (status) {
     case ParsedTheme::Status::Signature1Mismatch:
       return OpenRefusal::Signature1;
@@ -20,13 +18,15 @@ OpenRefusal refusalOf(ParsedTheme::Status status) {
   return OpenRefusal::None;
 }
 
+namespace {
+
 // Runs an open, turning a file cut short or one that cannot be read into the outcome.
 template <typename Open>
 OpenOutcome guarded(Open open) {
   OpenOutcome outcome;
   try {
     const ParsedTheme::Status status = open();
-    outcome.refusal = refusalOf(status);
+    outcome.refusal = openRefusalOf(status);
   } catch (const Error& e) {
     outcome.refusal =
         e.code() == ErrorCode::StreamRead ? OpenRefusal::CutShort : OpenRefusal::Unreadable;

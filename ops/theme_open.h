@@ -30,6 +30,9 @@ struct OpenOutcome {
   bool opened() const { return refusal == OpenRefusal::None; }
 };
 
+// The refusal of the open checks' status.
+OpenRefusal openRefusalOf(ParsedTheme::Status status);
+
 // The editor's status-line text for a refusal of the open checks (the signatures, a slot too
 // large), nullptr for the others.
 const char* openStatusText(OpenRefusal refusal);

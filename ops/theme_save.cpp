@@ -13,19 +13,7 @@ OpenOutcome reopenOutcome(std::span<const std::uint8_t> header,
                           std::span<const std::uint32_t> sizes, const MapSettings& settings) {
   OpenOutcome outcome;
   try {
-    switch (reopenStatus(header, sizes, settings)) {
-      case ParsedTheme::Status::Signature1Mismatch:
-        outcome.refusal = OpenRefusal::Signature1;
-        break;
-      case ParsedTheme::Status::Signature2Mismatch:
-        outcome.refusal = OpenRefusal::Signature2;
-        break;
-      case ParsedTheme::Status::SlotTooLarge:
-        outcome.refusal = OpenRefusal::SlotTooLarge;
-        break;
-      case ParsedTheme::Status::Ok:
-        break;
-    }
+    outcome.refusal = openRefusalOf(reopenStatus(header, sizes, settings));
   } catch (const Error& e) {
     outcome.refusal = OpenRefusal::CutShort;
     outcome.error = e;

@@ -48,7 +48,6 @@ class ThemeFileSlots {
   ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings);
 
   ParsedTheme::Status status() const { return parsed_.status; }
-  std::uint32_t tooLargeSlot() const { return parsed_.tooLargeSlot; }
   // For SlotTooLarge: the entry whose slot is too large.
   std::int32_t tooLargeEntry() const { return static_cast<std::int32_t>(parsed_.tooLargeSlot) - 1; }
   // The bytes before the data region, as readThemeFile's image holds them.
