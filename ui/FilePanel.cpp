@@ -50,16 +50,19 @@ bool TMainForm::selectedFileExportable() const {
 }
 
 bool TMainForm::selectedFileIsRaw() const {
-  const wqt::FileEntry* entry = map_.entry(selectedEntry_);
-  return entry != nullptr && doc_.hasEntrySlot(selectedEntry_) &&
-         entry->kind == wqt::EntryKind::Raw;
+  return wqt::entryHasSlot(map_, doc_, selectedEntry_) &&
+         map_.entry(selectedEntry_)->kind == wqt::EntryKind::Raw;
+}
+
+bool TMainForm::isGroupNode(int displayIndex) const {
+  const std::vector<wqt::TreeNode>& tree = map_.tree();
+  return displayIndex >= 0 && static_cast<std::size_t>(displayIndex) < tree.size() &&
+         !tree[static_cast<std::size_t>(displayIndex)].children.empty();
 }
 
 bool TMainForm::nodeTakesFile(int displayIndex) const {
-  const std::vector<wqt::TreeNode>& tree = map_.tree();
-  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= tree.size()) return false;
-  if (!tree[static_cast<std::size_t>(displayIndex)].children.empty()) return false;
-  return wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
+  return !isGroupNode(displayIndex) &&
+         wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
 }
 
 void TMainForm::updateFilePanel() {
@@ -109,11 +112,9 @@ void TMainForm::updateFilePanel() {
 
 void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
   const int index = wqtui::displayIndexOf(node);
-  const std::vector<wqt::TreeNode>& tree = map_.tree();
+  const bool group = isGroupNode(index);
   selectedNode_ = index;
   selectedEntry_ = map_.entryOfNode(index);
-  const bool group = index >= 0 && static_cast<std::size_t>(index) < tree.size() &&
-                     !tree[static_cast<std::size_t>(index)].children.empty();
   selected_ = group ? Selected::Group : Selected::File;
   PNL_InFo->setVisible(!group);
   IMG->clear();
@@ -137,7 +138,7 @@ void TMainForm::importFile(const QString& given, RawFormat as) {
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
   // Refused before the dialog: there is nothing the file could go into.
-  if (!kind || !doc_.hasEntrySlot(e)) {
+  if (!kind || !wqt::entryHasSlot(map_, doc_, e)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
@@ -172,7 +173,7 @@ void TMainForm::exportFile(RawFormat as) {
       selectedNode_ >= 0 ? QString::fromUtf8(map_.captionUtf8(selectedNode_)) : QString();
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
-  if (!kind || !doc_.hasEntrySlot(e)) return;
+  if (!kind || !wqt::entryHasSlot(map_, doc_, e)) return;
   const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
   const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
   if (chosen.isEmpty()) return;

@@ -133,6 +133,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // the previews, which run after it and may fail.
   void updateFilePanel();
   const wqt::FileEntry* selectedFileEntry() const;
+  bool isGroupNode(int displayIndex) const;
   void showPreview(const wqt::FileEntry& entry);
   void showPicture(wqt::Picture&& picture);
   void showJpegPreview(std::span<const std::uint8_t> data);
