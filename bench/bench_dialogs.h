@@ -21,6 +21,10 @@ class BenchDialogs : public wqtui::UserDialogs {
     fail(t);
     return false;
   }
+  Answer questionWithCancel(const QString& t) override {
+    fail(t);
+    return Answer::Cancel;
+  }
   std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override {
     return qt_.progress(parent, label, total);
   }

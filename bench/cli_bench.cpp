@@ -4,9 +4,6 @@
 // case runs a program in a fresh process, the baselines too.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,8 +15,7 @@
 
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
-
-extern char** environ;
+#include "bench/spawn.h"
 
 namespace {
 
@@ -37,32 +33,8 @@ void writeBytes(const fs::path& p, const void* data, std::size_t n) {
   if (!out) throw std::runtime_error("cannot write " + p.string());
 }
 
-struct Ran {
-  int status = -1;
-  long peakKiB = -1;  // the child's maximum resident set
-};
-
-// Runs a program (found on PATH) with its output discarded; waits for it.
-Ran spawn(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  Ran ran;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) == pid && WIFEXITED(status)) {
-      ran.status = WEXITSTATUS(status);
-      ran.peakKiB = usage.ru_maxrss;
-    }
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return ran;
-}
+using wqt::bench::Ran;
+using wqt::bench::spawn;
 
 void mustRun(benchmark::State& state, const std::vector<std::string>& args) {
   if (spawn(args).status != 0) state.SkipWithError(("failed: " + args[0] + " " + args[1]).c_str());
@@ -152,10 +124,9 @@ void setUp() {
 int main(int argc, char** argv) {
   if (argc > 3 && std::string(argv[1]) == "--peak-rss-of") return peakRssChild(argc, argv);
   setUp();
+  // One run of a program per repetition: each takes long enough on its own.
   const auto reg = [](const char* name, auto fn) {
-    return benchmark::RegisterBenchmark(name, fn)
-        ->Repetitions(5)
-        ->ReportAggregatesOnly(true)
+    return wqt::bench::paired(benchmark::RegisterBenchmark(name, fn), 12, 1)
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime();
   };
@@ -164,8 +135,8 @@ int main(int argc, char** argv) {
   reg("cli_pack/orvalen-wqt", PackCase);
   reg("cli_pack/tar_c_fdatasync", PackBaseline);
 
-  benchmark::Initialize(&argc, argv);
-  wqt::bench::MedianCollector collector;
+  wqt::bench::initializeInterleaved(&argc, argv);
+  wqt::bench::FastestCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   int missed = wqt::bench::printRatioTable(
       collector,

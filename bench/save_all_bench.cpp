@@ -131,16 +131,15 @@ int main(int argc, char** argv) {
   gDialogs = &dialogs;
   gForm = &form;
 
-  benchmark::RegisterBenchmark("save_all_2000_files/window", WindowSaveAll)
-      ->Repetitions(5)
-      ->ReportAggregatesOnly(true)
+  // One save of the whole theme per repetition.
+  wqt::bench::paired(benchmark::RegisterBenchmark("save_all_2000_files/window", WindowSaveAll), 12,
+                     1)
       ->Unit(benchmark::kMillisecond);
-  benchmark::RegisterBenchmark("save_all_2000_files/cli_unpack", CliUnpack)
-      ->Repetitions(5)
-      ->ReportAggregatesOnly(true)
+  wqt::bench::paired(benchmark::RegisterBenchmark("save_all_2000_files/cli_unpack", CliUnpack), 12,
+                     1)
       ->Unit(benchmark::kMillisecond);
-  benchmark::Initialize(&argc, argv);
-  wqt::bench::MedianCollector collector;
+  wqt::bench::initializeInterleaved(&argc, argv);
+  wqt::bench::FastestCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   const int missed = wqt::bench::printRatioTable(
       collector, {{"10. save all files, 2000 files 64 MiB (vs CLI unpack)",

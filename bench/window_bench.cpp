@@ -88,16 +88,14 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  benchmark::RegisterBenchmark("selection_jpg_240x320/window", SelectJpgNode)
-      ->Repetitions(5)
-      ->ReportAggregatesOnly(true)
+  wqt::bench::paired(benchmark::RegisterBenchmark("selection_jpg_240x320/window", SelectJpgNode),
+                     100, 1)
       ->Unit(benchmark::kMicrosecond);
-  benchmark::RegisterBenchmark("selection_jpg_240x320/libjpeg", BareDecode)
-      ->Repetitions(5)
-      ->ReportAggregatesOnly(true)
+  wqt::bench::paired(benchmark::RegisterBenchmark("selection_jpg_240x320/libjpeg", BareDecode), 100,
+                     1)
       ->Unit(benchmark::kMicrosecond);
-  benchmark::Initialize(&argc, argv);
-  wqt::bench::MedianCollector collector;
+  wqt::bench::initializeInterleaved(&argc, argv);
+  wqt::bench::FastestCollector collector;
   benchmark::RunSpecifiedBenchmarks(&collector);
   const int missed = wqt::bench::printRatioTable(
       collector, {{"6. window selection of a JPG 240x320", "selection_jpg_240x320/window",

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/fit_arguments.h"
+
 namespace wqtcli {
 
 struct Options {
@@ -22,6 +24,9 @@ struct Options {
   std::optional<std::string> name;
   std::optional<std::string> version;
   std::optional<std::string> type;  // "black" or "white"
+  std::string fitSize;              // fit: WxH
+  std::string fitKind;              // fit: jpg or raw
+  FitArguments fit;
 };
 
 int runInfo(const Options& options);
@@ -32,5 +37,9 @@ int runUnpack(const Options& options);
 int runPack(const Options& options);
 int runReplace(const Options& options);
 int runSet(const Options& options);
+int runFit(const Options& options);
+
+// fit's own options: --size, --kind, the fitting options and -o.
+void addFitCommandOptions(CLI::App* command, Options& options);
 
 }  // namespace wqtcli

@@ -182,6 +182,9 @@ int main(int argc, char** argv) {
           "")
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
+  CLI::App* fit = command("fit", "Подогнать рисунок к файлу JPG или RAW без темы", wqtcli::runFit);
+  positional(fit, "PICTURE", options.file, "Рисунок JPEG или PNG");
+  wqtcli::addFitCommandOptions(fit, options);
 
   if (const auto unknown = unknownCommand(argc, argv, app)) {
     wqtcli::printMessage(*unknown);

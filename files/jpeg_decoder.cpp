@@ -1,15 +1,10 @@
 #include "files/jpeg_decoder.h"
 
-// jpeglib.h needs FILE and size_t declared before it.
-#include <array>
 #include <bit>
-#include <csetjmp>
-#include <cstddef>
-#include <cstdio>
-#include <exception>
 #include <string>
+#include <utility>
 
-#include <jpeglib.h>
+#include "files/jpeg_library.h"
 // After jpeglib.h: the library's message codes.
 #include <jerror.h>
 
@@ -30,42 +25,17 @@ constexpr J_COLOR_SPACE kOpaqueWordOrder =
 // its own error when a picture would need more, instead of taking whatever the header asks for.
 constexpr long kLibraryMemoryLimit = 256L << 20;
 
-struct ErrorManager {
-  jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
-  std::jmp_buf jump;
-};
-
-// A fatal library error jumps back to the guarded call that is running.
-[[noreturn]] void onFatalError(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Warnings (a truncated stream among them) and trace messages are ignored.
-void onMessage(j_common_ptr, int) {}
-void onOutputMessage(j_common_ptr) {}
-
-// Called by the library as it works through the file, at every scan among other points: a file
-// with more scans than any picture needs fails as an invalid scan script.
-void onProgress(j_common_ptr cinfo) {
-  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-    ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
-  }
-}
-
 // One decompression object with its error manager and progress monitor; destroyed when the session
 // ends, whether the library failed or a C++ exception left the caller.
 struct Session {
   jpeg_decompress_struct cinfo{};
-  ErrorManager err{};
+  JpegErrorManager err{};
   jpeg_progress_mgr progress{};
   bool created = false;
 
   Session() {
-    cinfo.err = jpeg_std_error(&err.pub);
-    progress.progress_monitor = onProgress;
-    err.pub.error_exit = onFatalError;
-    err.pub.emit_message = onMessage;
-    err.pub.output_message = onOutputMessage;
+    cinfo.err = jpegErrorManager(err);
+    limitJpegScans(progress);
   }
   ~Session() {
     if (created) jpeg_destroy_decompress(&cinfo);
@@ -76,14 +46,11 @@ struct Session {
   int messageCode() const { return err.pub.msg_code; }
 };
 
-// Runs library calls with the jump target set. Returns false when the library failed; its message
-// code is then in the session. The steps must not own objects with destructors nor throw: a
-// fatal error leaves them by longjmp, and no C++ exception may cross the library's frames.
+// Runs library calls with the jump target set; false when the library failed, its message code
+// then in the session.
 template <typename Steps>
 bool guarded(Session& session, Steps&& steps) {
-  if (setjmp(session.err.jump) != 0) return false;
-  steps();
-  return true;
+  return jpegGuarded(session.err, std::forward<Steps>(steps));
 }
 
 // Creates the object, points it at its source and reads the header, requiring an image.
@@ -102,62 +69,6 @@ bool readHeader(Session& s, SetSource&& setSource) {
 bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
   return readHeader(
       s, [&] { jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); });
-}
-
-// A data source that reads a file piece by piece as the library asks for more. A read error is
-// kept and the library stopped; at the end of the file it supplies an end-of-image marker, as the
-// library's own sources do.
-struct FileSource {
-  jpeg_source_mgr pub{};  // first, so the library's pointer to it is a pointer to the whole
-  int fd = -1;
-  const std::filesystem::path* path = nullptr;
-  std::uint64_t offset = 0;
-  std::exception_ptr readError;
-  std::array<JOCTET, 4096> buffer{};
-
-  // Reads the next piece into the buffer; its length, 0 at the end of the file. Throws the
-  // file-open error.
-  std::size_t readPiece() {
-    const std::size_t n = readAt(fd, offset, buffer, *path);
-    offset += n;
-    pub.next_input_byte = buffer.data();
-    pub.bytes_in_buffer = n;
-    return n;
-  }
-};
-
-void initFileSource(j_decompress_ptr) {}
-void termFileSource(j_decompress_ptr) {}
-
-boolean fillFromFile(j_decompress_ptr cinfo) {
-  auto* src = reinterpret_cast<FileSource*>(cinfo->src);
-  std::size_t n = 0;
-  try {
-    n = src->readPiece();
-  } catch (...) {
-    src->readError = std::current_exception();
-  }
-  // Outside the handler: the library leaves by longjmp, which must not skip a C++ frame.
-  if (src->readError) ERREXIT(cinfo, JERR_FILE_READ);
-  if (n == 0) {
-    WARNMS(cinfo, JWRN_JPEG_EOF);
-    src->buffer[0] = 0xFF;
-    src->buffer[1] = JPEG_EOI;
-    src->pub.bytes_in_buffer = 2;
-  }
-  return TRUE;
-}
-
-void skipInFile(j_decompress_ptr cinfo, long count) {
-  jpeg_source_mgr* src = cinfo->src;
-  while (count > static_cast<long>(src->bytes_in_buffer)) {
-    count -= static_cast<long>(src->bytes_in_buffer);
-    fillFromFile(cinfo);
-  }
-  if (count > 0) {
-    src->next_input_byte += count;
-    src->bytes_in_buffer -= static_cast<std::size_t>(count);
-  }
 }
 
 int paddedRow(int width, int components) {
@@ -180,18 +91,23 @@ JpegSize readJpegSize(std::span<const std::uint8_t> bytes) {
 
 JpegSize readJpegFileSize(const std::filesystem::path& path) {
   const FileDescriptor fd = openForReading(path);
-  FileSource source;
-  source.fd = fd.get();
-  source.path = &path;
+  std::uint64_t offset = 0;
+  JpegReaderSource source;
+  source.read = [&](std::span<std::uint8_t> piece) {
+    const std::size_t n = readAt(fd.get(), offset, piece, path);
+    offset += n;
+    return n;
+  };
   // The first piece is read here: an empty file is 0 × 0 without calling the library.
-  if (source.readPiece() == 0) return {};
-  source.pub.init_source = initFileSource;
-  source.pub.fill_input_buffer = fillFromFile;
-  source.pub.skip_input_data = skipInFile;
-  source.pub.resync_to_restart = jpeg_resync_to_restart;
-  source.pub.term_source = termFileSource;
+  const std::size_t first = source.read(source.buffer);
+  if (first == 0) return {};
   Session s;
-  if (!readHeader(s, [&] { s.cinfo.src = &source.pub; })) {
+  const bool read = readHeader(s, [&] {
+    useJpegReaderSource(&s.cinfo, source);
+    source.pub.next_input_byte = source.buffer.data();
+    source.pub.bytes_in_buffer = first;
+  });
+  if (!read) {
     if (source.readError) std::rethrow_exception(source.readError);
     throw JpegError(s.messageCode(), false);
   }

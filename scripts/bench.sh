@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, as the editor is built) into build-bench/ and runs them: each
-# case beside its baseline, then the table of ratios and the peak memory of opening a 64 MiB
-# theme; then the command-line twin's unpack and pack beside tar, and its peak memory. Extra
+# case beside its baseline, the two taking turns over many short repetitions, then the table of
+# the ratios of their fastest repetitions and the peak memory of opening a 64 MiB
+# theme; then the command-line twin's unpack and pack beside tar, and its peak memory; then
+# fitting pictures beside ImageMagick and vipsthumbnail, the fit's quality and peak memory. Extra
 # arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
 # The window's selection road and its "Сохранить все файлы..." run too when the window is built
 # (offscreen).
-# Not part of scripts/test.sh: a full run takes a minute or more and wants a quiet machine.
+# Not part of scripts/test.sh: a full run takes a few minutes; a quiet machine gives the truest
+# times, though the ratios of fastest runs hold up under load.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -19,6 +22,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 status=0
 "$build/bench/wqt_bench" "$@" || status=$?
 "$build/bench/wqt_cli_bench" "$@" || status=$?
+# Fitting pictures beside ImageMagick and vipsthumbnail; its own rounds, no Google Benchmark.
+"$build/bench/wqt_fit_bench" || status=$?
 for window_bench in wqt_window_bench wqt_save_all_bench; do
   if [ -x "$build/bench/$window_bench" ]; then
     QT_QPA_PLATFORM=offscreen "$build/bench/$window_bench" "$@" || status=$?

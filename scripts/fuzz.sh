@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and runs each one for
 # FUZZ_SECONDS (30 by default) from our generated seed corpus, two at a time on a 2-core machine.
-# Any crash, sanitizer report, timeout (2 s per input for the picture decoders, 10 s for the
-# others) or out-of-memory (512 MiB for the PNG import, 2 GiB for the others) fails the script;
-# the input that caused it is left in build-fuzz/artifacts/<target>/.
+# Any crash, sanitizer report, timeout (2 s per input for the picture decoders and the fitting
+# reader, 10 s for the others) or out-of-memory (512 MiB for the PNG import and the fitting reader,
+# 2 GiB for the others) fails the script; the input that caused it is left in
+# build-fuzz/artifacts/<target>/.
 # Usage: scripts/fuzz.sh [target ...]   (default: every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +15,7 @@ build=build-fuzz
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(map_load theme_open jpeg_header jpeg_preview raw_preview header_text theme_json
-    png_import)
+    png_import fit_source)
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -23,6 +24,7 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$build" --target fuzzers
 
 "$build/fuzz/make_seeds" "$build/seeds" sample/theme.rxt
+"$build/fuzz/make_fit_seeds" "$build/seeds/fit_source"
 
 run_one() {
   local t="$1" build="$2" seconds="$3"
@@ -32,9 +34,9 @@ run_one() {
   # that takes seconds is a finding too.
   local timeout=10 rss=2048
   case "$t" in jpeg_*) timeout=2 ;; esac
-  # A PNG import needs its file and a slot's picture: a chunk or a picture that makes the library
-  # allocate far more is a finding.
-  case "$t" in png_*) timeout=2 rss=512 ;; esac
+  # A PNG import needs its file and a slot's picture, and fitting reads any accepted picture
+  # within 64 MiB (the sanitizers' own memory comes on top): more is a finding.
+  case "$t" in png_* | fit_*) timeout=2 rss=512 ;; esac
   fuzzer() {
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \

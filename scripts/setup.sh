@@ -7,7 +7,9 @@ packages=(
   build-essential cmake ninja-build g++ clang clang-format libclang-rt-14-dev
   pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-translations-l10n
+  qt6-image-formats-plugins
   libjpeg62-turbo-dev libpng-dev libcli11-dev nlohmann-json3-dev
+  liblcms2-dev libpixman-1-dev libexif-dev libvips-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
   desktop-file-utils appstream shared-mime-info dpkg-dev lintian man-db groff-base x11-utils

@@ -1,6 +1,7 @@
 #include "ui/UserDialogs.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
@@ -65,6 +66,10 @@ class QtProgress : public UserDialogs::Progress {
 };
 
 }  // namespace
+
+QColor UserDialogs::getColor(QWidget* parent, const QColor& initial, const QString& caption) {
+  return QColorDialog::getColor(initial, parent, caption, QColorDialog::DontUseNativeDialog);
+}
 
 std::filesystem::path toPath(const QString& name) {
   return std::filesystem::path(toFileName(name));

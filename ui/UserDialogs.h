@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include <QColor>
 #include <QString>
 
 class QWidget;
@@ -29,6 +30,10 @@ class UserDialogs {
 
   // A chooser of an existing folder. An empty result means the user cancelled.
   virtual QString getExistingDirectory(QWidget* parent, const QString& caption) = 0;
+
+  // A colour chooser starting at `initial`; an invalid colour means the user cancelled. Qt's own
+  // chooser unless a seam answers it.
+  virtual QColor getColor(QWidget* parent, const QColor& initial, const QString& caption);
 
   // Caption the application title, question icon, buttons "Да" and "Нет"; true for "Да".
   virtual bool question(const QString& text) = 0;

@@ -17,6 +17,7 @@
 #include "../core/temp_dir.h"
 #include "base/core_error.h"
 #include "base/file_io.h"
+#include "cli_run.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
 #include "map/theme_map.h"
@@ -31,57 +32,11 @@ namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 using wqt::test::TempDir;
 
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Starts orvalen-wqt (or a copy of it at `program`) with the arguments, stdout and stderr going to
-// files of `dir`; the environment gets `env` ("NAME=value") on top of this process's.
-pid_t start(const TempDir& dir, std::vector<std::string> args, const std::string& program = WQT_CLI,
-            std::vector<std::string> env = {}) {
-  args.insert(args.begin(), program);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
-  envp.push_back(nullptr);
-  const fs::path out = dir / "stdout", err = dir / "stderr";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
-    pid = -1;
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-// Waits for the program `start` started; the status is 128 + the signal that ended it.
-Outcome finish(const TempDir& dir, pid_t pid) {
-  Outcome result;
-  int wstatus = 0;
-  if (pid > 0 && waitpid(pid, &wstatus, 0) == pid) {
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  }
-  result.out = text(dir / "stdout");
-  result.err = text(dir / "stderr");
-  return result;
-}
-
-// Runs orvalen-wqt with the arguments, stdout and stderr caught in files of `dir`.
-Outcome run(const TempDir& dir, std::vector<std::string> args) {
-  return finish(dir, start(dir, std::move(args)));
-}
+using wqt::test::finish;
+using wqt::test::Outcome;
+using wqt::test::run;
+using wqt::test::start;
+using wqt::test::text;
 
 wqt::ThemeMap loadMap(const fs::path& path) {
   wqt::ThemeMap map;

@@ -385,9 +385,9 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
     }
   }
   // Opening a theme refuses them alike.
-  for (const auto& [path, error] : {std::pair{folder, isFolder}, std::pair{pipe, isPipe},
-                                    std::pair{std::filesystem::path("/dev/zero"), isDevice}}) {
-    EXPECT_EQ(test::errorOf([&] { readThemeFile(path, MapSettings{}); }), error);
+  for (const auto& c : {std::pair{folder, isFolder}, std::pair{pipe, isPipe},
+                        std::pair{std::filesystem::path("/dev/zero"), isDevice}}) {
+    EXPECT_EQ(test::errorOf([&] { readThemeFile(c.first, MapSettings{}); }), c.second);
   }
 }
 

@@ -1,0 +1,97 @@
+// fit: one picture made into the bytes of a JPG or RAW file of a given size, without a theme.
+#include <CLI/CLI.hpp>
+
+#include <charconv>
+#include <string_view>
+
+#include "cli/cli_support.h"
+#include "cli/commands.h"
+#include "cli/interrupt.h"
+#include "fit/fit_picture.h"
+#include "base/file_io.h"
+
+namespace wqtcli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kSizeExpected = "ожидается ШИРИНАxВЫСОТА, например 240x320";
+constexpr const char* kKindExpected = "ожидается jpg или raw";
+
+// "240x320": both sides from 1 to 65535, the largest picture an entry describes.
+std::optional<std::pair<int, int>> pictureSize(std::string_view text) {
+  const std::size_t x = text.find('x');
+  if (x == std::string_view::npos) return std::nullopt;
+  const auto side = [](std::string_view digits) -> std::optional<int> {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (ec != std::errc() || end != digits.data() + digits.size() || value < 1 || value > 65535)
+      return std::nullopt;
+    return value;
+  };
+  const auto width = side(text.substr(0, x)), height = side(text.substr(x + 1));
+  if (!width || !height) return std::nullopt;
+  return std::pair(*width, *height);
+}
+
+std::optional<wqt::FileKind> fitKind(std::string_view text) {
+  if (text == "jpg") return wqt::FileKind::Jpg;
+  if (text == "raw") return wqt::FileKind::Raw;
+  return std::nullopt;
+}
+
+wqt::FitTarget fitTargetOf(const Options& options) {
+  const auto size = pictureSize(options.fitSize);
+  const auto kind = fitKind(options.fitKind);
+  if (!size)
+    throw Failure(kExitUsage,
+                  std::string("Недопустимое значение параметра --size: ") + kSizeExpected + ".");
+  if (!kind)
+    throw Failure(kExitUsage,
+                  std::string("Недопустимое значение параметра --kind: ") + kKindExpected + ".");
+  return {*kind, size->first, size->second};
+}
+
+}  // namespace
+
+void addFitCommandOptions(CLI::App* command, Options& options) {
+  command->add_option("--size", options.fitSize, "Размер рисунка файла, например 240x320")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& v) { return pictureSize(v) ? std::string() : kSizeExpected; }, ""))
+      ->type_name("WxH");
+  command->add_option("--kind", options.fitKind, "Вид файла: jpg или raw")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& v) { return fitKind(v) ? std::string() : kKindExpected; }, ""))
+      ->type_name("jpg|raw");
+  addFitOptions(command, options.fit);
+  command->add_option("-o", options.output, "Куда записать файл (- — на стандартный вывод)")
+      ->required()
+      ->type_name("FILE");
+}
+
+int runFit(const Options& options) {
+  const wqt::FitTarget target = fitTargetOf(options);
+  const wqt::FitOptions fit = fitOptions(options.fit);
+  const bool toStdout = *options.output == "-";
+  const fs::path output = toStdout ? fs::path() : targetPath(*options.output, "файл для -o");
+
+  const wqt::SourcePicture source = wqt::readSourceFile(options.file, {target, fit.background});
+  const wqt::FitResult result = wqt::fitPicture(source, target, fit);
+  if (result.refusal) {
+    printProblem(options.file, *result.refusal);
+    return kExitProblems;
+  }
+  if (toStdout) {
+    printData(
+        std::string_view(reinterpret_cast<const char*>(result.bytes.data()), result.bytes.size()));
+    return kExitOk;
+  }
+  const InterruptGuard interrupts;
+  wqt::writeFileReplacing(output, result.bytes);
+  return kExitOk;
+}
+
+}  // namespace wqtcli

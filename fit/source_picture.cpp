@@ -1,0 +1,51 @@
+#include "fit/source_picture.h"
+
+#include <algorithm>
+#include <array>
+
+#include "fit/fit_geometry.h"
+#include "fit/source_decoders.h"
+#include "fit/source_rows.h"
+
+namespace wqt {
+
+namespace {
+
+SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
+  std::array<std::uint8_t, 8> signature{};
+  const std::size_t n = reader.read(signature);
+  reader.rewind();
+  static constexpr std::array<std::uint8_t, 8> kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (n >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
+    return decodeJpegSource(reader, request);
+  }
+  if (n == kPng.size() && signature == kPng) return decodePngSource(reader, request);
+  throw SourceError(kUnknownPictureMessage);
+}
+
+}  // namespace
+
+SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceRequest& request) {
+  MemoryReader reader(bytes);
+  return readFrom(reader, request);
+}
+
+SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequest& request) {
+  FileReader reader(path);
+  return readFrom(reader, request);
+}
+
+SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,
+                             const SourceRequest& request) {
+  if (width <= 0 || height <= 0) throw SourceError(kUnknownPictureMessage);
+  if (std::uint64_t(width) * std::uint64_t(height) > kMaxSourcePixels) {
+    throw SourceError(kPictureTooLargeMessage);
+  }
+  const int factor =
+      reductionFactor(width, height, minimumReadScale(width, height, request.target));
+  SourceRows rows(width, height, factor, 1, request.background);
+  for (int y = 0; y < height; ++y) rows.push(rgba + stride * std::size_t(y));
+  return {rows.finish(), width, height};
+}
+
+}  // namespace wqt

@@ -1,0 +1,74 @@
+#pragma once
+// Reading a picture to fit: JPEG or PNG bytes or files, or pixels another reader decoded, into
+// one upright, opaque 8-bit picture. EXIF orientation is applied, an embedded ICC profile
+// converted to sRGB, CMYK and YCCK JPEGs converted, 16-bit samples rounded to 8 bits and alpha
+// composited on the background colour.
+//
+// Reading is bounded: a picture of more than kMaxSourcePixels is refused once its header is
+// read, before anything of its size is allocated; a large picture is reduced while it is read
+// (a JPEG by the library's DCT scaling, other pictures by averaging blocks of pixels) to no less
+// than twice what the target needs and to at most kSourcePixelBudget pixels, so reading any
+// accepted picture stays within 64 MiB.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+#include "files/picture.h"
+#include "fit/fit_options.h"
+#include "base/core_error.h"
+
+namespace wqt {
+
+// The largest picture read, in pixels, counted at its full size from its header.
+inline constexpr std::uint64_t kMaxSourcePixels = 100'000'000;
+
+// The most pixels a read picture keeps after reduction; a target needing more (4 × its own
+// pixels) gets a picture reduced below twice its size rather than more memory.
+inline constexpr std::uint64_t kSourcePixelBudget = 4u << 20;
+
+// Refusals of a source picture (UTF-8). Errors of the JPEG and PNG libraries are JpegError
+// ("JPEG error #N") and PngError ("PNG error: <message>").
+inline constexpr const char* kUnknownPictureMessage =
+    "Формат рисунка не поддерживается: нужен файл JPEG или PNG. Загрузка невозможна.";
+inline constexpr const char* kPictureTooLargeMessage =
+    "Размер рисунка превышает 100 мегапикселей! Загрузка невозможна.";
+// A progressive (or multi-scan) JPEG is held whole in the library's memory while it is decoded;
+// one too large for the memory bound (about 13 megapixels of a photo) is refused before that.
+inline constexpr const char* kProgressiveTooLargeMessage =
+    "Прогрессивный JPEG слишком велик для подгонки. Сохраните его как обычный (baseline) JPEG.";
+
+class SourceError : public Error {
+ public:
+  using Error::Error;
+};
+
+struct SourcePicture {
+  // Upright and opaque (Rgb32), possibly reduced from the full size.
+  Picture pixels;
+  // The upright picture's full size, in which crop windows are given.
+  int width = 0;
+  int height = 0;
+};
+
+// What a reader needs to know of the fit: the target (to choose the reduction) and the
+// background (for transparent pixels).
+struct SourceRequest {
+  FitTarget target;
+  Rgb background;
+};
+
+// JPEG or PNG bytes, told apart by their signature. Throws SourceError for anything else or a
+// picture above the pixel cap, JpegError or PngError for a damaged file.
+SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceRequest& request);
+
+// The same for a file, read piece by piece as decoding goes (its size does not matter). Throws
+// the file-open error when it cannot be opened or read, or is not a regular file.
+SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequest& request);
+
+// Non-premultiplied 8-bit RGBA pixels (R, G, B, A bytes), rows `stride` bytes apart, from a
+// reader of another format; already upright, in sRGB. Throws SourceError above the pixel cap.
+SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,
+                             const SourceRequest& request);
+
+}  // namespace wqt

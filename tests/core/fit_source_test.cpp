@@ -1,0 +1,256 @@
+// Reading pictures to fit: every source form the reader takes, as one table of sources and what
+// the upright, opaque picture must show.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+
+#include <cstdlib>
+#include <string>
+
+#include "error_of.h"
+#include "files/jpeg_decoder.h"
+#include "fit/source_picture.h"
+#include "fit_test_util.h"
+#include "jpeg_test_util.h"
+
+namespace wqt {
+namespace {
+
+using test::Bytes;
+
+struct Colour {
+  int r, g, b;
+};
+
+Colour at(const SourcePicture& s, double fx, double fy) {
+  const Picture& p = s.pixels;
+  const int x = std::min(p.width - 1, int(fx * p.width)),
+            y = std::min(p.height - 1, int(fy * p.height));
+  std::uint32_t word = 0;
+  std::memcpy(&word, &p.pixels[std::size_t(y) * std::size_t(p.bytesPerLine) + std::size_t(x) * 4],
+              4);
+  return {int(word >> 16 & 0xFF), int(word >> 8 & 0xFF), int(word & 0xFF)};
+}
+
+constexpr Colour kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+struct SourceCase {
+  std::string name;
+  std::function<Bytes()> bytes;
+  int width, height;         // the upright full size
+  Colour topLeft, topRight;  // near the corners
+  int tolerance = 6;
+};
+
+Bytes solidJpeg(test::JpegColour colour, std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+  test::JpegRecipe r;
+  r.width = 32;
+  r.height = 32;
+  r.colour = colour;
+  r.fill = test::JpegFill::Solid;
+  r.r = a, r.g = b, r.b = c;
+  r.quality = 98;
+  return test::encodeJpeg(r);
+}
+
+// Stored as the usual editors store CMYK, 255 for no ink: magenta ink only.
+Bytes cmykMagenta() {
+  Bytes samples;
+  for (int i = 0; i < 16 * 16; ++i) samples.insert(samples.end(), {255, 0, 255, 255});
+  return samples;
+}
+
+test::PngRecipe png(int type, int depth, std::function<std::vector<unsigned>(int, int)> pixel) {
+  test::PngRecipe r;
+  r.width = 20;
+  r.height = 10;
+  r.colourType = type;
+  r.bitDepth = depth;
+  r.pixel = std::move(pixel);
+  return r;
+}
+
+// Left half one value, right half another.
+std::function<std::vector<unsigned>(int, int)> halves(std::vector<unsigned> left,
+                                                      std::vector<unsigned> right) {
+  return [=](int x, int) { return x < 10 ? left : right; };
+}
+
+const Colour kGrey188{188, 188, 188};
+
+std::vector<SourceCase> sourceCases() {
+  std::vector<SourceCase> cases = {
+      {"baseline", [] { return test::quadrantJpeg(64, 32); }, 64, 32, kRed, kGreen},
+      {"progressive", [] { return test::quadrantJpeg(64, 32, true); }, 64, 32, kRed, kGreen},
+      {"grey",
+       [] { return solidJpeg(test::JpegColour::Grey, 77, 0, 0); },
+       32,
+       32,
+       {77, 77, 77},
+       {77, 77, 77}},
+      // CMYK as the usual editors store it, 255 for no ink: cyan and black inks at none.
+      {"cmyk",
+       [] { return sample::encodeJpeg(cmykMagenta(), 16, 16, 4, JCS_CMYK, 98); },
+       16,
+       16,
+       {255, 0, 255},
+       {255, 0, 255}},
+      {"icc rgb",
+       [] {
+         return test::withSegment(solidJpeg(test::JpegColour::Rgb, 128, 128, 128), 0xE2,
+                                  test::iccSegment(test::linearProfile(false)));
+       },
+       32, 32, kGrey188, kGrey188},
+      {"icc damaged is read as sRGB",
+       [] {
+         return test::withSegment(solidJpeg(test::JpegColour::Rgb, 128, 128, 128), 0xE2,
+                                  test::iccSegment(Bytes(200, 7)));
+       },
+       32,
+       32,
+       {128, 128, 128},
+       {128, 128, 128}},
+      {"png grey 1-bit",
+       [] { return test::encodePng(png(PNG_COLOR_TYPE_GRAY, 1, halves({0}, {1}))); },
+       20,
+       10,
+       {0, 0, 0},
+       kWhite},
+      {"png grey 16-bit",
+       [] { return test::encodePng(png(PNG_COLOR_TYPE_GRAY, 16, halves({0x8080}, {0xFFFF}))); },
+       20,
+       10,
+       {128, 128, 128},
+       kWhite,
+       0},
+      {"png grey alpha on black",
+       [] {
+         return test::encodePng(png(PNG_COLOR_TYPE_GRAY_ALPHA, 8, halves({255, 0}, {200, 255})));
+       },
+       20,
+       10,
+       {0, 0, 0},
+       {200, 200, 200},
+       0},
+      {"png rgb 16-bit",
+       [] {
+         return test::encodePng(
+             png(PNG_COLOR_TYPE_RGB, 16, halves({0xFFFF, 0, 0}, {0, 0, 0xFFFF})));
+       },
+       20, 10, kRed, kBlue, 0},
+      {"png rgba half transparent",
+       [] {
+         return test::encodePng(
+             png(PNG_COLOR_TYPE_RGBA, 8, halves({255, 255, 255, 128}, {0, 255, 0, 255})));
+       },
+       20,
+       10,
+       {128, 128, 128},
+       kGreen,
+       0},
+      {"png palette with transparency",
+       [] {
+         test::PngRecipe r = png(PNG_COLOR_TYPE_PALETTE, 4, halves({0}, {1}));
+         r.palette = {{255, 0, 0}, {0, 0, 255}};
+         r.transparency = {0, 255};
+         return test::encodePng(r);
+       },
+       20,
+       10,
+       {0, 0, 0},
+       kBlue,
+       0},
+      {"png interlaced",
+       [] {
+         test::PngRecipe r = png(PNG_COLOR_TYPE_RGB, 8, halves({255, 0, 0}, {0, 255, 0}));
+         r.interlaced = true;
+         return test::encodePng(r);
+       },
+       20, 10, kRed, kGreen, 0},
+      {"png icc grey",
+       [] {
+         test::PngRecipe r = png(PNG_COLOR_TYPE_GRAY, 8, halves({128}, {128}));
+         r.icc = test::linearProfile(true);
+         return test::encodePng(r);
+       },
+       20, 10, kGrey188, kGrey188},
+  };
+  // Every EXIF orientation of the quadrant picture (red, green / blue, white): the corners it
+  // must show upright, and the axes swapped from 5 on.
+  const Colour corners[8][2] = {{kRed, kGreen}, {kGreen, kRed}, {kWhite, kBlue},  {kBlue, kWhite},
+                                {kRed, kBlue},  {kBlue, kRed},  {kWhite, kGreen}, {kGreen, kWhite}};
+  for (int o = 1; o <= 8; ++o) {
+    cases.push_back({"exif orientation " + std::to_string(o),
+                     [o] {
+                       return test::withSegment(test::quadrantJpeg(64, 32), 0xE1,
+                                                test::exifOrientation(o));
+                     },
+                     o >= 5 ? 32 : 64, o >= 5 ? 64 : 32, corners[o - 1][0], corners[o - 1][1]});
+  }
+  return cases;
+}
+
+void expectNear(Colour actual, Colour expected, int tolerance, const std::string& where) {
+  EXPECT_NEAR(actual.r, expected.r, tolerance) << where;
+  EXPECT_NEAR(actual.g, expected.g, tolerance) << where;
+  EXPECT_NEAR(actual.b, expected.b, tolerance) << where;
+}
+
+TEST(FitSource, ReadsEverySourceUprightAndOpaque) {
+  const SourceRequest request{{FileKind::Raw, 16, 16}, {0, 0, 0}};
+  for (const SourceCase& c : sourceCases()) {
+    SCOPED_TRACE(c.name);
+    const SourcePicture s = readSource(c.bytes(), request);
+    EXPECT_EQ(s.width, c.width);
+    EXPECT_EQ(s.height, c.height);
+    expectNear(at(s, 0.1, 0.1), c.topLeft, c.tolerance, "top left");
+    expectNear(at(s, 0.9, 0.1), c.topRight, c.tolerance, "top right");
+  }
+}
+
+TEST(FitSource, RefusesWhatItCannotTake) {
+  const SourceRequest request{{FileKind::Jpg, 240, 320}, {0, 0, 0}};
+  Bytes hugePng = test::encodePng(png(PNG_COLOR_TYPE_RGB, 8, halves({0, 0, 0}, {0, 0, 0})));
+  // IHDR width and height (at 16 and 20), then its CRC over type and data.
+  const std::uint8_t size[8] = {0, 0, 0x27, 0x10, 0, 0, 0x27, 0x11};  // 10000 × 10001
+  std::memcpy(&hugePng[16], size, 8);
+  const std::uint32_t crc = std::uint32_t(crc32(0, &hugePng[12], 17));
+  const std::uint8_t crcBytes[4] = {std::uint8_t(crc >> 24), std::uint8_t(crc >> 16),
+                                    std::uint8_t(crc >> 8), std::uint8_t(crc)};
+  std::memcpy(&hugePng[29], crcBytes, 4);
+  const struct {
+    std::string name;
+    Bytes bytes;
+    std::string error;
+  } cases[] = {
+      {"jpeg over the pixel cap", sample::claimingJpeg(12000, 9000), kPictureTooLargeMessage},
+      {"png over the pixel cap", hugePng, kPictureTooLargeMessage},
+      {"progressive jpeg over the memory bound", sample::claimingJpeg(5000, 4000),
+       kProgressiveTooLargeMessage},
+      {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, kUnknownPictureMessage},
+      {"empty", {}, kUnknownPictureMessage},
+      {"png cut short", Bytes(hugePng.begin(), hugePng.begin() + 20), "PNG error: file cut short"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(test::errorOf([&] { readSource(c.bytes, request); }), c.error) << c.name;
+  }
+  EXPECT_THROW(readSource(Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01}, request), JpegError);
+}
+
+TEST(FitSource, ReducesABigPictureToNoLessThanTwiceTheTarget) {
+  // 640 × 480 for a 40 × 40 crop: it covers at 1/12, so it may be read at 1/6 and no smaller.
+  const Bytes jpeg = test::quadrantJpeg(640, 480);
+  const SourcePicture s = readSource(jpeg, {{FileKind::Raw, 40, 40}, {0, 0, 0}});
+  EXPECT_EQ(s.width, 640);
+  EXPECT_GE(s.pixels.height, 80);
+  EXPECT_LE(s.pixels.height, 240);
+  std::vector<std::uint8_t> rgba(640u * 480u * 4u, 255);
+  const SourcePicture raw =
+      sourceFromRgba(rgba.data(), 640, 480, 640 * 4, {{FileKind::Raw, 40, 40}, {}});
+  EXPECT_EQ(raw.pixels.width, (640 + 5) / 6);
+  EXPECT_EQ(raw.pixels.height, 480 / 6);
+}
+
+}  // namespace
+}  // namespace wqt

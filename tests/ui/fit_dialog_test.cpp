@@ -1,0 +1,284 @@
+// The fitting dialog on its own: the result view shows exactly the pixels the core stores, the
+// crop window drags, pictures Qt reads come in too, and OK gives bytes the import accepts.
+#include <cmath>
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include <QComboBox>
+#include <QImage>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "files/import_export.h"
+#include "fit/fit_picture.h"
+#include "sample/jpeg_encoder.h"
+#include "ui/FitDialog.h"
+#include "ui/UserDialogs.h"
+
+namespace {
+
+constexpr int kWait = 30000;  // the sanitizer build reads slowly
+
+// Answers the colour chooser; nothing else is asked of it here.
+class ColourDialogs : public wqtui::UserDialogs {
+ public:
+  QString getOpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+  QString getExistingDirectory(QWidget*, const QString&) override { return {}; }
+  bool question(const QString&) override { return false; }
+  Answer questionWithCancel(const QString&) override { return Answer::Cancel; }
+  std::unique_ptr<Progress> progress(QWidget*, const QString&, int) override { return nullptr; }
+  void infoMessage(const QString&) override {}
+  void plainMessage(const QString&) override {}
+  void errorMessage(const QString&) override {}
+  QColor getColor(QWidget*, const QColor&, const QString&) override { return colour; }
+
+  QColor colour;
+};
+
+// A photo-like picture: smooth gradients crossing, so resampling and dithering both show.
+QImage photo(int width, int height) {
+  QImage image(width, height, QImage::Format_RGB888);
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      image.setPixel(
+          x, y, qRgb(x * 255 / width, y * 255 / height, int(127 + 120 * std::sin((x + y) / 9.0))));
+    }
+  }
+  return image;
+}
+
+QString writeJpeg(const QTemporaryDir& dir, int width, int height) {
+  const QImage image = photo(width, height);
+  std::vector<std::uint8_t> rgb;
+  for (int y = 0; y < height; ++y) {
+    rgb.insert(rgb.end(), image.constScanLine(y), image.constScanLine(y) + width * 3);
+  }
+  const auto bytes = wqt::sample::encodeJpeg(rgb, width, height, 3, JCS_RGB);
+  const QString path = dir.filePath(QStringLiteral("photo.jpg"));
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+  return path;
+}
+
+// The dialog once its source is read and its first result made.
+std::unique_ptr<wqtui::TFitDialog> openDialog(const wqt::FitTarget& target, const QString& path,
+                                              wqtui::UserDialogs& dialogs) {
+  auto dialog = std::make_unique<wqtui::TFitDialog>(target, path, dialogs);
+  dialog->show();
+  QSignalSpy made(dialog.get(), &wqtui::TFitDialog::resultChanged);
+  if (!made.wait(kWait)) return nullptr;
+  return dialog;
+}
+
+// The result view as the screen would show it, compared pixel by pixel with what is stored.
+void compareShown(wqtui::TFitDialog& dialog, const wqt::RgbPicture& stored) {
+  QCoreApplication::processEvents();
+  const QImage shown = dialog.findChild<QLabel*>(QStringLiteral("fitResultView"))
+                           ->grab()
+                           .toImage()
+                           .convertToFormat(QImage::Format_RGB888);
+  QCOMPARE(shown.size(), QSize(stored.width, stored.height));
+  for (int y = 0; y < stored.height; ++y) {
+    QVERIFY(std::equal(shown.constScanLine(y), shown.constScanLine(y) + stored.width * 3,
+                       stored.rgb.begin() + std::ptrdiff_t(y) * stored.width * 3));
+  }
+}
+
+wqt::FitResult coreFit(const QString& path, const wqt::FitTarget& target,
+                       const wqt::FitOptions& options) {
+  const wqt::SourcePicture source =
+      wqt::readSourceFile(wqtui::toPath(path), {target, options.background});
+  return wqt::fitPicture(source, target, options);
+}
+
+void selectData(QComboBox* box, int value) {
+  box->setCurrentIndex(box->findData(value));
+}
+
+}  // namespace
+
+class FitDialogTest : public QObject {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void resultViewShowsTheStoredPixels_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("dither");
+    QTest::addColumn<int>("quality");  // 0: automatic
+    QTest::addColumn<QColor>("background");
+    const int jpg = int(wqt::FileKind::Jpg), raw = int(wqt::FileKind::Raw);
+    const int crop = int(wqt::FitMode::Crop), inside = int(wqt::FitMode::Inside),
+              stretch = int(wqt::FitMode::Stretch);
+    const int diffusion = int(wqt::Dither::Diffusion);
+    QTest::newRow("jpg crop") << jpg << crop << diffusion << 0 << QColor();
+    QTest::newRow("jpg inside, orange, quality 30")
+        << jpg << inside << diffusion << 30 << QColor(255, 128, 0);
+    QTest::newRow("jpg stretch") << jpg << stretch << diffusion << 0 << QColor();
+    QTest::newRow("raw crop") << raw << crop << diffusion << 0 << QColor();
+    QTest::newRow("raw inside, blue, ordered")
+        << raw << inside << int(wqt::Dither::Ordered) << 0 << QColor(20, 40, 200);
+    QTest::newRow("raw stretch, undithered")
+        << raw << stretch << int(wqt::Dither::None) << 0 << QColor();
+  }
+  void resultViewShowsTheStoredPixels() {
+    QFETCH(int, kind);
+    QFETCH(int, mode);
+    QFETCH(int, dither);
+    QFETCH(int, quality);
+    QFETCH(QColor, background);
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, 300, 180);
+    const wqt::FitTarget target{wqt::FileKind(kind), 40, 56};
+    ColourDialogs dialogs;
+    auto dialog = openDialog(target, path, dialogs);
+    QVERIFY(dialog);
+
+    wqt::FitOptions options;
+    if (background.isValid()) {
+      dialogs.colour = background;
+      QSignalSpy made(dialog.get(), &wqtui::TFitDialog::resultChanged);
+      dialog->findChild<QPushButton*>(QStringLiteral("fitBackground"))->click();
+      QVERIFY(made.wait(kWait));
+      options.background = {std::uint8_t(background.red()), std::uint8_t(background.green()),
+                            std::uint8_t(background.blue())};
+    }
+    selectData(dialog->findChild<QComboBox*>(QStringLiteral("fitMode")), mode);
+    selectData(dialog->findChild<QComboBox*>(QStringLiteral("fitDither")), dither);
+    dialog->findChild<QSpinBox*>(QStringLiteral("fitQuality"))->setValue(quality);
+    options.mode = wqt::FitMode(mode);
+    options.dither = wqt::Dither(dither);
+    if (quality != 0) options.quality = quality;
+
+    const wqt::FitResult expected = coreFit(path, target, options);
+    QVERIFY(dialog->fitResult());
+    QVERIFY(dialog->fitResult()->bytes == expected.bytes);
+    compareShown(*dialog, expected.stored);
+  }
+
+  void draggingTheWindowMovesTheCrop() {
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, 400, 100);
+    const wqt::FitTarget target{wqt::FileKind::Raw, 32, 32};
+    ColourDialogs dialogs;
+    auto dialog = openDialog(target, path, dialogs);
+    QVERIFY(dialog);
+    QWidget* view = dialog->findChild<QWidget*>(QStringLiteral("fitSourceView"));
+    const auto drag = [view](QPoint from, QPoint to) {
+      QMouseEvent press(QEvent::MouseButtonPress, from, view->mapToGlobal(from), Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+      QMouseEvent move(QEvent::MouseMove, to, view->mapToGlobal(to), Qt::NoButton, Qt::LeftButton,
+                       Qt::NoModifier);
+      QMouseEvent release(QEvent::MouseButtonRelease, to, view->mapToGlobal(to), Qt::LeftButton,
+                          Qt::NoButton, Qt::NoModifier);
+      QApplication::sendEvent(view, &press);
+      QApplication::sendEvent(view, &move);
+      QApplication::sendEvent(view, &release);
+    };
+    const QPoint centre = view->rect().center();
+    drag(centre, centre + QPoint(60, 30));
+    const wqt::FitOptions moved = dialog->options();
+    QVERIFY(moved.cropX > 0.6);
+    QCOMPARE(moved.cropY, 0.5);  // the window spans the picture's height
+    QVERIFY(dialog->fitResult()->bytes == coreFit(path, target, moved).bytes);
+    compareShown(*dialog, dialog->fitResult()->stored);
+
+    // Past the edge the window stops there; outside "crop to fill" it does not move.
+    const QPoint movedCentre = centre + QPoint(60, 0);  // where the window is now
+    drag(movedCentre, movedCentre + QPoint(-1000, 0));
+    QCOMPARE(dialog->options().cropX, 0.0);
+    selectData(dialog->findChild<QComboBox*>(QStringLiteral("fitMode")), int(wqt::FitMode::Inside));
+    drag(centre, centre + QPoint(60, 0));
+    QCOMPARE(dialog->options().cropX, 0.0);
+  }
+
+  void picturesQtReadsComeIn_data() {
+    QTest::addColumn<QString>("format");
+    QTest::newRow("BMP") << QStringLiteral("BMP");
+    QTest::newRow("TIFF") << QStringLiteral("TIFF");
+    QTest::newRow("WebP") << QStringLiteral("WEBP");
+  }
+  void picturesQtReadsComeIn() {
+    QFETCH(QString, format);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("drawing"));
+    QVERIFY(photo(90, 70).save(path, format.toLatin1().constData()));
+    // As Qt reads it back: a lossy format changes the pixels.
+    const QImage image = QImage(path).convertToFormat(QImage::Format_RGBA8888);
+    QVERIFY(!image.isNull());
+    const wqt::FitTarget target{wqt::FileKind::Raw, 30, 30};
+    ColourDialogs dialogs;
+    auto dialog = openDialog(target, path, dialogs);
+    QVERIFY(dialog);
+    const wqt::FitOptions options;
+    const wqt::SourcePicture source =
+        wqt::sourceFromRgba(image.constBits(), image.width(), image.height(),
+                            std::size_t(image.bytesPerLine()), {target, options.background});
+    const wqt::FitResult expected = wqt::fitPicture(source, target, options);
+    QVERIFY(dialog->fitResult());
+    QVERIFY(dialog->fitResult()->bytes == expected.bytes);
+    compareShown(*dialog, expected.stored);
+  }
+
+  void aFileOfNoPictureIsRefused() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("notes.txt"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a picture");
+    file.close();
+    ColourDialogs dialogs;
+    auto dialog = openDialog({wqt::FileKind::Jpg, 16, 16}, path, dialogs);
+    QVERIFY(dialog);
+    QVERIFY(!dialog->fitResult());
+    QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("fitStatus"))->text(),
+             QString::fromUtf8(wqt::kUnknownPictureMessage));
+    QVERIFY(!dialog->findChild<QPushButton*>(QStringLiteral("fitOk"))->isEnabled());
+  }
+
+  void okGivesBytesTheImportTakesAndCancelNothing_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("OK, JPG") << QStringLiteral("fitOk") << QStringLiteral("JPG");
+    QTest::newRow("OK, RAW") << QStringLiteral("fitOk") << QStringLiteral("RAW");
+    QTest::newRow("Отмена") << QStringLiteral("fitCancel") << QStringLiteral("JPG");
+  }
+  void okGivesBytesTheImportTakesAndCancelNothing() {
+    QFETCH(QString, button);
+    QFETCH(QString, kind);
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, 120, 90);
+    const wqt::FileEntry entry{wqt::entryKindOf(kind.toStdString()), kind.toStdString(), 48, 64, 0};
+    ColourDialogs dialogs;
+    auto dialog = openDialog(*wqt::fitTarget(entry), path, dialogs);
+    QVERIFY(dialog);
+    QTest::mouseClick(dialog->findChild<QPushButton*>(button), Qt::LeftButton);
+    QVERIFY(!dialog->isVisible());
+    const auto bytes = dialog->acceptedBytes();
+    if (button == QStringLiteral("fitCancel")) {
+      QCOMPARE(dialog->QDialog::result(), int(QDialog::Rejected));
+      QVERIFY(!bytes);
+      return;
+    }
+    QVERIFY(bytes);
+    const QString stored = dir.filePath(QStringLiteral("stored"));
+    QFile file(stored);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(bytes->data()), qint64(bytes->size()));
+    file.close();
+    const wqt::ImportCandidate checked = wqt::checkImport(entry, wqtui::toPath(stored));
+    QCOMPARE(checked.refusal, std::nullopt);
+    QVERIFY(checked.bytes == *bytes);
+  }
+};
+
+QTEST_MAIN(FitDialogTest)
+#include "fit_dialog_test.moc"

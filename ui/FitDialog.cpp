@@ -1,0 +1,287 @@
+#include "ui/FitDialog.h"
+
+#include <QColor>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QImageReader>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+#include <exception>
+#include <filesystem>
+
+#include "files/import_export.h"
+#include "fit/fit_geometry.h"
+#include "fit/resample.h"
+#include "ui/FitSourceView.h"
+#include "ui/UserDialogs.h"
+
+namespace wqtui {
+
+namespace {
+
+QImage sourceImage(const wqt::Picture& picture) {
+  return QImage(picture.pixels.data(), picture.width, picture.height, picture.bytesPerLine,
+                QImage::Format_RGB32)
+      .copy();
+}
+
+QColor qColor(const wqt::Rgb& rgb) {
+  return QColor(rgb.r, rgb.g, rgb.b);
+}
+
+// Runs on a pool thread: JPEG and PNG through the core's reader (EXIF orientation, colour
+// profiles, reduction while reading), any other format Qt reads through Qt's readers.
+FitSourceRead readFitSource(const QString& path, const wqt::SourceRequest& request) {
+  FitSourceRead read;
+  try {
+    const QByteArray format = QImageReader::imageFormat(path);
+    if (format.isEmpty() || format == "jpeg" || format == "png") {
+      read.picture =
+          std::make_shared<const wqt::SourcePicture>(wqt::readSourceFile(toPath(path), request));
+      return read;
+    }
+    QImageReader reader(path);
+    reader.setAutoTransform(true);
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        std::uint64_t(size.width()) * std::uint64_t(size.height()) > wqt::kMaxSourcePixels) {
+      read.error = QString::fromUtf8(wqt::kPictureTooLargeMessage);
+      return read;
+    }
+    const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
+    if (image.isNull()) {
+      read.error = QStringLiteral("Не удалось прочитать рисунок: %1.").arg(reader.errorString());
+      return read;
+    }
+    read.picture = std::make_shared<const wqt::SourcePicture>(
+        wqt::sourceFromRgba(image.constBits(), image.width(), image.height(),
+                            std::size_t(image.bytesPerLine()), request));
+  } catch (const std::exception& e) {
+    read.error = QString::fromUtf8(e.what());
+  }
+  return read;
+}
+
+}  // namespace
+
+QImage storedImage(const wqt::RgbPicture& stored) {
+  return QImage(stored.rgb.data(), stored.width, stored.height, stored.width * 3,
+                QImage::Format_RGB888)
+      .copy();
+}
+
+TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, UserDialogs& dialogs,
+                       QWidget* parent)
+    : QDialog(parent), target_(target), sourcePath_(source), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("FitDialog"));
+  setWindowTitle(QStringLiteral("Загрузить с подгонкой"));
+  const bool jpg = target.kind == wqt::FileKind::Jpg;
+
+  sourceView_ = new TFitSourceView(this);
+  sourceView_->setObjectName(QStringLiteral("fitSourceView"));
+  sourceView_->onWindowMoved = [this](double x, double y) {
+    if (!source_) return;
+    const wqt::Placement placed =
+        wqt::placePicture(source_->width, source_->height, target_, options_);
+    const double roomX = source_->width - placed.source.width;
+    const double roomY = source_->height - placed.source.height;
+    options_.cropX = roomX > 0 ? x / roomX : 0.5;
+    options_.cropY = roomY > 0 ? y / roomY : 0.5;
+    optionsChanged(true);
+  };
+  resultView_ = new QLabel(this);
+  resultView_->setObjectName(QStringLiteral("fitResultView"));
+  resultView_->setFixedSize(target.width, target.height);
+  resultView_->setContentsMargins(0, 0, 0, 0);
+
+  mode_ = new QComboBox(this);
+  mode_->setObjectName(QStringLiteral("fitMode"));
+  mode_->addItem(QStringLiteral("Обрезать по размеру"), int(wqt::FitMode::Crop));
+  mode_->addItem(QStringLiteral("Вписать с полями"), int(wqt::FitMode::Inside));
+  mode_->addItem(QStringLiteral("Растянуть"), int(wqt::FitMode::Stretch));
+  connect(mode_, &QComboBox::currentIndexChanged, this, [this] {
+    options_.mode = wqt::FitMode(mode_->currentData().toInt());
+    optionsChanged(true);
+  });
+
+  background_ = new QPushButton(this);
+  background_->setObjectName(QStringLiteral("fitBackground"));
+  connect(background_, &QPushButton::clicked, this, &TFitDialog::chooseBackground);
+
+  dither_ = new QComboBox(this);
+  dither_->setObjectName(QStringLiteral("fitDither"));
+  dither_->addItem(QStringLiteral("Нет"), int(wqt::Dither::None));
+  dither_->addItem(QStringLiteral("Упорядоченное"), int(wqt::Dither::Ordered));
+  dither_->addItem(QStringLiteral("Рассеивание ошибки"), int(wqt::Dither::Diffusion));
+  dither_->setCurrentIndex(dither_->findData(int(options_.dither)));
+  connect(dither_, &QComboBox::currentIndexChanged, this, [this] {
+    options_.dither = wqt::Dither(dither_->currentData().toInt());
+    optionsChanged(false);
+  });
+
+  // 0 is the automatic choice: the highest quality whose file fits the slot.
+  quality_ = new QSpinBox(this);
+  quality_->setObjectName(QStringLiteral("fitQuality"));
+  quality_->setRange(0, wqt::kMaxAutoQuality);
+  quality_->setSpecialValueText(QStringLiteral("Авто"));
+  connect(quality_, &QSpinBox::valueChanged, this, [this](int value) {
+    options_.quality = value == 0 ? std::nullopt : std::optional<int>(value);
+    optionsChanged(false);
+  });
+
+  size_ = new QLabel(this);
+  size_->setObjectName(QStringLiteral("fitSize"));
+  status_ = new QLabel(QStringLiteral("Чтение рисунка..."), this);
+  status_->setObjectName(QStringLiteral("fitStatus"));
+  status_->setWordWrap(true);
+
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+  buttons_->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+  buttons_->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("fitOk"));
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(false);
+  buttons_->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Отмена"));
+  buttons_->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("fitCancel"));
+  connect(buttons_, &QDialogButtonBox::accepted, this, [this] {
+    if (!result_ || result_->refusal) return;
+    accepted_ = result_->bytes;
+    accept();
+  });
+  connect(buttons_, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* sourceBox = new QGroupBox(QStringLiteral("Исходный рисунок"), this);
+  (new QVBoxLayout(sourceBox))->addWidget(sourceView_);
+  auto* resultBox = new QGroupBox(
+      QStringLiteral("Результат, %1 × %2").arg(target.width).arg(target.height), this);
+  auto* resultLayout = new QVBoxLayout(resultBox);
+  resultLayout->addWidget(resultView_, 0, Qt::AlignCenter);
+  resultLayout->addStretch();
+  auto* views = new QHBoxLayout;
+  views->addWidget(sourceBox);
+  views->addWidget(resultBox);
+
+  auto* form = new QFormLayout;
+  form->addRow(QStringLiteral("Подгонка:"), mode_);
+  form->addRow(QStringLiteral("Цвет фона:"), background_);
+  if (jpg) {
+    form->addRow(QStringLiteral("Качество JPEG:"), quality_);
+    dither_->hide();
+  } else {
+    form->addRow(QStringLiteral("Смешение цветов:"), dither_);
+    quality_->hide();
+  }
+  form->addRow(QStringLiteral("Размер файла:"), size_);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(views);
+  layout->addLayout(form);
+  layout->addWidget(status_);
+  layout->addWidget(buttons_);
+
+  showBackground();
+  connect(&reading_, &QFutureWatcher<FitSourceRead>::finished, this, &TFitDialog::sourceRead);
+  readSource();
+}
+
+TFitDialog::~TFitDialog() = default;
+
+std::optional<std::vector<std::uint8_t>> TFitDialog::acceptedBytes() const {
+  return accepted_;
+}
+
+void TFitDialog::readSource() {
+  const wqt::SourceRequest request{target_, options_.background};
+  reading_.setFuture(
+      QtConcurrent::run([path = sourcePath_, request] { return readFitSource(path, request); }));
+}
+
+void TFitDialog::sourceRead() {
+  if (readAgain_) {
+    // The background changed while the picture was read: its transparent pixels need the new one.
+    readAgain_ = false;
+    readSource();
+    return;
+  }
+  FitSourceRead read = reading_.result();
+  if (!read.picture) {
+    status_->setText(read.error);
+    Q_EMIT resultChanged();
+    return;
+  }
+  source_ = std::move(read.picture);
+  sourceView_->setPicture(sourceImage(source_->pixels), source_->width, source_->height);
+  refit();
+}
+
+void TFitDialog::optionsChanged(bool refitNeeded) {
+  if (!source_) return;
+  if (refitNeeded) {
+    refit();
+  } else {
+    store();
+  }
+}
+
+void TFitDialog::refit() {
+  const wqt::Placement placed =
+      wqt::placePicture(source_->width, source_->height, target_, options_);
+  sourceView_->setWindow(placed.source, options_.mode == wqt::FitMode::Crop);
+  fitted_ = wqt::resamplePicture(*source_, target_, options_);
+  store();
+}
+
+void TFitDialog::store() {
+  try {
+    result_ = wqt::storePicture(*fitted_, target_, options_);
+  } catch (const std::exception& e) {
+    result_.reset();
+    status_->setText(QString::fromUtf8(e.what()));
+  }
+  showResult();
+  Q_EMIT resultChanged();
+}
+
+void TFitDialog::showResult() {
+  const bool usable = result_ && !result_->refusal;
+  buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
+  if (!result_) return;
+  resultView_->setPixmap(QPixmap::fromImage(storedImage(result_->stored)));
+  QString size = QString::fromStdString(wqt::sizeText(result_->bytes.size()));
+  if (target_.kind == wqt::FileKind::Jpg) {
+    size += QStringLiteral(", качество %1").arg(result_->quality);
+  }
+  size_->setText(size);
+  status_->setText(result_->refusal ? QString::fromStdString(*result_->refusal) : QString());
+}
+
+void TFitDialog::chooseBackground() {
+  const QColor chosen =
+      dialogs_.getColor(this, qColor(options_.background), QStringLiteral("Цвет фона"));
+  if (!chosen.isValid()) return;
+  options_.background = {std::uint8_t(chosen.red()), std::uint8_t(chosen.green()),
+                         std::uint8_t(chosen.blue())};
+  showBackground();
+  // Transparent pixels were composited on the old colour while the source was read.
+  if (reading_.isRunning()) {
+    readAgain_ = true;
+  } else {
+    status_->setText(QStringLiteral("Чтение рисунка..."));
+    readSource();
+  }
+}
+
+void TFitDialog::showBackground() {
+  QPixmap swatch(16, 16);
+  swatch.fill(qColor(options_.background));
+  background_->setIcon(QIcon(swatch));
+  background_->setText(qColor(options_.background).name().toUpper());
+}
+
+}  // namespace wqtui
