@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool
   desktop-file-utils appstream shared-mime-info dpkg-dev lintian man-db groff-base x11-utils
-  bash-completion
+  bash-completion xdg-utils file
   chromium tumbler dbus-daemon python3-gi gir1.2-glib-2.0 python3-html5lib
   fonts-liberation2 fonts-paratype fonts-wine
 )

@@ -148,6 +148,13 @@ void TMainForm::importFile(const QString& given, RawFormat as) {
                        : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
   if (chosen.isEmpty()) return;
 
+  if (!importInto(e, chosen, format)) return;
+  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
+  updateFilePanel();
+  showPreview(*entry);
+}
+
+bool TMainForm::importInto(std::int32_t e, const QString& chosen, RawFormat format) {
   const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
   if (!outcome.stored()) {
     // A JPEG the library rejects is an error of the command; every other refusal a message.
@@ -156,11 +163,33 @@ void TMainForm::importFile(const QString& given, RawFormat as) {
     } else {
       dialogs_.infoMessage(QString::fromStdString(outcome.message));
     }
-    return;
+    return false;
   }
-  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
-  updateFilePanel();
-  showPreview(*entry);
+  return true;
+}
+
+bool TMainForm::selectedFileIsPicture() const {
+  if (!wqt::entryHasSlot(map_, doc_, selectedEntry_)) return false;
+  const wqt::EntryKind kind = map_.entry(selectedEntry_)->kind;
+  return kind == wqt::EntryKind::Jpg || kind == wqt::EntryKind::Raw;
+}
+
+void TMainForm::editExternally() {
+  // An empty slot has no picture to hand over.
+  if (!selectedFileIsPicture() || !selectedFileExportable()) return;
+  externalEdit_.edit(selectedEntry_, *map_.entry(selectedEntry_), doc_.entryData(selectedEntry_));
+}
+
+void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
+  // The other program hands back PNG for a RAW picture; a JPEG of other dimensions is refused
+  // by the import's own check.
+  const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
+  if (!importInto(update.entry, update.path, format)) return;
+  if (update.entry == selectedEntry_) {
+    updateFilePanel();
+    showPreview(*map_.entry(update.entry));
+  }
+  setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
 }
 
 void TMainForm::btn_save_imgClick() {

@@ -315,6 +315,10 @@ void TMainForm::buildStatusBar(QWidget* client) {
 }
 
 void TMainForm::connectHandlers() {
+  connect(&externalEdit_, &wqtui::TExternalEdit::updated, this,
+          [this](const wqtui::TExternalEditUpdate& update) {
+            runHandler([&] { externalFileSaved(update); });
+          });
   // Every handler runs inside the top-level handler: no exception reaches Qt's event loop.
   connect(TreeView, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) {

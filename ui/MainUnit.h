@@ -16,6 +16,7 @@
 #include "ops/theme_save.h"
 #include "theme/theme_document.h"
 #include "theme/theme_layout.h"
+#include "ui/ExternalEdit.h"
 #include "ui/TreeCommands.h"
 #include "ui/UserDialogs.h"
 
@@ -102,10 +103,15 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool hasTheme() const override { return doc_.hasImage(); }
   bool selectedFileExportable() const override;
   bool selectedFileIsRaw() const override;
+  bool selectedFileIsPicture() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
   void importFile(const QString& given, wqt::RawFormat as) override;
   void exportFile(wqt::RawFormat as) override;
+  void editExternally() override;
+  // Imports a file into an entry with the import's checks; true once stored. A refusal is shown.
+  bool importInto(std::int32_t e, const QString& chosen, wqt::RawFormat format);
+  void externalFileSaved(const wqtui::TExternalEditUpdate& update);
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override;
@@ -140,6 +146,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   QString mapText(const std::string& bytes) const;
 
   wqtui::UserDialogs& dialogs_;
+  // Pictures open in other programs; the scratch copies go when another theme comes.
+  wqtui::TExternalEdit externalEdit_;
   const std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;

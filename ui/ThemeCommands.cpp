@@ -30,6 +30,7 @@ const char* const kWouldNotReopenMessage =
 
 void TMainForm::MM_Child_CreateThemeClick() {
   if (!mayDropTheme()) return;
+  externalEdit_.stop();
   ReadRXT();
   IMG->clear();
   selectNothing();
@@ -49,6 +50,7 @@ void TMainForm::MM_Child_OpenThemeClick() {
 void TMainForm::openThemeFile(const QString& chosen) {
   // A theme named on the command line or dropped on the window is refused as the menu command is.
   if (!mayOpenTheme()) return;
+  externalEdit_.stop();
   ReadRXT();
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
@@ -143,5 +145,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   // Refused unless the question lets the theme go; an error while saving keeps the window open.
   bool drop = false;
   runHandler([&] { drop = mayDropTheme(); });
+  if (drop) externalEdit_.stop();
   event->setAccepted(drop);
 }

@@ -17,6 +17,8 @@ class TreeCommands {
   // Whether the selected file node holds data to export, and whether it is a RAW picture.
   virtual bool selectedFileExportable() const = 0;
   virtual bool selectedFileIsRaw() const = 0;
+  // Whether the selected file is a JPG or RAW picture, which another program may edit.
+  virtual bool selectedFileIsPicture() const = 0;
   // Whether the node at a display index is a file node that takes an imported file.
   virtual bool nodeTakesFile(int displayIndex) const = 0;
   // Whether a theme file may be opened at all (the map was there at start-up).
@@ -27,6 +29,8 @@ class TreeCommands {
   // RawFormat::Png, any other kind as its own bytes.
   virtual void importFile(const QString& given, wqt::RawFormat as) = 0;
   virtual void exportFile(wqt::RawFormat as) = 0;
+  // Opens the selected picture in the desktop's default program and imports each of its saves.
+  virtual void editExternally() = 0;
   // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
   // the user picks.
   virtual void saveAllFilesClick(int group) = 0;

@@ -84,6 +84,9 @@ void TreeContextMenu::addFileCommands() {
       [&c] { c.importFile(QString(), wqt::RawFormat::Raw); });
   add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
       [&c] { c.exportFile(wqt::RawFormat::Raw); });
+  if (c.selectedFileIsPicture())
+    add("PM_EditExternally", QStringLiteral("Редактировать во внешней программе"), exportable,
+        [&c] { c.editExternally(); });
   if (!c.selectedFileIsRaw()) return;
   menu_->addSeparator();
   add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,

@@ -14,10 +14,13 @@ class TreeCommandsTest : public WindowTest {
     QTest::addColumn<int>("entry");  // selected afterwards
 
     const QStringList fileWithData{"PM_LoadFile", "PM_SaveFile"};
-    QTest::newRow("jpg by mouse") << 1 << int(ByMouse) << fileWithData << 0;
+    QTest::newRow("jpg by mouse") << 1 << int(ByMouse)
+                                  << (fileWithData + QStringList{"PM_EditExternally"}) << 0;
     QTest::newRow("empty raw by menu key")
         << 2 << int(ByMenuKey)
-        << QStringList{"PM_LoadFile", "PM_SaveFile-", "PM_LoadPng", "PM_SavePng-"} << 1;
+        << QStringList{"PM_LoadFile", "PM_SaveFile-", "PM_EditExternally-", "PM_LoadPng",
+                       "PM_SavePng-"}
+        << 1;
     QTest::newRow("colour table by shift+f10") << 4 << int(ByShiftF10) << fileWithData << 3;
     QTest::newRow("unknown kind with data")
         << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
