@@ -4,23 +4,17 @@
 
 namespace wqt {
 
-namespace {
-
-// Refusals that only say the file is not this entry's picture as it stands; an unknown kind or a
-// missing slot stays what it is.
-bool fittingHelps(ImportRefusal refusal) {
+bool fittingMayHelp(ImportRefusal refusal) {
   return refusal != ImportRefusal::None && refusal != ImportRefusal::NoSlot &&
          refusal != ImportRefusal::UnknownKind;
 }
-
-}  // namespace
 
 ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::path& file,
                                 RawFormat as, const FitOptions& options,
                                 std::vector<std::uint8_t>& bytes) {
   ImportOutcome plain = checkFileImport(entry, file, as, bytes);
   const std::optional<FitTarget> target = fitTarget(entry);
-  if (!fittingHelps(plain.refusal) || !target || !isSourceFile(file)) return plain;
+  if (!fittingMayHelp(plain.refusal) || !target || !isSourceFile(file)) return plain;
   const SourcePicture source = readSourceFile(file, {*target, options.background});
   bytes = fitPicture(source, *target, options).bytes;
   return checkBytesImport(entry, bytes);

@@ -11,6 +11,11 @@
 
 namespace wqt {
 
+// Whether a refusal only says the file is not the entry's picture as it stands (its size, its
+// format, its file size), which fitting a picture may mend; an unknown kind or a missing slot
+// stays what it is.
+bool fittingMayHelp(ImportRefusal refusal);
+
 // checkFileImport; when it refuses a JPEG or PNG for an entry that holds a picture, the picture
 // fitted to the entry instead: `bytes` is then the fitted file and the outcome its checks as
 // ready bytes. Anything else keeps the plain refusal. A damaged picture throws JpegError or
