@@ -13,6 +13,7 @@
 #include "files/file_kind.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
+#include "ops/entry_transfer.h"
 #include "ops/theme_save.h"
 #include "theme/theme_document.h"
 #include "theme/theme_layout.h"
@@ -102,10 +103,17 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool hasTheme() const override { return doc_.hasImage(); }
   bool selectedFileExportable() const override;
   bool selectedFileIsRaw() const override;
+  bool selectedFileFits() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
   void importFile(const QString& given, wqt::RawFormat as) override;
   void exportFile(wqt::RawFormat as) override;
+  void importDropped(const QString& file, wqt::RawFormat as) override;
+  void importFitted(const QString& given) override;
+  // importFile; with `fitMismatch`, a picture that is not exact opens the fitting dialog.
+  void importOffered(const QString& given, wqt::RawFormat as, bool fitMismatch);
+  // The window after an import: the refusal's message, or the panel and preview of the new file.
+  void showImported(const wqt::ImportOutcome& outcome, const wqt::FileEntry& entry);
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override;
