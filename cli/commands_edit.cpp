@@ -2,6 +2,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
+#include "ops/entry_fit.h"
 #include "ops/theme_save.h"
 #include "theme/theme_messages.h"
 
@@ -53,7 +54,10 @@ int runReplace(const Options& options) {
   wqt::ThemeDocument doc = openDocument(options.theme, map);
 
   const wqt::RawFormat as = offeredFormat(options.file);
-  const wqt::ImportOutcome imported = wqt::importFile(doc, map, entry, options.file, as);
+  const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
+  const wqt::ImportOutcome imported =
+      fit ? wqt::importFittedFile(doc, map, entry, options.file, as, *fit)
+          : wqt::importFile(doc, map, entry, options.file, as);
   if (!imported.stored()) {
     const wqt::FileEntry& known = *map.entry(entry);
     const bool png = as == wqt::RawFormat::Png && known.kind == wqt::EntryKind::Raw;

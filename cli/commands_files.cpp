@@ -129,9 +129,11 @@ int runPack(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const fs::path target = targetPath(options.theme, "файл темы THEME");
+  const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
   const InterruptGuard interrupts;
   Progress progress("Собрано файлов");
-  const wqt::PackOutcome outcome = wqt::packTheme(loaded.map, folder, target, runHooks(progress));
+  const wqt::PackOutcome outcome =
+      wqt::packTheme(loaded.map, folder, target, runHooks(progress), fit);
   for (const wqt::PackProblem& found : outcome.problems)
     printPackProblem(loaded.map, folder, found);
   if (outcome.stopped) stopIfInterrupted();

@@ -4,11 +4,11 @@
 #include <charconv>
 #include <string_view>
 
+#include "base/file_io.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
 #include "fit/fit_picture.h"
-#include "base/file_io.h"
 
 namespace wqtcli {
 

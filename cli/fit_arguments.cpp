@@ -150,4 +150,14 @@ wqt::FitOptions fitOptions(const FitArguments& arguments) {
   return options;
 }
 
+std::optional<wqt::FitOptions> requestedFit(const FitArguments& arguments) {
+  if (arguments.mode) return fitOptions(arguments);
+  if (arguments.gravity || arguments.background || arguments.dither || arguments.quality) {
+    throw Failure(kExitUsage,
+                  "Параметры --gravity, --background, --dither и --quality действуют только "
+                  "вместе с --fit.");
+  }
+  return std::nullopt;
+}
+
 }  // namespace wqtcli

@@ -29,4 +29,8 @@ void addFitOptions(CLI::App* command, FitArguments& arguments);
 // The core's options. Throws Failure (status 2) for a value the parse did not check.
 wqt::FitOptions fitOptions(const FitArguments& arguments);
 
+// For a command that fits only when --fit is given: the core's options then, nullopt without
+// --fit. Another fitting option without --fit throws Failure (status 2) rather than being ignored.
+std::optional<wqt::FitOptions> requestedFit(const FitArguments& arguments);
+
 }  // namespace wqtcli

@@ -94,6 +94,12 @@ std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App&
   return std::nullopt;
 }
 
+// pack and replace store exact files as they are; --fit is what makes them fit the others.
+constexpr const char* kFitFooter =
+    "С --fit рисунок JPEG или PNG, который не подходит файлу JPG или RAW как есть (другой\n"
+    "размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл берётся как есть.\n"
+    "--gravity, --background, --dither и --quality действуют только вместе с --fit.";
+
 constexpr const char* kFooter =
     "ENTRY — номер файла в карте темы (с 0) или путь из подписей дерева через «/»,\n"
     "например \"Меню/Иконки меню/Камера\".\n"
@@ -165,11 +171,15 @@ int main(int argc, char** argv) {
   CLI::App* pack = command("pack", "Собрать тему из распакованной папки", wqtcli::runPack);
   positional(pack, "DIR", options.folder, "Папка с theme.json");
   positional(pack, "THEME", options.theme, "Файл темы, который записать");
+  wqtcli::addFitOptions(pack, options.fit);
+  pack->footer(kFitFooter);
   CLI::App* replace = command("replace", "Заменить один файл темы", wqtcli::runReplace);
   theme(replace);
   entry(replace);
   positional(replace, "FILE", options.file, "Новый файл (.png для RAW-изображения)");
   output(replace, "Записать тему в другой файл");
+  wqtcli::addFitOptions(replace, options.fit);
+  replace->footer(kFitFooter);
   CLI::App* set = command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet);
   theme(set);
   set->add_option("--author", options.author, "Автор темы");

@@ -11,15 +11,30 @@ namespace wqt {
 
 namespace {
 
-SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
+enum class SourceFormat { None, Jpeg, Png };
+
+// The format the first bytes announce; the reader is back at the first byte after.
+SourceFormat sourceFormat(ByteReader& reader) {
   std::array<std::uint8_t, 8> signature{};
   const std::size_t n = reader.read(signature);
   reader.rewind();
   static constexpr std::array<std::uint8_t, 8> kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (n >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
-    return decodeJpegSource(reader, request);
+    return SourceFormat::Jpeg;
   }
-  if (n == kPng.size() && signature == kPng) return decodePngSource(reader, request);
+  if (n == kPng.size() && signature == kPng) return SourceFormat::Png;
+  return SourceFormat::None;
+}
+
+SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
+  switch (sourceFormat(reader)) {
+    case SourceFormat::Jpeg:
+      return decodeJpegSource(reader, request);
+    case SourceFormat::Png:
+      return decodePngSource(reader, request);
+    case SourceFormat::None:
+      break;
+  }
   throw SourceError(kUnknownPictureMessage);
 }
 
@@ -33,6 +48,11 @@ SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceReques
 SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequest& request) {
   FileReader reader(path);
   return readFrom(reader, request);
+}
+
+bool isSourceFile(const std::filesystem::path& path) {
+  FileReader reader(path);
+  return sourceFormat(reader) != SourceFormat::None;
 }
 
 SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,

@@ -14,9 +14,9 @@
 #include <span>
 #include <string>
 
+#include "base/core_error.h"
 #include "files/picture.h"
 #include "fit/fit_options.h"
-#include "base/core_error.h"
 
 namespace wqt {
 
@@ -65,6 +65,10 @@ SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceReques
 // The same for a file, read piece by piece as decoding goes (its size does not matter). Throws
 // the file-open error when it cannot be opened or read, or is not a regular file.
 SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequest& request);
+
+// Whether the file begins as a JPEG or a PNG does, the formats readSourceFile reads. Throws the
+// file-open error as readSourceFile does.
+bool isSourceFile(const std::filesystem::path& path);
 
 // Non-premultiplied 8-bit RGBA pixels (R, G, B, A bytes), rows `stride` bytes apart, from a
 // reader of another format; already upright, in sRGB. Throws SourceError above the pixel cap.

@@ -68,15 +68,20 @@ ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t 
                           std::vector<std::uint8_t> bytes) {
   const FileEntry* known = map.entry(entry);
   if (known == nullptr || !doc.hasEntrySlot(entry)) return noSlot();
-  ImportOutcome outcome;
-  try {
-    outcome = outcomeOf(importRefusal(*known, bytes), bytes.size());
-  } catch (const JpegError& e) {
-    outcome = outcomeOf(refusedImport(ImportRefusal::PictureUnreadable, e.what()), bytes.size());
-    outcome.error = e;
-  }
+  ImportOutcome outcome = checkBytesImport(*known, bytes);
   if (outcome.stored()) doc.replaceEntryData(entry, std::move(bytes));
   return outcome;
+}
+
+ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes) {
+  try {
+    return outcomeOf(importRefusal(entry, bytes), bytes.size());
+  } catch (const JpegError& e) {
+    ImportOutcome outcome =
+        outcomeOf(refusedImport(ImportRefusal::PictureUnreadable, e.what()), bytes.size());
+    outcome.error = e;
+    return outcome;
+  }
 }
 
 std::filesystem::path exportTarget(const FileEntry& entry, const std::string& chosen,

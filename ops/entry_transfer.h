@@ -49,6 +49,9 @@ ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t e
 ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
                           std::vector<std::uint8_t> bytes);
 
+// The checks importBytes makes, storing nothing.
+ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes);
+
 // The file an export writes for a chosen name: the kind's extension (".png" for a RAW picture as
 // PNG) forced on it.
 std::filesystem::path exportTarget(const FileEntry& entry, const std::string& chosen, RawFormat as);

@@ -13,6 +13,7 @@
 #include "base/replacing_file.h"
 #include "files/png_picture.h"
 #include "map/entry_paths.h"
+#include "ops/entry_fit.h"
 #include "ops/theme_save.h"
 
 namespace wqt {
@@ -243,7 +244,7 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
 }
 
 PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::path& target,
-                      const RunHooks& hooks) {
+                      const RunHooks& hooks, const std::optional<FitOptions>& fit) {
   const MapSettings& settings = map.settings();
   const PackFolder packFolder(folder);
   const std::vector<std::uint8_t> jsonBytes =
@@ -345,7 +346,8 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     ImportOutcome checked;
     try {
       const RawFormat as = path->extension() == ".png" ? RawFormat::Png : RawFormat::Raw;
-      checked = checkFileImport(*entry, *path, as, bytes);
+      checked = fit ? checkFittedImport(*entry, *path, as, *fit, bytes)
+                    : checkFileImport(*entry, *path, as, bytes);
     } catch (const Error& error) {
       PackProblem& found = entryProblem(PackProblem::Kind::Unreadable);
       found.file = it->second;

@@ -13,6 +13,7 @@
 
 #include "base/core_error.h"
 #include "files/unpack_layout.h"
+#include "fit/fit_options.h"
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
 #include "ops/theme_header.h"
@@ -130,8 +131,10 @@ struct PackOutcome {
 // A theme from a folder unpack wrote: theme.json's header and fields, every entry's file checked
 // as the editor's import checks it. The theme replaces `target` only when nothing is wrong. A
 // folder or theme.json that cannot be read throws the file-open error; a theme.json that is no
-// description throws as fromThemeJson does, one above kThemeJsonLimit too.
+// description throws as fromThemeJson does, one above kThemeJsonLimit too. With `fit`, a JPEG or
+// PNG that is not exact for its JPG or RAW entry is fitted to it (checkFittedImport).
 PackOutcome packTheme(const ThemeMap& map, const std::filesystem::path& folder,
-                      const std::filesystem::path& target, const RunHooks& hooks);
+                      const std::filesystem::path& target, const RunHooks& hooks,
+                      const std::optional<FitOptions>& fit = std::nullopt);
 
 }  // namespace wqt

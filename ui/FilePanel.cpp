@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -17,6 +18,8 @@
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
+#include "fit/fit_options.h"
+#include "ops/entry_fit.h"
 #include "ops/entry_transfer.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
@@ -29,6 +32,10 @@ namespace {
 
 // RAW pictures exchanged as PNG pictures.
 constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
+// Pictures the fitting dialog reads: the core's JPEG and PNG, and what Qt's readers take.
+constexpr const char* kPictureFilter =
+    "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif)|"
+    "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
 
 }  // namespace
 
@@ -52,6 +59,11 @@ bool TMainForm::selectedFileExportable() const {
 bool TMainForm::selectedFileIsRaw() const {
   return wqt::entryHasSlot(map_, doc_, selectedEntry_) &&
          map_.entry(selectedEntry_)->kind == wqt::EntryKind::Raw;
+}
+
+bool TMainForm::selectedFileIsPicture() const {
+  const wqt::FileEntry* entry = selectedFileEntry();
+  return entry != nullptr && wqt::fitTarget(*entry).has_value();
 }
 
 bool TMainForm::isGroupNode(int displayIndex) const {
@@ -134,6 +146,14 @@ void TMainForm::btn_load_imgClick() {
 }
 
 void TMainForm::importFile(const QString& given, RawFormat as) {
+  importOffered(given, as, false);
+}
+
+void TMainForm::importDropped(const QString& file, RawFormat as) {
+  importOffered(file, as, true);
+}
+
+void TMainForm::importOffered(const QString& given, RawFormat as, bool fitMismatch) {
   const std::int32_t e = selectedEntry_;
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
@@ -148,14 +168,34 @@ void TMainForm::importFile(const QString& given, RawFormat as) {
                        : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
   if (chosen.isEmpty()) return;
 
-  if (!importInto(e, chosen, format)) return;
-  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
-  updateFilePanel();
-  showPreview(*entry);
+  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+  // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
+  if (fitMismatch && wqt::fittingMayHelp(outcome.refusal) && wqt::fitTarget(*entry) &&
+      QImageReader(chosen).canRead()) {
+    importFitted(chosen);
+    return;
+  }
+  showImported(outcome, e);
 }
 
-bool TMainForm::importInto(std::int32_t e, const QString& chosen, RawFormat format) {
-  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+void TMainForm::importFitted(const QString& given) {
+  const std::int32_t e = selectedEntry_;
+  const wqt::FileEntry* entry = map_.entry(e);
+  const auto target = entry != nullptr ? wqt::fitTarget(*entry) : std::nullopt;
+  if (!target || !wqt::entryHasSlot(map_, doc_, e)) {
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
+    return;
+  }
+  const QString chosen = !given.isEmpty() ? given
+                                          : dialogs_.getOpenFileName(
+                                                this, QString::fromUtf8(kPictureFilter), QString());
+  if (chosen.isEmpty()) return;
+  std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen);
+  if (!bytes) return;
+  showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
+}
+
+bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) {
   if (!outcome.stored()) {
     // A JPEG the library rejects is an error of the command; every other refusal a message.
     if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg) {
@@ -165,13 +205,12 @@ bool TMainForm::importInto(std::int32_t e, const QString& chosen, RawFormat form
     }
     return false;
   }
+  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
+  if (e == selectedEntry_) {
+    updateFilePanel();
+    showPreview(*map_.entry(e));
+  }
   return true;
-}
-
-bool TMainForm::selectedFileIsPicture() const {
-  if (!wqt::entryHasSlot(map_, doc_, selectedEntry_)) return false;
-  const wqt::EntryKind kind = map_.entry(selectedEntry_)->kind;
-  return kind == wqt::EntryKind::Jpg || kind == wqt::EntryKind::Raw;
 }
 
 void TMainForm::editExternally() {
@@ -184,10 +223,9 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   // The other program hands back PNG for a RAW picture; a JPEG of other dimensions is refused
   // by the import's own check.
   const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
-  if (!importInto(update.entry, update.path, format)) return;
-  if (update.entry == selectedEntry_) {
-    updateFilePanel();
-    showPreview(*map_.entry(update.entry));
+  if (!showImported(wqt::importFile(doc_, map_, update.entry, toPath(update.path), format),
+                    update.entry)) {
+    return;
   }
   setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
 }

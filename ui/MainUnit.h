@@ -13,6 +13,7 @@
 #include "files/file_kind.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
+#include "ops/entry_transfer.h"
 #include "ops/theme_save.h"
 #include "theme/theme_document.h"
 #include "theme/theme_layout.h"
@@ -109,9 +110,14 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void importFile(const QString& given, wqt::RawFormat as) override;
   void exportFile(wqt::RawFormat as) override;
   void editExternally() override;
-  // Imports a file into an entry with the import's checks; true once stored. A refusal is shown.
-  bool importInto(std::int32_t e, const QString& chosen, wqt::RawFormat format);
   void externalFileSaved(const wqtui::TExternalEditUpdate& update);
+  void importDropped(const QString& file, wqt::RawFormat as) override;
+  void importFitted(const QString& given) override;
+  // importFile; with `fitMismatch`, a picture that is not exact opens the fitting dialog.
+  void importOffered(const QString& given, wqt::RawFormat as, bool fitMismatch);
+  // The window after an import into entry e: the refusal's message, or, when e is the selected
+  // file, its panel and preview. True once the file is stored.
+  bool showImported(const wqt::ImportOutcome& outcome, std::int32_t e);
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override;

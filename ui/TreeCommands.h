@@ -17,7 +17,8 @@ class TreeCommands {
   // Whether the selected file node holds data to export, and whether it is a RAW picture.
   virtual bool selectedFileExportable() const = 0;
   virtual bool selectedFileIsRaw() const = 0;
-  // Whether the selected file is a JPG or RAW picture, which another program may edit.
+  // Whether the selected file node is a JPG or RAW picture: one a picture can be fitted to and
+  // another program may edit.
   virtual bool selectedFileIsPicture() const = 0;
   // Whether the node at a display index is a file node that takes an imported file.
   virtual bool nodeTakesFile(int displayIndex) const = 0;
@@ -31,6 +32,12 @@ class TreeCommands {
   virtual void exportFile(wqt::RawFormat as) = 0;
   // Opens the selected picture in the desktop's default program and imports each of its saves.
   virtual void editExternally() = 0;
+  // A file dropped on the selected file node: imported as importFile imports it, except that a
+  // picture of another size or format for a JPG or RAW picture opens the fitting dialog.
+  virtual void importDropped(const QString& file, wqt::RawFormat as) = 0;
+  // Fits a picture (the given one, or one the open dialog asks for) in the fitting dialog, and
+  // imports its result into the selected file node as importFile imports a file.
+  virtual void importFitted(const QString& given) = 0;
   // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
   // the user picks.
   virtual void saveAllFilesClick(int group) = 0;

@@ -140,7 +140,7 @@ bool TreeDragDrop::onTree(QEvent* event) {
     commands_.tree().setCurrentItem(node);
     // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
     const bool png = hasSuffix(files.first(), "png");
-    commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw);
+    commands_.importDropped(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw);
   });
   return true;
 }

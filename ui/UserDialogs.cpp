@@ -9,6 +9,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 
+#include "ui/FitDialog.h"
+
 namespace wqtui {
 
 namespace {
@@ -69,6 +71,14 @@ class QtProgress : public UserDialogs::Progress {
 
 QColor UserDialogs::getColor(QWidget* parent, const QColor& initial, const QString& caption) {
   return QColorDialog::getColor(initial, parent, caption, QColorDialog::DontUseNativeDialog);
+}
+
+std::optional<std::vector<std::uint8_t>> UserDialogs::fitPicture(QWidget* parent,
+                                                                 const wqt::FitTarget& target,
+                                                                 const QString& picture) {
+  TFitDialog dialog(target, picture, *this, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.acceptedBytes();
 }
 
 std::filesystem::path toPath(const QString& name) {

@@ -2,12 +2,17 @@
 // The editor's one seam to modal dialogs: file choosers and message boxes. The window asks this
 // interface for every file name and shows every message through it, so tests can answer the
 // dialogs and read the messages.
+#include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QColor>
 #include <QString>
+
+#include "fit/fit_options.h"
 
 class QWidget;
 
@@ -34,6 +39,12 @@ class UserDialogs {
   // A colour chooser starting at `initial`; an invalid colour means the user cancelled. Qt's own
   // chooser unless a seam answers it.
   virtual QColor getColor(QWidget* parent, const QColor& initial, const QString& caption);
+
+  // The fitting dialog for a picture file and an entry's target: the bytes to store after "OK",
+  // nullopt after "Отмена". The editor's own dialog unless a seam answers it.
+  virtual std::optional<std::vector<std::uint8_t>> fitPicture(QWidget* parent,
+                                                              const wqt::FitTarget& target,
+                                                              const QString& picture);
 
   // Caption the application title, question icon, buttons "Да" and "Нет"; true for "Да".
   virtual bool question(const QString& text) = 0;

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../core/fit_test_util.h"
 #include "../core/jpeg_test_util.h"
 #include "../core/temp_dir.h"
 #include "base/core_error.h"
@@ -23,6 +24,7 @@
 #include "cli_run.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
+#include "fit/fit_picture.h"
 #include "files/png_picture.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
@@ -457,6 +459,22 @@ TEST_F(Cli, InterruptedCommandsLeaveNoTemporaryFiles) {
 
 namespace {
 
+// The core's fit of a picture file to an entry of the sample map.
+std::string coreFit(const fs::path& picture, wqt::FitTarget target,
+                    const wqt::FitOptions& options) {
+  const wqt::SourcePicture source = wqt::readSourceFile(picture, {target, options.background});
+  const Bytes bytes = wqt::fitPicture(source, target, options).bytes;
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// An entry's data as extract writes it.
+std::string extracted(const TempDir& dir, const fs::path& theme, const std::string& entry) {
+  const fs::path out = dir / "extracted";
+  const Outcome outcome = run(dir, {"--map", WQT_SAMPLE_MAP, "extract", theme, entry, "-o", out});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  return text(out);
+}
+
 // A map of flat-colour pictures whose pixels can be found again wherever they are shown: a JPG
 // wider than a phone's screen, a small JPG, a RAW picture, a missing JPG, a colour table, and
 // captions that would be markup if a page took them as such.
@@ -558,6 +576,125 @@ Box find(const wqt::RgbPicture& shot, const FlatPicture& p) {
 }
 
 }  // namespace
+
+TEST_F(Cli, ReplaceWithFitStoresTheCoresFitAndExactFilesAsTheyAre) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  const fs::path photo = dir.write("photo.jpg", wqt::test::quadrantJpeg(90, 50));
+  wqt::test::PngRecipe drawing;
+  drawing.width = 40;
+  drawing.height = 70;
+  drawing.pixel = [](int x, int y) {
+    return std::vector<unsigned>{unsigned(x * 6), unsigned(y * 3), 90};
+  };
+  const fs::path png = dir.write("drawing.png", wqt::test::encodePng(drawing));
+  const fs::path exact = dir.write("exact.jpg", wqt::test::encodeJpeg(60, 60));
+  const wqt::FitTarget camera{wqt::FileKind::Jpg, 60, 60}, lock{wqt::FileKind::Raw, 32, 32};
+  wqt::FitOptions inside;
+  inside.mode = wqt::FitMode::Inside;
+  inside.background = {0x10, 0x20, 0x30};
+  wqt::FitOptions stretch;
+  stretch.mode = wqt::FitMode::Stretch;
+  stretch.dither = wqt::Dither::Ordered;
+  wqt::FitOptions bottom;
+  wqt::applyGravity(bottom, wqt::Gravity::Bottom);
+  bottom.quality = 50;
+  const struct {
+    const char* name;
+    std::string entry;
+    fs::path picture;
+    std::vector<std::string> args;
+    std::optional<wqt::FitTarget> target;  // none: stored as it is
+    wqt::FitOptions options;
+  } cases[] = {
+      {"jpg crop of a wider photo", "Камера", photo, {"--fit", "crop"}, camera, {}},
+      {"jpg crop from the bottom",
+       "Камера",
+       png,
+       {"--fit", "crop", "--gravity", "bottom", "--quality", "50"},
+       camera,
+       bottom},
+      {"jpg inside",
+       "Камера",
+       photo,
+       {"--fit", "inside", "--background", "102030"},
+       camera,
+       inside},
+      {"raw stretch of a jpeg",
+       "Замок",
+       photo,
+       {"--fit", "stretch", "--dither", "ordered"},
+       lock,
+       stretch},
+      {"raw inside of a png",
+       "Замок",
+       png,
+       {"--fit", "inside", "--background", "102030"},
+       lock,
+       inside},
+      {"exact jpg stays as it is", "Камера", exact, {"--fit", "crop"}, std::nullopt, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> args = {"--map", WQT_SAMPLE_MAP, "replace", theme,
+                                     c.entry, c.picture,      "-o",      dir / "out.wqt"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const Outcome outcome = run(dir, args);
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(extracted(dir, dir / "out.wqt", c.entry),
+              c.target ? coreFit(c.picture, *c.target, c.options) : text(c.picture));
+  }
+
+  // Without --fit the picture is refused as before, and the other options want --fit.
+  const Outcome plain = run(dir, {"--map", WQT_SAMPLE_MAP, "replace", theme, "Камера", photo});
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.err.find("Загружаемый размер: 90x50"), std::string::npos) << plain.err;
+  const Outcome alone =
+      run(dir, {"--map", WQT_SAMPLE_MAP, "replace", theme, "Камера", photo, "--quality", "50"});
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_NE(alone.err.find("только вместе с --fit"), std::string::npos) << alone.err;
+}
+
+TEST_F(Cli, PackWithFitFitsPicturesThatAreNotExactAndWithoutItRefusesThem) {
+  const fs::path theme = editorTheme(dir, WQT_SAMPLE_MAP, "in.wqt");
+  const fs::path folder = dir / "u";
+  ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "unpack", theme, folder}).status, 0);
+  const std::string contacts = text(folder / "Меню/Иконки меню/Контакты.jpg");
+  // A JPEG of another size for a JPG entry, a PNG for another, a JPEG for a RAW entry.
+  const Bytes photo = wqt::test::quadrantJpeg(90, 50);
+  wqt::writeFileReplacing(folder / "Меню/Иконки меню/Камера.jpg", photo);
+  wqt::test::PngRecipe drawing;
+  drawing.pixel = [](int x, int y) {
+    return std::vector<unsigned>{unsigned(x * 30), 0, unsigned(y * 30)};
+  };
+  dir.write("u/Меню/Иконки меню/Сообщения.png", wqt::test::encodePng(drawing));
+  dir.write("u/Экран блокировки/Замок.jpg", photo);
+  editThemeJson(folder, [](nlohmann::json& doc) {
+    for (auto& entry : doc["files"]) {
+      if (entry["index"] == 5) entry["file"] = "Меню/Иконки меню/Сообщения.png";
+      if (entry["index"] == 14) entry["file"] = "Экран блокировки/Замок.jpg";
+    }
+  });
+
+  const Outcome refused = run(dir, {"--map", WQT_SAMPLE_MAP, "pack", folder, dir / "p.wqt"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("проблем 3"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(dir / "p.wqt"));
+
+  const Outcome packed = run(dir, {"--map", WQT_SAMPLE_MAP, "pack", folder, dir / "p.wqt", "--fit",
+                                   "crop", "--dither", "none"});
+  ASSERT_EQ(packed.status, 0) << packed.err;
+  wqt::FitOptions undithered;
+  undithered.dither = wqt::Dither::None;
+  const wqt::FitTarget icon{wqt::FileKind::Jpg, 60, 60};
+  EXPECT_EQ(extracted(dir, dir / "p.wqt", "Камера"),
+            coreFit(folder / "Меню/Иконки меню/Камера.jpg", icon, undithered));
+  EXPECT_EQ(extracted(dir, dir / "p.wqt", "Сообщения"),
+            coreFit(folder / "Меню/Иконки меню/Сообщения.png", icon, undithered));
+  EXPECT_EQ(
+      extracted(dir, dir / "p.wqt", "Замок"),
+      coreFit(folder / "Экран блокировки/Замок.jpg", {wqt::FileKind::Raw, 32, 32}, undithered));
+  EXPECT_EQ(extracted(dir, dir / "p.wqt", "Контакты"), contacts);
+}
 
 TEST_F(Cli, CatalogueShowsEveryPictureInABrowserOnADesktopAndAPhone) {
   const fs::path map = writeMap("flat.rxt", flatMap());

@@ -1,4 +1,5 @@
 // The tree's context menu, files dragged onto the window, and saving every file of a group.
+#include "fit/fit_picture.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -15,12 +16,16 @@ class TreeCommandsTest : public WindowTest {
 
     const QStringList fileWithData{"PM_LoadFile", "PM_SaveFile"};
     QTest::newRow("jpg by mouse") << 1 << int(ByMouse)
-                                  << (fileWithData + QStringList{"PM_EditExternally"}) << 0;
+                                  << QStringList{"PM_LoadFile", "PM_LoadFitted", "PM_SaveFile",
+                                                 "PM_EditExternally"}
+                                  << 0;
     QTest::newRow("empty raw by menu key")
-        << 2 << int(ByMenuKey)
-        << QStringList{"PM_LoadFile", "PM_SaveFile-", "PM_EditExternally-", "PM_LoadPng",
-                       "PM_SavePng-"}
+        << 2 << int(ByMenuKey) << QStringList{"PM_LoadFile",        "PM_LoadFitted", "PM_SaveFile-",
+                                              "PM_EditExternally-", "PM_LoadPng",    "PM_SavePng-"}
         << 1;
+    QTest::newRow("jpg by shift+f10")
+        << 1 << int(ByShiftF10)
+        << QStringList{"PM_LoadFile", "PM_LoadFitted", "PM_SaveFile", "PM_EditExternally"} << 0;
     QTest::newRow("colour table by shift+f10") << 4 << int(ByShiftF10) << fileWithData << 3;
     QTest::newRow("unknown kind with data")
         << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
@@ -105,6 +110,86 @@ class TreeCommandsTest : public WindowTest {
       QCOMPARE(dialogs->presetNames.back(), nodeAt(f, node)->text(0));
       QCOMPARE(readFile(tempPath(written)), bytes);
     }
+  }
+
+  // "Загрузить с подгонкой..." and a picture of another size or format dropped on a JPG or RAW
+  // node: the fitting dialog's result is imported as "Загрузить" imports a file; "Отмена" leaves
+  // the slot as it was; an exact file dropped goes in as it is, without the dialog.
+  void fittedImport_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<bool>("dropped");  // else the context menu
+    QTest::addColumn<QString>("picture");
+    QTest::addColumn<bool>("ok");
+    QTest::addColumn<bool>("dialog");  // whether the fitting dialog is asked for
+
+    QTest::newRow("menu, photo into jpg") << 1 << false << "photo.jpg" << true << true;
+    QTest::newRow("menu, photo into raw") << 2 << false << "photo.jpg" << true << true;
+    QTest::newRow("menu, cancelled") << 1 << false << "photo.jpg" << false << true;
+    QTest::newRow("drop, png on jpg") << 1 << true << "drawing.png" << true << true;
+    QTest::newRow("drop, photo on raw") << 2 << true << "photo.jpg" << true << true;
+    QTest::newRow("drop, png on raw") << 2 << true << "drawing.png" << true << true;
+    QTest::newRow("drop, cancelled") << 2 << true << "photo.jpg" << false << true;
+    QTest::newRow("drop, exact jpg") << 1 << true << "exact.jpg" << true << false;
+  }
+
+  void fittedImport() {
+    QFETCH(int, node);
+    QFETCH(bool, dropped);
+    QFETCH(QString, picture);
+    QFETCH(bool, ok);
+    QFETCH(bool, dialog);
+
+    const QByteArray before = node == 1 ? jpegBytes(16, 8) : patternBytes(16, 1);
+    const QString path =
+        writeFile(tempPath("theme.wqt"), themeBytes({jpegBytes(16, 8), patternBytes(16, 1),
+                                                     patternBytes(26, 2), patternBytes(1000, 3)}));
+    writeFile(tempPath("photo.jpg"), jpegBytes(40, 30));
+    QImage drawing(10, 24, QImage::Format_ARGB32);
+    drawing.fill(QColor(20, 200, 90, 128));
+    drawing.save(tempPath("drawing.png"));
+    // Not the bytes the theme holds, so that storing it shows.
+    const std::vector<std::uint8_t> encoded = wqt::test::encodeJpeg(16, 8);
+    const QByteArray exact(reinterpret_cast<const char*>(encoded.data()),
+                           qsizetype(encoded.size()));
+    writeFile(tempPath("exact.jpg"), exact);
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    dialogs->fitAnswers.push_back(ok);
+
+    if (dropped) {
+      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
+                          {tempPath(picture)}));
+    } else {
+      dialogs->openAnswers.push_back(tempPath(picture));
+      QMenu* menu = openTreeMenu(f, node, ByMouse);
+      QVERIFY(menu != nullptr);
+      menu->findChild<QAction*>("PM_LoadFitted")->trigger();
+    }
+
+    QVERIFY(dialogs->messages.empty());
+    QCOMPARE(dialogs->fittedPictures, dialog ? QStringList{tempPath(picture)} : QStringList());
+    const QByteArray stored = entryBytes(f, f->selectedEntry());
+    if (!dialog) {
+      QCOMPARE(stored, exact);
+      return;
+    }
+    if (!ok) {
+      QCOMPARE(stored, before);
+      return;
+    }
+    // The slot holds the core's fit of the picture with the dialog's first options, and the
+    // preview shows those bytes.
+    const wqt::FitTarget target{node == 1 ? wqt::FileKind::Jpg : wqt::FileKind::Raw,
+                                node == 1 ? 16 : 4, node == 1 ? 8 : 2};
+    const wqt::FitResult fitted = wqt::fitPicture(
+        wqt::readSourceFile(wqtui::toPath(tempPath(picture)), {target, {}}), target, {});
+    QCOMPARE(stored, QByteArray(reinterpret_cast<const char*>(fitted.bytes.data()),
+                                qsizetype(fitted.bytes.size())));
+    const QImage expected = node == 1 ? expectedJpeg(stored) : rawPicture(stored, 4, 2);
+    QCOMPARE(shownPicture(f, QSize(target.width, target.height)), expected);
   }
 
   void drops_data() {

@@ -30,6 +30,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
@@ -46,6 +47,7 @@
 #include "theme/theme_document.h"
 #include "ui/AboutProgramm.h"
 #include "ui/ErrorReport.h"
+#include "ui/FitDialog.h"
 #include "ui/MainUnit.h"
 #include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
@@ -130,6 +132,20 @@ class ScriptedDialogs : public wqtui::UserDialogs {
     progressLabels << label + QStringLiteral(" /") + QString::number(total);
     return std::make_unique<Progress>(*this);
   }
+  // The real fitting dialog, "OK" clicked once its first result is shown, or "Отмена" when the
+  // queue says false or is empty.
+  std::optional<std::vector<std::uint8_t>> fitPicture(QWidget* parent, const wqt::FitTarget& target,
+                                                      const QString& picture) override {
+    fittedPictures << picture;
+    const bool ok = !fitAnswers.empty() && fitAnswers.front();
+    if (!fitAnswers.empty()) fitAnswers.pop_front();
+    if (!ok) return std::nullopt;
+    wqtui::TFitDialog dialog(target, picture, *this, parent);
+    QSignalSpy made(&dialog, &wqtui::TFitDialog::resultChanged);
+    if (!made.wait(10000)) return std::nullopt;
+    dialog.findChild<QPushButton*>(QStringLiteral("fitOk"))->click();
+    return dialog.acceptedBytes();
+  }
   void infoMessage(const QString& text) override { messages.push_back({Message::Info, text}); }
   void plainMessage(const QString& text) override { messages.push_back({Message::Plain, text}); }
   void errorMessage(const QString& text) override { messages.push_back({Message::Error, text}); }
@@ -139,6 +155,8 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   std::deque<QString> folderAnswers;
   bool replaceAnswer = true;
   std::deque<Answer> threeWayAnswers;
+  std::deque<bool> fitAnswers;  // "OK" (true) or "Отмена" of each fitting dialog
+  QStringList fittedPictures;   // the picture of every fitting dialog asked for
   int cancelAfter = -1;
   QStringList questions;
   QStringList progressLabels;  // "label /total" of every progress window

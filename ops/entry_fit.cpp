@@ -1,0 +1,35 @@
+#include "ops/entry_fit.h"
+
+#include "fit/fit_picture.h"
+
+namespace wqt {
+
+bool fittingMayHelp(ImportRefusal refusal) {
+  return refusal != ImportRefusal::None && refusal != ImportRefusal::NoSlot &&
+         refusal != ImportRefusal::UnknownKind;
+}
+
+ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::path& file,
+                                RawFormat as, const FitOptions& options,
+                                std::vector<std::uint8_t>& bytes) {
+  ImportOutcome plain = checkFileImport(entry, file, as, bytes);
+  const std::optional<FitTarget> target = fitTarget(entry);
+  if (!fittingMayHelp(plain.refusal) || !target || !isSourceFile(file)) return plain;
+  const SourcePicture source = readSourceFile(file, {*target, options.background});
+  bytes = fitPicture(source, *target, options).bytes;
+  return checkBytesImport(entry, bytes);
+}
+
+ImportOutcome importFittedFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
+                               const std::filesystem::path& file, RawFormat as,
+                               const FitOptions& options) {
+  const FileEntry* known = map.entry(entry);
+  // importFile refuses it as having no slot before the file is looked at.
+  if (known == nullptr || !doc.hasEntrySlot(entry)) return importFile(doc, map, entry, file, as);
+  std::vector<std::uint8_t> bytes;
+  ImportOutcome outcome = checkFittedImport(*known, file, as, options, bytes);
+  if (outcome.stored()) doc.replaceEntryData(entry, std::move(bytes));
+  return outcome;
+}
+
+}  // namespace wqt

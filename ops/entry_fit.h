@@ -1,0 +1,34 @@
+#pragma once
+// A picture offered for a JPG or RAW entry with fitting asked for: a file already exact for the
+// entry goes in as the plain import takes it; any other JPEG or PNG is fitted to the entry's kind
+// and size, and the fitted file is checked and stored as ready bytes are.
+#include <cstdint>
+#include <filesystem>
+#include <vector>
+
+#include "fit/fit_options.h"
+#include "ops/entry_transfer.h"
+
+namespace wqt {
+
+// Whether a refusal only says the file is not the entry's picture as it stands (its size, its
+// format, its file size), which fitting a picture may mend; an unknown kind or a missing slot
+// stays what it is.
+bool fittingMayHelp(ImportRefusal refusal);
+
+// checkFileImport; when it refuses a JPEG or PNG for an entry that holds a picture, the picture
+// fitted to the entry instead: `bytes` is then the fitted file and the outcome its checks as
+// ready bytes. Anything else keeps the plain refusal. A damaged picture throws JpegError or
+// PngError, one above the pixel cap SourceError, as readSourceFile does; a file that cannot be
+// read throws the file-open error.
+ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::path& file,
+                                RawFormat as, const FitOptions& options,
+                                std::vector<std::uint8_t>& bytes);
+
+// checkFittedImport, then the bytes go into the entry's slot. An entry the map lacks or the
+// document has no slot for is NoSlot.
+ImportOutcome importFittedFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
+                               const std::filesystem::path& file, RawFormat as,
+                               const FitOptions& options);
+
+}  // namespace wqt
