@@ -93,7 +93,21 @@ TThemeOverview::TThemeOverview(const wqt::ThemeMap& map, const wqt::ThemeDocumen
   rebuild();
 }
 
+void TThemeOverview::rebuildLater() {
+  if (rebuildPending_) return;
+  rebuildPending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        runHandler([this] {
+          if (rebuildPending_) rebuild();
+        });
+      },
+      Qt::QueuedConnection);
+}
+
 void TThemeOverview::rebuild() {
+  rebuildPending_ = false;
   files_.clear();
   delete scroll_->takeWidget();
   content_ = new QWidget;
@@ -193,6 +207,8 @@ int TThemeOverview::availableWidth() const {
 }
 
 void TThemeOverview::refreshEntry(std::int32_t entry) {
+  // The nodes shown may be of a map read since; the rebuild to come shows the entry anyway.
+  if (rebuildPending_) return;
   const int available = availableWidth();
   for (FileView& view : files_) {
     if (view.entry != entry) continue;

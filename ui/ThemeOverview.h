@@ -35,6 +35,9 @@ class TThemeOverview : public QWidget {
 
   // Builds every file's view afresh, for a theme opened or created, or a map read again.
   void rebuild();
+  // The same once control returns to the event loop, however often it is asked for until then:
+  // a theme opened reads the map and the file one after the other.
+  void rebuildLater();
   // Shows the entry's slot as it is now, in every node of that entry.
   void refreshEntry(std::int32_t entry);
 
@@ -74,6 +77,7 @@ class TThemeOverview : public QWidget {
   QWidget* content_ = nullptr;
   QVBoxLayout* contentLayout_ = nullptr;
   std::vector<FileView> files_;
+  bool rebuildPending_ = false;
 };
 
 }  // namespace wqtui
