@@ -1,7 +1,8 @@
 // Benchmarks of the command-line twin on the 2,000-file 64 MiB theme: unpack beside tar -x of an
 // archive of the same files into an empty folder, pack beside tar -c of the unpacked folder plus
-// one fdatasync of the archive, and the peak resident memory of unpack, pack and check. Every
-// case runs a program in a fresh process, the baselines too.
+// one fdatasync of the archive, thumbnail beside the same on a 1 MiB theme and beside
+// vipsthumbnail, catalogue beside unpack --png, and the peak resident memory of unpack, pack and
+// check. Every case runs a program in a fresh process, the baselines too.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -25,7 +26,7 @@ constexpr int kThemeFiles = wqt::gen::kUnpackThemeFiles;
 constexpr wqt::gen::MapShape kShape = wqt::gen::kUnpackThemeShape;
 constexpr double kPeakRssGoalMiB = 48;
 
-fs::path gDir, gMap, gTheme, gUnpacked, gArchive;
+fs::path gDir, gMap, gTheme, gUnpacked, gArchive, gSmallTheme, gFirstPicture;
 
 void writeBytes(const fs::path& p, const void* data, std::size_t n) {
   std::ofstream out(p, std::ios::binary);
@@ -79,6 +80,44 @@ void PackBaseline(benchmark::State& state) {
   }
 }
 
+// The thumbnail reads only the first picture's slot: the 64 MiB theme beside a 1 MiB theme of the
+// same map and the same first picture, and beside vipsthumbnail of that picture alone.
+constexpr const char* kThumbnailSize = "128";  // what a thumbnail service asks for first
+
+void ThumbnailCase(benchmark::State& state) {
+  for (auto _ : state) {
+    mustRun(state,
+            {WQT_CLI, "--map", gMap, "thumbnail", "-s", kThumbnailSize, gTheme, gDir / "t.png"});
+  }
+}
+
+void ThumbnailSmallTheme(benchmark::State& state) {
+  for (auto _ : state) {
+    mustRun(state, {WQT_CLI, "--map", gMap, "thumbnail", "-s", kThumbnailSize, gSmallTheme,
+                    gDir / "t.png"});
+  }
+}
+
+void ThumbnailVips(benchmark::State& state) {
+  for (auto _ : state) {
+    mustRun(state, {"vipsthumbnail", gFirstPicture, "-s", kThumbnailSize, "-o", gDir / "v.png"});
+  }
+}
+
+// The catalogue embeds every file, RAW pictures as PNG: the work of unpack --png, in one file.
+void CatalogueCase(benchmark::State& state) {
+  for (auto _ : state) {
+    mustRun(state, {WQT_CLI, "--map", gMap, "catalogue", gTheme, "-o", gDir / "c.html"});
+  }
+}
+
+void UnpackPngBaseline(benchmark::State& state) {
+  for (auto _ : state) {
+    const fs::path out = freshFolder(state);
+    mustRun(state, {WQT_CLI, "--map", gMap, "unpack", gTheme, out, "--png"});
+  }
+}
+
 // The peak memory of a command, in KiB. A child's maximum resident set starts from the memory of
 // the process that spawned it, so the command is spawned from a fresh, small copy of this program
 // (which writes the figure to a file) rather than from this one, which holds the whole theme.
@@ -111,6 +150,20 @@ void setUp() {
   std::printf("theme: %d files, %.1f MiB\n", kThemeFiles, theme.size() / 1048576.0);
   gTheme = gDir / "big.wqt";
   writeBytes(gTheme, theme.data(), theme.size());
+  // The same map and first picture in about 1 MiB: every other slot a few hundred bytes.
+  const auto first =
+      wqt::gen::jpeg(static_cast<int>(kShape.width), static_cast<int>(kShape.height));
+  gFirstPicture = gDir / "first.jpg";
+  writeBytes(gFirstPicture, first.data(), first.size());
+  std::vector<std::vector<std::uint8_t>> small(
+      kThemeFiles,
+      std::vector<std::uint8_t>(((1u << 20) - first.size()) / (kThemeFiles - 1), 0x5A));
+  small[0] = first;
+  wqt::sample::ThemeRecipe recipe;
+  recipe.dataOffset = wqt::gen::dataOffsetOf(kThemeFiles);
+  const auto smallTheme = wqt::sample::themeFile(recipe, small);
+  gSmallTheme = gDir / "small.wqt";
+  writeBytes(gSmallTheme, smallTheme.data(), smallTheme.size());
   gUnpacked = gDir / "unpacked";
   gArchive = gDir / "files.tar";
   if (spawn({WQT_CLI, "--map", gMap, "unpack", gTheme, gUnpacked}).status != 0 ||
@@ -134,6 +187,11 @@ int main(int argc, char** argv) {
   reg("cli_unpack/tar_x", UnpackBaseline);
   reg("cli_pack/orvalen-wqt", PackCase);
   reg("cli_pack/tar_c_fdatasync", PackBaseline);
+  reg("cli_thumbnail/64MiB_theme", ThumbnailCase);
+  reg("cli_thumbnail/1MiB_theme", ThumbnailSmallTheme);
+  reg("cli_thumbnail/vipsthumbnail", ThumbnailVips);
+  reg("cli_catalogue/orvalen-wqt", CatalogueCase);
+  reg("cli_catalogue/unpack_png", UnpackPngBaseline);
 
   wqt::bench::initializeInterleaved(&argc, argv);
   wqt::bench::FastestCollector collector;
@@ -144,6 +202,12 @@ int main(int argc, char** argv) {
           {"7. unpack 64 MiB theme vs tar -x", "cli_unpack/orvalen-wqt", "cli_unpack/tar_x", 1.5},
           {"8. pack 64 MiB folder vs tar -c + fdatasync", "cli_pack/orvalen-wqt",
            "cli_pack/tar_c_fdatasync", 1.5},
+          {"11. thumbnail of 64 MiB theme vs of 1 MiB theme", "cli_thumbnail/64MiB_theme",
+           "cli_thumbnail/1MiB_theme", 1.2},
+          {"12. thumbnail of 64 MiB theme vs vipsthumbnail", "cli_thumbnail/64MiB_theme",
+           "cli_thumbnail/vipsthumbnail", 2.0},
+          {"13. catalogue of 64 MiB theme vs unpack --png", "cli_catalogue/orvalen-wqt",
+           "cli_catalogue/unpack_png", 2.0},
       });
 
   // Peak memory of each command on the same theme, in a fresh process each.

@@ -27,6 +27,8 @@ struct Options {
   std::string fitSize;              // fit: WxH
   std::string fitKind;              // fit: jpg or raw
   FitArguments fit;
+  std::string picture;              // thumbnail: the PNG file to write
+  int size = 256;                   // thumbnail: the square it fits inside
 };
 
 int runInfo(const Options& options);
@@ -38,6 +40,8 @@ int runPack(const Options& options);
 int runReplace(const Options& options);
 int runSet(const Options& options);
 int runFit(const Options& options);
+int runCatalogue(const Options& options);
+int runThumbnail(const Options& options);
 
 // fit's own options: --size, --kind, the fitting options and -o.
 void addFitCommandOptions(CLI::App* command, Options& options);

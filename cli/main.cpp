@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <charconv>
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
@@ -138,7 +139,7 @@ int main(int argc, char** argv) {
     positional(sub, "ENTRY", options.entry, "Номер файла или путь из подписей");
   };
   const auto output = [&](CLI::App* sub, const char* description) {
-    sub->add_option("-o", options.output, description)->type_name("FILE");
+    return sub->add_option("-o", options.output, description)->type_name("FILE");
   };
   const auto png = [&](CLI::App* sub) {
     sub->add_flag("--png", options.png, "RAW-изображения как 8-битные RGB PNG");
@@ -185,6 +186,27 @@ int main(int argc, char** argv) {
   CLI::App* fit = command("fit", "Подогнать рисунок к файлу JPG или RAW без темы", wqtcli::runFit);
   positional(fit, "PICTURE", options.file, "Рисунок JPEG или PNG");
   wqtcli::addFitCommandOptions(fit, options);
+  CLI::App* catalogue =
+      command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue);
+  theme(catalogue);
+  output(catalogue, "Файл страницы (.html; «-» — в стандартный вывод)")->required();
+  CLI::App* thumbnail =
+      command("thumbnail", "Миниатюра темы в PNG для файловых менеджеров", wqtcli::runThumbnail);
+  thumbnail->add_option("-s", options.size, "Наибольшая сторона миниатюры (по умолчанию 256)")
+      ->check(
+          [](const std::string& value) {
+            int size = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), size);
+            return error == std::errc() && end == value.data() + value.size() && size >= 1 &&
+                           size <= 4096
+                       ? ""
+                       : "ожидается число от 1 до 4096";
+          },
+          "")
+      ->type_name("SIZE");
+  theme(thumbnail);
+  positional(thumbnail, "OUT", options.picture, "Файл PNG, который записать");
 
   if (const auto unknown = unknownCommand(argc, argv, app)) {
     wqtcli::printMessage(*unknown);

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (optimised, as the editor is built) into build-bench/ and runs them: each
 # case beside its baseline, the two taking turns over many short repetitions, then the table of
-# the ratios of their fastest repetitions and the peak memory of opening a 64 MiB
-# theme; then the command-line twin's unpack and pack beside tar, and its peak memory; then
-# fitting pictures beside ImageMagick and vipsthumbnail, the fit's quality and peak memory. Extra
+# the ratios of their fastest repetitions and the peak memory of opening a 64 MiB theme; then the
+# command-line twin's unpack and pack beside tar, its thumbnail beside the same on a 1 MiB theme
+# and beside vipsthumbnail, its catalogue beside unpack --png, and its peak memory; then fitting
+# pictures beside ImageMagick and vipsthumbnail, the fit's quality and peak memory. Extra
 # arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
 # The window's selection road and its "Сохранить все файлы..." run too when the window is built
 # (offscreen).

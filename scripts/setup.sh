@@ -14,6 +14,7 @@ packages=(
   xvfb xauth imagemagick xdotool
   desktop-file-utils appstream shared-mime-info dpkg-dev lintian man-db groff-base x11-utils
   bash-completion
+  chromium tumbler dbus-daemon python3-gi gir1.2-glib-2.0 python3-html5lib
   fonts-liberation2 fonts-paratype fonts-wine
 )
 

@@ -2,8 +2,11 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 
 #include <nlohmann/json.hpp>
@@ -20,6 +23,7 @@
 #include "cli_run.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
+#include "files/png_picture.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 #include "theme/theme_messages.h"
@@ -262,6 +266,7 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
       {{"extract", theme, "Меню/Нет"}, "Меню/Иконки меню/"},
       {{"unpack", theme, dir.path()}, "не пуста"},
       {{"set", theme, "--type", "grey"}, "black"},
+      {{"thumbnail", "-s", "0", theme, dir / "t.png"}, "от 1 до 4096"},
       {{"info", dir / "none.wqt"}, "none.wqt"},
   };
   for (const auto& c : cases) {
@@ -448,4 +453,262 @@ TEST_F(Cli, InterruptedCommandsLeaveNoTemporaryFiles) {
     EXPECT_FALSE(temporaryExists(c.temporary));
     EXPECT_FALSE(fs::exists(dir / "out") || fs::exists(dir / "out.wqt"));
   }
+}
+
+namespace {
+
+// A map of flat-colour pictures whose pixels can be found again wherever they are shown: a JPG
+// wider than a phone's screen, a small JPG, a RAW picture, a missing JPG, a colour table, and
+// captions that would be markup if a page took them as such.
+struct FlatPicture {
+  const char* kind;
+  int width, height;
+  std::uint8_t r, g, b;  // as shown: a RAW picture's colour after RGB565
+};
+constexpr FlatPicture kFlat[] = {
+    {"JPG", 480, 120, 255, 255, 0},  // yellow, wider than a phone
+    {"JPG", 160, 120, 255, 0, 0},    // red
+    {"RAW", 64, 48, 0, 252, 0},      // green: RGB565 0x07E0
+    {"JPG", 48, 48, 0, 0, 255},      // blue
+};
+constexpr const char* kHostileCaption = "<script>document.title='x'</script> & «q»";
+
+std::string flatMap() {
+  std::string m =
+      "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n<ThemeSettings \"9Ch\" \"200h\" "
+      "\"7\">\n"
+      "<group \"Картинки <b>\">\n";
+  for (const FlatPicture& p : kFlat) {
+    m += "<file \"" + std::string(p.kind) + " " + std::to_string(p.width) + "\" \"0\" \"" + p.kind +
+         "\" \"" + std::to_string(p.width) + "\" \"" + std::to_string(p.height) + "\">\n";
+  }
+  return m + "</group \"\">\n<file \"" + kHostileCaption +
+         "\" \"0\" \"JPG\" \"16\" \"16\">\n<file \"Цвета\" \"0\" \"COLORTAB\" \"4\">\n";
+}
+
+Bytes flatFile(const FlatPicture& p) {
+  if (std::string(p.kind) == "RAW") {
+    Bytes words;
+    for (int i = 0; i < p.width * p.height; ++i) words.insert(words.end(), {0xE0, 0x07});
+    return words;
+  }
+  wqt::test::JpegRecipe recipe;
+  recipe.width = p.width, recipe.height = p.height;
+  recipe.fill = wqt::test::JpegFill::Solid;
+  recipe.r = p.r, recipe.g = p.g, recipe.b = p.b;
+  return wqt::test::encodeJpeg(recipe);
+}
+
+// The flat theme, its hostile-captioned JPG missing.
+fs::path flatTheme(const TempDir& dir, const fs::path& mapPath) {
+  const wqt::ThemeMap map = loadMap(mapPath);
+  wqt::ThemeDocument doc;
+  doc.create(map.settings());
+  for (std::size_t e = 0; e < std::size(kFlat); ++e) doc.replaceSlot(e + 1, flatFile(kFlat[e]));
+  doc.replaceSlot(std::size(kFlat) + 2, Bytes(4, 7));
+  doc.setHeaderField(wqt::kAuthorField, "<i>&amp;\"</i>");
+  const fs::path path = dir / "flat.wqt";
+  wqt::writeFileReplacing(path, doc.rebuildForSave(map.settings()));
+  return path;
+}
+
+// Headless Chromium on a local page: a private home and profile, nothing fetched.
+Outcome chromium(const TempDir& dir, std::vector<std::string> args) {
+  fs::create_directories(dir / "chromium-home");
+  args.insert(args.begin(),
+              {"--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+               "--disable-background-networking", "--disable-component-update", "--disable-sync",
+               "--hide-scrollbars", "--user-data-dir=" + (dir / "chromium-profile").string()});
+  return finish(
+      dir, start(dir, args, "/usr/bin/chromium", {"HOME=" + (dir / "chromium-home").string()}));
+}
+
+wqt::RgbPicture screenshot(const TempDir& dir, const fs::path& page, int width, int height) {
+  const fs::path shot = dir / "shot.png";
+  fs::remove(shot);
+  const Outcome result =
+      chromium(dir, {"--window-size=" + std::to_string(width) + "," + std::to_string(height),
+                     "--screenshot=" + shot.string(), "file://" + page.string()});
+  EXPECT_TRUE(fs::exists(shot)) << result.err;
+  return fs::exists(shot) ? wqt::decodePng(wqt::readWholeFile(shot), 1u << 26) : wqt::RgbPicture{};
+}
+
+struct Box {
+  int left = INT32_MAX, top = INT32_MAX, right = -1, bottom = -1;
+  long pixels = 0;
+  int width() const { return right - left + 1; }
+  int height() const { return bottom - top + 1; }
+};
+
+// Where the picture's colour lies in the screenshot.
+Box find(const wqt::RgbPicture& shot, const FlatPicture& p) {
+  Box box;
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      const std::uint8_t* px = &shot.rgb[3 * (static_cast<std::size_t>(y) * shot.width + x)];
+      if (std::abs(px[0] - p.r) <= 24 && std::abs(px[1] - p.g) <= 24 &&
+          std::abs(px[2] - p.b) <= 24) {
+        box.left = std::min(box.left, x), box.right = std::max(box.right, x);
+        box.top = std::min(box.top, y), box.bottom = std::max(box.bottom, y);
+        ++box.pixels;
+      }
+    }
+  }
+  return box;
+}
+
+}  // namespace
+
+TEST_F(Cli, CatalogueShowsEveryPictureInABrowserOnADesktopAndAPhone) {
+  const fs::path map = writeMap("flat.rxt", flatMap());
+  const fs::path theme = flatTheme(dir, map);
+  const fs::path page = dir / "flat.html";
+  const Outcome made = run(dir, {"--map", map, "catalogue", theme, "-o", page});
+  ASSERT_EQ(made.status, 0) << made.err;
+  // Every picture where a person sees it: at its own size where it fits, scaled down with its
+  // aspect kept where it does not, inside the phone's 360 px.
+  fs::copy_file(page, dir / "phone-page.html");
+  const fs::path phone = dir.write("phone.html",
+                                   "<!DOCTYPE html><html><body style=\"margin:0\"><iframe "
+                                   "src=\"phone-page.html\" style=\"width:360px;height:2400px;"
+                                   "border:0\"></iframe></body></html>");
+  const struct {
+    const char* name;
+    fs::path page;
+    int width;
+  } screens[] = {{"desktop", page, 1000}, {"phone", phone, 800}};
+  for (const auto& screen : screens) {
+    SCOPED_TRACE(screen.name);
+    const wqt::RgbPicture shot = screenshot(dir, screen.page, screen.width, 2400);
+    const int room = screen.page == phone ? 360 : screen.width;
+    for (const FlatPicture& p : kFlat) {
+      SCOPED_TRACE(std::to_string(p.width) + "x" + std::to_string(p.height));
+      const Box box = find(shot, p);
+      ASSERT_GT(box.pixels, 0);
+      EXPECT_LT(box.right, room);
+      if (p.width + 64 <= room / (screen.page == phone ? 1 : 3)) {
+        EXPECT_EQ(box.width(), p.width);
+        EXPECT_EQ(box.height(), p.height);
+      } else {
+        EXPECT_LT(box.width(), p.width);
+        EXPECT_NEAR(box.width() * p.height, box.height() * p.width, 2 * p.width);
+      }
+      EXPECT_GE(box.pixels, box.width() * box.height() * 95 / 100);
+    }
+  }
+}
+
+TEST_F(Cli, CatalogueIsValidHtmlWhoseCaptionsStayText) {
+  const fs::path map = writeMap("flat.rxt", flatMap());
+  const fs::path theme = flatTheme(dir, map);
+  const Outcome made = run(dir, {"--map", map, "catalogue", theme, "-o", "-"});
+  ASSERT_EQ(made.status, 0) << made.err;
+  const fs::path page = dir.write("flat.html", made.out);
+  // The HTML5 parser's strict mode: any parse error fails.
+  const Outcome parsed = finish(
+      dir, start(dir,
+                 {"-c",
+                  "import html5lib, sys\n"
+                  "html5lib.HTMLParser(strict=True).parse(open(sys.argv[1], 'rb').read().decode())",
+                  page},
+                 "/usr/bin/python3"));
+  EXPECT_EQ(parsed.status, 0) << parsed.err;
+  // The browser's own document: no element from a caption or a header field, every text shown.
+  const Outcome dom = chromium(dir, {"--dump-dom", "file://" + page.string()});
+  ASSERT_EQ(dom.status, 0) << dom.err;
+  EXPECT_EQ(dom.out.find("<script"), std::string::npos);
+  EXPECT_EQ(dom.out.find("<b>"), std::string::npos);
+  EXPECT_EQ(dom.out.find("<i>"), std::string::npos);
+  EXPECT_NE(dom.out.find("<title>flat.wqt</title>"), std::string::npos);
+  for (const char* shown :
+       {"&lt;script&gt;document.title='x'&lt;/script&gt; &amp; «q»",
+        "&lt;i&gt;&amp;amp;\"&lt;/i&gt;", "Картинки &lt;b&gt;", wqt::kMissingFileText, "4 б"}) {
+    EXPECT_NE(dom.out.find(shown), std::string::npos) << shown;
+  }
+  std::size_t images = 0;
+  for (std::size_t at = 0; (at = dom.out.find("<img src=\"data:image/", at)) != std::string::npos;
+       ++at) {
+    ++images;
+  }
+  EXPECT_EQ(images, std::size(kFlat));
+}
+
+TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
+  const fs::path map = writeMap("flat.rxt", flatMap());
+  const fs::path theme = flatTheme(dir, map);
+  const Bytes good = wqt::readWholeFile(theme);
+  const fs::path out = dir / "out.png";
+  const auto thumbnail = [&](const Bytes& bytes, std::vector<std::string> size) {
+    const fs::path path = dir.write("t.wqt", bytes);
+    std::vector<std::string> args = {"--map", map, "thumbnail"};
+    args.insert(args.end(), size.begin(), size.end());
+    args.insert(args.end(), {path, out});
+    return run(dir, args);
+  };
+  // Written into the file that is there (a thumbnail service reads back the file it made).
+  const struct {
+    std::vector<std::string> size;
+    int width, height;
+  } sizes[] = {{{}, 256, 64}, {{"-s", "128"}, 128, 32}, {{"-s", "1024"}, 480, 120}};
+  for (const auto& s : sizes) {
+    SCOPED_TRACE(s.width);
+    dir.write("out.png", "");
+    struct stat before {
+    }, after{};
+    ::stat(out.c_str(), &before);
+    const Outcome result = thumbnail(good, s.size);
+    ASSERT_EQ(result.status, 0) << result.err;
+    ::stat(out.c_str(), &after);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    const wqt::RgbPicture png = wqt::decodePng(wqt::readWholeFile(out), 1u << 20);
+    EXPECT_EQ(png.width, s.width);
+    EXPECT_EQ(png.height, s.height);
+    EXPECT_EQ(find(png, kFlat[0]).pixels, png.width * png.height);
+  }
+
+  // A broken or hostile theme: status 1 at once, and the file left empty.
+  const std::size_t first = 0x200;  // the data offset: the first slot's data begins there
+  const struct {
+    const char* name;
+    std::function<void(Bytes&)> damage;
+    std::string message;
+  } cases[] = {
+      {"cut", [](Bytes& b) { b.pop_back(); }, "Stream read error"},
+      {"signature", [](Bytes& b) { b[0] ^= 1; }, wqt::kSignature1Status},
+      {"zeroed", [&](Bytes& b) { std::fill_n(b.begin() + first, 600, 0); }, "JPEG"},
+      {"huge",
+       [&](Bytes& b) {
+         // The picture's header claims 65500 × 65500 pixels.
+         const std::uint8_t marker[] = {0xFF, 0xC0};
+         const auto sof = std::search(b.begin() + first, b.end(), marker, marker + 2);
+         std::fill_n(sof + 5, 4, 0xFF), sof[6] = sof[8] = 0xDC;
+       },
+       "100"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes bytes = good;
+    c.damage(bytes);
+    dir.write("out.png", Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'});
+    const auto started = std::chrono::steady_clock::now();
+    const Outcome result = thumbnail(bytes, {"-s", "128"});
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_EQ(fs::file_size(out), 0u);
+  }
+  // A theme without a picture; nothing made where nothing was.
+  wqt::ThemeDocument doc;
+  doc.create(loadMap(map).settings());
+  const Bytes none = wqt::joinParts(doc.rebuildForSave(loadMap(map).settings()));
+  fs::remove(out);
+  const Outcome result = thumbnail(none, {});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("нет рисунков"), std::string::npos) << result.err;
+  EXPECT_FALSE(fs::exists(out));
+  // A folder is no place for a picture.
+  const Outcome folder =
+      run(dir, {"--map", map, "thumbnail", dir.write("t.wqt", good), dir.path()});
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("папка"), std::string::npos) << folder.err;
 }

@@ -43,7 +43,7 @@ done
 cli_installed=false
 if [[ " ${programs[*]} " == *" orvalen-wqt "* ]]; then
   cli_installed=true
-  expected=$(printf '%s\nshare/bash-completion/completions/orvalen-wqt' "$expected")
+  expected=$(printf '%s\nshare/bash-completion/completions/orvalen-wqt\nshare/thumbnailers/orvalen-wqt.thumbnailer' "$expected")
 fi
 installed=$(cd "$prefix" && find . -type f | sed 's|^\./||' | sort)
 [ "$installed" = "$(sort <<<"$expected")" ] ||
@@ -106,7 +106,7 @@ if $cli_installed; then
     got=$(complete_line "${words[@]}")
     [ "$got" = "$wanted" ] || fail "completing \"$line\": \"$got\", wanted \"$wanted\""
   done <<'ROWS'
-orvalen-wqt |check extract info list pack replace set unpack
+orvalen-wqt |catalogue check extract info list pack replace set thumbnail unpack
 orvalen-wqt -|--help --map --version
 orvalen-wqt --map |folder m.rxt
 orvalen-wqt --map m.rxt info |a.wqt folder
@@ -115,6 +115,8 @@ orvalen-wqt pack folder |a.wqt folder
 orvalen-wqt replace a.wqt 3 |a.wqt b.png folder m.rxt
 orvalen-wqt extract a.wqt 3 -|--help --png -o
 orvalen-wqt set a.wqt --type |black white
+orvalen-wqt catalogue -|--help -o
+orvalen-wqt thumbnail -s 128 a.wqt |a.wqt b.png folder m.rxt
 ROWS
 fi
 
