@@ -2,8 +2,7 @@
 // folder with the command line's unpack layout.
 #include <memory>
 
-#include "files/import_export.h"
-#include "files/unpack_layout.h"
+#include "ops/theme_folder.h"
 #include "ui/MainUnit.h"
 #include "ui/UserDialogs.h"
 
@@ -24,11 +23,7 @@ const char* const kFailedStatus = "Сохранение прервано оши�
 }  // namespace
 
 void TMainForm::saveAllFilesClick(int group) {
-  const std::vector<wqt::LayoutItem> items =
-      wqt::unpackLayout(map_, group, [this](std::int32_t entry) {
-        return wqt::entryHasSlot(map_, doc_, entry) &&
-               !doc_.slot(static_cast<std::size_t>(entry) + 1).empty();
-      });
+  const std::vector<wqt::LayoutItem> items = wqt::saveAllLayout(map_, doc_, group);
   const QString folder = dialogs_.getExistingDirectory(this, QString::fromUtf8(kFolderCaption));
   if (folder.isEmpty()) return;
 
@@ -47,13 +42,9 @@ void TMainForm::saveAllFilesClick(int group) {
       progress = dialogs_.progress(this, QString::fromUtf8(kProgressLabel), int(total));
     return progress == nullptr || progress->advance(static_cast<int>(done));
   };
-  const auto content = [this](const wqt::LayoutItem& item) -> std::span<const std::uint8_t> {
-    return doc_.slot(static_cast<std::size_t>(item.entry) + 1);
-  };
-
   wqt::WriteResult result;
   try {
-    result = wqt::writeLayoutFiles(wqtui::toPath(folder), items, content, hooks);
+    result = wqt::saveAllFiles(doc_, items, wqtui::toPath(folder), hooks);
   } catch (...) {
     // The files written before the failing one stay; the error names that file.
     setStatusSecond(QString::fromUtf8(kFailedStatus).arg(written).arg(items.size()));

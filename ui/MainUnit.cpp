@@ -6,65 +6,38 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
-#include <QImage>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "base/file_io.h"
-#include "base/paths.h"
-#include "files/file_kind.h"
-#include "files/import_export.h"
-#include "files/jpeg_decoder.h"
-#include "files/png_picture.h"
-#include "files/preview.h"
 #include "map/map_location.h"
+#include "ops/theme_header.h"
 #include "theme/header_text.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
-#include "ui/PngImport.h"
 #include "ui/TreeContextMenu.h"
 #include "ui/TreeDragDrop.h"
 
-using wqtui::fromCp1251;
 using wqtui::runHandler;
-using wqtui::toFileName;
-using wqtui::toPath;
 
 namespace {
 
 constexpr int kClientWidth = 757;
 constexpr int kClientHeight = 474;
 constexpr int kDisplayIndexRole = Qt::UserRole;
-
-const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
-const char* const kSaveChangesQuestion = "Сохранить изменения в теме?";
-// RAW pictures exchanged as PNG pictures.
-constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
-constexpr std::string_view kPngExtension = ".png";
-using wqt::kBadThemeMessage;
-using wqt::kEmptySlotMessage;
-using wqt::kSlotTooLargeMessage;
-using wqt::kSlotTooLargeStatus;
-using wqt::kTooLongMessage;
 
 // Marks page changes made by the program, which the page-switch rule ignores.
 class ProgramPageChange {
@@ -91,8 +64,8 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
   buildControls();
   connectHandlers();
-  contextMenu_ = new wqtui::TreeContextMenu(*this);
-  dragDrop_ = new wqtui::TreeDragDrop(*this);
+  contextMenu_ = new wqtui::TreeContextMenu(*this, this);
+  dragDrop_ = new wqtui::TreeDragDrop(*this, *this);
   runHandler([this] { FormCreate(); });
 }
 
@@ -308,7 +281,8 @@ void TMainForm::buildPages(QWidget* client) {
   CBox_ThemeType->setObjectName(QStringLiteral("CBox_ThemeType"));
   CBox_ThemeType->setGeometry(0, 144, 145, 21);
   CBox_ThemeType->setEditable(false);
-  for (const char* type : wqt::kThemeTypeNames) CBox_ThemeType->addItem(QString::fromUtf8(type));
+  for (const wqt::ThemeType type : wqt::kThemeTypes)
+    CBox_ThemeType->addItem(QString::fromUtf8(wqt::themeTypeName(type)));
   CBox_ThemeType->setCurrentIndex(-1);
 
   lbl_4->setBuddy(ED_ThemeAuthor);
@@ -316,10 +290,7 @@ void TMainForm::buildPages(QWidget* client) {
   lbl_6->setBuddy(ED_ThemeVersion);
   lbl_7->setBuddy(CBox_ThemeType);
 
-  {
-    ProgramPageChange programChange(programSelectsPage_);
-    PCtrl->setCurrentIndex(0);
-  }
+  selectFirstPage();
   PCtrl->setEnabled(false);
 }
 
@@ -390,6 +361,7 @@ void TMainForm::connectHandlers() {
 void TMainForm::FormCreate() {
   if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
+  mapPresent_ = false;
   setStatus(QStringLiteral("Ошибка #1#"),
             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
   MM_Child_CreateTheme->setEnabled(false);
@@ -431,121 +403,6 @@ void TMainForm::mirrorTree() {
   }
 }
 
-// ---------------------------------------------------------------------------------------------
-// Theme commands
-
-void TMainForm::MM_Child_CreateThemeClick() {
-  if (!mayDropTheme()) return;
-  ReadRXT();
-  IMG->clear();
-  hideFilePanel();
-  selectFirstPage();
-  doc_.create(map_.settings());
-  PCtrl->setEnabled(true);
-  MM_Child_SaveTheme->setEnabled(true);
-  showHeaderFields();
-  showThemeType();
-  doc_.markUnmodified();
-  setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
-}
-
-void TMainForm::MM_Child_OpenThemeClick() {
-  if (!mayDropTheme()) return;
-  const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return;
-  openThemeFile(chosen);
-}
-
-void TMainForm::openThemeFile(const QString& chosen) {
-  // A theme named on the command line or dropped on the window is refused as the menu command is.
-  if (!MM_Child_OpenTheme->isEnabled()) return;
-  ReadRXT();
-  setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
-
-  // The whole file is checked before anything of the current theme changes.
-  wqt::ParsedTheme parsed = wqt::readThemeFile(toPath(chosen), map_.settings());
-  switch (parsed.status) {
-    case wqt::ParsedTheme::Status::Signature1Mismatch:
-    case wqt::ParsedTheme::Status::Signature2Mismatch: {
-      const bool first = parsed.status == wqt::ParsedTheme::Status::Signature1Mismatch;
-      TreeView->clear();
-      setStatusSecond(QString::fromUtf8(first ? wqt::kSignature1Status : wqt::kSignature2Status));
-      dialogs_.plainMessage(QString::fromUtf8(kBadThemeMessage));
-      return;
-    }
-    case wqt::ParsedTheme::Status::SlotTooLarge:
-      TreeView->clear();
-      setStatusSecond(QString::fromUtf8(kSlotTooLargeStatus));
-      dialogs_.plainMessage(QString::fromUtf8(kSlotTooLargeMessage));
-      return;
-    case wqt::ParsedTheme::Status::Ok:
-      break;
-  }
-
-  PCtrl->setEnabled(true);
-  setStatusSecond(QStringLiteral("Файл загружен."));
-  doc_.adopt(std::move(parsed));
-  IMG->clear();
-  hideFilePanel();
-  selectFirstPage();
-  MM_Child_SaveTheme->setEnabled(true);
-  showHeaderFields();
-  showThemeType();
-  // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
-  doc_.markUnmodified();
-}
-
-QStringList TMainForm::statusTexts() const {
-  return {SBar_Panel0->text(), SBar_Panel1->text()};
-}
-
-void TMainForm::MM_Child_SaveThemeClick() {
-  saveTheme();
-}
-
-bool TMainForm::saveTheme() {
-  if (doc_.hasEmptySlot(map_.settings())) {
-    dialogs_.infoMessage(QString::fromUtf8(kEmptySlotMessage));
-    return false;
-  }
-  // A layout whose file could not be opened again is refused before the user picks a name.
-  if (wqt::saveLayoutOverlaps(map_.settings())) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kLayoutOverlapMessage));
-    return false;
-  }
-  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return false;
-  const std::string target = wqt::replaceExtension(toFileName(chosen), ".wqt");
-  wqt::writeFileReplacing(target, doc_.rebuildForSave(map_.settings()));
-  doc_.markUnmodified();
-  return true;
-}
-
-bool TMainForm::mayDropTheme() {
-  if (!doc_.hasImage() || !doc_.modified()) return true;
-  switch (dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion))) {
-    case wqtui::UserDialogs::Answer::Yes:
-      // A save that is refused, cancelled or fails keeps the theme.
-      return saveTheme();
-    case wqtui::UserDialogs::Answer::No:
-      return true;
-    case wqtui::UserDialogs::Answer::Cancel:
-      break;
-  }
-  return false;
-}
-
-void TMainForm::MM_Child_ExitClick() {
-  close();
-}
-
-void TMainForm::closeEvent(QCloseEvent* event) {
-  // Refused unless the question lets the theme go; an error while saving keeps the window open.
-  bool drop = false;
-  runHandler([&] { drop = mayDropTheme(); });
-  event->setAccepted(drop);
-}
-
 void TMainForm::MM_Child_AboutProgrammeClick() {
   if (aboutBox_ == nullptr) aboutBox_ = new TChildForm_AboutProgramm(this);
   aboutBox_->exec();
@@ -554,13 +411,6 @@ void TMainForm::MM_Child_AboutProgrammeClick() {
 void TMainForm::selectFirstPage() {
   ProgramPageChange programChange(programSelectsPage_);
   PCtrl->setCurrentIndex(0);
-}
-
-void TMainForm::hideFilePanel() {
-  GB_Info->hide();
-  PNL_IMG->hide();
-  btn_load_img->hide();
-  btn_save_img->hide();
 }
 
 void TMainForm::setStatus(const QString& first, const QString& second) {
@@ -572,266 +422,6 @@ void TMainForm::setStatusSecond(const QString& second) {
   SBar_Panel1->setText(second);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Header fields and theme type
-
-void TMainForm::showHeaderFields() {
-  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
-  showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
-  showHeaderField(ED_ThemeVersion, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
-}
-
-void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
-                                void (TMainForm::*handler)()) {
-  // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
-  // box unless the box already holds exactly that text, and a change stores the field once.
-  const std::string decoded = wqt::decodeHeaderField(doc_.fieldBytes(field));
-  if (box->text() == fromCp1251(decoded)) return;
-  {
-    const QSignalBlocker blocker(box);
-    box->setText(fromCp1251(std::string(wqt::visibleText(decoded))));
-  }
-  (this->*handler)();
-}
-
-void TMainForm::showThemeType() {
-  if (!map_.settings().hasTypeByte()) return;
-  const std::uint8_t type = doc_.typeByte(map_.settings());
-  // A byte other than 0 or 1 selects no item; selecting from here does not store it.
-  CBox_ThemeType->setCurrentIndex(type < CBox_ThemeType->count() ? type : -1);
-  lbl_7->show();
-  CBox_ThemeType->show();
-}
-
-void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
-  if (!doc_.hasImage()) return;
-  if (doc_.setHeaderField(field, wqtui::toCp1251(box->text())) ==
-      wqt::ThemeDocument::FieldResult::TooLong)
-    dialogs_.infoMessage(QString::fromUtf8(kTooLongMessage));
-}
-
-void TMainForm::ED_ThemeAuthorChange() {
-  setHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
-}
-void TMainForm::ED_ThemeNameChange() {
-  setHeaderField(ED_ThemeName, wqt::kNameField);
-}
-void TMainForm::ED_ThemeVersionChange() {
-  setHeaderField(ED_ThemeVersion, wqt::kVersionField);
-}
-
-void TMainForm::CBox_ThemeTypeChange(int index) {
-  if (!doc_.hasImage() || index < 0) return;
-  doc_.setThemeType(map_.settings(), static_cast<std::uint8_t>(index));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Selection rules and page switch
-
-QString TMainForm::mapText(const std::string& bytes) const {
-  return QString::fromStdString(map_.textUtf8(bytes));
-}
-
-std::size_t TMainForm::slotSizeOfEntry(std::int32_t entry) const {
-  const std::int64_t slot = static_cast<std::int64_t>(entry) + 1;
-  // Slot 0 exists and is always empty; an entry beyond the slot store has no data.
-  if (slot <= 0 || static_cast<std::size_t>(slot) > doc_.slotCount()) return 0;
-  return doc_.slot(static_cast<std::size_t>(slot)).size();
-}
-
-int TMainForm::displayIndexOf(const QTreeWidgetItem* node) {
+int wqtui::displayIndexOf(const QTreeWidgetItem* node) {
   return node->data(0, kDisplayIndexRole).toInt();
-}
-
-void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
-  const std::int32_t e = map_.entryOfNode(displayIndexOf(node));
-  selectedEntry_ = e;
-  const std::size_t size = slotSizeOfEntry(e);
-  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(size)));
-
-  lbl_9->show();
-  PNL_IMG->show();
-  PNL_InFo->show();
-  IMG->clear();
-  btn_save_img->setEnabled(true);
-
-  if (node->childCount() > 0) {
-    GB_Info->hide();
-    PNL_IMG->hide();
-    PNL_InFo->hide();
-    btn_load_img->hide();
-    btn_save_img->hide();
-  } else if (e >= 0 && static_cast<std::size_t>(e) < map_.entries().size()) {
-    const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
-    const std::size_t slot = static_cast<std::size_t>(e) + 1;
-    GB_Info->show();
-    btn_load_img->show();
-    btn_save_img->show();
-    ED_IMG_Format->setText(mapText(entry.kindName));
-    if (const auto kind = wqt::kindInfo(entry.kind)) {
-      if (kind->kind == wqt::FileKind::ColourTable) {
-        ED_IMG_Width->clear();
-        ED_IMG_Height->clear();
-      } else {
-        setDimensionTexts(entry);
-      }
-      if (size > 0) {
-        lbl_9->hide();
-        if (kind->kind == wqt::FileKind::Jpg) showJpegPreview(slot);
-        if (kind->kind == wqt::FileKind::Raw) showRawPreview(entry, slot);
-      }
-    }
-  }
-
-  if (!lbl_9->isHidden()) btn_save_img->setEnabled(false);
-}
-
-void TMainForm::PCtrlChange(int index) {
-  PNL_InFo->setVisible(index != 1);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Import and export of the selected file
-
-void TMainForm::btn_load_imgClick() {
-  importFile(QString(), PictureFile::Native);
-}
-
-void TMainForm::loadPngClick() {
-  importFile(QString(), PictureFile::Png);
-}
-
-void TMainForm::importFile(const QString& given, PictureFile as) {
-  const std::int32_t e = selectedEntry_;
-  if (!wqt::entryHasSlot(map_, doc_, e)) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
-    return;
-  }
-  const wqt::FileEntry entry = map_.entries()[static_cast<std::size_t>(e)];
-  const auto kind = wqt::kindInfo(entry.kind);
-  if (!kind) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
-    return;
-  }
-  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
-  const QString chosen = !given.isEmpty()
-                             ? given
-                             : dialogs_.getOpenFileName(this, dialogFilter(*kind, png), QString());
-  if (chosen.isEmpty()) return;
-
-  wqt::ImportCandidate candidate =
-      png ? wqtui::checkPngImport(entry, toPath(chosen)) : wqt::checkImport(entry, toPath(chosen));
-  if (candidate.refusal) {
-    dialogs_.infoMessage(QString::fromUtf8(*candidate.refusal));
-    return;
-  }
-
-  const std::size_t slot = static_cast<std::size_t>(e) + 1;
-  switch (kind->kind) {
-    case wqt::FileKind::Jpg:
-      lbl_9->hide();
-      btn_save_img->setEnabled(true);
-      doc_.replaceSlot(slot, std::move(candidate.bytes));
-      showJpegPreview(slot);
-      setDimensionTexts(entry);
-      setSizeText(slot);
-      break;
-    case wqt::FileKind::Raw:
-      doc_.replaceSlot(slot, std::move(candidate.bytes));
-      showRawPreview(entry, slot);
-      lbl_9->hide();
-      btn_save_img->setEnabled(true);
-      setDimensionTexts(entry);
-      setSizeText(slot);
-      break;
-    case wqt::FileKind::Ani2:
-    case wqt::FileKind::ColourTable:
-    case wqt::FileKind::Other:
-      doc_.replaceSlot(slot, std::move(candidate.bytes));
-      lbl_9->hide();
-      btn_save_img->setEnabled(true);
-      setSizeText(slot);
-      break;
-  }
-}
-
-void TMainForm::btn_save_imgClick() {
-  exportFile(PictureFile::Native);
-}
-
-void TMainForm::savePngClick() {
-  exportFile(PictureFile::Png);
-}
-
-void TMainForm::exportFile(PictureFile as) {
-  const std::int32_t e = selectedEntry_;
-  const QTreeWidgetItem* node = TreeView->currentItem();
-  const QString caption = node != nullptr ? node->text(0) : QString();
-  if (!wqt::entryHasSlot(map_, doc_, e)) return;
-  const wqt::FileEntry& entry = map_.entries()[static_cast<std::size_t>(e)];
-  const auto kind = wqt::kindInfo(entry.kind);
-  if (!kind) return;
-  const bool png = as == PictureFile::Png && kind->kind == wqt::FileKind::Raw;
-  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, png), caption);
-  if (chosen.isEmpty()) return;
-  const std::string target =
-      wqt::exportFileName(toFileName(chosen), png ? kPngExtension : kind->exportExtension);
-  const std::vector<std::uint8_t>& slot = doc_.slot(static_cast<std::size_t>(e) + 1);
-  if (png) {
-    wqt::writeFileReplacing(target, wqt::rawToPng(entry, slot));
-  } else {
-    wqt::exportSlot(slot, target);
-  }
-}
-
-QString TMainForm::dialogFilter(const wqt::KindInfo& kind, bool png) {
-  const std::string_view filter = png ? kPngFilter : kind.dialogFilter;
-  return QString::fromUtf8(filter.data(), std::ssize(filter));
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pieces of the information panel
-
-void TMainForm::showPicture(wqt::Picture&& picture) {
-  if (picture.isNull()) {
-    IMG->clear();
-    return;
-  }
-  const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
-  // The image takes the decoded pixels over instead of copying them. A pixmap made from a
-  // 32-bit image keeps drawing from that buffer for as long as it is shown, so the buffer lives
-  // with the image's last copy and is freed by its cleanup.
-  using Pixels = std::vector<std::uint8_t>;
-  auto* pixels = new Pixels(std::move(picture.pixels));
-  QImage image(
-      pixels->data(), picture.width, picture.height, picture.bytesPerLine,
-      indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32,
-      [](void* buffer) { delete static_cast<Pixels*>(buffer); }, pixels);
-  if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
-  // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
-  IMG->setPixmap(QPixmap::fromImage(std::move(image)));
-}
-
-void TMainForm::showJpegPreview(std::size_t slot) {
-  try {
-    showPicture(
-        wqt::jpegPreview(doc_.slot(slot), wqt::scratchFilePath(mapPath_), lowColourScreen_));
-  } catch (const wqt::JpegError& error) {
-    // The view is cleared once the header has been read; a rejected header leaves it as it was.
-    if (error.afterHeader()) IMG->clear();
-    throw;
-  }
-}
-
-void TMainForm::showRawPreview(const wqt::FileEntry& entry, std::size_t slot) {
-  showPicture(wqt::rawPreview(entry, doc_.slot(slot)));
-}
-
-void TMainForm::setDimensionTexts(const wqt::FileEntry& entry) {
-  ED_IMG_Width->setText(QString::number(entry.width));
-  ED_IMG_Height->setText(QString::number(entry.height));
-}
-
-void TMainForm::setSizeText(std::size_t slot) {
-  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.slot(slot).size())));
 }

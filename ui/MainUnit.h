@@ -1,10 +1,11 @@
 #pragma once
 // The main window: menu, file tree, header fields, the information panel of the selected file,
-// and the status bar. Its handlers run the theme map, theme document and import/export
-// operations in the order the window's commands need, and set the controls directly: the
-// controls' states are the window's only record of where the user is.
+// and the status bar. The window keeps what the user has selected and the document; the
+// information panel is derived from the two. Its parts live in MainUnit.cpp (building),
+// ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp and GroupExport.cpp.
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include <QMainWindow>
 #include <QStringList>
@@ -12,8 +13,10 @@
 #include "files/file_kind.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
+#include "ops/theme_save.h"
 #include "theme/theme_document.h"
 #include "theme/theme_layout.h"
+#include "ui/TreeCommands.h"
 #include "ui/UserDialogs.h"
 
 class QAction;
@@ -40,7 +43,7 @@ class TreeDragDrop;
 
 // Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
 // children of the QStatusBar "SBar".
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   Q_OBJECT
 
  public:
@@ -60,7 +63,7 @@ class TMainForm : public QMainWindow {
 
   // Opens the theme file as if it had been chosen in the open dialog: the same checks, texts and
   // messages. Does nothing while the open command is disabled (no map).
-  void openThemeFile(const QString& fileName);
+  void openThemeFile(const QString& fileName) override;
 
   // The texts of the status bar's two panels, in order.
   QStringList statusTexts() const;
@@ -94,36 +97,29 @@ class TMainForm : public QMainWindow {
   void buildStatusBar(QWidget* client);
   void connectHandlers();
 
-  // The tree's context menu and drops run the window's own commands.
-  friend class wqtui::TreeContextMenu;
-  friend class wqtui::TreeDragDrop;
-
-  // How import and export exchange the selected file: as its own bytes, or a RAW picture as a
-  // PNG picture (any other kind stays native).
-  enum class PictureFile { Native, Png };
-  // Imports into the selected entry the given file, or one the open dialog asks for when none
-  // is given.
-  void importFile(const QString& given, PictureFile as);
-  void exportFile(PictureFile as);
-  static QString dialogFilter(const wqt::KindInfo& kind, bool png);
-  // The context menu's commands beside the two buttons'.
-  void loadPngClick();
-  void savePngClick();
-  // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
-  // the user picks, in the command line's unpack layout.
-  void saveAllFilesClick(int group);
-  static int displayIndexOf(const QTreeWidgetItem* node);
+  // The commands the tree's context menu and drops run.
+  QTreeWidget& tree() const override { return *TreeView; }
+  bool hasTheme() const override { return doc_.hasImage(); }
+  bool selectedFileExportable() const override;
+  bool selectedFileIsRaw() const override;
+  bool nodeTakesFile(int displayIndex) const override;
+  bool mayOpenTheme() const override { return mapPresent_; }
+  void importFile(const QString& given, wqt::RawFormat as) override;
+  void exportFile(wqt::RawFormat as) override;
+  void saveAllFilesClick(int group) override;
+  bool mayDropTheme() override;
+  void infoMessage(const QString& text) override;
+  static QString dialogFilter(const wqt::KindInfo& kind, wqt::RawFormat format);
 
   // Pieces of the theme commands.
-  // Whether the current theme may be replaced or closed: true when it holds no unsaved change, or
-  // when the user saves it or lets the change go; false when the user stays with it or the save
-  // was refused or cancelled.
-  bool mayDropTheme();
   // Save theme; true once the file has been written.
   bool saveTheme();
+  // Shows why a save was refused; true when it was not.
+  bool mayBeSaved(const wqt::SaveOutcome& outcome);
   void mirrorTree();
   void selectFirstPage();
-  void hideFilePanel();
+  void showThemeOpened();
+  void selectNothing();
   void showHeaderFields();
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field, void (TMainForm::*handler)());
   void showThemeType();
@@ -132,19 +128,28 @@ class TMainForm : public QMainWindow {
   void setStatusSecond(const QString& second);
 
   // Pieces of the information panel.
-  std::size_t slotSizeOfEntry(std::int32_t entry) const;
+  // Sets the information panel from the selection and the document: which parts show, the
+  // selected file's texts, the missing-file label and the export button. The picture is left to
+  // the previews, which run after it and may fail.
+  void updateFilePanel();
+  const wqt::FileEntry* selectedFileEntry() const;
+  bool isGroupNode(int displayIndex) const;
+  void showPreview(const wqt::FileEntry& entry);
   void showPicture(wqt::Picture&& picture);
-  void showJpegPreview(std::size_t slot);
-  void showRawPreview(const wqt::FileEntry& entry, std::size_t slot);
-  void setDimensionTexts(const wqt::FileEntry& entry);
-  void setSizeText(std::size_t slot);
+  void showJpegPreview(std::span<const std::uint8_t> data);
   QString mapText(const std::string& bytes) const;
 
   wqtui::UserDialogs& dialogs_;
   const std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;
+  // What the tree's selection is: nothing (after a theme was created or opened), a group or a
+  // file node; its display index (-1 for nothing) and the entry of that index.
+  enum class Selected { Nothing, Group, File };
+  Selected selected_ = Selected::Nothing;
+  int selectedNode_ = -1;
   std::int32_t selectedEntry_ = 0;
+  bool mapPresent_ = true;
   bool lowColourScreen_ = false;
   bool programSelectsPage_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;

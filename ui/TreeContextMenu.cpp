@@ -2,21 +2,18 @@
 
 #include <QContextMenuEvent>
 #include <QMenu>
-#include <QPushButton>
 #include <QShortcut>
 #include <QTreeWidget>
 
-#include "files/file_kind.h"
-#include "files/import_export.h"
 #include "ui/ErrorReport.h"
-#include "ui/MainUnit.h"
+#include "ui/TreeCommands.h"
 
 namespace wqtui {
 
-TreeContextMenu::TreeContextMenu(TMainForm& form)
-    : QObject(&form), form_(form), menu_(new QMenu(form.TreeView)) {
+TreeContextMenu::TreeContextMenu(TreeCommands& commands, QObject* parent)
+    : QObject(parent), commands_(commands), menu_(new QMenu(&commands.tree())) {
   menu_->setObjectName(QStringLiteral("PM_Tree"));
-  QTreeWidget* tree = form_.TreeView;
+  QTreeWidget* tree = &commands_.tree();
   tree->installEventFilter(this);
   tree->viewport()->installEventFilter(this);
   // The context-menu key arrives as a keyboard context-menu event; Shift+F10 does not.
@@ -32,7 +29,7 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
   if (request->reason() == QContextMenuEvent::Keyboard) {
     openForCurrentNode();
   } else {
-    QWidget* viewport = form_.TreeView->viewport();
+    QWidget* viewport = commands_.tree().viewport();
     openAt(watched == viewport ? request->pos()
                                : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos()));
   }
@@ -40,11 +37,11 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TreeContextMenu::openAt(const QPoint& viewportPos) {
-  open(form_.TreeView->itemAt(viewportPos), viewportPos);
+  open(commands_.tree().itemAt(viewportPos), viewportPos);
 }
 
 void TreeContextMenu::openForCurrentNode() {
-  QTreeWidget* tree = form_.TreeView;
+  QTreeWidget* tree = &commands_.tree();
   QTreeWidgetItem* node = tree->currentItem();
   if (node == nullptr) {
     open(nullptr, QPoint(0, 0));
@@ -55,9 +52,9 @@ void TreeContextMenu::openForCurrentNode() {
 }
 
 void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
-  QTreeWidget* tree = form_.TreeView;
+  QTreeWidget* tree = &commands_.tree();
   // Without a theme in the tree there is nothing to act on.
-  if (!form_.doc_.hasImage() || tree->topLevelItemCount() == 0) return;
+  if (!commands_.hasTheme() || tree->topLevelItemCount() == 0) return;
   menu_->clear();
   if (node != nullptr) {
     // The node is selected first, so the panel shows what the commands act on.
@@ -80,27 +77,28 @@ void TreeContextMenu::addFileCommands() {
     action->setEnabled(enabled);
     connect(action, &QAction::triggered, this, [handler] { runHandler([&] { handler(); }); });
   };
-  TMainForm& f = form_;
+  TreeCommands& c = commands_;
   // The export commands are offered exactly where the panel's export button is.
-  const bool exportable = f.btn_save_img->isEnabled();
-  add("PM_LoadFile", QStringLiteral("Загрузить..."), true, [&f] { f.btn_load_imgClick(); });
-  add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable, [&f] { f.btn_save_imgClick(); });
-  const std::int32_t e = f.selectedEntry_;
-  if (!wqt::entryHasSlot(f.map_, f.doc_, e)) return;
-  const auto kind = wqt::kindInfo(f.map_.entries()[static_cast<std::size_t>(e)].kind);
-  if (!kind || kind->kind != wqt::FileKind::Raw) return;
+  const bool exportable = c.selectedFileExportable();
+  add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
+      [&c] { c.importFile(QString(), wqt::RawFormat::Raw); });
+  add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
+      [&c] { c.exportFile(wqt::RawFormat::Raw); });
+  if (!c.selectedFileIsRaw()) return;
   menu_->addSeparator();
-  add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true, [&f] { f.loadPngClick(); });
-  add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable, [&f] { f.savePngClick(); });
+  add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
+      [&c] { c.importFile(QString(), wqt::RawFormat::Png); });
+  add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
+      [&c] { c.exportFile(wqt::RawFormat::Png); });
 }
 
 void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {
   QAction* action = menu_->addAction(QStringLiteral("Сохранить все файлы..."));
   action->setObjectName(QStringLiteral("PM_SaveAllFiles"));
   // The display index, not the node: the command must not hold a node the tree may drop.
-  const int index = group != nullptr ? TMainForm::displayIndexOf(group) : -1;
+  const int index = group != nullptr ? displayIndexOf(group) : -1;
   connect(action, &QAction::triggered, this,
-          [this, index] { runHandler([&] { form_.saveAllFilesClick(index); }); });
+          [this, index] { runHandler([&] { commands_.saveAllFilesClick(index); }); });
 }
 
 }  // namespace wqtui

@@ -7,14 +7,15 @@
 class QMenu;
 class QPoint;
 class QTreeWidgetItem;
-class TMainForm;
 
 namespace wqtui {
 
+class TreeCommands;
+
 class TreeContextMenu : public QObject {
  public:
-  // Watches the window's tree; the menu is the tree's child "PM_Tree".
-  explicit TreeContextMenu(TMainForm& form);
+  // Watches the commands' tree; the menu is the tree's child "PM_Tree".
+  TreeContextMenu(TreeCommands& commands, QObject* parent);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -26,7 +27,7 @@ class TreeContextMenu : public QObject {
   void addFileCommands();
   void addGroupCommands(QTreeWidgetItem* group);
 
-  TMainForm& form_;
+  TreeCommands& commands_;
   QMenu* menu_;
 };
 

@@ -10,9 +10,8 @@
 #include <QTreeWidget>
 #include <QUrl>
 
-#include "files/import_export.h"
 #include "ui/ErrorReport.h"
-#include "ui/MainUnit.h"
+#include "ui/TreeCommands.h"
 
 namespace wqtui {
 
@@ -52,13 +51,14 @@ QStringList droppedFiles(const QDropEvent& event) {
 
 }  // namespace
 
-TreeDragDrop::TreeDragDrop(TMainForm& form) : QObject(&form), form_(form) {
-  QWidget* viewport = form_.TreeView->viewport();
+TreeDragDrop::TreeDragDrop(QWidget& window, TreeCommands& commands)
+    : QObject(&window), window_(window), commands_(commands) {
+  QWidget* viewport = commands_.tree().viewport();
   // Controls that take drops of their own (the edit boxes take text) still open a theme file.
-  for (QWidget* control : form_.findChildren<QWidget*>())
+  for (QWidget* control : window_.findChildren<QWidget*>())
     if (control != viewport && control->acceptDrops()) control->installEventFilter(this);
-  form_.setAcceptDrops(true);
-  form_.installEventFilter(this);
+  window_.setAcceptDrops(true);
+  window_.installEventFilter(this);
   viewport->setAcceptDrops(true);
   viewport->installEventFilter(this);
 }
@@ -72,13 +72,12 @@ bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
     static_cast<QDropEvent*>(event)->ignore();
     return true;
   }
-  if (watched == form_.TreeView->viewport()) return onTree(event);
+  if (watched == commands_.tree().viewport()) return onTree(event);
   return onWindow(watched, event);
 }
 
 bool TreeDragDrop::isThemeToOpen(const QStringList& files) const {
-  return files.size() == 1 && hasSuffix(files.first(), "wqt") &&
-         form_.MM_Child_OpenTheme->isEnabled();
+  return files.size() == 1 && hasSuffix(files.first(), "wqt") && commands_.mayOpenTheme();
 }
 
 bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
@@ -87,7 +86,7 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
   const QStringList files = droppedFiles(*drag);
   if (!isThemeToOpen(files)) {
     // A control's own drops (text into an edit box) go on as before.
-    if (watched != &form_) return false;
+    if (watched != &window_) return false;
     answer(drag, false);
     return true;
   }
@@ -95,17 +94,15 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::Drop) {
     // As "Открыть тему" does, unsaved work is asked about first.
     runHandler([&] {
-      if (form_.mayDropTheme()) form_.openThemeFile(files.first());
+      if (commands_.mayDropTheme()) commands_.openThemeFile(files.first());
     });
   }
   return true;
 }
 
 QTreeWidgetItem* TreeDragDrop::importTarget(const QDropEvent& event) const {
-  QTreeWidgetItem* node = form_.TreeView->itemAt(event.position().toPoint());
-  if (node == nullptr || node->childCount() > 0) return nullptr;
-  const std::int32_t entry = form_.map_.entryOfNode(form_.displayIndexOf(node));
-  return wqt::entryHasSlot(form_.map_, form_.doc_, entry) ? node : nullptr;
+  QTreeWidgetItem* node = commands_.tree().itemAt(event.position().toPoint());
+  return node != nullptr && commands_.nodeTakesFile(displayIndexOf(node)) ? node : nullptr;
 }
 
 bool TreeDragDrop::onTree(QEvent* event) {
@@ -118,7 +115,7 @@ bool TreeDragDrop::onTree(QEvent* event) {
   const QStringList files = droppedFiles(*drag);
   if (isThemeToOpen(files)) {
     highlight(nullptr);
-    return onWindow(&form_, event);
+    return onWindow(&window_, event);
   }
   // Only files go into a node; a folder is not one.
   const bool allFiles = !files.isEmpty() && std::all_of(files.begin(), files.end(), [](auto& f) {
@@ -136,15 +133,14 @@ bool TreeDragDrop::onTree(QEvent* event) {
   if (node == nullptr) return true;
   runHandler([&] {
     if (files.size() > 1) {
-      form_.dialogs_.infoMessage(QString::fromUtf8(kOneFileMessage));
+      commands_.infoMessage(QString::fromUtf8(kOneFileMessage));
       return;
     }
     // As if the node had been selected and the file chosen in the import dialog.
-    form_.TreeView->setCurrentItem(node);
+    commands_.tree().setCurrentItem(node);
     // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
     const bool png = hasSuffix(files.first(), "png");
-    form_.importFile(files.first(),
-                     png ? TMainForm::PictureFile::Png : TMainForm::PictureFile::Native);
+    commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw);
   });
   return true;
 }
@@ -157,7 +153,7 @@ void TreeDragDrop::highlight(QTreeWidgetItem* node) {
   }
   highlighted_ = node;
   if (node == nullptr) return;
-  const QPalette& palette = form_.TreeView->palette();
+  const QPalette& palette = commands_.tree().palette();
   node->setBackground(0, palette.brush(QPalette::Active, QPalette::Highlight));
   node->setForeground(0, palette.brush(QPalette::Active, QPalette::HighlightedText));
 }

@@ -9,14 +9,15 @@
 
 class QDropEvent;
 class QTreeWidgetItem;
-class TMainForm;
 
 namespace wqtui {
 
+class TreeCommands;
+
 class TreeDragDrop : public QObject {
  public:
-  // Watches the window, its tree and every control that takes drops of its own.
-  explicit TreeDragDrop(TMainForm& form);
+  // Watches the window, the commands' tree and every control that takes drops of its own.
+  TreeDragDrop(QWidget& window, TreeCommands& commands);
 
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -29,7 +30,8 @@ class TreeDragDrop : public QObject {
   QTreeWidgetItem* importTarget(const QDropEvent& event) const;
   void highlight(QTreeWidgetItem* node);
 
-  TMainForm& form_;
+  QWidget& window_;
+  TreeCommands& commands_;
   QTreeWidgetItem* highlighted_ = nullptr;
 };
 

@@ -1,0 +1,344 @@
+// The information panel of the selected node, its previews, and the import and export of
+// the selected file.
+#include "window_fixture.h"
+
+using namespace wqttest;
+
+class FilePanelTest : public WindowTest {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void importFile_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QSize>("preview");
+
+    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
+    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
+    const QString aniFilter = QStringLiteral("ANI2-изображение (c) Dravik (.ani2)|*.ani2");
+    const QString tabFilter = QStringLiteral("Файл таблицы цветов (.tab)|*.tab");
+    QTest::newRow("jpg accepted") << 1 << jpegBytes(16, 8) << jpgFilter << QString()
+                                  << QSize(16, 8);
+    QTest::newRow("jpg wrong dimensions")
+        << 1 << jpegBytes(8, 16) << jpgFilter
+        << QStringLiteral(
+               "Размеры загружаемого изображения должны соответствовать заданным в карте темы!"
+               "\r\nЗагружаемый размер: 8x16, необходим: 16x8")
+        << QSize();
+    QTest::newRow("raw accepted") << 2 << patternBytes(16, 1) << rawFilter << QString()
+                                  << QSize(4, 2);
+    QTest::newRow("raw one short")
+        << 2 << patternBytes(15, 1) << rawFilter << kWrongSize << QSize();
+    QTest::newRow("ani2 accepted") << 3 << patternBytes(26, 2) << aniFilter << QString() << QSize();
+    QTest::newRow("ani2 one long")
+        << 3 << patternBytes(27, 2) << aniFilter << kWrongSize << QSize();
+    QTest::newRow("colour table accepted")
+        << 4 << patternBytes(1000, 3) << tabFilter << QString() << QSize();
+    QTest::newRow("colour table short")
+        << 4 << patternBytes(999, 3) << tabFilter << kWrongSize << QSize();
+  }
+
+  void importFile() {
+    QFETCH(int, node);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, filter);
+    QFETCH(QString, refusal);
+    QFETCH(QSize, preview);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    select(f, node);
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
+    importInto(node, bytes, QStringLiteral("candidate"));
+    QCOMPARE(dialogs->filters, QStringList{filter});
+
+    const QByteArray stored = entryBytes(f, f->selectedEntry());
+    if (refusal.isEmpty()) {
+      QVERIFY(dialogs->messages.empty());
+      QCOMPARE(stored, bytes);
+      QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
+      QVERIFY(!shown(f, "lbl_9"));
+      QVERIFY(enabled(f, "btn_save_img"));
+    } else {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+      QCOMPARE(dialogs->messages[0].text, refusal);
+      QVERIFY(stored.isEmpty());
+      QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
+      QVERIFY(shown(f, "lbl_9"));
+      QVERIFY(!enabled(f, "btn_save_img"));
+    }
+    const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
+    QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
+    if (preview.isValid()) {
+      const QImage expected = node == 1 ? expectedJpeg(bytes) : rawPicture(bytes, 4, 2);
+      QCOMPARE(shownPicture(f, preview), expected);
+    }
+  }
+
+  // Every pixel of a colour preview as the user sees it: after the node is selected, after
+  // "Другое" and back, after another picture is imported into it, and after the page switch again.
+  void shownPictures_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("opened");
+    QTest::addColumn<QByteArray>("imported");
+    QTest::newRow("jpeg") << 1 << toBytes(wqt::test::encodeJpeg(16, 8)) << jpegBytes(16, 8);
+    QTest::newRow("raw") << 2 << patternBytes(16, 1) << patternBytes(16, 77);
+  }
+
+  void shownPictures() {
+    QFETCH(int, node);
+    QFETCH(QByteArray, opened);
+    QFETCH(QByteArray, imported);
+    const auto expected = [node](const QByteArray& bytes) {
+      return node == 1 ? expectedJpeg(bytes) : rawPicture(bytes, 4, 2);
+    };
+    QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 2), patternBytes(26, 2),
+                            patternBytes(1000, 3)};
+    files[node - 1] = opened;
+
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("pictures.wqt"), themeBytes(files)));
+    trigger(f, "MM_Child_OpenTheme");
+    select(f, node);
+    const QSize size = expected(opened).size();
+    QCOMPARE(shownPicture(f, size), expected(opened));
+    // The picture's panel: a raised outer and a lowered inner bevel.
+    auto* panel = child<QFrame>(f, "PNL_IMG");
+    const QImage frame = panel->grab().toImage();
+    const QRgb light = panel->palette().color(QPalette::Light).rgb();
+    const QRgb dark = panel->palette().color(QPalette::Dark).rgb();
+    const int right = frame.width() - 1, bottom = frame.height() - 1;
+    QCOMPARE(QList<QRgb>({frame.pixel(0, 5), frame.pixel(1, 5), frame.pixel(right, 5),
+                          frame.pixel(right - 1, 5), frame.pixel(5, bottom)}),
+             QList<QRgb>({light, dark, dark, light, dark}));
+    clickPage(f, 1);
+    clickPage(f, 0);
+    QCOMPARE(shownPicture(f, size), expected(opened));
+    importInto(node, imported, QStringLiteral("replacement"));
+    QCOMPARE(shownPicture(f, size), expected(imported));
+    clickPage(f, 1);
+    clickPage(f, 0);
+    QCOMPARE(shownPicture(f, size), expected(imported));
+    QVERIFY(dialogs->messages.empty());
+  }
+
+  void failedJpegDecodeLeavesAnEmptyView() {
+    // A CMYK JPEG passes the header check; decoding it to RGB then fails in the library.
+    wqt::test::JpegRecipe cmyk;
+    cmyk.width = 16;
+    cmyk.height = 8;
+    cmyk.colour = wqt::test::JpegColour::Cmyk;
+    const std::vector<std::uint8_t> encoded = wqt::test::encodeJpeg(cmyk);
+    const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()),
+                           qsizetype(encoded.size()));
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(1, jpegBytes(16, 8), QStringLiteral("good.jpg"));
+    QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpegBytes(16, 8)));
+
+    dialogs->openAnswers.push_back(writeFile(tempPath(QStringLiteral("cmyk.jpg")), bytes));
+    child<QPushButton>(f, "btn_load_img")->click();
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+    QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("JPEG error #")));
+    QCOMPARE(entryBytes(f, 0), bytes);
+    QVERIFY(child<QLabel>(f, "IMG")->pixmap().isNull());
+    // The panel describes the file now held, not the one it replaced.
+    QCOMPARE(text(f, "ED_FileSize"), QString::number(encoded.size()) + QStringLiteral(" б"));
+    QVERIFY(!shown(f, "lbl_9"));
+    QVERIFY(enabled(f, "btn_save_img"));
+  }
+
+  void colourTableSizeText() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(4, patternBytes(1000, 9), QStringLiteral("colours.tab"));
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("1000 б"));
+    QCOMPARE(text(f, "ED_IMG_Width"), QString());
+    QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("COLORTAB"));
+  }
+
+  void selectionRules_data() {
+    QTest::addColumn<int>("before");  // node selected first, -1 for none
+    QTest::addColumn<int>("node");
+    QTest::addColumn<int>("entry");
+    QTest::addColumn<bool>("infoPanel");
+    QTest::addColumn<bool>("info");
+    QTest::addColumn<bool>("missing");
+    QTest::addColumn<bool>("exportEnabled");
+    QTest::addColumn<QStringList>("texts");  // width, height, format, size
+    QTest::addColumn<bool>("picture");
+
+    // The theme holds data for every file except the RAW one.
+    const QString jpegSize = QString::number(jpegBytes(16, 8).size()) + QStringLiteral(" б");
+    // A group node maps to entry 0 when it comes before the last file.
+    QTest::newRow("group") << -1 << 0 << 0 << false << false << true << false
+                           << QStringList{"", "", "", jpegSize} << false;
+    QTest::newRow("jpg with data") << -1 << 1 << 0 << true << true << false << true
+                                   << QStringList{"16", "8", "JPG", jpegSize} << true;
+    QTest::newRow("raw empty") << -1 << 2 << 1 << true << true << true << false
+                               << QStringList{"4", "2", "RAW", "0 б"} << false;
+    QTest::newRow("ani2 with data") << -1 << 3 << 2 << true << true << false << true
+                                    << QStringList{"2", "3", "ANI2", "26 б"} << false;
+    QTest::newRow("colour table after ani2") << 3 << 4 << 3 << true << true << false << true
+                                             << QStringList{"", "", "COLORTAB", "1000 б"} << false;
+    QTest::newRow("unknown kind keeps dimensions") << 3 << 5 << 4 << true << true << true << false
+                                                   << QStringList{"2", "3", "BMP", "5 б"} << false;
+    QTest::newRow("empty group after last file") << 3 << 6 << -1 << true << true << true << false
+                                                 << QStringList{"2", "3", "ANI2", "0 б"} << false;
+  }
+
+  void selectionRules() {
+    QFETCH(int, before);
+    QFETCH(int, node);
+    QFETCH(int, entry);
+    QFETCH(bool, infoPanel);
+    QFETCH(bool, info);
+    QFETCH(bool, missing);
+    QFETCH(bool, exportEnabled);
+    QFETCH(QStringList, texts);
+    QFETCH(bool, picture);
+
+    writeMap(kMapWithOddNodes.c_str());
+    const QByteArray jpeg = jpegBytes(16, 8);
+    const QString path =
+        writeFile(tempPath("full.wqt"), themeBytes({jpeg, QByteArray(), patternBytes(26, 1),
+                                                    patternBytes(1000, 2), patternBytes(5, 3)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(panel(f, 1), QStringLiteral("Файл загружен."));
+
+    if (before >= 0) select(f, before);
+    select(f, node);
+
+    QCOMPARE(f->selectedEntry(), entry);
+    QCOMPARE(shown(f, "PNL_InFo"), infoPanel);
+    QCOMPARE(shown(f, "GB_Info"), info);
+    QCOMPARE(shown(f, "btn_load_img"), info);
+    QCOMPARE(shown(f, "btn_save_img"), info);
+    QCOMPARE(shown(f, "lbl_9"), missing);
+    QCOMPARE(enabled(f, "btn_save_img"), exportEnabled);
+    if (info) {
+      QCOMPARE(text(f, "ED_IMG_Width"), texts[0]);
+      QCOMPARE(text(f, "ED_IMG_Height"), texts[1]);
+      QCOMPARE(text(f, "ED_IMG_Format"), texts[2]);
+    }
+    QCOMPARE(text(f, "ED_FileSize"), texts[3]);
+    QCOMPARE(!child<QLabel>(f, "IMG")->pixmap().isNull(), picture);
+    if (picture) QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpeg));
+    QVERIFY(dialogs->messages.empty());
+
+    // Import refuses a node of an unknown kind and one without an entry, with no dialog.
+    if (info && missing && !exportEnabled && texts[2] != QLatin1String("RAW")) {
+      child<QPushButton>(f, "btn_load_img")->click();
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(dialogs->messages[0].text, QStringLiteral("Ошибка #1"));
+      QCOMPARE(dialogs->filters.size(), 1);  // only the theme's open dialog
+    }
+  }
+
+  void pageSwitch() {
+    TMainForm* f = newForm();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(3, patternBytes(26, 4), QStringLiteral("clock.ani2"));
+
+    QTabBar* tabs = child<QTabWidget>(f, "PCtrl")->tabBar();
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 1);
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    QVERIFY(shown(f, "PNL_InFo"));
+    QVERIFY(shown(f, "GB_Info"));
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("26 б"));
+
+    // A page the program brings to the front does not run the rule.
+    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);  // drop the import
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QVERIFY(!shown(f, "GB_Info"));
+  }
+
+  void pngPictures_data() {
+    QTest::addColumn<QString>("how");  // "menu", "drop" or "save"
+    QTest::addColumn<QSize>("size");   // of the PNG picture offered
+    QTest::addColumn<int>("cut");      // bytes of the PNG file offered, -1 all; 0 offers text
+    QTest::addColumn<QString>("refusal");
+
+    const QString dimensions = QStringLiteral(
+        "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+        "Загружаемый размер: %1, необходим: 4x2");
+    const QString notPng =
+        QStringLiteral("Файл не является изображением PNG или повреждён. Загрузка невозможна.");
+    QTest::newRow("load from png") << "menu" << QSize(4, 2) << -1 << QString();
+    QTest::newRow("png of other dimensions")
+        << "menu" << QSize(2, 4) << -1 << dimensions.arg("2x4");
+    QTest::newRow("not a png") << "menu" << QSize(4, 2) << 0 << notPng;
+    QTest::newRow("png cut short") << "menu" << QSize(4, 2) << 40 << notPng;
+    QTest::newRow("png dropped on the raw node") << "drop" << QSize(4, 2) << -1 << QString();
+    QTest::newRow("png of other dimensions dropped")
+        << "drop" << QSize(8, 2) << -1 << dimensions.arg("8x2");
+    QTest::newRow("not a png dropped") << "drop" << QSize(4, 2) << 0 << notPng;
+    QTest::newRow("save as png") << "save" << QSize(4, 2) << -1 << QString();
+  }
+
+  void pngPictures() {
+    QFETCH(QString, how);
+    QFETCH(QSize, size);
+    QFETCH(int, cut);
+    QFETCH(QString, refusal);
+
+    const QByteArray raw = patternBytes(2 * size.width() * size.height(), 11);
+    const QImage picture = rawPicture(raw, size.width(), size.height());
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    child<QTreeWidget>(f, "TreeView")->expandAll();
+    const QString png = writeFile(tempPath("bar.png"), cut == 0  ? QByteArray("just text\n")
+                                                       : cut < 0 ? pngBytes(picture)
+                                                                 : pngBytes(picture).left(cut));
+    if (how == "save") {
+      importInto(2, raw, QStringLiteral("bar.raw"));
+      dialogs->saveAnswers.push_back(tempPath("exported"));
+      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_SavePng")->trigger();
+      QCOMPARE(dialogs->filters.last(), QStringLiteral("PNG-изображение (.png)|*.png"));
+      QCOMPARE(dialogs->presetNames.last(), QStringLiteral("Bar"));
+      QCOMPARE(pixelsOf(QImage(tempPath("exported.png"))), pixelsOf(picture));
+      QVERIFY(dialogs->messages.empty());
+      return;
+    }
+    if (how == "menu") {
+      dialogs->openAnswers.push_back(png);
+      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_LoadPng")->trigger();
+      QCOMPARE(dialogs->filters, QStringList{"PNG-изображение (.png)|*.png"});
+    } else {
+      auto* tree = child<QTreeWidget>(f, "TreeView");
+      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, 2)).center(), {png}));
+    }
+    const QByteArray stored = entryBytes(f, 1);
+    if (!refusal.isEmpty()) {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(dialogs->messages[0].text, refusal);
+      QVERIFY(stored.isEmpty());
+      return;
+    }
+    QVERIFY(dialogs->messages.empty());
+    // The picture's colours go back to the very RAW words, and the panel shows them.
+    QCOMPARE(stored, raw);
+    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
+
+    QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));
+    QCOMPARE(shownPicture(f, size), picture);
+  }
+};
+
+WQT_WINDOW_TEST(FilePanelTest)
+
+#include "file_panel_test.moc"

@@ -1,0 +1,307 @@
+// The theme commands: create, open, save, and the question about unsaved work.
+#include "window_fixture.h"
+
+using namespace wqttest;
+
+class ThemeCommandsTest : public WindowTest {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void createTheme() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QVERIFY(dialogs->messages.empty());
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Автор темы"));
+    QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Название темы"));
+    QCOMPARE(text(f, "ED_ThemeVersion"), QStringLiteral("1.0"));
+    QCOMPARE(panel(f, 0), QStringLiteral("NewTheme.wqt"));
+    QCOMPARE(panel(f, 1), QStringLiteral("Создание новой темы."));
+    QVERIFY(enabled(f, "PCtrl"));
+    QVERIFY(child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(shown(f, "lbl_7"));
+    QVERIFY(shown(f, "CBox_ThemeType"));
+    QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 0);
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+    QCOMPARE(nodeAt(f, 4)->text(0), QStringLiteral("Colours"));
+    QCOMPARE(utf8Field(f->document().image(), 32, 52), QStringLiteral("Автор темы").toUtf8());
+
+    // Saving is refused while any file is missing, before any dialog.
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+    QCOMPARE(
+        dialogs->messages[0].text,
+        QStringLiteral("Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!"));
+    QVERIFY(dialogs->filters.isEmpty());
+  }
+
+  // Saves the window refuses before its dialog, as an info message.
+  void saveRefusedBeforeTheDialog_data() {
+    QTest::addColumn<QByteArray>("map");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("a file missing")
+        << QByteArray(kMapFourKinds)
+        << QStringLiteral(
+               "Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!");
+    // The table at 20h and the data at 40h lie on the header texts: the file would not reopen.
+    QTest::newRow("regions overlapping")
+        << QByteArray(
+               "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+               "<ThemeSettings \"20\" \"40\" \"1\">\n"
+               "<file \"Clock\" \"0\" \"ANI2\" \"1\" \"1\">\n")
+        << QString::fromUtf8(wqt::kLayoutOverlapMessage);
+    // The author field at 20h is written over the end of the long first signature.
+    QTest::newRow("file would not reopen")
+        << QByteArray(
+               "<ThemeSign \"WQTTESTTHEME1WQTTESTTHEME1WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+               "<ThemeSettings \"A0\" \"100\" \"1\">\n"
+               "<file \"Clock\" \"0\" \"ANI2\" \"1\" \"1\">\n")
+        << QStringLiteral(
+               "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.");
+  }
+
+  void saveRefusedBeforeTheDialog() {
+    QFETCH(QByteArray, map);
+    QFETCH(QString, message);
+    writeMap(map.constData());
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(0, patternBytes(11, 1), QStringLiteral("clock.ani2"));
+    dialogs->messages.clear();
+    dialogs->filters.clear();
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+    QCOMPARE(dialogs->messages[0].text, message);
+    QVERIFY(dialogs->filters.isEmpty());
+  }
+
+  void openTheme_data() {
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("kind");  // Message::Kind, -1 for no message
+    QTest::addColumn<QString>("message");
+
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    QTest::newRow("valid") << themeBytes(files, 1) << QStringLiteral("Файл загружен.") << -1
+                           << QString();
+    QTest::newRow("signature 1") << themeBytes(files, 0, "WQTTESTTHEMEX")
+                                 << QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 1]")
+                                 << int(Message::Plain) << kBadTheme;
+    QTest::newRow("signature 2") << themeBytes(files, 0, "WQTTESTTHEME1", "WQTTESTSIGNATUREX")
+                                 << QStringLiteral("Некорректный файл темы. [Ошибка в сигнатуре 2]")
+                                 << int(Message::Plain) << kBadTheme;
+    QTest::newRow("embedded file above 512 KiB")
+        << themeBytes({files[0], QByteArray(524289, 'x'), files[2], files[3]})
+        << QStringLiteral("Некорректный файл темы. [Размер файла превышает 512 КБ]")
+        << int(Message::Plain)
+        << QStringLiteral(
+               "Некорректный файл темы: размер вложенного файла превышает 512 КБ. Загрузка "
+               "невозможна.");
+    QTest::newRow("too short") << QByteArray("WQT") << QStringLiteral("Проверка сигнатуры...")
+                               << int(Message::Error) << QStringLiteral("Stream read error.");
+    QByteArray cut = themeBytes(files);
+    cut.chop(1);
+    QTest::newRow("sizes past the end")
+        << cut << QStringLiteral("Проверка сигнатуры...") << int(Message::Error)
+        << QStringLiteral("Stream read error.");
+  }
+
+  void openTheme() {
+    QFETCH(QByteArray, file);
+    QFETCH(QString, status);
+    QFETCH(int, kind);
+    QFETCH(QString, message);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    const std::vector<std::uint8_t> before = f->document().image();
+    dialogs->openAnswers.push_back(writeFile(tempPath("chosen.wqt"), file));
+    trigger(f, "MM_Child_OpenTheme");
+
+    QCOMPARE(dialogs->filters, QStringList{QStringLiteral("WQT Theme File (*.wqt)|*.wqt")});
+    QCOMPARE(panel(f, 0), QStringLiteral("chosen.wqt"));
+    QCOMPARE(panel(f, 1), status);
+    if (kind < 0) {
+      QVERIFY(dialogs->messages.empty());
+      QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Tester"));
+      QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Sunrise"));
+      QCOMPARE(text(f, "ED_ThemeVersion"), QStringLiteral("2.5"));
+      QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 1);
+      // Selecting the type from the file does not rewrite it; showing fields with zero bytes
+      // rewrites them unchanged. The image holds the bytes before the data region; the data
+      // lives in the slots.
+      QCOMPARE(QByteArray(reinterpret_cast<const char*>(f->document().image().data()),
+                          static_cast<qsizetype>(f->document().image().size())),
+               file.left(kDataOffset));
+      QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+      return;
+    }
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), kind);
+    QCOMPARE(dialogs->messages[0].text, message);
+    // The previous theme is kept whole: its image, header boxes and save command.
+    QVERIFY(f->document().image() == before);
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Автор темы"));
+    QVERIFY(child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    if (kind == Message::Plain) QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+  }
+
+  void openWithoutTypeByteSelectsNothing() {
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("odd.wqt"), themeBytes(files, 7)));
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), -1);
+    QCOMPARE(int(f->document().image()[kTypeOffset]), 7);
+  }
+
+  // Unsaved work and the commands that drop it: exit (Ctrl+Q), the close box, "Открыть тему"
+  // (Ctrl+O), "Создать тему" (Ctrl+N) and a theme dropped on the window.
+  void unsavedWorkQuestion_data() {
+    using Answer = wqtui::UserDialogs::Answer;
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("work");  // "none", "edit", "saved edit" or "edit of a new theme"
+    QTest::addColumn<Answer>("answer");
+    QTest::addColumn<bool>("saveChosen");  // whether the save dialog gives a name
+    QTest::addColumn<bool>("dropped");     // the theme was closed or replaced
+    QTest::addColumn<bool>("saved");       // the edited theme was written
+
+    for (const char* command : {"exit", "close box", "open", "create", "drop"}) {
+      const QString name = QString::fromLatin1(command);
+      QTest::addRow("%s, no change", command)
+          << name << "none" << Answer::Cancel << false << true << false;
+      QTest::addRow("%s, Да", command) << name << "edit" << Answer::Yes << true << true << true;
+      QTest::addRow("%s, Нет", command) << name << "edit" << Answer::No << false << true << false;
+      QTest::addRow("%s, Отмена", command)
+          << name << "edit" << Answer::Cancel << false << false << false;
+    }
+    QTest::newRow("exit, Да, save dialog cancelled")
+        << "exit"
+        << "edit" << Answer::Yes << false << false << false;
+    QTest::newRow("close box, Да, save refused for a missing file")
+        << "close box"
+        << "edit of a new theme" << Answer::Yes << true << false << false;
+    QTest::newRow("open after Ctrl+S saved the edit")
+        << "open"
+        << "saved edit" << Answer::Cancel << true << true << true;
+  }
+
+  void unsavedWorkQuestion() {
+    using Answer = wqtui::UserDialogs::Answer;
+    QFETCH(QString, command);
+    QFETCH(QString, work);
+    QFETCH(Answer, answer);
+    QFETCH(bool, saveChosen);
+    QFETCH(bool, dropped);
+    QFETCH(bool, saved);
+
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    const QString theme = writeFile(tempPath("theme.wqt"), themeBytes(files));
+    const QString other = writeFile(
+        tempPath("other.wqt"), themeBytes(files, 0, "WQTTESTTHEME1", "WQTTESTSIGNATURE2", "Other"));
+    TMainForm* f = newForm();
+    f->show();
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    if (work == "edit of a new theme") {
+      trigger(f, "MM_Child_CreateTheme");
+    } else {
+      dialogs->openAnswers.push_back(theme);
+      trigger(f, "MM_Child_OpenTheme");
+    }
+    if (work != "none") child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Changed"));
+    const QString savedAs = tempPath("saved.wqt");
+    if (saveChosen) dialogs->saveAnswers.push_back(savedAs);
+    if (work == "saved edit") QTest::keyClick(f, Qt::Key_S, Qt::ControlModifier);
+    dialogs->threeWayAnswers.push_back(answer);
+    dialogs->openAnswers.push_back(other);
+    dialogs->filters.clear();
+    dialogs->messages.clear();
+
+    const QString authorBefore = text(f, "ED_ThemeAuthor");
+    if (command == "exit") QTest::keyClick(f, Qt::Key_Q, Qt::ControlModifier);
+    if (command == "close box") f->close();
+    if (command == "open") QTest::keyClick(f, Qt::Key_O, Qt::ControlModifier);
+    if (command == "create") QTest::keyClick(f, Qt::Key_N, Qt::ControlModifier);
+    if (command == "drop") QVERIFY(dragAndDrop(f, QPoint(600, 420), {other}));
+
+    const bool asked = work == "edit" || work == "edit of a new theme";
+    QCOMPARE(dialogs->questions,
+             asked ? QStringList{"Сохранить изменения в теме?"} : QStringList());
+    const bool closing = command == "exit" || command == "close box";
+    if (closing) {
+      QCOMPARE(f->isVisible(), !dropped);
+    } else {
+      const QString replacedBy = command == "create" ? "Автор темы" : "Other";
+      QCOMPARE(text(f, "ED_ThemeAuthor"), dropped ? replacedBy : authorBefore);
+    }
+    // The save dialog comes only from "Да"; the open dialog only once the theme may go.
+    QStringList shown;
+    if (asked && answer == Answer::Yes) shown << "WQT Theme File (*.wqt)|*.wqt";
+    if (command == "open" && dropped) shown << "WQT Theme File (*.wqt)|*.wqt";
+    if (work == "edit of a new theme") shown.clear();  // refused before the save dialog
+    QCOMPARE(dialogs->filters, shown);
+    QCOMPARE(dialogs->messages.empty(), work != "edit of a new theme");
+    QCOMPARE(QFile::exists(savedAs), saved);
+    if (saved) QVERIFY(readFile(savedAs).contains("Changed"));
+  }
+
+  void endToEnd() {
+    const QByteArray jpeg = jpegBytes(16, 8);
+    const QByteArray raw = patternBytes(16, 5);
+    const QByteArray ani = patternBytes(26, 6);
+    const QByteArray tab = patternBytes(1000, 7);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(1, jpeg, QStringLiteral("in.jpg"));
+    importInto(2, raw, QStringLiteral("in.raw"));
+    importInto(3, ani, QStringLiteral("in.ani2"));
+    importInto(4, tab, QStringLiteral("in.tab"));
+    child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Команда"));
+    QVERIFY(dialogs->messages.empty());
+
+    // Saved under a name without extension: ".wqt" is appended.
+    dialogs->saveAnswers.push_back(tempPath("saved"));
+    trigger(f, "MM_Child_SaveTheme");
+    QVERIFY(dialogs->messages.empty());
+    const QByteArray saved = readFile(tempPath("saved.wqt"));
+    QCOMPARE(saved.size(), kDataOffset + jpeg.size() + raw.size() + ani.size() + tab.size());
+    QCOMPARE(saved.mid(kDataOffset), jpeg + raw + ani + tab);
+    QCOMPARE(saved.mid(32, 14), QStringLiteral("Команда").toUtf8());
+
+    // Reopen in a fresh window and export every file.
+    f = newForm();
+    dialogs->openAnswers.push_back(tempPath("saved.wqt"));
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Команда"));
+    struct Export {
+      int node;
+      QString answer;
+      QString written;
+      QByteArray bytes;
+    };
+    const Export exports[] = {
+        {1, QStringLiteral("logo.png"), QStringLiteral("logo.jpg"), jpeg},
+        {2, QStringLiteral("Bar"), QStringLiteral("Bar.raw"), raw},
+        {3, QStringLiteral("clock"), QStringLiteral("clock.ani2"), ani},
+        {4, QStringLiteral("Colours.1.2"), QStringLiteral("Colours.1.tab"), tab},
+    };
+    for (const Export& e : exports) {
+      select(f, e.node);
+      dialogs->saveAnswers.push_back(tempPath(e.answer));
+      child<QPushButton>(f, "btn_save_img")->click();
+      QCOMPARE(dialogs->presetNames.back(), nodeAt(f, e.node)->text(0));
+      QCOMPARE(readFile(tempPath(e.written)), e.bytes);
+    }
+    QVERIFY(dialogs->messages.empty());
+  }
+};
+
+WQT_WINDOW_TEST(ThemeCommandsTest)
+
+#include "theme_commands_test.moc"

@@ -1,0 +1,394 @@
+// The tree's context menu, files dragged onto the window, and saving every file of a group.
+#include "window_fixture.h"
+
+using namespace wqttest;
+
+class TreeCommandsTest : public WindowTest {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void treeContextMenu_data() {
+    QTest::addColumn<int>("node");  // -1: the empty area of the tree
+    QTest::addColumn<int>("how");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<int>("entry");  // selected afterwards
+
+    const QStringList fileWithData{"PM_LoadFile", "PM_SaveFile"};
+    QTest::newRow("jpg by mouse") << 1 << int(ByMouse) << fileWithData << 0;
+    QTest::newRow("empty raw by menu key")
+        << 2 << int(ByMenuKey)
+        << QStringList{"PM_LoadFile", "PM_SaveFile-", "PM_LoadPng", "PM_SavePng-"} << 1;
+    QTest::newRow("colour table by shift+f10") << 4 << int(ByShiftF10) << fileWithData << 3;
+    QTest::newRow("unknown kind with data")
+        << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
+    QTest::newRow("group by mouse") << 0 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 0;
+    QTest::newRow("group by menu key")
+        << 0 << int(ByMenuKey) << QStringList{"PM_SaveAllFiles"} << 0;
+    QTest::newRow("tree area by mouse")
+        << -1 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 3;
+  }
+
+  void treeContextMenu() {
+    QFETCH(int, node);
+    QFETCH(int, how);
+    QFETCH(QStringList, commands);
+    QFETCH(int, entry);
+
+    writeMap(kMapWithOddNodes.c_str());
+    const QString path = writeFile(tempPath("theme.wqt"),
+                                   themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1),
+                                               patternBytes(1000, 2), patternBytes(5, 3)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    select(f, 4);
+
+    QMenu* menu = openTreeMenu(f, node, MenuOpening(how));
+    QVERIFY(menu != nullptr);
+    QCOMPARE(::commands(menu), commands);
+    // The node is selected first: the panel shows what the commands act on.
+    QCOMPARE(f->selectedEntry(), entry);
+    QCOMPARE(shown(f, "PNL_InFo"), node != 0);
+    QVERIFY(dialogs->messages.empty());
+    menu->close();
+  }
+
+  void treeContextMenuCommands_data() {
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer");    // the file the dialog returns
+    QTest::addColumn<QString>("written");   // the file the command writes, empty for an import
+    QTest::addColumn<QByteArray>("bytes");  // the imported or written bytes
+
+    const QByteArray raw = patternBytes(16, 5);
+    QTest::newRow("load raw") << 2 << "PM_LoadFile"
+                              << "bar.raw" << QString() << raw;
+    QTest::newRow("save jpg under a typed name") << 1 << "PM_SaveFile"
+                                                 << "logo.png"
+                                                 << "logo.jpg" << jpegBytes(16, 8);
+    QTest::newRow("save colour table") << 4 << "PM_SaveFile"
+                                       << "Colours"
+                                       << "Colours.tab" << patternBytes(1000, 2);
+  }
+
+  void treeContextMenuCommands() {
+    QFETCH(int, node);
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(QByteArray, bytes);
+
+    const QString path = writeFile(
+        tempPath("theme.wqt"),
+        themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1), patternBytes(1000, 2)}));
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(path);
+    trigger(f, "MM_Child_OpenTheme");
+    if (written.isEmpty())
+      dialogs->openAnswers.push_back(writeFile(tempPath(answer), bytes));
+    else
+      dialogs->saveAnswers.push_back(tempPath(answer));
+
+    QMenu* menu = openTreeMenu(f, node, ByMouse);
+    QVERIFY(menu != nullptr);
+    menu->findChild<QAction*>(command)->trigger();
+
+    QVERIFY(dialogs->messages.empty());
+    if (written.isEmpty()) {
+      QCOMPARE(entryBytes(f, f->selectedEntry()), bytes);
+      QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+      QCOMPARE(shownPicture(f, QSize(4, 2)), rawPicture(bytes, 4, 2));
+    } else {
+      QCOMPARE(dialogs->presetNames.back(), nodeAt(f, node)->text(0));
+      QCOMPARE(readFile(tempPath(written)), bytes);
+    }
+  }
+
+  void drops_data() {
+    QTest::addColumn<QString>("target");  // a node's display index, "window" or a control's name
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("taken");
+    QTest::addColumn<QString>("message");  // the info message, empty for none
+    QTest::addColumn<int>("slotSize");     // of the dropped-on node's slot afterwards, -1 n/a
+
+    QTest::newRow("raw on raw node") << "2" << QStringList{"bar.raw"} << true << "" << 16;
+    QTest::newRow("wrong size on raw node")
+        << "2" << QStringList{"short.raw"} << true << kWrongSize << 0;
+    QTest::newRow("unknown kind node") << "5" << QStringList{"bar.raw"} << true << "Ошибка #1" << 0;
+    QTest::newRow("two files on a node") << "2" << QStringList{"bar.raw", "short.raw"} << true
+                                         << "На файл темы можно перетащить только один файл." << 0;
+    QTest::newRow("on a group") << "0" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("on a node without slot") << "6" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("a folder on a node") << "2" << QStringList{"."} << false << "" << 0;
+    QTest::newRow("theme on the window") << "window" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("theme on a file node") << "1" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("theme on an edit box")
+        << "ED_ThemeAuthor" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("other file on the window")
+        << "window" << QStringList{"bar.raw"} << false << "" << -1;
+    QTest::newRow("two themes on the window")
+        << "window" << QStringList{"drop.wqt", "drop.wqt"} << false << "" << -1;
+    QTest::newRow("theme while a dialog is open")
+        << "window under a dialog" << QStringList{"drop.wqt"} << false << "" << -1;
+  }
+
+  void drops() {
+    QFETCH(QString, target);
+    QFETCH(QStringList, files);
+    QFETCH(bool, taken);
+    QFETCH(QString, message);
+    QFETCH(int, slotSize);
+
+    writeMap(kMapWithOddNodes.c_str());
+    writeFile(tempPath("bar.raw"), patternBytes(16, 5));
+    writeFile(tempPath("short.raw"), patternBytes(15, 5));
+    writeFile(tempPath("drop.wqt"),
+              themeBytes({jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                          patternBytes(1000, 3), patternBytes(5, 4)}));
+    for (QString& file : files) file = tempPath(file);
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    select(f, 4);
+
+    bool isNode = false;
+    const int node = target.toInt(&isNode);
+    QDialog dialog(f);
+    if (target == "window under a dialog") {
+      dialog.setModal(true);
+      dialog.show();
+      target = "window";
+    }
+    QWidget* widget = isNode               ? tree->viewport()
+                      : target == "window" ? static_cast<QWidget*>(f)
+                                           : child<QWidget>(f, target.toLatin1().constData());
+    const QPoint pos = isNode               ? tree->visualItemRect(nodeAt(f, node)).center()
+                       : target == "window" ? QPoint(600, 420)
+                                            : QPoint(5, 5);
+    QCOMPARE(dragAndDrop(widget, pos, files), taken);
+
+    QCOMPARE(dialogs->messages.empty() ? QString() : dialogs->messages[0].text, message);
+    QVERIFY(dialogs->filters.isEmpty());  // no dialog: the dropped file is the chosen one
+    const bool opened = files.first().endsWith(".wqt") && taken;
+    QCOMPARE(panel(f, 1),
+             opened ? QStringLiteral("Файл загружен.") : QStringLiteral("Создание новой темы."));
+    QCOMPARE(text(f, "ED_ThemeAuthor"),
+             opened ? QStringLiteral("Tester") : QStringLiteral("Автор темы"));
+    if (slotSize < 0) return;
+    const std::int32_t entry = f->themeMap().entryOfNode(node);
+    QCOMPARE(int(entryBytes(f, entry).size()), slotSize);
+    // A file taken into a node is imported as if the node had been selected first.
+    if (taken && files.size() == 1) QCOMPARE(f->selectedEntry(), entry);
+  }
+
+  void dragHighlightsTheTargetNode() {
+    TMainForm* f = newForm();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    const QString file = writeFile(tempPath("bar.raw"), patternBytes(16, 5));
+    const QRect row = tree->visualItemRect(nodeAt(f, 2));
+    const QPoint probe(row.right() - 2, row.center().y());
+    auto colourAt = [&] {
+      QApplication::processEvents();
+      return tree->viewport()->grab().toImage().pixelColor(probe);
+    };
+    const QColor plain = colourAt();
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(file)});
+    QDragEnterEvent enter(row.center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QDragMoveEvent move(row.center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QVERIFY(move.isAccepted());
+    QCOMPARE(colourAt(), tree->palette().color(QPalette::Active, QPalette::Highlight));
+
+    // Leaving the tree takes the highlight away; nothing was imported.
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(tree->viewport(), &leave);
+    QCOMPARE(colourAt(), plain);
+    QVERIFY(entryBytes(f, 1).isEmpty());
+  }
+
+  // The platform sends moves only to a widget that took the drag on entering: the tree takes
+  // files wherever they enter, and each move decides for the node under the pointer.
+  void dragEntersThenMoves_data() {
+    QTest::addColumn<int>("enterAt");  // a display index, -1 for the empty area
+    QTest::addColumn<int>("moveTo");
+    QTest::addColumn<bool>("taken");
+
+    QTest::newRow("empty area, then the raw node") << -1 << 2 << true;
+    QTest::newRow("a group, then the raw node") << 0 << 2 << true;
+    QTest::newRow("the raw node, then the empty area") << 2 << -1 << false;
+    QTest::newRow("the raw node, then a group") << 2 << 0 << false;
+  }
+
+  void dragEntersThenMoves() {
+    QFETCH(int, enterAt);
+    QFETCH(int, moveTo);
+    QFETCH(bool, taken);
+
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    tree->expandAll();
+    auto at = [&](int node) {
+      return node < 0 ? QPoint(20, tree->viewport()->height() - 5)
+                      : tree->visualItemRect(nodeAt(f, node)).center();
+    };
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(writeFile(tempPath("bar.raw"), patternBytes(16, 5)))});
+    QDragEnterEvent enter(at(enterAt), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDragMoveEvent move(at(moveTo), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &move);
+    QCOMPARE(move.isAccepted(), taken);
+    QDropEvent drop(at(moveTo), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &drop);
+    QCOMPARE(entryBytes(f, 1).size(), taken ? 16 : 0);
+  }
+
+  void saveAllFiles_data() {
+    QTest::addColumn<int>("node");  // -1: the empty area of the tree
+    QTest::addColumn<bool>("rawPresent");
+    QTest::addColumn<QStringList>("existing");  // files in the folder before, holding "old"
+    QTest::addColumn<bool>("replace");          // the answer to the question
+    QTest::addColumn<QStringList>("written");   // files holding the theme's bytes afterwards
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("questions");
+    QTest::addColumn<QString>("error");  // a part of the error box's text
+
+    const QStringList group{"Icons/Bar.raw", "Wallpaper.jpg"};
+    QTest::newRow("group with a nested group")
+        << 0 << true << QStringList() << true << group << "Сохранено файлов: 2" << 0 << "";
+    QTest::newRow("whole theme from the tree area")
+        << -1 << true << QStringList() << true
+        << QStringList{"Clock.ani2", "Colours.tab", "Pictures/Icons/Bar.raw",
+                       "Pictures/Wallpaper.jpg"}
+        << "Сохранено файлов: 4" << 0 << "";
+    QTest::newRow("missing file left out")
+        << 0 << false << QStringList() << true << QStringList{"Wallpaper.jpg"}
+        << "Сохранено файлов: 1" << 0 << "";
+    QTest::newRow("existing files replaced after one question")
+        << 0 << true << group << true << group << "Сохранено файлов: 2" << 1 << "";
+    QTest::newRow("declined: nothing written") << 0 << true << QStringList{"Wallpaper.jpg"} << false
+                                               << QStringList() << "Файл загружен." << 1 << "";
+    QTest::newRow("error stops at its file, earlier files stay")
+        << 0 << true << QStringList{"Icons"} << true << QStringList{"Wallpaper.jpg"}
+        << "Сохранение прервано ошибкой. Сохранено файлов: 1 из 2." << 0 << "Icons";
+  }
+
+  void saveAllFiles() {
+    QFETCH(int, node);
+    QFETCH(bool, rawPresent);
+    QFETCH(QStringList, existing);
+    QFETCH(bool, replace);
+    QFETCH(QStringList, written);
+    QFETCH(QString, status);
+    QFETCH(int, questions);
+    QFETCH(QString, error);
+
+    writeMap(kMapNested);
+    const QMap<QString, QByteArray> bytes{{"Wallpaper", jpegBytes(16, 8)},
+                                          {"Bar", patternBytes(16, 1)},
+                                          {"Clock", patternBytes(26, 2)},
+                                          {"Colours", patternBytes(1000, 3)}};
+    const QString theme = writeFile(tempPath("theme.wqt"),
+                                    themeBytes({bytes["Wallpaper"], rawPresent ? bytes["Bar"] : "",
+                                                bytes["Clock"], bytes["Colours"]}));
+    const QString folder = tempPath("out");
+    QDir().mkpath(folder);
+    for (const QString& file : existing) {
+      QDir(folder).mkpath(QFileInfo(file).path());
+      writeFile(folder + "/" + file, "old");
+    }
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(theme);
+    trigger(f, "MM_Child_OpenTheme");
+    dialogs->folderAnswers.push_back(folder);
+    dialogs->replaceAnswer = replace;
+
+    openTreeMenu(f, node, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+
+    QCOMPARE(dialogs->questions, QStringList(questions, "Заменить существующие файлы?"));
+    QCOMPARE(panel(f, 1), status);
+    QVERIFY(dialogs->progressLabels.isEmpty());  // a few files need no progress window
+    if (error.isEmpty()) {
+      QVERIFY(dialogs->messages.empty());
+    } else {
+      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+      QVERIFY2(dialogs->messages[0].text.contains(error), qPrintable(dialogs->messages[0].text));
+    }
+    QStringList expected = written;
+    for (const QString& file : existing)
+      if (!written.contains(file)) expected << file;
+    expected.sort();
+    QCOMPARE(filesBelow(folder), expected);
+    for (const QString& file : expected) {
+      const QByteArray content = written.contains(file) ? bytes[QFileInfo(file).baseName()] : "old";
+      QCOMPARE(readFile(folder + "/" + file), content);
+    }
+  }
+
+  void saveAllFilesProgress_data() {
+    QTest::addColumn<int>("cancelAfter");  // -1: not cancelled
+    QTest::addColumn<int>("files");
+    QTest::addColumn<QString>("status");
+
+    QTest::newRow("all written") << -1 << 300 << "Сохранено файлов: 300";
+    QTest::newRow("cancelled keeps what was written")
+        << 120 << 120 << "Сохранение отменено. Сохранено файлов: 120 из 300, они остаются в папке.";
+  }
+
+  void saveAllFilesProgress() {
+    QFETCH(int, cancelAfter);
+    QFETCH(int, files);
+    QFETCH(QString, status);
+
+    // 300 colour tables of 2 bytes each in one group.
+    constexpr int kCount = 300;
+    constexpr int kBigDataOffset = 0x800;
+    std::string map =
+        "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+        "<ThemeSettings \"A0\" \"800\" \"12C\">\n<group \"Tables\">\n";
+    wqt::sample::ThemeRecipe recipe;
+    recipe.sign1 = "WQTTESTTHEME1";
+    recipe.sign2 = "WQTTESTSIGNATURE2";
+    recipe.version = "";
+    recipe.tableOffset = kTableOffset;
+    recipe.dataOffset = kBigDataOffset;
+    recipe.type = -1;
+    recipe.writeFileCount = false;
+    std::vector<std::vector<std::uint8_t>> tables;
+    for (int i = 0; i < kCount; ++i) {
+      map += "<file \"T" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"2\">\n";
+      tables.push_back(std::vector<std::uint8_t>(2, static_cast<std::uint8_t>(i)));
+    }
+    const QByteArray theme = bytesOf(wqt::sample::themeFile(recipe, tables));
+    map += "</group \"\">\n";
+    writeMap(map.c_str());
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("many.wqt"), theme));
+    trigger(f, "MM_Child_OpenTheme");
+    dialogs->folderAnswers.push_back(temp->path());
+    dialogs->cancelAfter = cancelAfter;
+
+    openTreeMenu(f, 0, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+
+    QCOMPARE(dialogs->progressLabels, QStringList{"Сохранение файлов... /300"});
+    QCOMPARE(dialogs->progressSteps, files);
+    QCOMPARE(panel(f, 1), status);
+    QCOMPARE(filesBelow(temp->path()).filter(".tab").size(), files);
+    QCOMPARE(readFile(tempPath("T7.tab")), QByteArray(2, char(7)));
+  }
+};
+
+WQT_WINDOW_TEST(TreeCommandsTest)
+
+#include "tree_commands_test.moc"

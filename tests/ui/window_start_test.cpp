@@ -1,0 +1,245 @@
+// The window as it starts, with and without its map; the message boxes, the error box and
+// the About box.
+#include "window_fixture.h"
+
+using namespace wqttest;
+
+class StartTest : public WindowTest {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  // A folder named like the map is no map either.
+  void startupWithoutMap_data() {
+    QTest::addColumn<bool>("folder");
+    QTest::newRow("missing") << false;
+    QTest::newRow("folder of that name") << true;
+  }
+
+  void startupWithoutMap() {
+    QFETCH(bool, folder);
+    removeMap();
+    if (folder) QVERIFY(QDir().mkdir(mapPath()));
+    TMainForm* f = newForm();
+    QCOMPARE(panel(f, 0), QStringLiteral("Ошибка #1#"));
+    QCOMPARE(panel(f, 1),
+             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
+    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(child<QAction>(f, "MM_Child_Exit")->isEnabled());
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(dialogs->messages.empty());
+
+    // Putting the map in place later does not bring the commands back.
+    if (folder) QVERIFY(QDir().rmdir(mapPath()));
+    writeMap(kMapFourKinds);
+    trigger(f, "MM_Child_CreateTheme");
+    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    // Nor does a theme named on the command line open.
+    f->openThemeFile(writeFile(tempPath("named.wqt"), themeBytes({})));
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(dialogs->messages.empty());
+  }
+
+  void namedMapServesTheWholeRun() {
+    removeMap();
+    const QString named = writeFile(tempPath("named.rxt"), kMapFourKinds);
+    TMainForm* f = newForm(named);
+    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    // A map beside the editor does not replace the named one.
+    writeMap(kMapWithOddNodes.c_str());
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
+    QCOMPARE(f->document().slotCount(), std::size_t{4});
+  }
+
+  void startupWithMap() {
+    TMainForm* f = newForm();
+    QCOMPARE(panel(f, 0), QString());
+    QCOMPARE(panel(f, 1), QString());
+    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
+    QVERIFY(child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(!shown(f, "PNL_InFo"));
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
+    QCOMPARE(f->windowTitle(), QStringLiteral("Orvalen WQT Manager v1.0"));
+    QCOMPARE(f->centralWidget()->size(), QSize(757, 474));
+    QVERIFY(!(f->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
+
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    // The status bar is Qt's, which screen readers know as one, along the client area's bottom.
+    auto* bar = child<QStatusBar>(f, "SBar");
+    QCOMPARE(bar->geometry(), QRect(0, 455, 757, 19));
+    QCOMPARE(child<QLabel>(f, "SBar_Panel0")->geometry(), QRect(0, 0, 270, 19));
+    QCOMPARE(child<QLabel>(f, "SBar_Panel1")->geometry(), QRect(270, 0, 487, 19));
+    QCOMPARE(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::StatusBar);
+    // The drop-down menus are drawn in the window's font.
+    for (const char* menu : {"MM_Main_File", "MM_Main_Help"}) {
+      QCOMPARE(child<QMenu>(f, menu)->font(), f->font());
+    }
+    // Every label's text fits its box.
+    for (QWidget* window :
+         {static_cast<QWidget*>(f), static_cast<QWidget*>(new TChildForm_AboutProgramm(f))}) {
+      for (const QLabel* label : window->findChildren<QLabel*>()) {
+        if (label->text().isEmpty()) continue;
+        QVERIFY2(
+            label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
+            qPrintable(label->objectName() + u' ' + label->text()));
+      }
+    }
+  }
+
+  // Tabbing into the tree makes its first node current: that node is the highlighted one too,
+  // and its panel the one shown.
+  void focusInHighlightsTheShownNode() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    auto* tree = child<QTreeWidget>(f, "TreeView");
+    QCOMPARE(tree->currentItem(), nullptr);
+    QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(tree, &focusIn);
+    QCOMPARE(tree->currentItem(), nodeAt(f, 0));
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 0)});
+    QCOMPARE(f->selectedEntry(), 0);
+    QTest::keyClick(tree, Qt::Key_Down);  // past the closed group to "Clock"
+    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 3)});
+    QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("ANI2"));
+  }
+
+  // The message boxes keep the program's own caption and "OK" while Qt's own texts are Russian.
+  void messageBoxesKeepTheirTexts_data() {
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("info") << int(Message::Info) << QStringLiteral("Information");
+    QTest::newRow("plain") << int(Message::Plain) << QStringLiteral("Orvalen WQT Manager");
+    QTest::newRow("error") << int(Message::Error) << QStringLiteral("Orvalen WQT Manager");
+  }
+
+  void messageBoxesKeepTheirTexts() {
+    QFETCH(int, kind);
+    QFETCH(QString, caption);
+    wqtui::installQtTranslations();
+    QVERIFY(QCoreApplication::translate("QFileDialog", "Look in:") != QStringLiteral("Look in:"));
+    wqtui::QtUserDialogs qtDialogs;
+    QString shownCaption;
+    QStringList buttons;
+    QTimer::singleShot(0, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      shownCaption = box->windowTitle();
+      for (const QAbstractButton* button : box->buttons()) buttons << button->text();
+      box->accept();
+    });
+    if (kind == Message::Info) qtDialogs.infoMessage(QStringLiteral("text"));
+    if (kind == Message::Plain) qtDialogs.plainMessage(QStringLiteral("text"));
+    if (kind == Message::Error) qtDialogs.errorMessage(QStringLiteral("text"));
+    QCOMPARE(shownCaption, caption);
+    QCOMPARE(buttons, QStringList{QStringLiteral("OK")});
+  }
+
+  void fullStopRule_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("letter") << "Stream read error"
+                            << "Stream read error.";
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
+    QTest::newRow("quote") << "'x' is not a valid integer value"
+                           << "'x' is not a valid integer value.";
+    QTest::newRow("closing parenthesis") << "failed (5)"
+                                         << "failed (5)";
+    QTest::newRow("exclamation") << "Stop!"
+                                 << "Stop!";
+    QTest::newRow("slash") << "a/b/"
+                           << "a/b/.";
+    QTest::newRow("cyrillic") << QStringLiteral("Ошибка") << QStringLiteral("Ошибка.");
+    QTest::newRow("empty") << ""
+                           << "";
+  }
+
+  void fullStopRule() {
+    QFETCH(QString, message);
+    QFETCH(QString, shown);
+    QCOMPARE(wqtui::withFullStop(message), shown);
+  }
+
+  void handlerErrorsReachTheErrorBox() {
+    // A map with a width that is not a number stops create theme; the tree shows what was
+    // built before the bad line, and the window goes on.
+    writeMap(
+        "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+        "<ThemeSettings \"A0\" \"100\" \"2\">\n"
+        "<file \"First\" \"0\" \"ANI2\" \"2\" \"2\">\n"
+        "<file \"Second\" \"1\" \"JPG\" \"wide\" \"2\">\n");
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    QCOMPARE(int(dialogs->messages.size()), 1);
+    QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
+    QCOMPARE(dialogs->messages[0].text, QStringLiteral("'wide' is not a valid integer value."));
+    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QVERIFY(child<QTreeWidget>(f, "TreeView")->topLevelItemCount() >= 1);
+    QCOMPARE(panel(f, 1), QString());
+
+    // The error box is the one registered by the window.
+    wqtui::reportException(std::runtime_error("Range check error"));
+    QCOMPARE(dialogs->messages.back().text, QStringLiteral("Range check error."));
+  }
+
+  void aboutBoxKeys() {
+    TChildForm_AboutProgramm about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
+    QCOMPARE(about.size(), QSize(403, 337));
+    const QStringList lines = TChildForm_AboutProgramm::memoLines();
+    QCOMPARE(lines.size(), 21);
+    QCOMPARE(lines[1], QStringLiteral("============"));
+    QCOMPARE(lines[6], QStringLiteral("(за искл. D500, X700, E730, E760)."));
+    QCOMPARE(lines[15], QStringLiteral("Разработано:"));
+
+    about.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&about));
+    auto* memo = child<QPlainTextEdit>(&about, "Memo_AboutProgrammText");
+    auto* ok = child<QPushButton>(&about, "btn_modal_ok");
+    QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
+    QVERIFY(memo->isReadOnly());
+    QVERIFY(ok->isDefault());
+    QTRY_VERIFY(memo->hasFocus());
+
+    QTest::keyClick(memo, Qt::Key_Return);
+    QTest::keyClick(memo, Qt::Key_Enter);
+    QTest::keyClick(memo, Qt::Key_Escape);
+    QVERIFY(about.isVisible());
+    QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
+
+    ok->setFocus();
+    QTest::keyClick(ok, Qt::Key_Escape);
+    QVERIFY(about.isVisible());
+    QTest::keyClick(ok, Qt::Key_Return);
+    QVERIFY(!about.isVisible());
+    QCOMPARE(about.result(), int(QDialog::Accepted));
+  }
+
+  void aboutCommandWithoutMap() {
+    removeMap();
+    TMainForm* f = newForm();
+    for (int round = 0; round < 2; ++round) {
+      bool closed = false;
+      QTimer::singleShot(0, f, [&closed] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        child<QPushButton>(modal, "btn_modal_ok")->click();
+        closed = true;
+      });
+      trigger(f, "MM_Child_AboutProgramme");
+      QVERIFY(closed);
+      QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
+    }
+  }
+};
+
+WQT_WINDOW_TEST(StartTest)
+
+#include "window_start_test.moc"

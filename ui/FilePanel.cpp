@@ -1,0 +1,230 @@
+// The "Файлы" page's information panel: what the selected node shows, its preview, and the
+// import and export of the selected file.
+#include <span>
+#include <utility>
+#include <vector>
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include "files/file_kind.h"
+#include "files/import_export.h"
+#include "files/jpeg_decoder.h"
+#include "files/preview.h"
+#include "ops/entry_transfer.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainUnit.h"
+
+using wqt::RawFormat;
+using wqtui::toFileName;
+using wqtui::toPath;
+
+namespace {
+
+// RAW pictures exchanged as PNG pictures.
+constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Selection rules and page switch
+
+QString TMainForm::mapText(const std::string& bytes) const {
+  return QString::fromStdString(map_.textUtf8(bytes));
+}
+
+const wqt::FileEntry* TMainForm::selectedFileEntry() const {
+  return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
+}
+
+bool TMainForm::selectedFileExportable() const {
+  const wqt::FileEntry* entry = selectedFileEntry();
+  return entry != nullptr && entry->kind != wqt::EntryKind::Other &&
+         !doc_.entryData(selectedEntry_).empty();
+}
+
+bool TMainForm::selectedFileIsRaw() const {
+  return wqt::entryHasSlot(map_, doc_, selectedEntry_) &&
+         map_.entry(selectedEntry_)->kind == wqt::EntryKind::Raw;
+}
+
+bool TMainForm::isGroupNode(int displayIndex) const {
+  const std::vector<wqt::TreeNode>& tree = map_.tree();
+  return displayIndex >= 0 && static_cast<std::size_t>(displayIndex) < tree.size() &&
+         !tree[static_cast<std::size_t>(displayIndex)].children.empty();
+}
+
+bool TMainForm::nodeTakesFile(int displayIndex) const {
+  return !isGroupNode(displayIndex) &&
+         wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
+}
+
+void TMainForm::updateFilePanel() {
+  const wqt::FileEntry* entry = selectedFileEntry();
+  const bool exportable = selectedFileExportable();
+  switch (selected_) {
+    case Selected::Nothing:
+    case Selected::Group:
+      GB_Info->hide();
+      PNL_IMG->hide();
+      btn_load_img->hide();
+      btn_save_img->hide();
+      break;
+    case Selected::File:
+      PNL_IMG->show();
+      // A file node without an entry leaves the group box and the texts as the node before it
+      // set them.
+      if (entry == nullptr) break;
+      GB_Info->show();
+      btn_load_img->show();
+      btn_save_img->show();
+      break;
+  }
+  lbl_9->setVisible(!exportable);
+  btn_save_img->setEnabled(exportable);
+  if (selected_ == Selected::Nothing) return;
+
+  ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.entryData(selectedEntry_).size())));
+  if (entry == nullptr) return;
+  ED_IMG_Format->setText(mapText(entry->kindName));
+  switch (entry->kind) {
+    case wqt::EntryKind::ColourTable:
+      ED_IMG_Width->clear();
+      ED_IMG_Height->clear();
+      break;
+    case wqt::EntryKind::Jpg:
+    case wqt::EntryKind::Raw:
+    case wqt::EntryKind::Ani2:
+      ED_IMG_Width->setText(QString::number(entry->width));
+      ED_IMG_Height->setText(QString::number(entry->height));
+      break;
+    case wqt::EntryKind::Other:
+      // A kind the editor does not know keeps the dimensions the node before it showed.
+      break;
+  }
+}
+
+void TMainForm::TreeViewChange(QTreeWidgetItem* node) {
+  const int index = wqtui::displayIndexOf(node);
+  const bool group = isGroupNode(index);
+  selectedNode_ = index;
+  selectedEntry_ = map_.entryOfNode(index);
+  selected_ = group ? Selected::Group : Selected::File;
+  PNL_InFo->setVisible(!group);
+  IMG->clear();
+  updateFilePanel();
+  if (const wqt::FileEntry* entry = selectedFileEntry()) showPreview(*entry);
+}
+
+void TMainForm::PCtrlChange(int index) {
+  PNL_InFo->setVisible(index != 1);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Import and export of the selected file
+
+void TMainForm::btn_load_imgClick() {
+  importFile(QString(), RawFormat::Raw);
+}
+
+void TMainForm::importFile(const QString& given, RawFormat as) {
+  const std::int32_t e = selectedEntry_;
+  const wqt::FileEntry* entry = map_.entry(e);
+  const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
+  // Refused before the dialog: there is nothing the file could go into.
+  if (!kind || !wqt::entryHasSlot(map_, doc_, e)) {
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
+    return;
+  }
+  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
+  const QString chosen =
+      !given.isEmpty() ? given
+                       : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
+  if (chosen.isEmpty()) return;
+
+  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+  if (!outcome.stored()) {
+    // A JPEG the library rejects is an error of the command; every other refusal a message.
+    if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg) {
+      wqtui::reportException(*outcome.error);
+    } else {
+      dialogs_.infoMessage(QString::fromStdString(outcome.message));
+    }
+    return;
+  }
+  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
+  updateFilePanel();
+  showPreview(*entry);
+}
+
+void TMainForm::btn_save_imgClick() {
+  exportFile(RawFormat::Raw);
+}
+
+void TMainForm::exportFile(RawFormat as) {
+  const std::int32_t e = selectedEntry_;
+  const QString caption =
+      selectedNode_ >= 0 ? QString::fromUtf8(map_.captionUtf8(selectedNode_)) : QString();
+  const wqt::FileEntry* entry = map_.entry(e);
+  const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
+  if (!kind || !wqt::entryHasSlot(map_, doc_, e)) return;
+  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
+  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
+  if (chosen.isEmpty()) return;
+  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, toFileName(chosen), format), format);
+}
+
+QString TMainForm::dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
+  const std::string_view filter = format == RawFormat::Png ? kPngFilter : kind.dialogFilter;
+  return QString::fromUtf8(filter.data(), std::ssize(filter));
+}
+
+void TMainForm::infoMessage(const QString& text) {
+  dialogs_.infoMessage(text);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The preview
+
+void TMainForm::showPreview(const wqt::FileEntry& entry) {
+  const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);
+  if (data.empty()) return;
+  if (entry.kind == wqt::EntryKind::Jpg) showJpegPreview(data);
+  if (entry.kind == wqt::EntryKind::Raw) showPicture(wqt::rawPreview(entry, data));
+}
+
+void TMainForm::showJpegPreview(std::span<const std::uint8_t> data) {
+  try {
+    showPicture(wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_));
+  } catch (const wqt::JpegError& error) {
+    // The view is cleared once the header has been read; a rejected header leaves it as it was.
+    if (error.afterHeader()) IMG->clear();
+    throw;
+  }
+}
+
+void TMainForm::showPicture(wqt::Picture&& picture) {
+  if (picture.isNull()) {
+    IMG->clear();
+    return;
+  }
+  const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
+  // The image takes the decoded pixels over instead of copying them. A pixmap made from a
+  // 32-bit image keeps drawing from that buffer for as long as it is shown, so the buffer lives
+  // with the image's last copy and is freed by its cleanup.
+  using Pixels = std::vector<std::uint8_t>;
+  auto* pixels = new Pixels(std::move(picture.pixels));
+  QImage image(
+      pixels->data(), picture.width, picture.height, picture.bytesPerLine,
+      indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32,
+      [](void* buffer) { delete static_cast<Pixels*>(buffer); }, pixels);
+  if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
+  // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
+  IMG->setPixmap(QPixmap::fromImage(std::move(image)));
+}

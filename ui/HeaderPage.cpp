@@ -1,0 +1,75 @@
+// The "Другое" page: the header fields and the theme type, shown from the document and stored
+// into it as the user edits them.
+#include <algorithm>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+
+#include "ops/theme_header.h"
+#include "theme/theme_messages.h"
+#include "ui/Appearance.h"
+#include "ui/MainUnit.h"
+
+using wqtui::fromCp1251;
+
+namespace {
+
+// The type selector lists the types in their order.
+int typeIndex(wqt::ThemeType type) {
+  const auto& types = wqt::kThemeTypes;
+  return static_cast<int>(std::find(types.begin(), types.end(), type) - types.begin());
+}
+
+}  // namespace
+
+void TMainForm::showHeaderFields() {
+  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
+  showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
+  showHeaderField(ED_ThemeVersion, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
+}
+
+void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
+                                void (TMainForm::*handler)()) {
+  // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
+  // box unless the box already holds exactly that text, and a change stores the field once.
+  const wqt::FieldText text = wqt::fieldText(doc_.image(), field);
+  if (box->text() == fromCp1251(text.decoded)) return;
+  {
+    const QSignalBlocker blocker(box);
+    box->setText(QString::fromStdString(text.shown));
+  }
+  (this->*handler)();
+}
+
+void TMainForm::showThemeType() {
+  const wqt::TypeView view = wqt::themeTypeOf(doc_.image(), map_.settings());
+  if (!view.shown) return;
+  // A byte other than 0 or 1 selects no item; selecting from here does not store it.
+  CBox_ThemeType->setCurrentIndex(view.type ? typeIndex(*view.type) : -1);
+  lbl_7->show();
+  CBox_ThemeType->show();
+}
+
+void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
+  if (!doc_.hasImage()) return;
+  if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored)
+    dialogs_.infoMessage(QString::fromUtf8(wqt::kTooLongMessage));
+}
+
+void TMainForm::ED_ThemeAuthorChange() {
+  setHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
+}
+void TMainForm::ED_ThemeNameChange() {
+  setHeaderField(ED_ThemeName, wqt::kNameField);
+}
+void TMainForm::ED_ThemeVersionChange() {
+  setHeaderField(ED_ThemeVersion, wqt::kVersionField);
+}
+
+void TMainForm::CBox_ThemeTypeChange(int index) {
+  if (!doc_.hasImage() || index < 0 || static_cast<std::size_t>(index) >= wqt::kThemeTypes.size())
+    return;
+  wqt::setThemeType(doc_, map_.settings(), wqt::kThemeTypes[static_cast<std::size_t>(index)]);
+}

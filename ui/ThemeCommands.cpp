@@ -1,0 +1,147 @@
+// The theme commands: create, open, save, exit, and the question about unsaved work before the
+// theme is replaced or the window closed.
+#include <string>
+#include <utility>
+
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "ops/theme_open.h"
+#include "ops/theme_save.h"
+#include "ui/ErrorReport.h"
+#include "ui/MainUnit.h"
+
+using wqtui::runHandler;
+using wqtui::toFileName;
+using wqtui::toPath;
+
+namespace {
+
+const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
+const char* const kSaveChangesQuestion = "Сохранить изменения в теме?";
+// A map whose header regions overlap the signatures would write a file it cannot open again.
+const char* const kWouldNotReopenMessage =
+    "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.";
+
+}  // namespace
+
+void TMainForm::MM_Child_CreateThemeClick() {
+  if (!mayDropTheme()) return;
+  ReadRXT();
+  IMG->clear();
+  selectNothing();
+  selectFirstPage();
+  wqt::createTheme(map_, doc_);
+  showThemeOpened();
+  setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
+}
+
+void TMainForm::MM_Child_OpenThemeClick() {
+  if (!mayDropTheme()) return;
+  const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
+  if (chosen.isEmpty()) return;
+  openThemeFile(chosen);
+}
+
+void TMainForm::openThemeFile(const QString& chosen) {
+  // A theme named on the command line or dropped on the window is refused as the menu command is.
+  if (!mayOpenTheme()) return;
+  ReadRXT();
+  setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
+
+  // The whole file is checked before anything of the current theme changes.
+  const wqt::OpenOutcome outcome = wqt::openTheme(toPath(chosen), map_, doc_);
+  switch (outcome.refusal) {
+    case wqt::OpenRefusal::None:
+      break;
+    case wqt::OpenRefusal::Signature1:
+    case wqt::OpenRefusal::Signature2:
+    case wqt::OpenRefusal::SlotTooLarge:
+      TreeView->clear();
+      setStatusSecond(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
+      dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
+      return;
+    case wqt::OpenRefusal::CutShort:
+    case wqt::OpenRefusal::Unreadable:
+      // The core's own error, in the error box as any failure of a command.
+      wqtui::reportException(*outcome.error);
+      return;
+  }
+
+  PCtrl->setEnabled(true);
+  setStatusSecond(QStringLiteral("Файл загружен."));
+  IMG->clear();
+  selectNothing();
+  selectFirstPage();
+  showThemeOpened();
+}
+
+// The new tree has no node selected: the panel shows no file.
+void TMainForm::selectNothing() {
+  selected_ = Selected::Nothing;
+  selectedNode_ = -1;
+  updateFilePanel();
+}
+
+// The pages, the save command and the header page once a theme is there.
+void TMainForm::showThemeOpened() {
+  PCtrl->setEnabled(true);
+  MM_Child_SaveTheme->setEnabled(true);
+  showHeaderFields();
+  showThemeType();
+  // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
+  doc_.markUnmodified();
+}
+
+QStringList TMainForm::statusTexts() const {
+  return {SBar_Panel0->text(), SBar_Panel1->text()};
+}
+
+void TMainForm::MM_Child_SaveThemeClick() {
+  saveTheme();
+}
+
+bool TMainForm::saveTheme() {
+  // Every refusal comes before the user picks a name.
+  if (!mayBeSaved(wqt::checkSave(doc_, map_.settings()))) return false;
+  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
+  if (chosen.isEmpty()) return false;
+  return mayBeSaved(wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(toFileName(chosen))));
+}
+
+bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
+  if (outcome.saved()) return true;
+  const char* message = wqt::saveMessageText(outcome.refusal);
+  dialogs_.infoMessage(QString::fromUtf8(message != nullptr ? message : kWouldNotReopenMessage));
+  return false;
+}
+
+// True when the theme holds no unsaved change, or when the user saves it or lets the change go;
+// false when the user stays with it or the save was refused or cancelled.
+bool TMainForm::mayDropTheme() {
+  if (!doc_.hasImage() || !doc_.modified()) return true;
+  switch (dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion))) {
+    case wqtui::UserDialogs::Answer::Yes:
+      // A save that is refused, cancelled or fails keeps the theme.
+      return saveTheme();
+    case wqtui::UserDialogs::Answer::No:
+      return true;
+    case wqtui::UserDialogs::Answer::Cancel:
+      break;
+  }
+  return false;
+}
+
+void TMainForm::MM_Child_ExitClick() {
+  close();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  // Refused unless the question lets the theme go; an error while saving keeps the window open.
+  bool drop = false;
+  runHandler([&] { drop = mayDropTheme(); });
+  event->setAccepted(drop);
+}
