@@ -23,6 +23,7 @@
 #include "ops/entry_transfer.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
+#include "ui/PictureImage.h"
 
 using wqt::RawFormat;
 using wqtui::toFileName;
@@ -206,10 +207,9 @@ bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) 
     return false;
   }
   // The picture is replaced last: a preview that fails leaves the panel showing the new file.
-  if (e == selectedEntry_) {
-    updateFilePanel();
-    showPreview(*map_.entry(e));
-  }
+  if (e == selectedEntry_) updateFilePanel();
+  Q_EMIT documentChanged(e);
+  if (e == selectedEntry_) showPreview(*map_.entry(e));
   return true;
 }
 
@@ -281,17 +281,6 @@ void TMainForm::showPicture(wqt::Picture&& picture) {
     IMG->clear();
     return;
   }
-  const bool indexed = picture.format == wqt::Picture::Format::Indexed8;
-  // The image takes the decoded pixels over instead of copying them. A pixmap made from a
-  // 32-bit image keeps drawing from that buffer for as long as it is shown, so the buffer lives
-  // with the image's last copy and is freed by its cleanup.
-  using Pixels = std::vector<std::uint8_t>;
-  auto* pixels = new Pixels(std::move(picture.pixels));
-  QImage image(
-      pixels->data(), picture.width, picture.height, picture.bytesPerLine,
-      indexed ? QImage::Format_Indexed8 : QImage::Format_RGB32,
-      [](void* buffer) { delete static_cast<Pixels*>(buffer); }, pixels);
-  if (indexed) image.setColorTable(QList<QRgb>(picture.palette.begin(), picture.palette.end()));
   // Drawn unscaled from the top-left corner; the view cuts it at its own bounds.
-  IMG->setPixmap(QPixmap::fromImage(std::move(image)));
+  IMG->setPixmap(QPixmap::fromImage(wqtui::pictureImage(std::move(picture))));
 }

@@ -28,6 +28,7 @@
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
+#include "ui/ThemeOverview.h"
 #include "ui/TreeContextMenu.h"
 #include "ui/TreeDragDrop.h"
 
@@ -142,6 +143,13 @@ void TMainForm::buildMenu() {
   MM_Child_Exit = MM_Main_File->addAction(QStringLiteral("Выход"));
   MM_Child_Exit->setObjectName(QStringLiteral("MM_Child_Exit"));
   MM_Child_Exit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+
+  MM_Main_View = bar->addMenu(QStringLiteral("Вид"));
+  MM_Main_View->setObjectName(QStringLiteral("MM_Main_View"));
+  MM_Main_View->menuAction()->setObjectName(QStringLiteral("MM_Main_View_Action"));
+  MM_Child_ThemeOverview = MM_Main_View->addAction(QString::fromUtf8(wqtui::kThemeOverviewTitle));
+  MM_Child_ThemeOverview->setObjectName(QStringLiteral("MM_Child_ThemeOverview"));
+  MM_Child_ThemeOverview->setEnabled(false);
 
   MM_Main_Help = bar->addMenu(QStringLiteral("Помощь"));
   MM_Main_Help->setObjectName(QStringLiteral("MM_Main_Help"));
@@ -357,6 +365,8 @@ void TMainForm::connectHandlers() {
           [this] { runHandler([this] { MM_Child_ExitClick(); }); });
   connect(MM_Child_AboutProgramme, &QAction::triggered, this,
           [this] { runHandler([this] { MM_Child_AboutProgrammeClick(); }); });
+  connect(MM_Child_ThemeOverview, &QAction::triggered, this,
+          [this] { runHandler([this] { MM_Child_ThemeOverviewClick(); }); });
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -2,12 +2,13 @@
 // The main window: menu, file tree, header fields, the information panel of the selected file,
 // and the status bar. The window keeps what the user has selected and the document; the
 // information panel is derived from the two. Its parts live in MainUnit.cpp (building),
-// ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp and GroupExport.cpp.
+// ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp and OverviewCommand.cpp.
 #include <cstdint>
 #include <filesystem>
 #include <span>
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include "files/file_kind.h"
@@ -41,6 +42,7 @@ class TChildForm_AboutProgramm;
 namespace wqtui {
 class TreeContextMenu;
 class TreeDragDrop;
+class TThemeOverview;
 }  // namespace wqtui
 
 // Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
@@ -86,6 +88,11 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void MM_Child_SaveThemeClick();
   void MM_Child_ExitClick();
   void MM_Child_AboutProgrammeClick();
+  void MM_Child_ThemeOverviewClick();
+
+ Q_SIGNALS:
+  // The document changed: an entry's file was imported, or (-1) a theme was opened or created.
+  void documentChanged(std::int32_t entry);
 
  protected:
   // The close box, the system menu and "Выход" ask before unsaved work is dropped.
@@ -130,6 +137,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
   void mirrorTree();
   void selectFirstPage();
+  // Makes the node of the display index the tree's current one, as a click on it does.
+  void selectNode(int displayIndex);
   void showThemeOpened();
   void selectNothing();
   void showHeaderFields();
@@ -172,13 +181,16 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
 
   // Menu.
   QMenu* MM_Main_File = nullptr;
+  QMenu* MM_Main_View = nullptr;
   QMenu* MM_Main_Help = nullptr;
   QAction* MM_Child_CreateTheme = nullptr;
   QAction* MM_Child_OpenTheme = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
   QAction* MM_Child_Sep1 = nullptr;
   QAction* MM_Child_Exit = nullptr;
+  QAction* MM_Child_ThemeOverview = nullptr;
   QAction* MM_Child_AboutProgramme = nullptr;
+  QPointer<wqtui::TThemeOverview> overview_;  // made the first time it is asked for
 
   // Pages.
   QTabWidget* PCtrl = nullptr;

@@ -92,10 +92,12 @@ void TMainForm::selectNothing() {
 void TMainForm::showThemeOpened() {
   PCtrl->setEnabled(true);
   MM_Child_SaveTheme->setEnabled(true);
+  MM_Child_ThemeOverview->setEnabled(true);
   showHeaderFields();
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
   doc_.markUnmodified();
+  Q_EMIT documentChanged(-1);
 }
 
 QStringList TMainForm::statusTexts() const {

@@ -106,7 +106,7 @@ if $cli_installed; then
     got=$(complete_line "${words[@]}")
     [ "$got" = "$wanted" ] || fail "completing \"$line\": \"$got\", wanted \"$wanted\""
   done <<'ROWS'
-orvalen-wqt |catalogue check extract info list pack replace set thumbnail unpack
+orvalen-wqt |catalogue check extract fit info list pack replace set thumbnail unpack
 orvalen-wqt -|--help --map --version
 orvalen-wqt --map |folder m.rxt
 orvalen-wqt --map m.rxt info |a.wqt folder

@@ -1,5 +1,6 @@
 // The information panel of the selected node, its previews, and the import and export of
 // the selected file.
+#include "ui/ThemeOverview.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -335,6 +336,33 @@ class FilePanelTest : public WindowTest {
 
     QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));
     QCOMPARE(shownPicture(f, size), picture);
+  }
+
+  // The overview of the "Вид" menu follows an import as it happens, and a click in it selects
+  // that node in the tree.
+  void themeOverviewFollowsTheWindow() {
+    TMainForm* f = newForm();
+    QVERIFY(!child<QAction>(f, "MM_Child_ThemeOverview")->isEnabled());
+    trigger(f, "MM_Child_CreateTheme");
+    trigger(f, "MM_Child_ThemeOverview");
+    auto* overview = child<wqtui::TThemeOverview>(f, "ThemeOverview");
+    QVERIFY(QTest::qWaitForWindowExposed(overview));
+    const auto box = [overview](int node, const char* name) -> QWidget* {
+      for (QWidget* frame : overview->findChildren<QWidget*>(QStringLiteral("overviewFile")))
+        if (frame->property("node").toInt() == node) return frame->findChild<QWidget*>(name);
+      return nullptr;
+    };
+    QVERIFY(box(1, "overviewTextBox") != nullptr);
+
+    const QByteArray jpeg = jpegBytes(16, 8);
+    importInto(1, jpeg, QStringLiteral("wallpaper"));
+    QCoreApplication::processEvents();
+    QWidget* picture = box(1, "overviewPicture");
+    QVERIFY(picture != nullptr);
+    QCOMPARE(picture->grab().toImage().convertToFormat(QImage::Format_RGB32), expectedJpeg(jpeg));
+
+    QTest::mouseClick(box(2, "overviewTextBox"), Qt::LeftButton);
+    QCOMPARE(f->selectedEntry(), 1);
   }
 };
 

@@ -18,6 +18,7 @@
 #include "files/import_export.h"
 #include "fit/fit_picture.h"
 #include "sample/jpeg_encoder.h"
+#include "silent_dialogs.h"
 #include "ui/FitDialog.h"
 #include "ui/UserDialogs.h"
 
@@ -26,17 +27,8 @@ namespace {
 constexpr int kWait = 30000;  // the sanitizer build reads slowly
 
 // Answers the colour chooser; nothing else is asked of it here.
-class ColourDialogs : public wqtui::UserDialogs {
+class ColourDialogs : public SilentDialogs {
  public:
-  QString getOpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-  QString getExistingDirectory(QWidget*, const QString&) override { return {}; }
-  bool question(const QString&) override { return false; }
-  Answer questionWithCancel(const QString&) override { return Answer::Cancel; }
-  std::unique_ptr<Progress> progress(QWidget*, const QString&, int) override { return nullptr; }
-  void infoMessage(const QString&) override {}
-  void plainMessage(const QString&) override {}
-  void errorMessage(const QString&) override {}
   QColor getColor(QWidget*, const QColor&, const QString&) override { return colour; }
 
   QColor colour;

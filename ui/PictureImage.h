@@ -1,0 +1,13 @@
+#pragma once
+// A decoded preview as the window's raster image, shared by every view that shows previews so
+// they all show the same pixels.
+#include <QImage>
+
+#include "files/picture.h"
+
+namespace wqtui {
+
+// Takes the picture's pixels over without copying them; a null picture gives a null image.
+QImage pictureImage(wqt::Picture&& picture);
+
+}  // namespace wqtui
