@@ -10,21 +10,9 @@ set -euo pipefail
 build=$(cd "$1" && pwd)
 shift
 programs=("$@")
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
+source "$(dirname "$0")/install_common.sh"
 
 id=org.orvalen.wqtmanager
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
 
 # The tree.
 expected="share/applications/$id.desktop

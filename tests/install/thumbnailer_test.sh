@@ -7,21 +7,8 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*" >&2
-  [ -s "$work/tumbler.log" ] && sed 's/^/tumblerd: /' "$work/tumbler.log" >&2
-  exit 1
-}
-
-prefix=$work/prefix
-cmake --install "$build" --prefix "$prefix" >/dev/null
+source "$here/install_common.sh"
+fail_log=$work/tumbler.log
 tumblerd=$(ls /usr/lib/*/tumbler-1/tumblerd | head -1)
 [ -x "$tumblerd" ] || fail "no tumblerd: run scripts/setup.sh"
 
