@@ -41,14 +41,24 @@ void mustRun(benchmark::State& state, const std::vector<std::string>& args) {
   if (spawn(args).status != 0) state.SkipWithError(("failed: " + args[0] + " " + args[1]).c_str());
 }
 
-// A fresh empty folder for one extraction, removed outside the timed part.
+// A fresh empty folder for one extraction, removed outside the timed part, writes settled.
 fs::path freshFolder(benchmark::State& state) {
   state.PauseTiming();
   const fs::path out = gDir / "out";
   fs::remove_all(out);
   fs::create_directory(out);
+  ::sync();
   state.ResumeTiming();
   return out;
+}
+
+// Every repetition that writes starts with nothing waiting to be written back: one that met the
+// writeback of earlier repetitions (or of other work on the machine) ran several times slower,
+// which made the fastest repetition of a side a matter of luck.
+void settleWrites(benchmark::State& state) {
+  state.PauseTiming();
+  ::sync();
+  state.ResumeTiming();
 }
 
 void UnpackCase(benchmark::State& state) {
@@ -66,13 +76,17 @@ void UnpackBaseline(benchmark::State& state) {
 }
 
 void PackCase(benchmark::State& state) {
-  for (auto _ : state) mustRun(state, {WQT_CLI, "--map", gMap, "pack", gUnpacked, gDir / "p.wqt"});
+  for (auto _ : state) {
+    settleWrites(state);
+    mustRun(state, {WQT_CLI, "--map", gMap, "pack", gUnpacked, gDir / "p.wqt"});
+  }
 }
 
 // tar -c of the folder, then one fdatasync of the archive: the least a safe pack must do.
 void PackBaseline(benchmark::State& state) {
   const fs::path archive = gDir / "p.tar";
   for (auto _ : state) {
+    settleWrites(state);
     mustRun(state, {"tar", "-c", "-f", archive, "-C", gUnpacked, "."});
     const int fd = ::open(archive.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0 || ::fdatasync(fd) != 0) state.SkipWithError("fdatasync failed");

@@ -4,11 +4,13 @@
 // afterwards is not timed.
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QTreeWidget>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -34,7 +36,10 @@ fs::path gTheme;
 wqt::bench::BenchDialogs* gDialogs = nullptr;
 TMainForm* gForm = nullptr;
 
+// A new folder's name; every repetition starts with nothing waiting to be written back (see the
+// command line's benchmark).
 fs::path freshFolder() {
+  ::sync();
   static int n = 0;
   return gDir / ("out-" + std::to_string(++n));
 }
