@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 #include <QBuffer>
 #include <QEvent>
@@ -15,6 +16,7 @@
 #include "base/core_error.h"
 #include "base/file_io.h"
 #include "files/import_export.h"
+#include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "ui/ErrorReport.h"
 #include "ui/PictureImage.h"
@@ -29,14 +31,29 @@ constexpr const char* kOverviewFilter = "PNG-изображение (.png)|*.png
 constexpr const char* kNodeProperty = "node";
 
 // A preview drawn pixel for pixel at its own size, scaled down only when the window is narrower.
+// It is decoded when first painted: a theme of thousands of pictures opens at once, and only
+// the pictures scrolled into view cost their decoding.
 class PictureBox : public QWidget {
  public:
-  PictureBox(QImage image, QWidget* parent) : QWidget(parent), image_(std::move(image)) {}
+  PictureBox(std::function<QImage()> decode, QWidget* parent)
+      : QWidget(parent), decode_(std::move(decode)) {}
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    if (decode_) {
+      try {
+        image_ = decode_();
+      } catch (const std::exception& error) {
+        // Painting must not throw: the reason is shown in the picture's place instead.
+        failure_ = QString::fromUtf8(error.what());
+      }
+      decode_ = nullptr;
+    }
     QPainter painter(this);
-    if (size() == image_.size()) {
+    if (!failure_.isEmpty()) {
+      painter.drawRect(rect().adjusted(0, 0, -1, -1));
+      painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, failure_);
+    } else if (size() == image_.size()) {
       painter.drawImage(0, 0, image_);
     } else {
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -45,7 +62,9 @@ class PictureBox : public QWidget {
   }
 
  private:
+  std::function<QImage()> decode_;
   QImage image_;
+  QString failure_;
 };
 
 // A framed box with a text in place of a picture: the missing file, or why it cannot be shown.
@@ -178,11 +197,15 @@ void TThemeOverview::fillFile(FileView& view) {
     view.naturalSize = entrySize.expandedTo(view.box->sizeHint());
   } else {
     try {
-      QImage image = pictureImage(entry->kind == wqt::EntryKind::Jpg
-                                      ? wqt::jpegPreview(data, scratchFile_, lowColourScreen_)
-                                      : wqt::rawPreview(*entry, data));
-      view.naturalSize = image.size();
-      view.box = new PictureBox(std::move(image), view.frame);
+      // The picture's size comes from the map for RAW and from the JPEG's header, so that the
+      // layout is complete before anything is decoded.
+      if (entry->kind == wqt::EntryKind::Jpg) {
+        const wqt::JpegSize size = wqt::readJpegSize(data);
+        view.naturalSize = QSize(size.width, size.height);
+      } else {
+        view.naturalSize = entrySize;
+      }
+      view.box = new PictureBox([this, e = view.entry] { return decodeEntry(e); }, view.frame);
       view.box->setObjectName(QStringLiteral("overviewPicture"));
     } catch (const std::exception& error) {
       // A file the preview cannot decode says why in its place; the others are still shown.
@@ -191,6 +214,15 @@ void TThemeOverview::fillFile(FileView& view) {
     }
   }
   layout->addWidget(view.box, 0, Qt::AlignLeft);
+}
+
+QImage TThemeOverview::decodeEntry(std::int32_t entry) const {
+  const wqt::FileEntry* fileEntry = map_.entry(entry);
+  if (fileEntry == nullptr) throw wqt::Error("no such entry");
+  const std::span<const std::uint8_t> data = doc_.entryData(entry);
+  return pictureImage(fileEntry->kind == wqt::EntryKind::Jpg
+                          ? wqt::jpegPreview(data, scratchFile_, lowColourScreen_)
+                          : wqt::rawPreview(*fileEntry, data));
 }
 
 void TThemeOverview::fitBox(const FileView& view, int available) const {

@@ -66,6 +66,8 @@ class TThemeOverview : public QWidget {
   void addFile(int displayIndex);
   void fillFile(FileView& view);
   void fitBox(const FileView& view, int available) const;
+  // The entry's preview as the main window shows it.
+  QImage decodeEntry(std::int32_t entry) const;
   int availableWidth() const;
 
   const wqt::ThemeMap& map_;
