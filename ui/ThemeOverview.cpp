@@ -91,9 +91,9 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
 // The scrolled content: the items are placed by hand, its height is theirs.
 class Content : public QWidget {
  public:
-  int height = 0;
-  QSize sizeHint() const override { return {0, height}; }
-  QSize minimumSizeHint() const override { return {0, height}; }
+  int itemsHeight = 0;
+  QSize sizeHint() const override { return {0, itemsHeight}; }
+  QSize minimumSizeHint() const override { return {0, itemsHeight}; }
 };
 
 }  // namespace
@@ -158,6 +158,7 @@ void TThemeOverview::addNode(int displayIndex, int depth) {
   const wqt::TreeNode& node = map_.tree()[static_cast<std::size_t>(displayIndex)];
   Item item;
   item.node = displayIndex;
+  item.heading = !node.isFile();
   item.entry = node.isFile() ? map_.entryOfNode(displayIndex) : -1;
   item.depth = depth;
   if (node.isFile()) measure(item);
@@ -229,7 +230,7 @@ void TThemeOverview::layOut() {
   int y = kMargin;
   for (Item& item : items_) {
     int height = 0;
-    if (item.entry < 0) {
+    if (item.heading) {
       height = QFontMetrics(headingFont(item.depth)).height();
     } else {
       height = captionHeight;
@@ -244,7 +245,7 @@ void TThemeOverview::layOut() {
     if (parts != nullptr && parts->count() > 1)
       parts->itemAt(1)->widget()->setFixedSize(boxSize(item, available));
   }
-  static_cast<Content*>(content_)->height = y - kSpacing + kMargin;
+  static_cast<Content*>(content_)->itemsHeight = y - kSpacing + kMargin;
   content_->updateGeometry();
 }
 
@@ -265,7 +266,7 @@ void TThemeOverview::makeWidgets(const QRect& area) {
 }
 
 QWidget* TThemeOverview::makeWidget(const Item& item) {
-  if (item.entry < 0) {
+  if (item.heading) {
     auto* heading = plainLabel(QString::fromStdString(map_.captionUtf8(item.node)), content_);
     heading->setFont(headingFont(item.depth));
     return heading;
@@ -318,7 +319,7 @@ void TThemeOverview::refreshEntry(std::int32_t entry) {
   // The nodes shown may be of a map read since; the rebuild to come shows the entry anyway.
   if (rebuildPending_) return;
   for (Item& item : items_) {
-    if (item.entry != entry) continue;
+    if (item.heading || item.entry != entry) continue;
     measure(item);
     delete item.widget;
     item.widget = nullptr;
@@ -347,8 +348,10 @@ void TThemeOverview::saveAsPng() {
 
 bool TThemeOverview::eventFilter(QObject* watched, QEvent* event) {
   if (watched == scroll_->viewport() && event->type() == QEvent::Resize) {
-    layOut();
-    makeVisible();
+    runHandler([this] {
+      layOut();
+      makeVisible();
+    });
   } else if (event->type() == QEvent::MouseButtonPress) {
     const QVariant node = watched->property(kNodeProperty);
     if (node.isValid()) {

@@ -62,7 +62,8 @@ class TThemeOverview : public QWidget {
   struct Item {
     enum class Box { None, Picture, Text };
     int node = 0;
-    std::int32_t entry = -1;  // -1 for a heading
+    bool heading = false;  // a group's, else a file's
+    std::int32_t entry = -1;
     int depth = 0;
     Box box = Box::None;
     QString boxText;    // the missing file, or why the picture cannot be shown
