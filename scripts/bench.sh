@@ -6,8 +6,8 @@
 # and beside vipsthumbnail, its catalogue beside unpack --png, and its peak memory; then fitting
 # pictures beside ImageMagick and vipsthumbnail, the fit's quality and peak memory. Extra
 # arguments go to Google Benchmark (e.g. --benchmark_filter=jpeg).
-# The window's selection road and its "Сохранить все файлы..." run too when the window is built
-# (offscreen).
+# The window's selection road, its "Обзор темы" of the 2,000-file theme and its "Сохранить все
+# файлы..." run too when the window is built (offscreen).
 # Not part of scripts/test.sh: a full run takes a few minutes; a quiet machine gives the truest
 # times, though the ratios of fastest runs hold up under load.
 set -euo pipefail

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTreeWidget>
 
 #include "files/file_kind.h"
@@ -220,14 +221,37 @@ void TMainForm::editExternally() {
 }
 
 void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
-  // The other program hands back PNG for a RAW picture; a JPEG of other dimensions is refused
-  // by the import's own check.
-  const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
-  if (!showImported(wqt::importFile(doc_, map_, update.entry, toPath(update.path), format),
-                    update.entry)) {
+  // A save that comes while the fitting dialog is open waits for it: saves go in in order.
+  if (externalFitting_) {
+    externalWaiting_.push_back(update);
     return;
   }
-  setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
+  const wqt::FileEntry* entry = map_.entry(update.entry);
+  const auto target = entry != nullptr ? wqt::fitTarget(*entry) : std::nullopt;
+  std::optional<wqt::ImportOutcome> outcome;
+  if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
+      QImageReader(update.path).canRead()) {
+    // A JPEG saved at other dimensions is offered for fitting; cancelling keeps the theme.
+    std::optional<std::vector<std::uint8_t>> bytes;
+    {
+      externalFitting_ = true;
+      const auto fitted = qScopeGuard([this] { externalFitting_ = false; });
+      bytes = dialogs_.fitPicture(this, *target, update.path);
+    }
+    if (bytes) outcome = wqt::importBytes(doc_, map_, update.entry, std::move(*bytes));
+  } else {
+    // The other program hands back PNG for a RAW picture; anything else not exact is refused by
+    // the import's own checks.
+    const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
+    outcome = wqt::importFile(doc_, map_, update.entry, toPath(update.path), format);
+  }
+  if (outcome && showImported(*outcome, update.entry))
+    setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
+  if (!externalWaiting_.empty()) {
+    const wqtui::TExternalEditUpdate next = std::move(externalWaiting_.front());
+    externalWaiting_.erase(externalWaiting_.begin());
+    externalFileSaved(next);
+  }
 }
 
 void TMainForm::btn_save_imgClick() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -163,6 +164,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   wqtui::UserDialogs& dialogs_;
   // Pictures open in other programs; the scratch copies go when another theme comes.
   wqtui::TExternalEdit externalEdit_;
+  // Saves that came while the fitting dialog was open for an earlier one.
+  bool externalFitting_ = false;
+  std::vector<wqtui::TExternalEditUpdate> externalWaiting_;
   const std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;

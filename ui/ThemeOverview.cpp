@@ -2,19 +2,23 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 
 #include <QBuffer>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "base/core_error.h"
 #include "base/file_io.h"
 #include "files/import_export.h"
+#include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "ui/ErrorReport.h"
 #include "ui/PictureImage.h"
@@ -25,18 +29,35 @@ namespace wqtui {
 namespace {
 
 constexpr int kMargin = 8;
+constexpr int kSpacing = 6;     // between items
+constexpr int kCaptionGap = 2;  // between a caption and its box
 constexpr const char* kOverviewFilter = "PNG-изображение (.png)|*.png";
 constexpr const char* kNodeProperty = "node";
 
 // A preview drawn pixel for pixel at its own size, scaled down only when the window is narrower.
+// It is decoded when first painted: a theme of thousands of pictures opens at once, and only
+// the pictures scrolled into view cost their decoding.
 class PictureBox : public QWidget {
  public:
-  PictureBox(QImage image, QWidget* parent) : QWidget(parent), image_(std::move(image)) {}
+  PictureBox(std::function<QImage()> decode, QWidget* parent)
+      : QWidget(parent), decode_(std::move(decode)) {}
 
  protected:
   void paintEvent(QPaintEvent*) override {
+    if (decode_) {
+      try {
+        image_ = decode_();
+      } catch (const std::exception& error) {
+        // Painting must not throw: the reason is shown in the picture's place instead.
+        failure_ = QString::fromUtf8(error.what());
+      }
+      decode_ = nullptr;
+    }
     QPainter painter(this);
-    if (size() == image_.size()) {
+    if (!failure_.isEmpty()) {
+      painter.drawRect(rect().adjusted(0, 0, -1, -1));
+      painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, failure_);
+    } else if (size() == image_.size()) {
       painter.drawImage(0, 0, image_);
     } else {
       painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -45,7 +66,9 @@ class PictureBox : public QWidget {
   }
 
  private:
+  std::function<QImage()> decode_;
   QImage image_;
+  QString failure_;
 };
 
 // A framed box with a text in place of a picture: the missing file, or why it cannot be shown.
@@ -64,6 +87,14 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
   label->setTextFormat(Qt::PlainText);  // a caption is never markup
   return label;
 }
+
+// The scrolled content: the items are placed by hand, its height is theirs.
+class Content : public QWidget {
+ public:
+  int itemsHeight = 0;
+  QSize sizeHint() const override { return {0, itemsHeight}; }
+  QSize minimumSizeHint() const override { return {0, itemsHeight}; }
+};
 
 }  // namespace
 
@@ -88,6 +119,8 @@ TThemeOverview::TThemeOverview(const wqt::ThemeMap& map, const wqt::ThemeDocumen
   scroll_->setWidgetResizable(true);
   scroll_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   scroll_->viewport()->installEventFilter(this);
+  connect(scroll_->verticalScrollBar(), &QScrollBar::valueChanged, this,
+          [this] { runHandler([this] { makeVisible(); }); });
   layout->addWidget(scroll_);
   resize(640, 720);
   rebuild();
@@ -108,98 +141,174 @@ void TThemeOverview::rebuildLater() {
 
 void TThemeOverview::rebuild() {
   rebuildPending_ = false;
-  files_.clear();
+  items_.clear();
   delete scroll_->takeWidget();
-  content_ = new QWidget;
+  content_ = new Content;
   content_->setObjectName(QStringLiteral("overviewContent"));
-  contentLayout_ = new QVBoxLayout(content_);
-  contentLayout_->setContentsMargins(kMargin, kMargin, kMargin, kMargin);
+  scroll_->setWidget(content_);
   const auto& tree = map_.tree();
   for (int i = 0; i < static_cast<int>(tree.size()); ++i) {
     if (tree[static_cast<std::size_t>(i)].parent < 0) addNode(i, 0);
   }
-  contentLayout_->addStretch();
-  const int available = availableWidth();
-  for (FileView& view : files_) {
-    fillFile(view);
-    fitBox(view, available);
-  }
-  scroll_->setWidget(content_);
+  layOut();
+  makeVisible();
 }
 
 void TThemeOverview::addNode(int displayIndex, int depth) {
   const wqt::TreeNode& node = map_.tree()[static_cast<std::size_t>(displayIndex)];
-  if (node.isFile()) {
-    addFile(displayIndex);
-    return;
+  Item item;
+  item.node = displayIndex;
+  item.heading = !node.isFile();
+  item.entry = node.isFile() ? map_.entryOfNode(displayIndex) : -1;
+  item.depth = depth;
+  if (node.isFile()) measure(item);
+  items_.push_back(std::move(item));
+  if (!node.isFile()) {
+    for (const int child : node.children) addNode(child, depth + 1);
   }
-  auto* heading = plainLabel(QString::fromStdString(map_.captionUtf8(displayIndex)), content_);
-  QFont font = heading->font();
-  font.setBold(true);
-  // Deeper groups get smaller headings, down to the body text's size.
-  font.setPointSizeF(font.pointSizeF() * (1.0 + 0.2 * std::max(0, 2 - depth)));
-  heading->setFont(font);
-  contentLayout_->addWidget(heading);
-  for (const int child : node.children) addNode(child, depth + 1);
 }
 
-void TThemeOverview::addFile(int displayIndex) {
-  auto* frame = new QFrame(content_);
-  frame->setObjectName(QStringLiteral("overviewFile"));
-  frame->setProperty(kNodeProperty, displayIndex);
-  frame->setCursor(Qt::PointingHandCursor);
-  frame->installEventFilter(this);
-  auto* layout = new QVBoxLayout(frame);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(2);
-  contentLayout_->addWidget(frame);
-  files_.push_back({displayIndex, map_.entryOfNode(displayIndex), frame, nullptr, QSize()});
-}
-
-void TThemeOverview::fillFile(FileView& view) {
-  // The frame's contents are made afresh each time.
-  for (QWidget* child : view.frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-    delete child;
-  }
-  view.box = nullptr;
-  auto* layout = static_cast<QVBoxLayout*>(view.frame->layout());
-  const std::span<const std::uint8_t> data = doc_.entryData(view.entry);
-  layout->addWidget(plainLabel(QString::fromStdString(map_.captionUtf8(view.node)) +
-                                   QStringLiteral(", ") +
-                                   QString::fromUtf8(wqt::sizeText(data.size())),
-                               view.frame));
-  const wqt::FileEntry* entry = map_.entry(view.entry);
+void TThemeOverview::measure(Item& item) {
+  item.box = Item::Box::None;
+  const wqt::FileEntry* entry = map_.entry(item.entry);
   if (entry == nullptr ||
       (entry->kind != wqt::EntryKind::Jpg && entry->kind != wqt::EntryKind::Raw))
     return;
   const QSize entrySize(entry->width, entry->height);
+  const std::span<const std::uint8_t> data = doc_.entryData(item.entry);
+  item.box = Item::Box::Text;
   if (data.empty()) {
-    view.box = textBox(QString::fromUtf8(kMissingFileText), view.frame);
-    view.naturalSize = entrySize.expandedTo(view.box->sizeHint());
-  } else {
-    try {
-      QImage image = pictureImage(entry->kind == wqt::EntryKind::Jpg
-                                      ? wqt::jpegPreview(data, scratchFile_, lowColourScreen_)
-                                      : wqt::rawPreview(*entry, data));
-      view.naturalSize = image.size();
-      view.box = new PictureBox(std::move(image), view.frame);
-      view.box->setObjectName(QStringLiteral("overviewPicture"));
-    } catch (const std::exception& error) {
-      // A file the preview cannot decode says why in its place; the others are still shown.
-      view.box = textBox(QString::fromUtf8(error.what()), view.frame);
-      view.naturalSize = entrySize.expandedTo(view.box->sizeHint());
-    }
+    item.boxText = QString::fromUtf8(kMissingFileText);
+    item.naturalSize = textBoxSize(item.boxText, entrySize);
+    return;
   }
-  layout->addWidget(view.box, 0, Qt::AlignLeft);
+  try {
+    if (entry->kind == wqt::EntryKind::Jpg) {
+      const wqt::JpegSize size = wqt::readJpegSize(data);
+      item.naturalSize = QSize(size.width, size.height);
+    } else {
+      item.naturalSize = entrySize;
+    }
+    item.box = Item::Box::Picture;
+  } catch (const std::exception& error) {
+    // A file the preview cannot read says why in its place; the others are still shown.
+    item.boxText = QString::fromUtf8(error.what());
+    item.naturalSize = textBoxSize(item.boxText, entrySize);
+  }
 }
 
-void TThemeOverview::fitBox(const FileView& view, int available) const {
-  if (view.box == nullptr) return;
-  QSize size = view.naturalSize;
+QSize TThemeOverview::textBoxSize(const QString& text, QSize least) {
+  const bool missing = text == QString::fromUtf8(kMissingFileText);
+  if (missing && missingBoxHint_.isValid()) return least.expandedTo(missingBoxHint_);
+  QLabel* box = textBox(text, content_);
+  const QSize hint = box->sizeHint();
+  delete box;
+  if (missing) missingBoxHint_ = hint;
+  return least.expandedTo(hint);
+}
+
+QSize TThemeOverview::boxSize(const Item& item, int available) const {
+  QSize size = item.naturalSize;
   if (size.width() > available && available > 0) {
     size = QSize(available, std::max(1, size.height() * available / size.width()));
   }
-  view.box->setFixedSize(size);
+  return size;
+}
+
+QFont TThemeOverview::headingFont(int depth) const {
+  QFont font = content_->font();
+  font.setBold(true);
+  // Deeper groups get smaller headings, down to the body text's size.
+  font.setPointSizeF(font.pointSizeF() * (1.0 + 0.2 * std::max(0, 2 - depth)));
+  return font;
+}
+
+void TThemeOverview::layOut() {
+  const int available = availableWidth();
+  const int width = std::max(1, available);
+  const int captionHeight = content_->fontMetrics().height();
+  int y = kMargin;
+  for (Item& item : items_) {
+    int height = 0;
+    if (item.heading) {
+      height = QFontMetrics(headingFont(item.depth)).height();
+    } else {
+      height = captionHeight;
+      if (item.box != Item::Box::None) height += kCaptionGap + boxSize(item, available).height();
+    }
+    item.place = QRect(kMargin, y, width, height);
+    y += height + kSpacing;
+    if (item.widget == nullptr) continue;
+    item.widget->setGeometry(item.place);
+    // A file's frame: its caption, then its box when it has one.
+    QLayout* parts = item.widget->layout();
+    if (parts != nullptr && parts->count() > 1)
+      parts->itemAt(1)->widget()->setFixedSize(boxSize(item, available));
+  }
+  static_cast<Content*>(content_)->itemsHeight = y - kSpacing + kMargin;
+  content_->updateGeometry();
+}
+
+void TThemeOverview::makeVisible() {
+  // The part in view and a view's height above and below it, so scrolling meets made items.
+  const QSize view = scroll_->viewport()->size();
+  const QRect shown(QPoint(0, -content_->y()), view);
+  makeWidgets(shown.adjusted(0, -view.height(), 0, view.height()));
+}
+
+void TThemeOverview::makeWidgets(const QRect& area) {
+  for (Item& item : items_) {
+    if (item.widget != nullptr || !item.place.intersects(area)) continue;
+    item.widget = makeWidget(item);
+    item.widget->setGeometry(item.place);
+    item.widget->show();
+  }
+}
+
+QWidget* TThemeOverview::makeWidget(const Item& item) {
+  if (item.heading) {
+    auto* heading = plainLabel(QString::fromStdString(map_.captionUtf8(item.node)), content_);
+    heading->setFont(headingFont(item.depth));
+    return heading;
+  }
+  auto* frame = new QFrame(content_);
+  frame->setObjectName(QStringLiteral("overviewFile"));
+  frame->setProperty(kNodeProperty, item.node);
+  frame->setCursor(Qt::PointingHandCursor);
+  frame->installEventFilter(this);
+  auto* layout = new QVBoxLayout(frame);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(kCaptionGap);
+  layout->setAlignment(Qt::AlignTop);
+  const std::span<const std::uint8_t> data = doc_.entryData(item.entry);
+  layout->addWidget(plainLabel(QString::fromStdString(map_.captionUtf8(item.node)) +
+                                   QStringLiteral(", ") +
+                                   QString::fromUtf8(wqt::sizeText(data.size())),
+                               frame));
+  QWidget* box = nullptr;
+  switch (item.box) {
+    case Item::Box::None:
+      return frame;
+    case Item::Box::Text:
+      box = textBox(item.boxText, frame);
+      break;
+    case Item::Box::Picture:
+      box = new PictureBox([this, e = item.entry] { return decodeEntry(e); }, frame);
+      box->setObjectName(QStringLiteral("overviewPicture"));
+      break;
+  }
+  box->setFixedSize(boxSize(item, availableWidth()));
+  layout->addWidget(box, 0, Qt::AlignLeft);
+  return frame;
+}
+
+QImage TThemeOverview::decodeEntry(std::int32_t entry) const {
+  const wqt::FileEntry* fileEntry = map_.entry(entry);
+  if (fileEntry == nullptr) throw wqt::Error("no such entry");
+  const std::span<const std::uint8_t> data = doc_.entryData(entry);
+  return pictureImage(fileEntry->kind == wqt::EntryKind::Jpg
+                          ? wqt::jpegPreview(data, scratchFile_, lowColourScreen_)
+                          : wqt::rawPreview(*fileEntry, data));
 }
 
 int TThemeOverview::availableWidth() const {
@@ -209,15 +318,18 @@ int TThemeOverview::availableWidth() const {
 void TThemeOverview::refreshEntry(std::int32_t entry) {
   // The nodes shown may be of a map read since; the rebuild to come shows the entry anyway.
   if (rebuildPending_) return;
-  const int available = availableWidth();
-  for (FileView& view : files_) {
-    if (view.entry != entry) continue;
-    fillFile(view);
-    fitBox(view, available);
+  for (Item& item : items_) {
+    if (item.heading || item.entry != entry) continue;
+    measure(item);
+    delete item.widget;
+    item.widget = nullptr;
   }
+  layOut();
+  makeVisible();
 }
 
-QImage TThemeOverview::overviewImage() const {
+QImage TThemeOverview::overviewImage() {
+  makeWidgets(content_->rect());
   return content_->grab().toImage();
 }
 
@@ -236,8 +348,10 @@ void TThemeOverview::saveAsPng() {
 
 bool TThemeOverview::eventFilter(QObject* watched, QEvent* event) {
   if (watched == scroll_->viewport() && event->type() == QEvent::Resize) {
-    const int available = availableWidth();
-    for (const FileView& view : files_) fitBox(view, available);
+    runHandler([this] {
+      layOut();
+      makeVisible();
+    });
   } else if (event->type() == QEvent::MouseButtonPress) {
     const QVariant node = watched->property(kNodeProperty);
     if (node.isValid()) {

@@ -6,14 +6,16 @@
 #include <filesystem>
 #include <vector>
 
+#include <QFont>
 #include <QImage>
+#include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 
 class QScrollArea;
-class QVBoxLayout;
 
 namespace wqtui {
 
@@ -42,7 +44,7 @@ class TThemeOverview : public QWidget {
   void refreshEntry(std::int32_t entry);
 
   // The whole overview as it is shown, scrolled-out parts included.
-  QImage overviewImage() const;
+  QImage overviewImage();
   // Asks for a file name and writes overviewImage() there as PNG.
   void saveAsPng();
 
@@ -54,18 +56,36 @@ class TThemeOverview : public QWidget {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  struct FileView {
-    int node;
-    std::int32_t entry;
-    QWidget* frame;          // caption, size and picture box
-    QWidget* box = nullptr;  // the picture, or the missing-file or error box; JPG and RAW only
-    QSize naturalSize;       // the box's size when the window is wide enough
+  // A group's heading or a file: its caption and size, and for JPG and RAW a box below with the
+  // picture, or a text in its place. Its widget is made when it first comes near the view, so a
+  // theme of thousands of files opens at once; until then only its place is known.
+  struct Item {
+    enum class Box { None, Picture, Text };
+    int node = 0;
+    bool heading = false;  // a group's, else a file's
+    std::int32_t entry = -1;
+    int depth = 0;
+    Box box = Box::None;
+    QString boxText;    // the missing file, or why the picture cannot be shown
+    QSize naturalSize;  // the box's size when the window is wide enough
+    QRect place;        // in the content
+    QWidget* widget = nullptr;
   };
 
   void addNode(int displayIndex, int depth);
-  void addFile(int displayIndex);
-  void fillFile(FileView& view);
-  void fitBox(const FileView& view, int available) const;
+  // What the item's box is and its natural size, from the map and the JPEG's header alone.
+  void measure(Item& item);
+  QSize textBoxSize(const QString& text, QSize least);
+  QSize boxSize(const Item& item, int available) const;
+  QFont headingFont(int depth) const;
+  // Places every item for the window's width and moves the widgets already made.
+  void layOut();
+  // Makes the widgets of the items in (or a view's height about) the visible part.
+  void makeVisible();
+  void makeWidgets(const QRect& area);
+  QWidget* makeWidget(const Item& item);
+  // The entry's preview as the main window shows it.
+  QImage decodeEntry(std::int32_t entry) const;
   int availableWidth() const;
 
   const wqt::ThemeMap& map_;
@@ -75,8 +95,8 @@ class TThemeOverview : public QWidget {
   UserDialogs& dialogs_;
   QScrollArea* scroll_;
   QWidget* content_ = nullptr;
-  QVBoxLayout* contentLayout_ = nullptr;
-  std::vector<FileView> files_;
+  std::vector<Item> items_;
+  QSize missingBoxHint_;  // the missing-file box's own size, the same for every file
   bool rebuildPending_ = false;
 };
 

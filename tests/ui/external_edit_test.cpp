@@ -1,33 +1,43 @@
-// Editing in another program: a stand-in editor, registered as the desktop's default program for
-// PNG and JPEG in a private home, saves the file twice by writing a new file and renaming it over
-// the old one; each save reaches the window once, with its final bytes.
-#include <QFile>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <vector>
-
-#include "base/file_io.h"
+// Editing in another program, from the window's context menu to its preview: a stand-in editor,
+// registered as the desktop's default program for PNG and JPEG in a private home, saves the file
+// twice by writing a new file and renaming it over the old one. Each save is imported once, with
+// its final bytes; a JPEG saved at other dimensions goes through the fitting dialog; watching ends
+// with the theme.
+#include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
-#include "sample/jpeg_encoder.h"
 #include "ui/ExternalEdit.h"
+#include "window_fixture.h"
 
-Q_DECLARE_METATYPE(wqt::EntryKind)
+using namespace wqttest;
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 constexpr int kWait = 20000;
+const QString kUpdated = QStringLiteral("Файл обновлён из внешней программы.");
 
-Bytes png(int width, int height, std::uint8_t shade) {
-  wqt::RgbPicture picture{width, height, Bytes(std::size_t(width) * height * 3, shade)};
-  return wqt::encodePng(picture);
+QByteArray jpegOf(int width, int height, QColor colour) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(colour);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  image.save(&buffer, "JPG");
+  return bytes;
 }
 
-Bytes jpeg(int width, int height, std::uint8_t shade) {
-  return wqt::sample::encodeJpeg(Bytes(std::size_t(width) * height * 3, shade), width, height, 3,
-                                 JCS_RGB);
+QByteArray pngOf(int width, int height, QColor colour) {
+  QImage image(width, height, QImage::Format_RGB32);
+  image.fill(colour);
+  return pngBytes(image);
+}
+
+std::span<const std::uint8_t> span(const QByteArray& bytes) {
+  return {reinterpret_cast<const std::uint8_t*>(bytes.data()), std::size_t(bytes.size())};
+}
+
+// The RAW words a PNG becomes, as the core converts it.
+QByteArray rawOf(const QByteArray& png) {
+  return bytesOf(wqt::rgbToRaw(wqt::decodePng(span(png), wqt::kMaxPreviewPixels)));
 }
 
 void writeText(const QString& path, const QByteArray& text) {
@@ -38,13 +48,14 @@ void writeText(const QString& path, const QByteArray& text) {
 
 }  // namespace
 
-class ExternalEditTest : public QObject {
+class ExternalEditTest : public WindowTest {
   Q_OBJECT
 
  private Q_SLOTS:
+  // Hides the fixture's own: the private home below also keeps installed maps out of the way.
   void initTestCase();
-  void savesReachTheWindow_data();
-  void savesReachTheWindow();
+  void savesReachThePreview_data();
+  void savesReachThePreview();
 
  private:
   QTemporaryDir home_;
@@ -59,7 +70,7 @@ void ExternalEditTest::initTestCase() {
   qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
   qputenv("XDG_DATA_DIRS", (root + "/none").toUtf8());
   qputenv("XDG_CONFIG_DIRS", (root + "/none").toUtf8());
-  // No desktop: the opener takes its generic way through mimeapps.list and .desktop files. It
+  // No desktop: xdg-open takes its generic way through mimeapps.list and .desktop files. It
   // wants some display to be named; nothing connects to it.
   for (const char* name : {"XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
                            "GNOME_DESKTOP_SESSION_ID", "DISPLAY", "BROWSER"})
@@ -84,62 +95,85 @@ void ExternalEditTest::initTestCase() {
             "[Default Applications]\nimage/png=standin.desktop\nimage/jpeg=standin.desktop\n");
 }
 
-void ExternalEditTest::savesReachTheWindow_data() {
-  QTest::addColumn<wqt::EntryKind>("kind");
-  QTest::addColumn<QByteArray>("stored");
+void ExternalEditTest::savesReachThePreview_data() {
+  QTest::addColumn<int>("node");
   QTest::addColumn<QByteArray>("first");
   QTest::addColumn<QByteArray>("second");
-  QTest::addColumn<bool>("secondMatches");
-  const auto qbytes = [](const Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-  };
-  QTest::newRow("RAW as PNG") << wqt::EntryKind::Raw << QByteArray(4 * 3 * 2, '\0')
-                              << qbytes(png(4, 3, 0x80)) << qbytes(png(4, 3, 0xF0)) << true;
-  QTest::newRow("JPG, then resized")
-      << wqt::EntryKind::Jpg << qbytes(jpeg(8, 8, 0x10)) << qbytes(jpeg(8, 8, 0x90))
-      << qbytes(jpeg(16, 8, 0x90)) << false;
+  QTest::addColumn<QList<bool>>("fitAnswers");
+  // The entry's bytes after each import; an empty one stands for a fitted picture.
+  QTest::addColumn<QList<QByteArray>>("stored");
+  QTest::addColumn<QString>("thenCommand");
+
+  const QByteArray png1 = pngOf(4, 2, QColor(0x80, 0x40, 0x20));
+  const QByteArray png2 = pngOf(4, 2, QColor(0xF0, 0x10, 0x90));
+  QTest::newRow("RAW as PNG, then a theme opened")
+      << 2 << png1 << png2 << QList<bool>{} << QList<QByteArray>{rawOf(png1), rawOf(png2)}
+      << "MM_Child_OpenTheme";
+  const QByteArray exact = jpegOf(16, 8, QColor(20, 160, 40));
+  const QByteArray resized = jpegOf(32, 16, QColor(30, 30, 200));
+  QTest::newRow("JPG resized, fitted, then a theme created")
+      << 1 << exact << resized << QList<bool>{true} << QList<QByteArray>{exact, QByteArray()}
+      << "MM_Child_CreateTheme";
+  QTest::newRow("JPG resized, fitting cancelled, watched on")
+      << 1 << resized << exact << QList<bool>{false} << QList<QByteArray>{exact}
+      << "MM_Child_CreateTheme";
 }
 
-void ExternalEditTest::savesReachTheWindow() {
-  QFETCH(wqt::EntryKind, kind);
-  QFETCH(QByteArray, stored);
+void ExternalEditTest::savesReachThePreview() {
+  QFETCH(int, node);
   QFETCH(QByteArray, first);
   QFETCH(QByteArray, second);
-  QFETCH(bool, secondMatches);
-  const auto span = [](const QByteArray& bytes) {
-    return std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                     std::size_t(bytes.size()));
-  };
+  QFETCH(QList<bool>, fitAnswers);
+  QFETCH(QList<QByteArray>, stored);
+  QFETCH(QString, thenCommand);
   wqt::writeFileReplacing((home_.path() + "/versions/1").toStdString(), span(first));
   wqt::writeFileReplacing((home_.path() + "/versions/2").toStdString(), span(second));
 
-  wqtui::TExternalEdit edit;
-  QList<wqtui::TExternalEditUpdate> updates;
-  connect(&edit, &wqtui::TExternalEdit::updated, this,
-          [&](const wqtui::TExternalEditUpdate& update) { updates.append(update); });
-  wqt::FileEntry entry{kind, kind == wqt::EntryKind::Jpg ? "JPG" : "RAW", 8, 8, 0};
-  if (kind == wqt::EntryKind::Raw) entry.width = 4, entry.height = 3;
-  const QString path = edit.edit(7, entry, span(stored));
-  QVERIFY(path.startsWith(home_.path() + "/cache/orvalen-wqt-manager/edit/"));
+  TMainForm* f = newForm();
+  const QString theme =
+      writeFile(tempPath("start.wqt"), themeBytes({jpegOf(16, 8, Qt::white), patternBytes(16, 1),
+                                                   patternBytes(26, 2), patternBytes(1000, 3)}));
+  dialogs->openAnswers.push_back(theme);
+  trigger(f, "MM_Child_OpenTheme");
+  const std::int32_t entry = node - 1;
+  QList<QByteArray> imported;
+  connect(f, &TMainForm::documentChanged, this, [&](std::int32_t changed) {
+    if (changed == entry) imported << entryBytes(f, entry);
+  });
+  for (const bool answer : fitAnswers) dialogs->fitAnswers.push_back(answer);
 
-  QTRY_COMPARE_WITH_TIMEOUT(updates.size(), 2, kWait);
-  QTest::qWait(3 * wqtui::TExternalEdit::kQuietMs);  // and no third one
-  QCOMPARE(updates.size(), 2);
-  const QByteArray saved[] = {first, second};
-  for (int i = 0; i < 2; ++i) {
-    QCOMPARE(updates[i].entry, 7);
-    QCOMPARE(updates[i].path, path);
-    QCOMPARE(QByteArray(reinterpret_cast<const char*>(updates[i].bytes.data()),
-                        qsizetype(updates[i].bytes.size())),
-             saved[i]);
+  QMenu* menu = openTreeMenu(f, node, ByMenuKey);
+  QVERIFY(menu != nullptr);
+  menu->findChild<QAction*>(QStringLiteral("PM_EditExternally"))->trigger();
+  menu->close();
+  const QString cache = home_.path() + "/cache/orvalen-wqt-manager/edit";
+  QCOMPARE(filesBelow(cache).size(), 1);
+  const QString path = cache + "/" + filesBelow(cache).front();
+
+  QTRY_COMPARE_WITH_TIMEOUT(imported.size(), stored.size(), kWait);
+  QTest::qWait(3 * wqtui::TExternalEdit::kQuietMs);  // and nothing more
+  QCOMPARE(imported.size(), stored.size());
+  QCOMPARE(dialogs->fittedPictures, QStringList(QList<QString>(fitAnswers.size(), path)));
+  QVERIFY(dialogs->messages.empty());
+  for (int i = 0; i < stored.size(); ++i) {
+    if (!stored[i].isEmpty()) {
+      QCOMPARE(imported[i], stored[i]);
+      continue;
+    }
+    const wqt::JpegSize size = wqt::readJpegSize(span(imported[i]));
+    QCOMPARE(QSize(size.width, size.height), QSize(16, 8));
   }
-  QVERIFY(updates[0].dimensionsMatch);
-  QCOMPARE(updates[1].dimensionsMatch, secondMatches);
+  QCOMPARE(panel(f, 1), kUpdated);
+  const QImage expected =
+      node == 1 ? expectedJpeg(imported.back()) : rawPicture(imported.back(), 4, 2);
+  QCOMPARE(pixelsOf(shownPicture(f, expected.size())), pixelsOf(expected));
 
-  edit.stop();
+  dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
+  dialogs->openAnswers.push_back(theme);
+  trigger(f, thenCommand.toLatin1().constData());
   QVERIFY(!QFile::exists(path));
   QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));
 }
 
-QTEST_MAIN(ExternalEditTest)
+WQT_WINDOW_TEST(ExternalEditTest)
 #include "external_edit_test.moc"

@@ -1,5 +1,6 @@
 // The overview on its own: every picture shows exactly the preview's pixels, empty slots say so,
-// wide pictures shrink to the window, a click names its node and the saved PNG is what it shows.
+// wide pictures shrink to the window, files further down are made as they are scrolled to, a
+// click names its node and the saved PNG is what it shows.
 #include <memory>
 
 #include <QBuffer>
@@ -7,6 +8,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -168,6 +171,22 @@ class ThemeOverviewTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(picture->size(), QSize(2000, 100));
     QCOMPARE(shown(picture), preview(4));
+  }
+
+  // Files are made as they come into view; scrolled to the end, the last one is there.
+  void scrollingShowsTheFilesFurtherDown() {
+    overview_->resize(640, 120);
+    QCoreApplication::processEvents();
+    overview_->rebuild();
+    QCoreApplication::processEvents();
+    QScrollBar* bar = overview_->findChild<QScrollArea*>()->verticalScrollBar();
+    QVERIFY(bar->maximum() > 0);
+    bar->setValue(bar->maximum());
+    QCoreApplication::processEvents();
+    QWidget* last = fileFrame(*overview_, 7);
+    QVERIFY(last != nullptr);
+    QVERIFY(last->isVisible());
+    QCOMPARE(last->findChild<QLabel*>()->text(), QStringLiteral("Colours, 8 б"));
   }
 
   void refreshShowsTheSlotAsItIsNow() {
