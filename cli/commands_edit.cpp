@@ -62,6 +62,9 @@ int runReplace(const Options& options) {
     const wqt::FileEntry& known = *map.entry(entry);
     const bool png = as == wqt::RawFormat::Png && known.kind == wqt::EntryKind::Raw;
     printProblem(options.file, importRefusalText(known, imported, png));
+    if (!fit && wqt::fittingMayHelp(imported.refusal) && wqt::fitTarget(known)) {
+      printMessage("Рисунок JPEG или PNG подгоняется к файлу с --fit crop, inside или stretch.");
+    }
     return kExitProblems;
   }
   return save(doc, map.settings(), options);

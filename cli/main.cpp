@@ -74,7 +74,8 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
 }
 
 // The command word of the command line (the first argument that is not an option or --map's
-// value) when it names no command: the message naming the closest command.
+// value) when it names no command: the message naming the closest command when it is a slip
+// (at most a third of its letters wrong), else every command.
 std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App& app) {
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -89,7 +90,13 @@ std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App&
     const auto closest = std::min_element(names.begin(), names.end(), [&](auto& x, auto& y) {
       return editDistance(arg, x) < editDistance(arg, y);
     });
-    return "Неизвестная команда «" + std::string(arg) + "». Может быть, «" + *closest + "»?";
+    const std::string unknown = "Неизвестная команда «" + std::string(arg) + "». ";
+    if (editDistance(arg, *closest) <= std::max<std::size_t>(1, closest->size() / 3)) {
+      return unknown + "Может быть, «" + *closest + "»?";
+    }
+    std::string all;
+    for (const std::string& name : names) all += (all.empty() ? "" : ", ") + name;
+    return unknown + "Команды: " + all + ".";
   }
   return std::nullopt;
 }
@@ -104,7 +111,8 @@ constexpr const char* kFooter =
     "ENTRY — номер файла в карте темы (с 0) или путь из подписей дерева через «/»,\n"
     "например \"Меню/Иконки меню/Камера\".\n"
     "Карта темы — --map FILE, иначе та же, что у редактора: theme.rxt рядом с программой,\n"
-    "затем в $XDG_CONFIG_HOME/orvalen-wqt-manager/, затем в папках $XDG_DATA_DIRS.\n"
+    "затем в $XDG_CONFIG_HOME/orvalen-wqt-manager/, $XDG_DATA_HOME/orvalen-wqt-manager/,\n"
+    "в папках $XDG_DATA_DIRS, наконец в ../share/orvalen-wqt-manager/ от папки программы.\n"
     "Код выхода: 0 — всё в порядке, 1 — в теме есть проблемы, 2 — ошибка в командной строке\n"
     "или входной файл не читается.";
 

@@ -1,5 +1,7 @@
 #include "map/map_location.h"
 
+#include <algorithm>
+
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "map/theme_map.h"
@@ -13,6 +15,13 @@ std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& 
   for (const auto* home : {&dirs.configHome, &dirs.dataHome})
     if (!home->empty()) places.push_back(*home / kAppFolderName / kMapFileName);
   for (const auto& data : dirs.dataDirs) places.push_back(data / kAppFolderName / kMapFileName);
+  // Last, the map installed with the program wherever its prefix is (/opt/..., a staging tree),
+  // which the data folders name only for the usual prefixes.
+  if (executableFolder.is_absolute()) {
+    const auto own = (executableFolder.parent_path() / "share" / kAppFolderName / kMapFileName)
+                         .lexically_normal();
+    if (std::find(places.begin(), places.end(), own) == places.end()) places.push_back(own);
+  }
   return places;
 }
 

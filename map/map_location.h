@@ -11,7 +11,9 @@ namespace wqt {
 // executable (a build folder or a portable copy unpacked with its map), the user's own in
 // $XDG_CONFIG_HOME/orvalen-wqt-manager/, the user's installed one in
 // $XDG_DATA_HOME/orvalen-wqt-manager/ (`--prefix ~/.local`), then the system's in each
-// $XDG_DATA_DIRS folder's orvalen-wqt-manager/. What a front end lists when no map is found.
+// $XDG_DATA_DIRS folder's orvalen-wqt-manager/, last the one in share/orvalen-wqt-manager/ of the
+// executable's own prefix (../share/... from its folder) when that is not one of those. What a
+// front end lists when no map is found.
 std::vector<std::filesystem::path> mapSearchPlaces();
 // The same for a given executable folder and XDG folders.
 std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& executableFolder,

@@ -24,8 +24,8 @@
 #include "cli_run.h"
 #include "files/file_kind.h"
 #include "files/import_export.h"
-#include "fit/fit_picture.h"
 #include "files/png_picture.h"
+#include "fit/fit_picture.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 #include "theme/theme_messages.h"
@@ -262,6 +262,7 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
     std::string message;
   } cases[] = {
       {{"extrct", theme, "0"}, "Неизвестная команда «extrct». Может быть, «extract»?"},
+      {{"overveiw", theme}, "Неизвестная команда «overveiw». Команды: info, list, check,"},
       {{"info"}, "THEME"},
       {{"--map", dir / "none.rxt", "info", theme}, "none.rxt"},
       {{"extract", theme, "Меню"}, "4 Меню/Фон меню"},
@@ -386,7 +387,8 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
   EXPECT_EQ(missing.status, 2);
   for (const std::string& place :
        {(dir / "bin/theme.rxt").string(), (dir / "cfg/orvalen-wqt-manager/theme.rxt").string(),
-        (dir / "data/orvalen-wqt-manager/theme.rxt").string(), std::string("--map FILE")}) {
+        (dir / "data/orvalen-wqt-manager/theme.rxt").string(),
+        (dir / "share/orvalen-wqt-manager/theme.rxt").string(), std::string("--map FILE")}) {
     EXPECT_NE(missing.err.find(place), std::string::npos) << missing.err;
   }
 }
@@ -644,10 +646,11 @@ TEST_F(Cli, ReplaceWithFitStoresTheCoresFitAndExactFilesAsTheyAre) {
               c.target ? coreFit(c.picture, *c.target, c.options) : text(c.picture));
   }
 
-  // Without --fit the picture is refused as before, and the other options want --fit.
+  // Without --fit the picture is refused as before, pointing to --fit; the other options want it.
   const Outcome plain = run(dir, {"--map", WQT_SAMPLE_MAP, "replace", theme, "Камера", photo});
   EXPECT_EQ(plain.status, 1);
   EXPECT_NE(plain.err.find("Загружаемый размер: 90x50"), std::string::npos) << plain.err;
+  EXPECT_NE(plain.err.find("подгоняется к файлу с --fit"), std::string::npos) << plain.err;
   const Outcome alone =
       run(dir, {"--map", WQT_SAMPLE_MAP, "replace", theme, "Камера", photo, "--quality", "50"});
   EXPECT_EQ(alone.status, 2);

@@ -90,8 +90,8 @@ TEST(XdgDirs, FromTheEnvironmentWithDefaults) {
   }
 }
 
-// The lookup's folders inside one temporary folder: bin/, config/, local/, cache/, data1/ and
-// data2/.
+// The lookup's folders inside one temporary folder: bin/, config/, local/, cache/, data1/,
+// data2/ and the program's own share/.
 struct Layout {
   wqt::test::TempDir dir;
   Path bin = dir / "bin";
@@ -105,10 +105,10 @@ struct Layout {
   }
 };
 
-TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFolders) {
+TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFoldersThenOwnPrefix) {
   struct Row {
     const char* what;
-    std::vector<const char*> mapsIn;  // of "bin", "config", "local", "data1", "data2"
+    std::vector<const char*> mapsIn;  // of "bin", "config", "local", "data1", "data2", "prefix"
     const char* found;
   };
   const Row rows[] = {
@@ -116,7 +116,8 @@ TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFolders) {
       {"user's own map", {"config", "local", "data1", "data2"}, "config"},
       {"installed for the user (--prefix ~/.local)", {"local", "data1", "data2"}, "local"},
       {"first data folder", {"data1", "data2"}, "data1"},
-      {"later data folder", {"data2"}, "data2"},
+      {"later data folder", {"data2", "prefix"}, "data2"},
+      {"installed elsewhere (--prefix /opt/...)", {"prefix"}, "prefix"},
       {"none: the missing map beside the executable", {}, "bin"},
   };
   for (const Row& row : rows) {
@@ -126,14 +127,15 @@ TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFolders) {
         {"config", layout.xdg.configHome / "orvalen-wqt-manager"},
         {"local", layout.xdg.dataHome / "orvalen-wqt-manager"},
         {"data1", layout.xdg.dataDirs[0] / "orvalen-wqt-manager"},
-        {"data2", layout.xdg.dataDirs[1] / "orvalen-wqt-manager"}};
+        {"data2", layout.xdg.dataDirs[1] / "orvalen-wqt-manager"},
+        {"prefix", layout.dir / "share" / "orvalen-wqt-manager"}};
     for (const char* where : row.mapsIn) layout.putMap(folders.at(where));
     EXPECT_EQ(wqt::findMap(layout.bin, layout.xdg), folders.at(row.found) / "theme.rxt")
         << row.what;
   }
 }
 
-TEST(MapLookup, SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHome) {
+TEST(MapLookup, SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHomeNorTwice) {
   Layout layout;
   const auto inApp = [](const Path& folder) {
     return folder / "orvalen-wqt-manager" / "theme.rxt";
@@ -141,10 +143,15 @@ TEST(MapLookup, SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHome)
   EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
             (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.configHome),
                                inApp(layout.xdg.dataHome), inApp(layout.xdg.dataDirs[0]),
-                               inApp(layout.xdg.dataDirs[1])}));
+                               inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
   layout.xdg.configHome.clear();
   layout.xdg.dataHome.clear();
   layout.xdg.cacheHome.clear();
+  EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
+            (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.dataDirs[0]),
+                               inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
+  // A prefix the data folders already name is not searched twice.
+  layout.xdg.dataDirs[1] = layout.dir / "share";
   EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
             (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.dataDirs[0]),
                                inApp(layout.xdg.dataDirs[1])}));

@@ -121,6 +121,7 @@ if [ "$(id -u)" -eq 0 ]; then
   chown nobody:nogroup "$home" "$runtime"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
 fi
+# No map beside it nor in the data folders: it finds the one installed in its own prefix.
 [ ! -e "$prefix/bin/theme.rxt" ] || fail "a map beside the installed editor"
 
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
@@ -129,7 +130,7 @@ for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
 display=:$(cat "$work/display")
 
 "${as_user[@]}" env -i HOME="$home" XDG_RUNTIME_DIR="$runtime" DISPLAY="$display" \
-  XDG_DATA_DIRS="$prefix/share" PATH=/usr/bin:/bin \
+  XDG_DATA_DIRS="$work/no-data" PATH=/usr/bin:/bin \
   "$editor" "$prefix/share/doc/orvalen-wqt-manager/examples/Sample.wqt" >"$work/editor.log" 2>&1 &
 pids+=($!)
 export DISPLAY=$display
