@@ -84,9 +84,8 @@ std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::strin
   std::vector<std::int32_t> found;
   if (text.empty()) return found;
   const std::string suffix = "/" + std::string(text);
-  const std::vector<int> nodes = wqt::entryNodes(map);
-  for (std::size_t e = 0; e < nodes.size(); ++e) {
-    if (wqt::captionPath(map, nodes[e]).ends_with(suffix)) {
+  for (std::size_t e = 0; e < map.entries().size(); ++e) {
+    if (wqt::entryPath(map, e).ends_with(suffix)) {
       found.push_back(static_cast<std::int32_t>(e));
     }
   }
@@ -104,10 +103,9 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
     } else if (ending.size() > 1) {
       match.ambiguous = true;
       match.candidates.clear();
-      const std::vector<int> nodes = wqt::entryNodes(map);
       for (const std::int32_t e : ending) {
         match.candidates.push_back(std::to_string(e) + " " +
-                                   wqt::captionPath(map, nodes[static_cast<std::size_t>(e)]));
+                                   wqt::entryPath(map, static_cast<std::size_t>(e)));
       }
     }
   }

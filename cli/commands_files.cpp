@@ -24,47 +24,40 @@ wqt::RunHooks runHooks(Progress& progress) {
   return hooks;
 }
 
-// What pack says of one problem, and where.
-void printPackProblem(const wqt::ThemeMap& map, const fs::path& folder,
-                      const wqt::PackProblem& found) {
+// Where pack finds one problem, and what it says of it.
+std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
+                                                    const fs::path& folder,
+                                                    const wqt::PackProblem& found) {
   using Kind = wqt::PackProblem::Kind;
   const std::string named = found.where + " (" + found.file + ")";
   switch (found.kind) {
     case Kind::FieldTooLong:
-      printProblem(std::string(wqt::kThemeJsonName) + ": " + found.field->label,
-                   fieldRefusalText(found.fieldOutcome, found.field->field));
-      return;
+      return {std::string(wqt::kThemeJsonName) + ": " + found.field->label,
+              fieldRefusalText(found.fieldOutcome, found.field->field)};
     case Kind::LayoutOverlaps:
-      printProblem(found.where, wqt::kLayoutOverlapMessage);
-      return;
+      return {found.where, wqt::kLayoutOverlapMessage};
     case Kind::MissingFile:
-      printProblem(found.file.empty() ? found.where : named, wqt::kMissingFileText);
-      return;
+      return {found.file.empty() ? found.where : named, wqt::kMissingFileText};
     case Kind::OutsideFolder:
-      printProblem(found.where,
-                   "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "».");
-      return;
+      return {found.where,
+              "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "»."};
     case Kind::UnknownKind:
-      printProblem(found.where, wqt::kUnknownKindMessage);
-      return;
+      return {found.where, wqt::kUnknownKindMessage};
     case Kind::FileAbsent:
-      printProblem(named, "файла нет в папке «" + folder.string() + "».");
-      return;
+      return {named, "файла нет в папке «" + folder.string() + "»."};
     case Kind::Unreadable:
-      printProblem(named, russianError(*found.error));
-      return;
+      return {named, russianError(*found.error)};
     case Kind::Refused: {
       const wqt::FileEntry& entry = *map.entry(found.entry);
       const bool png =
           entry.kind == wqt::EntryKind::Raw && offeredFormat(found.file) == wqt::RawFormat::Png;
-      printProblem(named, importRefusalText(entry, found.import, png));
-      return;
+      return {named, importRefusalText(entry, found.import, png)};
     }
     case Kind::WouldNotReopen:
-      printProblem(found.where,
-                   "карта темы не откроет записанную тему: " + openRefusalText(found.reopen));
-      return;
+      return {found.where,
+              "карта темы не откроет записанную тему: " + openRefusalText(found.reopen)};
   }
+  return {};
 }
 
 }  // namespace
@@ -78,8 +71,7 @@ int runExtract(const Options& options) {
   std::optional<wqt::ThemeFileSlots> file;
   requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, file));
   if (file->entrySize(entry) == 0) {
-    printProblem(wqt::captionPath(map, wqt::entryNodes(map)[static_cast<std::size_t>(entry)]),
-                 wqt::kMissingFileText);
+    printProblem(wqt::entryPath(map, static_cast<std::size_t>(entry)), wqt::kMissingFileText);
     return kExitProblems;
   }
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
@@ -134,8 +126,10 @@ int runPack(const Options& options) {
   Progress progress("Собрано файлов");
   const wqt::PackOutcome outcome =
       wqt::packTheme(loaded.map, folder, target, runHooks(progress), fit);
-  for (const wqt::PackProblem& found : outcome.problems)
-    printPackProblem(loaded.map, folder, found);
+  for (const wqt::PackProblem& found : outcome.problems) {
+    const auto [where, text] = packProblemText(loaded.map, folder, found);
+    printProblem(where, text);
+  }
   if (outcome.stopped) stopIfInterrupted();
   if (!outcome.problems.empty()) {
     printMessage("Тема не записана: проблем " + std::to_string(outcome.problems.size()) + ".");

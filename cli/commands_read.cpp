@@ -57,7 +57,6 @@ int runList(const Options& options) {
   const LoadedMap loaded = loadMap(options.map);
   const wqt::ThemeMap& map = loaded.map;
   const wqt::ThemeFileSlots file = openEntries(options.theme, map);
-  const std::vector<int> nodes = wqt::entryNodes(map);
   const std::size_t count = std::min<std::size_t>(map.entries().size(), file.entryCount());
 
   if (!options.json) {
@@ -66,7 +65,7 @@ int runList(const Options& options) {
       const wqt::FileEntry& entry = map.entries()[e];
       const std::uint32_t stored = file.entrySize(static_cast<std::int32_t>(e));
       out +=
-          std::to_string(e) + "\t" + escapeControls(wqt::captionPath(map, nodes[e])) + "\t" +
+          std::to_string(e) + "\t" + escapeControls(wqt::entryPath(map, e)) + "\t" +
           escapeControls(map.kindText(entry)) + "\t" +
           (hasDimensions(entry) ? std::to_string(entry.width) + "×" + std::to_string(entry.height)
                                 : wqt::sizeText(entry.expectedSize)) +
@@ -88,8 +87,7 @@ int runList(const Options& options) {
   for (std::size_t e = 0; e < count; ++e) {
     const wqt::FileEntry& entry = map.entries()[e];
     const std::uint32_t stored = file.entrySize(static_cast<std::int32_t>(e));
-    json item = {
-        {"index", e}, {"path", wqt::captionPath(map, nodes[e])}, {"kind", map.kindText(entry)}};
+    json item = {{"index", e}, {"path", wqt::entryPath(map, e)}, {"kind", map.kindText(entry)}};
     if (hasDimensions(entry)) {
       item["width"] = entry.width;
       item["height"] = entry.height;

@@ -118,6 +118,7 @@ bool mapExists(const std::filesystem::path& mapPath) {
 ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::ValueTable& values) {
   typeSelectorShown_ = false;
   tree_.clear();
+  entryNodes_.clear();
   if (!mapExists(mapPath)) return LoadResult::MapMissing;
 
   entries_.clear();
@@ -207,6 +208,7 @@ void ThemeMap::readFile(const LineValues& v) {
     return static_cast<std::uint16_t>(*number);
   };
   const int node = appendNode(v[0], static_cast<std::int32_t>(entries_.size()));
+  entryNodes_.push_back(node);
   FileEntry& entry = entries_.emplace_back();
   entry.kindName = v[2];
   entry.kind = entryKindOf(v[2]);
