@@ -18,12 +18,7 @@ OpenRefusal openRefusalOf(ParsedTheme::Status status) {
   return OpenRefusal::None;
 }
 
-namespace {
-
-// Runs an open, turning a file cut short or one that cannot be read into the outcome. The open
-// returns its status and sets the entry whose slot is too large.
-template <typename Open>
-OpenOutcome guarded(Open open) {
+OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t&)>& open) {
   OpenOutcome outcome;
   try {
     std::int32_t tooLarge = -1;
@@ -36,8 +31,6 @@ OpenOutcome guarded(Open open) {
   }
   return outcome;
 }
-
-}  // namespace
 
 const char* openStatusText(OpenRefusal refusal) {
   switch (refusal) {
@@ -65,7 +58,7 @@ const char* openMessageText(OpenRefusal refusal) {
 }
 
 OpenOutcome openTheme(const std::filesystem::path& path, const ThemeMap& map, ThemeDocument& doc) {
-  return guarded([&](std::int32_t& tooLarge) {
+  return openOutcomeOf([&](std::int32_t& tooLarge) {
     ParsedTheme parsed = readThemeFile(path, map.settings());
     const ParsedTheme::Status status = parsed.status;
     tooLarge = static_cast<std::int32_t>(parsed.tooLargeSlot) - 1;
@@ -77,7 +70,7 @@ OpenOutcome openTheme(const std::filesystem::path& path, const ThemeMap& map, Th
 OpenOutcome openThemeEntries(const std::filesystem::path& path, const ThemeMap& map,
                              std::optional<ThemeFileSlots>& file) {
   file.reset();
-  return guarded([&](std::int32_t& tooLarge) {
+  return openOutcomeOf([&](std::int32_t& tooLarge) {
     ThemeFileSlots opened(path, map.settings());
     const ParsedTheme::Status status = opened.status();
     tooLarge = opened.tooLargeEntry();
