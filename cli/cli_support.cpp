@@ -41,13 +41,13 @@ void printData(std::string_view text) {
   }
 }
 
-LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
-  LoadedMap loaded;
-  loaded.path = mapOption ? *mapOption : wqt::defaultMapPath();
-  const std::string named = "Карта темы «" + loaded.path.string() + "»";
+wqt::ThemeMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
+  wqt::ThemeMap map;
+  const std::filesystem::path path = mapOption ? *mapOption : wqt::defaultMapPath();
+  const std::string named = "Карта темы «" + path.string() + "»";
   wqt::xml::ValueTable values;
   try {
-    if (loaded.map.load(loaded.path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
+    if (map.load(path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
       if (mapOption) throw Failure(kExitUsage, named + " не найдена.");
       std::string message = "Карта темы theme.rxt не найдена. Искали в:";
       for (const auto& place : wqt::mapSearchPlaces()) message += "\n  " + place.string();
@@ -57,7 +57,7 @@ LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
   } catch (const wqt::Error& e) {
     throw Failure(kExitUsage, named + " не читается: " + russianError(e));
   }
-  return loaded;
+  return map;
 }
 
 std::string openRefusalText(const wqt::OpenOutcome& outcome) {

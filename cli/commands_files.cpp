@@ -65,8 +65,7 @@ std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
 int runExtract(const Options& options) {
   const std::optional<fs::path> output =
       options.output ? std::optional(targetPath(*options.output, "файл для -o")) : std::nullopt;
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeMap& map = loaded.map;
+  const wqt::ThemeMap map = loadMap(options.map);
   const std::int32_t entry = resolveEntry(map, options.entry);
   std::optional<wqt::ThemeFileSlots> file;
   requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, file));
@@ -90,13 +89,13 @@ int runExtract(const Options& options) {
 }
 
 int runUnpack(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   const InterruptGuard interrupts;
   Progress progress("Распаковано файлов");
   const wqt::UnpackOutcome outcome =
-      wqt::unpackTheme(loaded.map, options.theme, folder, raw, runHooks(progress));
+      wqt::unpackTheme(map, options.theme, folder, raw, runHooks(progress));
   using Refusal = wqt::UnpackOutcome::Refusal;
   switch (outcome.refusal) {
     case Refusal::TargetIsFile:
@@ -118,16 +117,15 @@ int runUnpack(const Options& options) {
 }
 
 int runPack(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const fs::path target = targetPath(options.theme, "файл темы THEME");
   const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
   const InterruptGuard interrupts;
   Progress progress("Собрано файлов");
-  const wqt::PackOutcome outcome =
-      wqt::packTheme(loaded.map, folder, target, runHooks(progress), fit);
+  const wqt::PackOutcome outcome = wqt::packTheme(map, folder, target, runHooks(progress), fit);
   for (const wqt::PackProblem& found : outcome.problems) {
-    const auto [where, text] = packProblemText(loaded.map, folder, found);
+    const auto [where, text] = packProblemText(map, folder, found);
     printProblem(where, text);
   }
   if (outcome.stopped) stopIfInterrupted();

@@ -29,9 +29,9 @@ bool hasDimensions(const wqt::FileEntry& entry) {
 }  // namespace
 
 int runInfo(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::MapSettings& settings = loaded.map.settings();
-  const wqt::ThemeFileSlots file = openEntries(options.theme, loaded.map);
+  const wqt::ThemeMap map = loadMap(options.map);
+  const wqt::MapSettings& settings = map.settings();
+  const wqt::ThemeFileSlots file = openEntries(options.theme, map);
   const wqt::HeaderView header = wqt::viewHeader(file.image(), settings);
   std::size_t present = 0;
   for (std::size_t e = 0; e < file.entryCount(); ++e)
@@ -54,8 +54,7 @@ int runInfo(const Options& options) {
 }
 
 int runList(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeMap& map = loaded.map;
+  const wqt::ThemeMap map = loadMap(options.map);
   const wqt::ThemeFileSlots file = openEntries(options.theme, map);
   const std::size_t count = std::min<std::size_t>(map.entries().size(), file.entryCount());
 
@@ -148,11 +147,11 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
 }  // namespace
 
 int runCheck(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   int status = kExitOk;
   for (const std::string& theme : options.themes) {
     try {
-      const std::size_t problems = checkTheme(loaded.map, theme);
+      const std::size_t problems = checkTheme(map, theme);
       printData(
           escapeControls(theme) + ": " +
           (problems == 0 ? std::string("проблем нет") : "проблем: " + std::to_string(problems)) +

@@ -1,6 +1,5 @@
 #include "ops/theme_check.h"
 
-#include "files/import_rules.h"
 #include "files/jpeg_verify.h"
 #include "map/entry_paths.h"
 
@@ -53,22 +52,21 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
     if (known == nullptr) continue;  // no entry, no rules: the map has fewer files
     try {
       file.readEntry(entry, bytes);
-      const ImportCandidate refused = importRefusal(*known, bytes);
-      if (refused.refusal) {
-        ThemeProblem& found = problem(ThemeProblem::Kind::Refused, entryPath(map, e));
-        found.entry = entry;
-        found.import.refusal = refused.code;
-        found.import.message = *refused.refusal;
-        found.import.foundSize = bytes.size();
-      } else if (known->kind == EntryKind::Jpg) {
-        // The import reads only the header; a picture cut short or damaged shows only decoded.
-        if (auto corrupt = jpegCorruption(bytes)) {
-          problem(ThemeProblem::Kind::CorruptJpeg, entryPath(map, e)).libraryText =
-              std::move(*corrupt);
-        }
-      }
     } catch (const Error& error) {
       problem(ThemeProblem::Kind::Unreadable, entryPath(map, e)).error = error;
+      continue;
+    }
+    ImportOutcome checked = checkBytesImport(*known, bytes);
+    if (!checked.stored()) {
+      ThemeProblem& found = problem(ThemeProblem::Kind::Refused, entryPath(map, e));
+      found.entry = entry;
+      found.import = std::move(checked);
+    } else if (known->kind == EntryKind::Jpg) {
+      // The import reads only the header; a picture cut short or damaged shows only decoded.
+      if (auto corrupt = jpegCorruption(bytes)) {
+        problem(ThemeProblem::Kind::CorruptJpeg, entryPath(map, e)).libraryText =
+            std::move(*corrupt);
+      }
     }
   }
   return problems;
