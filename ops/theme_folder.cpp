@@ -64,33 +64,21 @@ class StagingFolder {
   fs::path path_;
 };
 
-// The folder pack reads, and the files in it that theme.json names: only a relative path that
+// A file theme.json names in the folder pack reads (`base`, canonical): only a relative path that
 // stays inside the folder, links included.
-class PackFolder {
- public:
-  explicit PackFolder(const fs::path& folder) {
-    std::error_code ec;
-    base_ = fs::canonical(folder, ec);
-    if (ec) throwFileOpenError(folder, ec.value());
+std::optional<fs::path> inside(const fs::path& base, const std::string& relative) {
+  const fs::path rel(relative);
+  if (relative.empty() || rel.is_absolute()) return std::nullopt;
+  for (const fs::path& part : rel) {
+    if (part == "..") return std::nullopt;
   }
-
-  std::optional<fs::path> inside(const std::string& relative) const {
-    const fs::path rel(relative);
-    if (relative.empty() || rel.is_absolute()) return std::nullopt;
-    for (const fs::path& part : rel) {
-      if (part == "..") return std::nullopt;
-    }
-    std::error_code ec;
-    const fs::path resolved = fs::weakly_canonical(base_ / rel, ec);
-    if (ec) return std::nullopt;
-    const auto end = std::mismatch(base_.begin(), base_.end(), resolved.begin(), resolved.end());
-    if (end.first != base_.end()) return std::nullopt;
-    return resolved;
-  }
-
- private:
-  fs::path base_;
-};
+  std::error_code ec;
+  const fs::path resolved = fs::weakly_canonical(base / rel, ec);
+  if (ec) return std::nullopt;
+  const auto end = std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
+  if (end.first != base.end()) return std::nullopt;
+  return resolved;
+}
 
 // The layout names top-level nodes freely, so a group or file may take the name theme.json
 // keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
@@ -211,7 +199,9 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
 PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::path& target,
                       const RunHooks& hooks, const std::optional<FitOptions>& fit) {
   const MapSettings& settings = map.settings();
-  const PackFolder packFolder(folder);
+  std::error_code ec;
+  const fs::path base = fs::canonical(folder, ec);
+  if (ec) throwFileOpenError(folder, ec.value());
   const std::vector<std::uint8_t> jsonBytes =
       readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
   if (jsonBytes.size() > kThemeJsonLimit) {
@@ -288,9 +278,8 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
       entryProblem(PackProblem::Kind::MissingFile);
       continue;
     }
-    const std::optional<fs::path> path = packFolder.inside(it->second);
+    const std::optional<fs::path> path = inside(base, it->second);
     const FileEntry* entry = map.entry(static_cast<std::int32_t>(e));
-    std::error_code ec;
     if (!path || entry == nullptr || !fs::exists(*path, ec)) {
       entryProblem(!path              ? PackProblem::Kind::OutsideFolder
                    : entry == nullptr ? PackProblem::Kind::UnknownKind
