@@ -151,15 +151,17 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
       std::copy_n(parts.values.begin(), stored, current.begin());
       const std::string_view tag = parts.tag;
       if (is(tag, "ThemeSign")) {
-        readThemeSign(current);
+        settings_.signature1 = current[0];
+        settings_.signature2 = current[1];
       } else if (is(tag, "ThemeSettings")) {
         readThemeSettings(current);
       } else if (is(tag, "ColorThemesSettings")) {
         readColorThemesSettings(current);
       } else if (is(tag, "group")) {
-        openGroup(current);
+        groupStack_.push_back(appendNode(current[0], -1));
       } else if (is(tag, "/group")) {
-        closeGroup();
+        if (groupStack_.empty()) throw Error("Range check error", ErrorCode::RangeCheck);
+        groupStack_.pop_back();
       } else if (is(tag, "file")) {
         readFile(current);
       }
@@ -170,11 +172,6 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   }
   finish();
   return LoadResult::Loaded;
-}
-
-void ThemeMap::readThemeSign(const LineValues& v) {
-  settings_.signature1 = v[0];
-  settings_.signature2 = v[1];
 }
 
 void ThemeMap::readThemeSettings(const LineValues& v) {
@@ -189,15 +186,6 @@ void ThemeMap::readColorThemesSettings(const LineValues& v) {
     settings_.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
     typeSelectorShown_ = true;
   }
-}
-
-void ThemeMap::openGroup(const LineValues& v) {
-  groupStack_.push_back(appendNode(v[0], -1));
-}
-
-void ThemeMap::closeGroup() {
-  if (groupStack_.empty()) throw Error("Range check error", ErrorCode::RangeCheck);
-  groupStack_.pop_back();
 }
 
 void ThemeMap::readFile(const LineValues& v) {

@@ -102,12 +102,9 @@ class ThemeMap {
  private:
   // The values of the lines read so far, slot 0 being "value 1".
   using LineValues = std::array<std::string_view, std::tuple_size_v<xml::ValueTable>>;
-  // One function per map element.
-  void readThemeSign(const LineValues& v);
+  // The map elements that take more than a line to read.
   void readThemeSettings(const LineValues& v);
   void readColorThemesSettings(const LineValues& v);
-  void openGroup(const LineValues& v);
-  void closeGroup();
   void readFile(const LineValues& v);
   int appendNode(std::string_view caption, std::int32_t entry);
   void linkChildren();

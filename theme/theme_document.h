@@ -71,10 +71,8 @@ class ThemeFileSlots {
 };
 
 // Save refuses a layout whose saved file the same map could not open again as it was saved: a
-// data region or size table that starts inside the fixed header fields (the save cuts the image
-// at the data offset and zeroes it from the table offset), a size table running past the data
-// offset, or a type byte (when the map has one) inside a fixed field, the size table or the
-// data region, or in the gap between them that the save zeroes.
+// data region or size table starting inside the fixed header fields, a size table running past
+// the data offset, or a type byte inside a fixed field or anywhere the save cuts or zeroes.
 bool saveLayoutOverlaps(const MapSettings& settings);
 inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
@@ -116,8 +114,7 @@ class ThemeDocument {
   // fields and type byte as the editor reads and writes them, without the files.
   void adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount);
 
-  // A new theme's image from the map's settings: a slot store of file count + 1 slots, all empty
-  // (a slot holds only its data, so an empty slot keeps no stale bytes), and the larger of
+  // A new theme from the map's settings: file count + 1 empty slots, and the larger of
   // data-offset and kHeaderFixedEnd zero bytes with the new header written in.
   void create(const MapSettings& settings);
 
@@ -154,9 +151,8 @@ class ThemeDocument {
   // Whether any slot from 1 to the file count is empty (save is refused then).
   bool hasEmptySlot(const MapSettings& settings) const;
 
-  // Rebuilds the image for saving: cut or extend to the data offset, zero the table area, write
-  // the sizes. Returns the file's content: the image, then the slots' data back to back, as
-  // pieces that stay valid until the document changes (the data is not copied together).
+  // Rebuilds the image for saving (headerForSave). Returns the file's content: the image, then the
+  // slots' data back to back, as pieces that stay valid until the document changes.
   // Throws kLayoutOverlapMessage, leaving the image untouched, when the map's regions overlap
   // (see saveLayoutOverlaps); throws std::out_of_range when the store lacks a slot of the count.
   ByteParts rebuildForSave(const MapSettings& settings);
