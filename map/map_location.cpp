@@ -1,6 +1,5 @@
 #include "map/map_location.h"
 
-#include "base/file_io.h"
 #include "base/paths.h"
 #include "map/theme_map.h"
 

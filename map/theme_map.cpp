@@ -5,12 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <deque>
 #include <string_view>
-#include <tuple>
 
 #include "base/codepage.h"
 #include "base/core_error.h"

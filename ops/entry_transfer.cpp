@@ -3,11 +3,9 @@
 #include <cerrno>
 
 #include "base/file_io.h"
-#include "files/file_kind.h"
 #include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
-#include "map/entry_paths.h"
 
 namespace wqt {
 

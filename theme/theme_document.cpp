@@ -12,7 +12,6 @@
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
-#include "theme/theme_messages.h"
 
 namespace wqt {
 
