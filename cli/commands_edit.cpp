@@ -28,17 +28,14 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
   const std::filesystem::path target =
       options.output ? wqt::saveTarget(targetPath(*options.output, "файл для -o").string())
                      : std::filesystem::path(options.theme);
-  switch (checked.refusal) {
-    case wqt::SaveRefusal::LayoutOverlaps:
-      printMessage(wqt::kLayoutOverlapMessage);
-      return kExitUsage;
-    case wqt::SaveRefusal::WouldNotReopen:
-      printMessage("Тема не записана: карта темы не откроет записанную тему: " +
-                   openRefusalText(checked.reopen));
-      return kExitProblems;
-    case wqt::SaveRefusal::MissingFile:  // refused above
-    case wqt::SaveRefusal::None:
-      break;
+  if (checked.refusal == wqt::SaveRefusal::LayoutOverlaps) {
+    printMessage(wqt::kLayoutOverlapMessage);
+    return kExitUsage;
+  }
+  if (checked.refusal == wqt::SaveRefusal::WouldNotReopen) {
+    printMessage("Тема не записана: карта темы не откроет записанную тему: " +
+                 openRefusalText(checked.reopen));
+    return kExitProblems;
   }
   const InterruptGuard interrupts;
   wqt::saveTheme(doc, settings, target);
