@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <vector>
 
 namespace wqt {
 

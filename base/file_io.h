@@ -20,11 +20,9 @@ std::vector<std::uint8_t> joinParts(const ByteParts& parts);
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
                                         std::size_t maxBytes = SIZE_MAX);
 
-// Creates or replaces the file with the bytes. The bytes go to a temporary file in the same
-// folder that is renamed over the target only once complete, so a failed write leaves an existing
-// file as it was. An existing file we may not write is refused, as creating it in place would be;
-// a symbolic link is written through to the file it names. Throws the file-create error naming
-// the path and the system's reason.
+// Creates or replaces the file with the bytes through a ReplacingFile (see there), so a failed
+// write leaves an existing file as it was. Throws the file-create error naming the path and the
+// system's reason.
 void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts);
 void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 

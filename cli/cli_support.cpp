@@ -41,13 +41,13 @@ void printData(std::string_view text) {
   }
 }
 
-LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
-  LoadedMap loaded;
-  loaded.path = mapOption ? *mapOption : wqt::defaultMapPath();
-  const std::string named = "Карта темы «" + loaded.path.string() + "»";
+wqt::ThemeMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
+  wqt::ThemeMap map;
+  const std::filesystem::path path = mapOption ? *mapOption : wqt::defaultMapPath();
+  const std::string named = "Карта темы «" + path.string() + "»";
   wqt::xml::ValueTable values;
   try {
-    if (loaded.map.load(loaded.path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
+    if (map.load(path, values) == wqt::ThemeMap::LoadResult::MapMissing) {
       if (mapOption) throw Failure(kExitUsage, named + " не найдена.");
       std::string message = "Карта темы theme.rxt не найдена. Искали в:";
       for (const auto& place : wqt::mapSearchPlaces()) message += "\n  " + place.string();
@@ -57,7 +57,7 @@ LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
   } catch (const wqt::Error& e) {
     throw Failure(kExitUsage, named + " не читается: " + russianError(e));
   }
-  return loaded;
+  return map;
 }
 
 std::string openRefusalText(const wqt::OpenOutcome& outcome) {
@@ -84,9 +84,8 @@ std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::strin
   std::vector<std::int32_t> found;
   if (text.empty()) return found;
   const std::string suffix = "/" + std::string(text);
-  const std::vector<int> nodes = wqt::entryNodes(map);
-  for (std::size_t e = 0; e < nodes.size(); ++e) {
-    if (wqt::captionPath(map, nodes[e]).ends_with(suffix)) {
+  for (std::size_t e = 0; e < map.entries().size(); ++e) {
+    if (wqt::entryPath(map, e).ends_with(suffix)) {
       found.push_back(static_cast<std::int32_t>(e));
     }
   }
@@ -104,10 +103,9 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
     } else if (ending.size() > 1) {
       match.ambiguous = true;
       match.candidates.clear();
-      const std::vector<int> nodes = wqt::entryNodes(map);
       for (const std::int32_t e : ending) {
         match.candidates.push_back(std::to_string(e) + " " +
-                                   wqt::captionPath(map, nodes[static_cast<std::size_t>(e)]));
+                                   wqt::entryPath(map, static_cast<std::size_t>(e)));
       }
     }
   }

@@ -41,11 +41,7 @@ void printData(std::string_view text);
 
 // The map named by --map, else the one the editor would use. A missing or broken map fails with
 // the map's path.
-struct LoadedMap {
-  std::filesystem::path path;
-  wqt::ThemeMap map;
-};
-LoadedMap loadMap(const std::optional<std::filesystem::path>& mapOption);
+wqt::ThemeMap loadMap(const std::optional<std::filesystem::path>& mapOption);
 
 // What a refused open says: the editor's status text, or the core's error in Russian.
 std::string openRefusalText(const wqt::OpenOutcome& outcome);

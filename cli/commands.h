@@ -27,8 +27,8 @@ struct Options {
   std::string fitSize;              // fit: WxH
   std::string fitKind;              // fit: jpg or raw
   FitArguments fit;
-  std::string picture;              // thumbnail: the PNG file to write
-  int size = 256;                   // thumbnail: the square it fits inside
+  std::string picture;  // thumbnail: the PNG file to write
+  int size = 256;       // thumbnail: the square it fits inside
 };
 
 int runInfo(const Options& options);

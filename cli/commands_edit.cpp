@@ -28,17 +28,14 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
   const std::filesystem::path target =
       options.output ? wqt::saveTarget(targetPath(*options.output, "файл для -o").string())
                      : std::filesystem::path(options.theme);
-  switch (checked.refusal) {
-    case wqt::SaveRefusal::LayoutOverlaps:
-      printMessage(wqt::kLayoutOverlapMessage);
-      return kExitUsage;
-    case wqt::SaveRefusal::WouldNotReopen:
-      printMessage("Тема не записана: карта темы не откроет записанную тему: " +
-                   openRefusalText(checked.reopen));
-      return kExitProblems;
-    case wqt::SaveRefusal::MissingFile:  // refused above
-    case wqt::SaveRefusal::None:
-      break;
+  if (checked.refusal == wqt::SaveRefusal::LayoutOverlaps) {
+    printMessage(wqt::kLayoutOverlapMessage);
+    return kExitUsage;
+  }
+  if (checked.refusal == wqt::SaveRefusal::WouldNotReopen) {
+    printMessage("Тема не записана: карта темы не откроет записанную тему: " +
+                 openRefusalText(checked.reopen));
+    return kExitProblems;
   }
   const InterruptGuard interrupts;
   wqt::saveTheme(doc, settings, target);
@@ -48,8 +45,7 @@ int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Option
 }  // namespace
 
 int runReplace(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeMap& map = loaded.map;
+  const wqt::ThemeMap map = loadMap(options.map);
   const std::int32_t entry = resolveEntry(map, options.entry);
   wqt::ThemeDocument doc = openDocument(options.theme, map);
 
@@ -71,12 +67,12 @@ int runReplace(const Options& options) {
 }
 
 int runSet(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::MapSettings& settings = loaded.map.settings();
+  const wqt::ThemeMap map = loadMap(options.map);
+  const wqt::MapSettings& settings = map.settings();
   if (options.type && !settings.hasTypeByte()) {
     throw Failure(kExitUsage, "Карта темы не задаёт тип темы: --type неприменим.");
   }
-  wqt::ThemeDocument doc = openDocument(options.theme, loaded.map);
+  wqt::ThemeDocument doc = openDocument(options.theme, map);
   const std::optional<std::string>* values[3] = {&options.author, &options.name, &options.version};
   for (std::size_t i = 0; i < wqt::kNamedFields.size(); ++i) {
     if (!*values[i]) continue;

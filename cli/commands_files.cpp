@@ -24,47 +24,40 @@ wqt::RunHooks runHooks(Progress& progress) {
   return hooks;
 }
 
-// What pack says of one problem, and where.
-void printPackProblem(const wqt::ThemeMap& map, const fs::path& folder,
-                      const wqt::PackProblem& found) {
+// Where pack finds one problem, and what it says of it.
+std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
+                                                    const fs::path& folder,
+                                                    const wqt::PackProblem& found) {
   using Kind = wqt::PackProblem::Kind;
   const std::string named = found.where + " (" + found.file + ")";
   switch (found.kind) {
     case Kind::FieldTooLong:
-      printProblem(std::string(wqt::kThemeJsonName) + ": " + found.field->label,
-                   fieldRefusalText(found.fieldOutcome, found.field->field));
-      return;
+      return {std::string(wqt::kThemeJsonName) + ": " + found.field->label,
+              fieldRefusalText(found.fieldOutcome, found.field->field)};
     case Kind::LayoutOverlaps:
-      printProblem(found.where, wqt::kLayoutOverlapMessage);
-      return;
+      return {found.where, wqt::kLayoutOverlapMessage};
     case Kind::MissingFile:
-      printProblem(found.file.empty() ? found.where : named, wqt::kMissingFileText);
-      return;
+      return {found.file.empty() ? found.where : named, wqt::kMissingFileText};
     case Kind::OutsideFolder:
-      printProblem(found.where,
-                   "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "».");
-      return;
+      return {found.where,
+              "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "»."};
     case Kind::UnknownKind:
-      printProblem(found.where, wqt::kUnknownKindMessage);
-      return;
+      return {found.where, wqt::kUnknownKindMessage};
     case Kind::FileAbsent:
-      printProblem(named, "файла нет в папке «" + folder.string() + "».");
-      return;
+      return {named, "файла нет в папке «" + folder.string() + "»."};
     case Kind::Unreadable:
-      printProblem(named, russianError(*found.error));
-      return;
+      return {named, russianError(*found.error)};
     case Kind::Refused: {
       const wqt::FileEntry& entry = *map.entry(found.entry);
       const bool png =
           entry.kind == wqt::EntryKind::Raw && offeredFormat(found.file) == wqt::RawFormat::Png;
-      printProblem(named, importRefusalText(entry, found.import, png));
-      return;
+      return {named, importRefusalText(entry, found.import, png)};
     }
     case Kind::WouldNotReopen:
-      printProblem(found.where,
-                   "карта темы не откроет записанную тему: " + openRefusalText(found.reopen));
-      return;
+      return {found.where,
+              "карта темы не откроет записанную тему: " + openRefusalText(found.reopen)};
   }
+  return {};
 }
 
 }  // namespace
@@ -72,14 +65,12 @@ void printPackProblem(const wqt::ThemeMap& map, const fs::path& folder,
 int runExtract(const Options& options) {
   const std::optional<fs::path> output =
       options.output ? std::optional(targetPath(*options.output, "файл для -o")) : std::nullopt;
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeMap& map = loaded.map;
+  const wqt::ThemeMap map = loadMap(options.map);
   const std::int32_t entry = resolveEntry(map, options.entry);
   std::optional<wqt::ThemeFileSlots> file;
   requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, file));
   if (file->entrySize(entry) == 0) {
-    printProblem(wqt::captionPath(map, wqt::entryNodes(map)[static_cast<std::size_t>(entry)]),
-                 wqt::kMissingFileText);
+    printProblem(wqt::entryPath(map, static_cast<std::size_t>(entry)), wqt::kMissingFileText);
     return kExitProblems;
   }
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
@@ -98,13 +89,13 @@ int runExtract(const Options& options) {
 }
 
 int runUnpack(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   const InterruptGuard interrupts;
   Progress progress("Распаковано файлов");
   const wqt::UnpackOutcome outcome =
-      wqt::unpackTheme(loaded.map, options.theme, folder, raw, runHooks(progress));
+      wqt::unpackTheme(map, options.theme, folder, raw, runHooks(progress));
   using Refusal = wqt::UnpackOutcome::Refusal;
   switch (outcome.refusal) {
     case Refusal::TargetIsFile:
@@ -126,16 +117,17 @@ int runUnpack(const Options& options) {
 }
 
 int runPack(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const fs::path target = targetPath(options.theme, "файл темы THEME");
   const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
   const InterruptGuard interrupts;
   Progress progress("Собрано файлов");
-  const wqt::PackOutcome outcome =
-      wqt::packTheme(loaded.map, folder, target, runHooks(progress), fit);
-  for (const wqt::PackProblem& found : outcome.problems)
-    printPackProblem(loaded.map, folder, found);
+  const wqt::PackOutcome outcome = wqt::packTheme(map, folder, target, runHooks(progress), fit);
+  for (const wqt::PackProblem& found : outcome.problems) {
+    const auto [where, text] = packProblemText(map, folder, found);
+    printProblem(where, text);
+  }
   if (outcome.stopped) stopIfInterrupted();
   if (!outcome.problems.empty()) {
     printMessage("Тема не записана: проблем " + std::to_string(outcome.problems.size()) + ".");

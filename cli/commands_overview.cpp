@@ -63,15 +63,15 @@ class InPlaceOutput {
 
 int runCatalogue(const Options& options) {
   const fs::path target = targetPath(options.output.value_or(""), "файл для -o");
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   std::optional<wqt::ThemeFileSlots> opened;
-  requireOpened(options.theme, wqt::openThemeEntries(options.theme, loaded.map, opened));
+  requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, opened));
   const wqt::ThemeFileSlots& file = *opened;
   const std::string name = fs::path(options.theme).filename().string();
   const std::string title = wqt::isValidUtf8(name) ? name : wqt::cp1251ToUtf8(name);
   const auto write = [&](const wqt::TextSink& sink) {
     try {
-      wqt::writeCatalogue(loaded.map, file, title, sink);
+      wqt::writeCatalogue(map, file, title, sink);
     } catch (const wqt::Error& e) {
       throw Failure(kExitUsage, options.theme + ": " + russianError(e));
     }
@@ -93,23 +93,23 @@ int runCatalogue(const Options& options) {
 int runThumbnail(const Options& options) {
   const fs::path target = targetPath(options.picture, "файл OUT");
   InPlaceOutput out(target);
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   const auto broken = [&](const std::string& why) {
     return Failure(kExitProblems, options.theme + ": " + why);
   };
   std::optional<wqt::ThemeFileSlots> opened;
-  const wqt::OpenOutcome open = wqt::openThemeEntries(options.theme, loaded.map, opened);
+  const wqt::OpenOutcome open = wqt::openThemeEntries(options.theme, map, opened);
   // A file that cannot be read is no theme; any other refusal is a broken one.
   if (open.refusal == wqt::OpenRefusal::Unreadable) requireOpened(options.theme, open);
   if (!open.opened()) throw broken(openRefusalText(open));
   const wqt::ThemeFileSlots& file = *opened;
-  const std::optional<std::int32_t> entry = wqt::thumbnailEntry(loaded.map, file);
+  const std::optional<std::int32_t> entry = wqt::thumbnailEntry(map, file);
   if (!entry) throw broken("в теме нет рисунков JPG и RAW.");
   std::vector<std::uint8_t> png;
   try {
     std::vector<std::uint8_t> data;
     file.readEntry(*entry, data);
-    png = wqt::encodePng(wqt::thumbnailPicture(*loaded.map.entry(*entry), data, options.size));
+    png = wqt::encodePng(wqt::thumbnailPicture(*map.entry(*entry), data, options.size));
   } catch (const wqt::Error& e) {
     throw broken(russianError(e));
   }

@@ -29,9 +29,9 @@ bool hasDimensions(const wqt::FileEntry& entry) {
 }  // namespace
 
 int runInfo(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::MapSettings& settings = loaded.map.settings();
-  const wqt::ThemeFileSlots file = openEntries(options.theme, loaded.map);
+  const wqt::ThemeMap map = loadMap(options.map);
+  const wqt::MapSettings& settings = map.settings();
+  const wqt::ThemeFileSlots file = openEntries(options.theme, map);
   const wqt::HeaderView header = wqt::viewHeader(file.image(), settings);
   std::size_t present = 0;
   for (std::size_t e = 0; e < file.entryCount(); ++e)
@@ -54,10 +54,8 @@ int runInfo(const Options& options) {
 }
 
 int runList(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
-  const wqt::ThemeMap& map = loaded.map;
+  const wqt::ThemeMap map = loadMap(options.map);
   const wqt::ThemeFileSlots file = openEntries(options.theme, map);
-  const std::vector<int> nodes = wqt::entryNodes(map);
   const std::size_t count = std::min<std::size_t>(map.entries().size(), file.entryCount());
 
   if (!options.json) {
@@ -66,7 +64,7 @@ int runList(const Options& options) {
       const wqt::FileEntry& entry = map.entries()[e];
       const std::uint32_t stored = file.entrySize(static_cast<std::int32_t>(e));
       out +=
-          std::to_string(e) + "\t" + escapeControls(wqt::captionPath(map, nodes[e])) + "\t" +
+          std::to_string(e) + "\t" + escapeControls(wqt::entryPath(map, e)) + "\t" +
           escapeControls(map.kindText(entry)) + "\t" +
           (hasDimensions(entry) ? std::to_string(entry.width) + "×" + std::to_string(entry.height)
                                 : wqt::sizeText(entry.expectedSize)) +
@@ -88,8 +86,7 @@ int runList(const Options& options) {
   for (std::size_t e = 0; e < count; ++e) {
     const wqt::FileEntry& entry = map.entries()[e];
     const std::uint32_t stored = file.entrySize(static_cast<std::int32_t>(e));
-    json item = {
-        {"index", e}, {"path", wqt::captionPath(map, nodes[e])}, {"kind", map.kindText(entry)}};
+    json item = {{"index", e}, {"path", wqt::entryPath(map, e)}, {"kind", map.kindText(entry)}};
     if (hasDimensions(entry)) {
       item["width"] = entry.width;
       item["height"] = entry.height;
@@ -150,11 +147,11 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
 }  // namespace
 
 int runCheck(const Options& options) {
-  const LoadedMap loaded = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(options.map);
   int status = kExitOk;
   for (const std::string& theme : options.themes) {
     try {
-      const std::size_t problems = checkTheme(loaded.map, theme);
+      const std::size_t problems = checkTheme(map, theme);
       printData(
           escapeControls(theme) + ": " +
           (problems == 0 ? std::string("проблем нет") : "проблем: " + std::to_string(problems)) +

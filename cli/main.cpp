@@ -233,9 +233,7 @@ int main(int argc, char** argv) {
   }
   try {
     app.parse(argc, argv);
-  } catch (const CLI::CallForHelp& e) {
-    return app.exit(e);
-  } catch (const CLI::CallForVersion& e) {
+  } catch (const CLI::Success& e) {  // --help, --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
     wqtcli::printMessage(russianParseError(e));

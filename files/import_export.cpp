@@ -97,10 +97,6 @@ std::string exportFileName(const std::string& chosen, std::string_view kindExten
   return replaceExtension(chosen, kindExtension);
 }
 
-void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target) {
-  writeFileReplacing(target, slot);
-}
-
 std::int32_t diskFileSize(const std::filesystem::path& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return -1;

@@ -60,9 +60,6 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
 // The name export writes: the chosen name with the kind's extension forced on it.
 std::string exportFileName(const std::string& chosen, std::string_view kindExtension);
 
-// Writes exactly the slot's bytes; an existing file is replaced only once the new one is complete.
-void exportSlot(const std::vector<std::uint8_t>& slot, const std::filesystem::path& target);
-
 // The size a directory search for the exact path reports (files, folders, any attribute), as a
 // signed 32-bit number; -1 when nothing matches.
 std::int32_t diskFileSize(const std::filesystem::path& path);

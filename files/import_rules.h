@@ -3,9 +3,7 @@
 // are checked with, and what any file offered for an entry must pass.
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <span>
-#include <string>
 
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"

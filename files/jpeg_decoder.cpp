@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <string>
-#include <utility>
 
 #include "files/jpeg_library.h"
 // After jpeglib.h: the library's message codes.
@@ -19,11 +18,6 @@ constexpr int kQuantizedColours = 236;
 // The library's byte order that makes each pixel the word 0xFFRRGGBB on this machine.
 constexpr J_COLOR_SPACE kOpaqueWordOrder =
     std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
-
-// What the library may allocate for one decode beyond our picture (whole-image coefficient
-// buffers of progressive or multi-scan files). Without a backing store the library fails with
-// its own error when a picture would need more, instead of taking whatever the header asks for.
-constexpr long kLibraryMemoryLimit = 256L << 20;
 
 // One decompression object with its error manager and progress monitor; destroyed when the session
 // ends, whether the library failed or a C++ exception left the caller.
@@ -46,20 +40,13 @@ struct Session {
   int messageCode() const { return err.pub.msg_code; }
 };
 
-// Runs library calls with the jump target set; false when the library failed, its message code
-// then in the session.
-template <typename Steps>
-bool guarded(Session& session, Steps&& steps) {
-  return jpegGuarded(session.err, std::forward<Steps>(steps));
-}
-
 // Creates the object, points it at its source and reads the header, requiring an image.
 template <typename SetSource>
 bool readHeader(Session& s, SetSource&& setSource) {
-  return guarded(s, [&] {
+  return jpegGuarded(s.err, [&] {
     s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
-    s.cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
+    s.cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
     s.cinfo.progress = &s.progress;
     setSource();
     jpeg_read_header(&s.cinfo, TRUE);
@@ -127,7 +114,7 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
   }
 
   const bool grey = s.cinfo.jpeg_color_space == JCS_GRAYSCALE;
-  const bool started = guarded(s, [&] {
+  const bool started = jpegGuarded(s.err, [&] {
     s.cinfo.scale_num = 1;
     s.cinfo.scale_denom = 1;
     s.cinfo.do_block_smoothing = TRUE;
@@ -166,7 +153,7 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
 
   std::uint8_t* const base = picture.pixels.data();
   const std::size_t stride = static_cast<std::size_t>(picture.bytesPerLine);
-  const bool finished = guarded(s, [&] {
+  const bool finished = jpegGuarded(s.err, [&] {
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
       JSAMPROW row = base + stride * s.cinfo.output_scanline;
       jpeg_read_scanlines(&s.cinfo, &row, 1);

@@ -41,10 +41,9 @@ JpegSize readJpegFileSize(const std::filesystem::path& path);
 // "JPEG error #N", N being the library's code for an image too big, before it is allocated.
 inline constexpr std::uint64_t kMaxPreviewPixels = 4096ull * 4096ull;
 
-// The most scans decodeJpeg goes through. A real picture needs a dozen or so; every scan makes the
-// library go over the whole picture, so a small file of empty scans could otherwise hold the
-// window for a minute. A file with more fails with "JPEG error #N", N being the library's code for
-// an invalid scan script, once its header has been read.
+// The most scans decodeJpeg goes through (a real picture needs a dozen or so; a small file of
+// empty scans could hold the window for a minute). A file with more fails, once its header has
+// been read, with the library's "JPEG error #N" for an invalid scan script.
 inline constexpr int kMaxJpegScans = 256;
 
 // Decodes the whole picture at scale 1/1 with block smoothing: 24-bit RGB, or for a grayscale

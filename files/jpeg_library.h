@@ -16,6 +16,11 @@
 
 namespace wqt {
 
+// What the library may allocate for one decode beyond our picture (whole-image coefficient
+// buffers of progressive or multi-scan files). Without a backing store the library fails with
+// its own error when a picture would need more, instead of taking whatever the header asks for.
+inline constexpr long kJpegMemoryLimit = 256L << 20;
+
 struct JpegErrorManager {
   jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
   std::jmp_buf jump;

@@ -1,23 +1,15 @@
 #include "files/jpeg_verify.h"
 
-// jpeglib.h needs FILE and size_t declared before it.
-#include <csetjmp>
-#include <cstddef>
-#include <cstdio>
 #include <vector>
 
-#include <jpeglib.h>
+#include "files/jpeg_library.h"
 
 namespace wqt {
 
 namespace {
 
-// What the library may allocate beyond a row; the pictures check meets are at most a slot.
-constexpr long kLibraryMemoryLimit = 256L << 20;
-
 struct Verifier {
-  jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
-  std::jmp_buf jump;
+  JpegErrorManager manager;  // first, so the library's pointer to it is a pointer to the whole
   bool corrupt = false;
   char text[JMSG_LENGTH_MAX] = {};
 };
@@ -29,7 +21,7 @@ void keepText(j_common_ptr cinfo) {
 
 [[noreturn]] void onFatal(j_common_ptr cinfo) {
   keepText(cinfo);
-  std::longjmp(reinterpret_cast<Verifier*>(cinfo->err)->jump, 1);
+  std::longjmp(reinterpret_cast<Verifier*>(cinfo->err)->manager.jump, 1);
 }
 
 // Level -1 is a warning about the data itself (a premature end, a missing marker, bad Huffman
@@ -41,42 +33,33 @@ void onMessage(j_common_ptr cinfo, int level) {
   }
 }
 
-void noOutput(j_common_ptr) {}
-
-// Decodes every scanline into one row. No object with a destructor lives across the library's
-// calls: a fatal error leaves them by longjmp.
-bool decodesCleanly(jpeg_decompress_struct& cinfo, Verifier& v, const std::uint8_t* data,
-                    std::size_t size, JSAMPLE* row, std::size_t rowBytes) {
-  if (setjmp(v.jump) != 0) return false;
-  jpeg_create_decompress(&cinfo);
-  cinfo.mem->max_memory_to_use = kLibraryMemoryLimit;
-  jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-  jpeg_read_header(&cinfo, TRUE);
-  jpeg_calc_output_dimensions(&cinfo);
-  if (std::size_t{cinfo.output_width} * static_cast<std::size_t>(cinfo.output_components) >
-      rowBytes) {
-    return false;
-  }
-  jpeg_start_decompress(&cinfo);
-  while (cinfo.output_scanline < cinfo.output_height) jpeg_read_scanlines(&cinfo, &row, 1);
-  jpeg_finish_decompress(&cinfo);
-  return !v.corrupt;
-}
-
 }  // namespace
 
 std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes) {
   jpeg_decompress_struct cinfo{};
   Verifier v;
-  cinfo.err = jpeg_std_error(&v.pub);
-  v.pub.error_exit = onFatal;
-  v.pub.emit_message = onMessage;
-  v.pub.output_message = noOutput;
-  // The widest row a JPEG can have, in up to four components.
+  cinfo.err = jpegErrorManager(v.manager);
+  v.manager.pub.error_exit = onFatal;
+  v.manager.pub.emit_message = onMessage;
+  // Every scanline is decoded into one row, the widest a JPEG can have, in up to four components.
   std::vector<JSAMPLE> row(std::size_t{JPEG_MAX_DIMENSION} * 4);
-  const bool sound = decodesCleanly(cinfo, v, bytes.data(), bytes.size(), row.data(), row.size());
+  JSAMPLE* rowStart = row.data();
+  bool fits = false;
+  const bool decoded = jpegGuarded(v.manager, [&] {
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
+    jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&cinfo, TRUE);
+    jpeg_calc_output_dimensions(&cinfo);
+    fits = std::size_t{cinfo.output_width} * static_cast<std::size_t>(cinfo.output_components) <=
+           row.size();
+    if (!fits) return;
+    jpeg_start_decompress(&cinfo);
+    while (cinfo.output_scanline < cinfo.output_height) jpeg_read_scanlines(&cinfo, &rowStart, 1);
+    jpeg_finish_decompress(&cinfo);
+  });
   jpeg_destroy_decompress(&cinfo);
-  if (sound) return std::nullopt;
+  if (decoded && fits && !v.corrupt) return std::nullopt;
   return std::string(v.text);
 }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The folder layout of a theme's files on disk, shared by the command line's unpack and pack and
-// by the editor's saving of a whole group: group captions become folders, each file is named by
-// its caption and its export extension. Captions are free text, so every name is made safe and
-// unique here, the same way every time for the same map.
+// The folder layout of a theme's files on disk (unpack, pack, saving a whole group): group
+// captions become folders, each file is named by its caption and its export extension, every
+// name made safe and unique the same way every time for the same map.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>

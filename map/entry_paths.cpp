@@ -38,15 +38,9 @@ std::string captionPath(const ThemeMap& map, int node) {
   return path;
 }
 
-std::vector<int> entryNodes(const ThemeMap& map) {
-  std::vector<int> nodes(map.entries().size(), -1);
-  for (std::size_t i = 0; i < map.tree().size(); ++i) {
-    const std::int32_t entry = map.tree()[i].entry;
-    if (entry >= 0 && static_cast<std::size_t>(entry) < nodes.size()) {
-      nodes[static_cast<std::size_t>(entry)] = static_cast<int>(i);
-    }
-  }
-  return nodes;
+std::string entryPath(const ThemeMap& map, std::size_t entry) {
+  if (entry >= map.entries().size()) return "#" + std::to_string(entry);
+  return captionPath(map, map.entryNode(static_cast<std::int32_t>(entry)));
 }
 
 EntryMatch findEntry(const ThemeMap& map, std::string_view text) {

@@ -13,8 +13,8 @@ namespace wqt {
 // The captions (UTF-8) from the top of the tree down to the node, joined by "/".
 std::string captionPath(const ThemeMap& map, int node);
 
-// The display index of each entry's file node, in entry order.
-std::vector<int> entryNodes(const ThemeMap& map);
+// The caption path of the entry's file node, or "#N" for a number beyond the map's entries.
+std::string entryPath(const ThemeMap& map, std::size_t entry);
 
 struct EntryMatch {
   std::int32_t entry = -1;              // -1 when nothing or more than one entry matches

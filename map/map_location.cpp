@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/file_io.h"
 #include "base/paths.h"
 #include "map/theme_map.h"
 

@@ -5,12 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <deque>
 #include <string_view>
-#include <tuple>
 
 #include "base/codepage.h"
 #include "base/core_error.h"
@@ -118,6 +116,7 @@ bool mapExists(const std::filesystem::path& mapPath) {
 ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::ValueTable& values) {
   typeSelectorShown_ = false;
   tree_.clear();
+  entryNodes_.clear();
   if (!mapExists(mapPath)) return LoadResult::MapMissing;
 
   entries_.clear();
@@ -150,15 +149,17 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
       std::copy_n(parts.values.begin(), stored, current.begin());
       const std::string_view tag = parts.tag;
       if (is(tag, "ThemeSign")) {
-        readThemeSign(current);
+        settings_.signature1 = current[0];
+        settings_.signature2 = current[1];
       } else if (is(tag, "ThemeSettings")) {
         readThemeSettings(current);
       } else if (is(tag, "ColorThemesSettings")) {
         readColorThemesSettings(current);
       } else if (is(tag, "group")) {
-        openGroup(current);
+        groupStack_.push_back(appendNode(current[0], -1));
       } else if (is(tag, "/group")) {
-        closeGroup();
+        if (groupStack_.empty()) throw Error("Range check error", ErrorCode::RangeCheck);
+        groupStack_.pop_back();
       } else if (is(tag, "file")) {
         readFile(current);
       }
@@ -169,11 +170,6 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   }
   finish();
   return LoadResult::Loaded;
-}
-
-void ThemeMap::readThemeSign(const LineValues& v) {
-  settings_.signature1 = v[0];
-  settings_.signature2 = v[1];
 }
 
 void ThemeMap::readThemeSettings(const LineValues& v) {
@@ -190,15 +186,6 @@ void ThemeMap::readColorThemesSettings(const LineValues& v) {
   }
 }
 
-void ThemeMap::openGroup(const LineValues& v) {
-  groupStack_.push_back(appendNode(v[0], -1));
-}
-
-void ThemeMap::closeGroup() {
-  if (groupStack_.empty()) throw Error("Range check error", ErrorCode::RangeCheck);
-  groupStack_.pop_back();
-}
-
 void ThemeMap::readFile(const LineValues& v) {
   // The conversion error shows the value as the captions read.
   const auto decimal = [this](std::string_view value) {
@@ -207,6 +194,7 @@ void ThemeMap::readFile(const LineValues& v) {
     return static_cast<std::uint16_t>(*number);
   };
   const int node = appendNode(v[0], static_cast<std::int32_t>(entries_.size()));
+  entryNodes_.push_back(node);
   FileEntry& entry = entries_.emplace_back();
   entry.kindName = v[2];
   entry.kind = entryKindOf(v[2]);

@@ -67,6 +67,12 @@ class ThemeMap {
 
   // The entry number of a display index, -1 when the node index table has none.
   std::int32_t entryOfNode(int displayIndex) const;
+  // The display index of an entry's file node, -1 when the tree has none.
+  int entryNode(std::int32_t e) const {
+    return e >= 0 && static_cast<std::size_t>(e) < entryNodes_.size()
+               ? entryNodes_[static_cast<std::size_t>(e)]
+               : -1;
+  }
 
   // A node's caption as UTF-8: taken as it is when the map (after a byte-order mark, which is
   // skipped) was valid UTF-8 holding a non-ASCII byte or starting with the mark, otherwise
@@ -96,12 +102,9 @@ class ThemeMap {
  private:
   // The values of the lines read so far, slot 0 being "value 1".
   using LineValues = std::array<std::string_view, std::tuple_size_v<xml::ValueTable>>;
-  // One function per map element.
-  void readThemeSign(const LineValues& v);
+  // The map elements that take more than a line to read.
   void readThemeSettings(const LineValues& v);
   void readColorThemesSettings(const LineValues& v);
-  void openGroup(const LineValues& v);
-  void closeGroup();
   void readFile(const LineValues& v);
   int appendNode(std::string_view caption, std::int32_t entry);
   void linkChildren();
@@ -110,6 +113,7 @@ class ThemeMap {
   std::vector<TreeNode> tree_;
   std::vector<FileEntry> entries_;
   std::vector<std::int32_t> nodeIndex_;  // entry number by display index
+  std::vector<int> entryNodes_;          // display index by entry number
   bool typeSelectorShown_ = false;
   bool captionsAreUtf8_ = false;
   std::string textBuffer_;       // holds the map's bytes during a load; kept for the next load

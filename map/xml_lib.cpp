@@ -176,15 +176,9 @@ std::uint64_t Hex2Int(std::string_view text) {
   }
   std::uint64_t value = 0;
   for (const char ch : text) {
-    if (ch >= '0' && ch <= '9') {
-      value = value * 16 + static_cast<std::uint64_t>(ch - '0');
-    } else if (ch >= 'A' && ch <= 'F') {
-      value = value * 16 + static_cast<std::uint64_t>(ch - 'A' + 10);
-    } else if (ch >= 'a' && ch <= 'f') {
-      value = value * 16 + static_cast<std::uint64_t>(ch - 'a' + 10);
-    } else {
-      return 0;
-    }
+    const int digit = hexDigit(ch);
+    if (digit < 0) return 0;
+    value = value * 16 + static_cast<std::uint64_t>(digit);
   }
   return value;
 }
@@ -214,17 +208,8 @@ std::optional<std::int32_t> tryDecimalValue(std::string_view text) {
   constexpr std::int64_t kLimit = std::int64_t{1} << 31;
   std::int64_t magnitude = 0;
   for (; i < text.size(); ++i) {
-    const char ch = text[i];
-    int digit;
-    if (ch >= '0' && ch <= '9') {
-      digit = ch - '0';
-    } else if (base == 16 && ch >= 'a' && ch <= 'f') {
-      digit = ch - 'a' + 10;
-    } else if (base == 16 && ch >= 'A' && ch <= 'F') {
-      digit = ch - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
+    const int digit = hexDigit(text[i]);
+    if (digit < 0 || digit >= base) return std::nullopt;
     magnitude = magnitude * base + digit;
     if (magnitude > kLimit) return std::nullopt;
   }

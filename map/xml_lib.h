@@ -46,6 +46,14 @@ struct MapLine {
 // whatever an earlier line left there.
 void scanMapLine(std::string_view text, MapLine& line);
 
+// The value of a hexadecimal digit of either case; -1 for any other character.
+constexpr int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 // Hexadecimal reader: "1AH", "0x1a" and "1a" give 26; any stray character gives 0.
 std::uint64_t Hex2Int(std::string_view text);
 

@@ -3,11 +3,9 @@
 #include <cerrno>
 
 #include "base/file_io.h"
-#include "files/file_kind.h"
 #include "files/import_rules.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
-#include "map/entry_paths.h"
 
 namespace wqt {
 
@@ -90,8 +88,8 @@ std::filesystem::path exportTarget(const FileEntry& entry, const std::string& ch
 }
 
 std::filesystem::path defaultExportName(const ThemeMap& map, std::int32_t entry, RawFormat as) {
-  const int node = entryNodes(map).at(static_cast<std::size_t>(entry));
-  return exportFileName(safeName(map.captionUtf8(node)), layoutExtension(*map.entry(entry), as));
+  return exportFileName(safeName(map.captionUtf8(map.entryNode(entry))),
+                        layoutExtension(*map.entry(entry), as));
 }
 
 std::vector<std::uint8_t> exportBytes(const FileEntry& entry, std::span<const std::uint8_t> data,
@@ -103,12 +101,7 @@ std::vector<std::uint8_t> exportBytes(const FileEntry& entry, std::span<const st
 void exportEntry(const ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
                  const std::filesystem::path& target, RawFormat as) {
   const FileEntry* known = map.entry(entry);
-  if (known == nullptr) return;
-  if (asPng(*known, as)) {
-    writeFileReplacing(target, rawToPng(*known, doc.entryData(entry)));
-  } else {
-    writeFileReplacing(target, doc.entryData(entry));
-  }
+  if (known != nullptr) writeFileReplacing(target, exportBytes(*known, doc.entryData(entry), as));
 }
 
 }  // namespace wqt

@@ -1,6 +1,5 @@
 #include "ops/theme_check.h"
 
-#include "files/import_rules.h"
 #include "files/jpeg_verify.h"
 #include "map/entry_paths.h"
 
@@ -14,10 +13,6 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
     found.where = std::move(where);
     return found;
   };
-  const std::vector<int> nodes = entryNodes(map);
-  const auto whereOf = [&](std::size_t e) {
-    return e < nodes.size() ? captionPath(map, nodes[e]) : "#" + std::to_string(e);
-  };
 
   std::optional<ThemeFileSlots> opened;
   const OpenOutcome open = openThemeEntries(theme, map, opened);
@@ -25,9 +20,9 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
   if (open.refusal == OpenRefusal::Unreadable) throw *open.error;
   if (!open.opened()) {
     const std::int32_t e = open.tooLargeEntry;
-    const bool named = e >= 0 && static_cast<std::size_t>(e) < nodes.size();
-    problem(ThemeProblem::Kind::NotOpened, named ? whereOf(static_cast<std::size_t>(e)) : "").open =
-        open;
+    const bool named = e >= 0 && static_cast<std::size_t>(e) < map.entries().size();
+    problem(ThemeProblem::Kind::NotOpened, named ? entryPath(map, static_cast<std::size_t>(e)) : "")
+        .open = open;
     return problems;
   }
   const ThemeFileSlots& file = *opened;
@@ -50,28 +45,28 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
   for (std::size_t e = 0; e < file.entryCount(); ++e) {
     const auto entry = static_cast<std::int32_t>(e);
     if (file.entrySize(entry) == 0) {
-      problem(ThemeProblem::Kind::MissingFile, whereOf(e)).entry = entry;
+      problem(ThemeProblem::Kind::MissingFile, entryPath(map, e)).entry = entry;
       continue;
     }
     const FileEntry* known = map.entry(entry);
     if (known == nullptr) continue;  // no entry, no rules: the map has fewer files
     try {
       file.readEntry(entry, bytes);
-      const ImportCandidate refused = importRefusal(*known, bytes);
-      if (refused.refusal) {
-        ThemeProblem& found = problem(ThemeProblem::Kind::Refused, whereOf(e));
-        found.entry = entry;
-        found.import.refusal = refused.code;
-        found.import.message = *refused.refusal;
-        found.import.foundSize = bytes.size();
-      } else if (known->kind == EntryKind::Jpg) {
-        // The import reads only the header; a picture cut short or damaged shows only decoded.
-        if (auto corrupt = jpegCorruption(bytes)) {
-          problem(ThemeProblem::Kind::CorruptJpeg, whereOf(e)).libraryText = std::move(*corrupt);
-        }
-      }
     } catch (const Error& error) {
-      problem(ThemeProblem::Kind::Unreadable, whereOf(e)).error = error;
+      problem(ThemeProblem::Kind::Unreadable, entryPath(map, e)).error = error;
+      continue;
+    }
+    ImportOutcome checked = checkBytesImport(*known, bytes);
+    if (!checked.stored()) {
+      ThemeProblem& found = problem(ThemeProblem::Kind::Refused, entryPath(map, e));
+      found.entry = entry;
+      found.import = std::move(checked);
+    } else if (known->kind == EntryKind::Jpg) {
+      // The import reads only the header; a picture cut short or damaged shows only decoded.
+      if (auto corrupt = jpegCorruption(bytes)) {
+        problem(ThemeProblem::Kind::CorruptJpeg, entryPath(map, e)).libraryText =
+            std::move(*corrupt);
+      }
     }
   }
   return problems;

@@ -30,31 +30,6 @@ void tell(const RunHooks& hooks, std::size_t done, std::size_t total) {
   if (hooks.progress) hooks.progress(done, total);
 }
 
-// The entry's caption path, or "#N" for a number beyond the map's entries.
-std::string whereOf(const ThemeMap& map, const std::vector<int>& nodes, std::size_t e) {
-  return e < nodes.size() ? captionPath(map, nodes[e]) : "#" + std::to_string(e);
-}
-
-// An entry's data as the file the layout names: RAW pictures as PNG when asked.
-class EntryContent {
- public:
-  EntryContent(const ThemeMap& map, const ThemeFileSlots& file, RawFormat raw)
-      : map_(map), file_(file), raw_(raw) {}
-
-  std::span<const std::uint8_t> operator()(std::int32_t entry) {
-    file_.readEntry(entry, bytes_);
-    const FileEntry& known = *map_.entry(entry);
-    if (raw_ == RawFormat::Png && known.kind == EntryKind::Raw) bytes_ = rawToPng(known, bytes_);
-    return bytes_;
-  }
-
- private:
-  const ThemeMap& map_;
-  const ThemeFileSlots& file_;
-  RawFormat raw_;
-  std::vector<std::uint8_t> bytes_;
-};
-
 // A folder beside the target that becomes it only once complete.
 class StagingFolder {
  public:
@@ -89,33 +64,21 @@ class StagingFolder {
   fs::path path_;
 };
 
-// The folder pack reads, and the files in it that theme.json names: only a relative path that
+// A file theme.json names in the folder pack reads (`base`, canonical): only a relative path that
 // stays inside the folder, links included.
-class PackFolder {
- public:
-  explicit PackFolder(const fs::path& folder) {
-    std::error_code ec;
-    base_ = fs::canonical(folder, ec);
-    if (ec) throwFileOpenError(folder, ec.value());
+std::optional<fs::path> inside(const fs::path& base, const std::string& relative) {
+  const fs::path rel(relative);
+  if (relative.empty() || rel.is_absolute()) return std::nullopt;
+  for (const fs::path& part : rel) {
+    if (part == "..") return std::nullopt;
   }
-
-  std::optional<fs::path> inside(const std::string& relative) const {
-    const fs::path rel(relative);
-    if (relative.empty() || rel.is_absolute()) return std::nullopt;
-    for (const fs::path& part : rel) {
-      if (part == "..") return std::nullopt;
-    }
-    std::error_code ec;
-    const fs::path resolved = fs::weakly_canonical(base_ / rel, ec);
-    if (ec) return std::nullopt;
-    const auto end = std::mismatch(base_.begin(), base_.end(), resolved.begin(), resolved.end());
-    if (end.first != base_.end()) return std::nullopt;
-    return resolved;
-  }
-
- private:
-  fs::path base_;
-};
+  std::error_code ec;
+  const fs::path resolved = fs::weakly_canonical(base / rel, ec);
+  if (ec) return std::nullopt;
+  const auto end = std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
+  if (end.first != base.end()) return std::nullopt;
+  return resolved;
+}
 
 // The layout names top-level nodes freely, so a group or file may take the name theme.json
 // keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
@@ -143,19 +106,16 @@ ThemeFolder describe(const ThemeMap& map, const ThemeFileSlots& file,
                      const std::vector<LayoutItem>& items) {
   ThemeFolder description;
   const HeaderView header = viewHeader(file.image(), map.settings());
-  description.author = header.fields[0];
-  description.name = header.fields[1];
-  description.version = header.fields[2];
+  std::copy(header.fields.begin(), header.fields.end(), description.fields.begin());
   if (header.type.type) description.type = themeTypeKey(*header.type.type);
   description.header = file.image();
   description.header->resize(
       std::min<std::size_t>(description.header->size(), map.settings().dataOffset));
   std::map<std::int32_t, std::string> fileOf;
   for (const LayoutItem& item : items) fileOf[item.entry] = item.path;
-  const std::vector<int> nodes = entryNodes(map);
   const std::size_t count = std::min<std::size_t>(map.entries().size(), file.entryCount());
   for (std::size_t e = 0; e < count; ++e) {
-    FolderEntry entry{static_cast<std::int32_t>(e), captionPath(map, nodes[e]),
+    FolderEntry entry{static_cast<std::int32_t>(e), entryPath(map, e),
                       map.kindText(map.entries()[e]), std::nullopt};
     if (const auto it = fileOf.find(entry.index); it != fileOf.end()) entry.file = it->second;
     description.entries.push_back(std::move(entry));
@@ -179,22 +139,19 @@ WriteResult saveAllFiles(const ThemeDocument& doc, const std::vector<LayoutItem>
 
 UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::path& folder,
                           RawFormat raw, const RunHooks& hooks) {
+  using Refusal = UnpackOutcome::Refusal;
   UnpackOutcome outcome;
+  const auto refused = [&](Refusal refusal) {
+    outcome.refusal = refusal;
+    return outcome;
+  };
   std::error_code ec;
-  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec)) {
-    outcome.refusal = UnpackOutcome::Refusal::TargetIsFile;
-    return outcome;
-  }
-  if (fs::exists(folder, ec) && !fs::is_empty(folder, ec)) {
-    outcome.refusal = UnpackOutcome::Refusal::TargetNotEmpty;
-    return outcome;
-  }
+  if (fs::exists(folder, ec) && !fs::is_directory(folder, ec))
+    return refused(Refusal::TargetIsFile);
+  if (fs::exists(folder, ec) && !fs::is_empty(folder, ec)) return refused(Refusal::TargetNotEmpty);
   std::optional<ThemeFileSlots> opened;
   outcome.open = openThemeEntries(theme, map, opened);
-  if (!outcome.open.opened()) {
-    outcome.refusal = UnpackOutcome::Refusal::NotOpened;
-    return outcome;
-  }
+  if (!outcome.open.opened()) return refused(Refusal::NotOpened);
   const ThemeFileSlots& file = *opened;
   std::vector<LayoutItem> items = unpackLayout(
       map, -1, [&](std::int32_t e) { return file.entrySize(e) != 0; }, raw);
@@ -202,12 +159,14 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
   const std::string json = toThemeJson(describe(map, file, items));
 
   StagingFolder staging(folder);
-  EntryContent content(map, file, raw);
+  writeFileReplacing(staging.path() / kThemeJsonName,
+                     std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
   WriteHooks writeHooks;
   writeHooks.progress = [&](std::size_t done, std::size_t total) {
     tell(hooks, done, total);
     return !stopRequested(hooks);
   };
+  std::vector<std::uint8_t> bytes;
   WriteResult written;
   try {
     written = writeLayoutFiles(
@@ -216,9 +175,13 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
           // A slot that cannot become its file (a RAW picture shorter than its size, as PNG) is
           // named, not left as a bare read error.
           try {
-            return content(item.entry);
+            file.readEntry(item.entry, bytes);
+            const FileEntry& known = *map.entry(item.entry);
+            if (raw == RawFormat::Png && known.kind == EntryKind::Raw)
+              bytes = rawToPng(known, bytes);
+            return bytes;
           } catch (const Error& e) {
-            outcome.where = captionPath(map, entryNodes(map)[static_cast<std::size_t>(item.entry)]);
+            outcome.where = entryPath(map, static_cast<std::size_t>(item.entry));
             outcome.error = e;
             throw;
           }
@@ -226,19 +189,9 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
         writeHooks);
   } catch (const Error&) {
     if (!outcome.error) throw;  // a failed write
-    outcome.refusal = UnpackOutcome::Refusal::EntryFailed;
-    return outcome;
+    return refused(Refusal::EntryFailed);
   }
-  if (written.stopped || stopRequested(hooks)) {
-    outcome.refusal = UnpackOutcome::Refusal::Stopped;
-    return outcome;
-  }
-  writeFileReplacing(staging.path() / kThemeJsonName,
-                     std::span(reinterpret_cast<const std::uint8_t*>(json.data()), json.size()));
-  if (stopRequested(hooks)) {
-    outcome.refusal = UnpackOutcome::Refusal::Stopped;
-    return outcome;
-  }
+  if (written.stopped || stopRequested(hooks)) return refused(Refusal::Stopped);
   staging.commit();
   return outcome;
 }
@@ -246,7 +199,9 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
 PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::path& target,
                       const RunHooks& hooks, const std::optional<FitOptions>& fit) {
   const MapSettings& settings = map.settings();
-  const PackFolder packFolder(folder);
+  std::error_code ec;
+  const fs::path base = fs::canonical(folder, ec);
+  if (ec) throwFileOpenError(folder, ec.value());
   const std::vector<std::uint8_t> jsonBytes =
       readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
   if (jsonBytes.size() > kThemeJsonLimit) {
@@ -272,17 +227,16 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
   } else {
     doc.create(settings);
   }
-  const std::optional<std::string>* fields[3] = {&description.author, &description.name,
-                                                 &description.version};
   for (std::size_t i = 0; i < kNamedFields.size(); ++i) {
     const NamedField& named = kNamedFields[i];
-    if (!*fields[i]) continue;
+    const std::optional<std::string>& text = description.fields[i];
+    if (!text) continue;
     try {
-      if (**fields[i] == fieldText(doc.image(), named.field).shown) continue;
+      if (*text == fieldText(doc.image(), named.field).shown) continue;
     } catch (const Error&) {
       // A header too short for the field: the text is stored as given.
     }
-    const FieldOutcome stored = setFieldUtf8(doc, named.field, **fields[i]);
+    const FieldOutcome stored = setFieldUtf8(doc, named.field, *text);
     if (!stored.stored) {
       PackProblem& found = problem(PackProblem::Kind::FieldTooLong, {});
       found.field = &named;
@@ -290,7 +244,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     }
   }
   if (description.type && settings.hasTypeByte()) {
-    const ThemeType type = themeTypeOfKey(*description.type).value_or(ThemeType::White);
+    const ThemeType type = *themeTypeOfKey(*description.type);
     if (doc.image().size() <= settings.typeByteOffset ||
         doc.typeByte(settings) != static_cast<std::uint8_t>(type)) {
       setThemeType(doc, settings, type);
@@ -302,7 +256,6 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
   for (const FolderEntry& entry : description.entries) {
     if (entry.file) fileOf[entry.index] = *entry.file;
   }
-  const std::vector<int> nodes = entryNodes(map);
   const std::size_t count = settings.fileCount;
 
   // The files go straight into the new theme's data region, one at a time, after the room kept
@@ -312,34 +265,25 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
   std::vector<std::uint32_t> sizes(count, 0);
   for (std::size_t e = 0; e < count; ++e) {
     tell(hooks, e + 1, count);
-    if (stopRequested(hooks)) {
-      outcome.stopped = true;
-      return outcome;
-    }
-    const std::string where = whereOf(map, nodes, e);
+    outcome.stopped = stopRequested(hooks);
+    if (outcome.stopped) return outcome;
+    const auto it = fileOf.find(static_cast<std::int32_t>(e));
     const auto entryProblem = [&](PackProblem::Kind kind) -> PackProblem& {
-      PackProblem& found = problem(kind, where);
+      PackProblem& found = problem(kind, entryPath(map, e));
       found.entry = static_cast<std::int32_t>(e);
+      if (it != fileOf.end()) found.file = it->second;
       return found;
     };
-    const auto it = fileOf.find(static_cast<std::int32_t>(e));
     if (it == fileOf.end()) {
       entryProblem(PackProblem::Kind::MissingFile);
       continue;
     }
-    const std::optional<fs::path> path = packFolder.inside(it->second);
-    if (!path) {
-      entryProblem(PackProblem::Kind::OutsideFolder).file = it->second;
-      continue;
-    }
+    const std::optional<fs::path> path = inside(base, it->second);
     const FileEntry* entry = map.entry(static_cast<std::int32_t>(e));
-    if (entry == nullptr) {
-      entryProblem(PackProblem::Kind::UnknownKind);
-      continue;
-    }
-    std::error_code ec;
-    if (!fs::exists(*path, ec)) {
-      entryProblem(PackProblem::Kind::FileAbsent).file = it->second;
+    if (!path || entry == nullptr || !fs::exists(*path, ec)) {
+      entryProblem(!path              ? PackProblem::Kind::OutsideFolder
+                   : entry == nullptr ? PackProblem::Kind::UnknownKind
+                                      : PackProblem::Kind::FileAbsent);
       continue;
     }
     std::vector<std::uint8_t> bytes;
@@ -349,17 +293,13 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
       checked = fit ? checkFittedImport(*entry, *path, as, *fit, bytes)
                     : checkFileImport(*entry, *path, as, bytes);
     } catch (const Error& error) {
-      PackProblem& found = entryProblem(PackProblem::Kind::Unreadable);
-      found.file = it->second;
-      found.error = error;
+      entryProblem(PackProblem::Kind::Unreadable).error = error;
       continue;
     }
     if (!checked.stored()) {
-      PackProblem& found = entryProblem(PackProblem::Kind::Refused);
-      found.file = it->second;
-      found.import = std::move(checked);
+      entryProblem(PackProblem::Kind::Refused).import = std::move(checked);
     } else if (bytes.empty()) {
-      entryProblem(PackProblem::Kind::MissingFile).file = it->second;
+      entryProblem(PackProblem::Kind::MissingFile);
     } else {
       // A failed write is the disk's fault, not the file's: it throws.
       if (outcome.problems.empty()) out.append(bytes);
@@ -374,11 +314,8 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     return outcome;
   }
   out.writeAt(0, header);
-  if (stopRequested(hooks)) {
-    outcome.stopped = true;
-    return outcome;
-  }
-  out.commit();
+  outcome.stopped = stopRequested(hooks);
+  if (!outcome.stopped) out.commit();
   return outcome;
 }
 

@@ -2,6 +2,7 @@
 // A theme's files in a folder and back: the window's "save all files" of a group, the command
 // line's unpack (every file and theme.json) and pack (a theme from such a folder). Long runs take
 // hooks for progress and interruption.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -22,8 +23,6 @@
 
 namespace wqt {
 
-// ---- Save all files --------------------------------------------------------------------------
-
 // The files "save all" writes for a group (its display index; -1 for the whole theme): every entry
 // under it that holds data, laid out as unpack lays them out.
 std::vector<LayoutItem> saveAllLayout(const ThemeMap& map, const ThemeDocument& doc, int group);
@@ -31,8 +30,6 @@ std::vector<LayoutItem> saveAllLayout(const ThemeMap& map, const ThemeDocument& 
 // Writes the items' data into `folder` (see writeLayoutFiles for the hooks and the errors).
 WriteResult saveAllFiles(const ThemeDocument& doc, const std::vector<LayoutItem>& items,
                          const std::filesystem::path& folder, const WriteHooks& hooks);
-
-// ---- theme.json ------------------------------------------------------------------------------
 
 // What unpack writes beside a theme's files and pack reads back: the header fields as the editor
 // shows them, the theme type, the header's bytes (so that bytes the editor carries unchanged
@@ -51,11 +48,9 @@ struct FolderEntry {
 };
 
 struct ThemeFolder {
-  std::optional<std::string> author;  // UTF-8, as the editor shows it
-  std::optional<std::string> name;
-  std::optional<std::string> version;
-  std::optional<std::string> type;                  // themeTypeKey()
-  std::optional<std::vector<std::uint8_t>> header;  // the bytes before the data region
+  std::array<std::optional<std::string>, 3> fields;  // UTF-8 as shown, in kNamedFields' order
+  std::optional<std::string> type;                   // themeTypeKey()
+  std::optional<std::vector<std::uint8_t>> header;   // the bytes before the data region
   std::vector<FolderEntry> entries;
   bool operator==(const ThemeFolder&) const = default;
 };
@@ -65,8 +60,6 @@ std::string toThemeJson(const ThemeFolder& folder);
 // Reads theme.json; anything it cannot use throws a wqt::Error whose text says what (Russian,
 // starting "theme.json: ").
 ThemeFolder fromThemeJson(std::string_view text);
-
-// ---- unpack and pack -------------------------------------------------------------------------
 
 // Progress and interruption of a long run. `progress` is told after each file; `interrupted` is
 // asked between files and before the result replaces its target: true stops the run, which then

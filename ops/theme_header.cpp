@@ -30,7 +30,6 @@ FieldOutcome setFieldCp1251(ThemeDocument& doc, const HeaderField& field, std::s
   outcome.stored = doc.setHeaderField(field, cp1251) == ThemeDocument::FieldResult::Stored;
   // The field holds UTF-8, where a Cyrillic letter takes two bytes.
   outcome.utf8Bytes = cp1251ToUtf8(cp1251).size();
-  outcome.fieldBytes = field.width;
   return outcome;
 }
 

@@ -32,9 +32,8 @@ struct FieldText {
 FieldText fieldText(std::span<const std::uint8_t> image, const HeaderField& field);
 
 struct FieldOutcome {
-  bool stored = true;          // false: kTooLongMessage, the image unchanged
-  std::size_t utf8Bytes = 0;   // the text's length as the field would hold it (UTF-8)
-  std::size_t fieldBytes = 0;  // the field's width
+  bool stored = true;         // false: kTooLongMessage, the image unchanged
+  std::size_t utf8Bytes = 0;  // the text's length as the field would hold it (UTF-8)
 };
 // Stores an edit box's Windows-1251 text, or UTF-8 text as the box would hold it (a character
 // Windows-1251 lacks becomes "?").

@@ -3,6 +3,7 @@
 
 #include <set>
 
+#include "map/xml_lib.h"
 #include "ops/theme_folder.h"
 
 namespace wqt {
@@ -27,17 +28,11 @@ std::string toHex(const std::vector<std::uint8_t>& bytes) {
 }
 
 std::vector<std::uint8_t> fromHex(const std::string& hex) {
-  const auto digit = [](char c) -> int {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
   if (hex.size() % 2 != 0) bad("«header» должен содержать чётное число шестнадцатеричных цифр.");
   std::vector<std::uint8_t> bytes(hex.size() / 2);
   for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const int hi = digit(hex[2 * i]);
-    const int lo = digit(hex[2 * i + 1]);
+    const int hi = xml::hexDigit(hex[2 * i]);
+    const int lo = xml::hexDigit(hex[2 * i + 1]);
     if (hi < 0 || lo < 0) bad("«header» должен состоять из шестнадцатеричных цифр.");
     bytes[i] = static_cast<std::uint8_t>(hi << 4 | lo);
   }
@@ -86,9 +81,8 @@ bool nestsTooDeep(std::string_view text) {
 
 std::string toThemeJson(const ThemeFolder& folder) {
   json root = json::object();
-  root["author"] = optionalText(folder.author);
-  root["name"] = optionalText(folder.name);
-  root["version"] = optionalText(folder.version);
+  for (std::size_t i = 0; i < kNamedFields.size(); ++i)
+    root[kNamedFields[i].key] = optionalText(folder.fields[i]);
   root["type"] = optionalText(folder.type);
   root["header"] = folder.header ? json(toHex(*folder.header)) : json(nullptr);
   json files = json::array();
@@ -118,11 +112,10 @@ ThemeFolder fromThemeJson(std::string_view text) {
   if (!root.is_object()) bad("ожидался объект JSON.");
 
   ThemeFolder folder;
-  folder.author = textMember(root, "author");
-  folder.name = textMember(root, "name");
-  folder.version = textMember(root, "version");
+  for (std::size_t i = 0; i < kNamedFields.size(); ++i)
+    folder.fields[i] = textMember(root, kNamedFields[i].key);
   folder.type = textMember(root, "type");
-  if (folder.type && *folder.type != "black" && *folder.type != "white") {
+  if (folder.type && !themeTypeOfKey(*folder.type)) {
     bad("«type» может быть только \"black\" или \"white\".");
   }
   if (const auto header = textMember(root, "header")) folder.header = fromHex(*header);

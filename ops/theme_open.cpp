@@ -18,15 +18,12 @@ OpenRefusal openRefusalOf(ParsedTheme::Status status) {
   return OpenRefusal::None;
 }
 
-namespace {
-
-// Runs an open, turning a file cut short or one that cannot be read into the outcome.
-template <typename Open>
-OpenOutcome guarded(Open open) {
+OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t&)>& open) {
   OpenOutcome outcome;
   try {
-    const ParsedTheme::Status status = open();
-    outcome.refusal = openRefusalOf(status);
+    std::int32_t tooLarge = -1;
+    outcome.refusal = openRefusalOf(open(tooLarge));
+    if (outcome.refusal == OpenRefusal::SlotTooLarge) outcome.tooLargeEntry = tooLarge;
   } catch (const Error& e) {
     outcome.refusal =
         e.code() == ErrorCode::StreamRead ? OpenRefusal::CutShort : OpenRefusal::Unreadable;
@@ -34,8 +31,6 @@ OpenOutcome guarded(Open open) {
   }
   return outcome;
 }
-
-}  // namespace
 
 const char* openStatusText(OpenRefusal refusal) {
   switch (refusal) {
@@ -63,32 +58,25 @@ const char* openMessageText(OpenRefusal refusal) {
 }
 
 OpenOutcome openTheme(const std::filesystem::path& path, const ThemeMap& map, ThemeDocument& doc) {
-  std::uint32_t tooLargeSlot = 0;
-  OpenOutcome outcome = guarded([&] {
+  return openOutcomeOf([&](std::int32_t& tooLarge) {
     ParsedTheme parsed = readThemeFile(path, map.settings());
     const ParsedTheme::Status status = parsed.status;
-    tooLargeSlot = parsed.tooLargeSlot;
+    tooLarge = static_cast<std::int32_t>(parsed.tooLargeSlot) - 1;
     if (status == ParsedTheme::Status::Ok) doc.adopt(std::move(parsed));
     return status;
   });
-  if (outcome.refusal == OpenRefusal::SlotTooLarge)
-    outcome.tooLargeEntry = static_cast<std::int32_t>(tooLargeSlot) - 1;
-  return outcome;
 }
 
 OpenOutcome openThemeEntries(const std::filesystem::path& path, const ThemeMap& map,
                              std::optional<ThemeFileSlots>& file) {
   file.reset();
-  std::int32_t tooLarge = -1;
-  OpenOutcome outcome = guarded([&] {
+  return openOutcomeOf([&](std::int32_t& tooLarge) {
     ThemeFileSlots opened(path, map.settings());
     const ParsedTheme::Status status = opened.status();
     tooLarge = opened.tooLargeEntry();
     if (status == ParsedTheme::Status::Ok) file.emplace(std::move(opened));
     return status;
   });
-  if (outcome.refusal == OpenRefusal::SlotTooLarge) outcome.tooLargeEntry = tooLarge;
-  return outcome;
 }
 
 void createTheme(const ThemeMap& map, ThemeDocument& doc) {

@@ -3,6 +3,7 @@
 // end shows the editor's message without catching or reading texts.
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "base/core_error.h"
@@ -32,6 +33,10 @@ struct OpenOutcome {
 
 // The refusal of the open checks' status.
 OpenRefusal openRefusalOf(ParsedTheme::Status status);
+
+// Runs an open that returns its status (setting the entry whose slot is too large), turning a
+// file cut short or one that cannot be read into the outcome.
+OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t& tooLarge)>& open);
 
 // The editor's status-line text for a refusal of the open checks (the signatures, a slot too
 // large), nullptr for the others.

@@ -6,23 +6,6 @@
 
 namespace wqt {
 
-namespace {
-
-// What the open would say of the file a save writes from this header and these sizes.
-OpenOutcome reopenOutcome(std::span<const std::uint8_t> header,
-                          std::span<const std::uint32_t> sizes, const MapSettings& settings) {
-  OpenOutcome outcome;
-  try {
-    outcome.refusal = openRefusalOf(reopenStatus(header, sizes, settings));
-  } catch (const Error& e) {
-    outcome.refusal = OpenRefusal::CutShort;
-    outcome.error = e;
-  }
-  return outcome;
-}
-
-}  // namespace
-
 const char* saveMessageText(SaveRefusal refusal) {
   switch (refusal) {
     case SaveRefusal::MissingFile:
@@ -41,7 +24,10 @@ SaveOutcome checkWritten(std::span<const std::uint8_t> header, std::span<const s
     outcome.refusal = SaveRefusal::LayoutOverlaps;
     return outcome;
   }
-  outcome.reopen = reopenOutcome(headerForSave(header, settings, sizes), sizes, settings);
+  const std::vector<std::uint8_t> saved = headerForSave(header, settings, sizes);
+  // The checks throw only "Stream read error": the file would be cut short.
+  outcome.reopen =
+      openOutcomeOf([&](std::int32_t&) { return reopenStatus(saved, sizes, settings); });
   if (!outcome.reopen.opened()) outcome.refusal = SaveRefusal::WouldNotReopen;
   return outcome;
 }

@@ -12,7 +12,6 @@
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
-#include "theme/theme_messages.h"
 
 namespace wqt {
 
@@ -120,8 +119,8 @@ ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSetti
   checkLayout(parsed_, fileSize, settings, sizes_, offsets_);
 }
 
-void ThemeFileSlots::read(std::size_t slot, std::vector<std::uint8_t>& out) const {
-  const std::size_t i = slot - 1;
+void ThemeFileSlots::readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
+  const auto i = static_cast<std::size_t>(entry);
   out.resize(sizes_.at(i));
   if (out.empty()) return;
   // A file that shrank since it was checked is a read past its end.
@@ -132,8 +131,10 @@ ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& 
   ThemeFileSlots file(path, settings);
   ParsedTheme parsed = file.takeParsed();
   if (parsed.status != ParsedTheme::Status::Ok) return parsed;
-  parsed.slots.resize(file.count() + 1);
-  for (std::size_t i = 1; i <= file.count(); ++i) file.read(i, parsed.slots[i]);
+  parsed.slots.resize(file.entryCount() + 1);
+  for (std::size_t e = 0; e < file.entryCount(); ++e) {
+    file.readEntry(static_cast<std::int32_t>(e), parsed.slots[e + 1]);
+  }
   return parsed;
 }
 
@@ -214,13 +215,9 @@ void ThemeDocument::adoptHeader(std::vector<std::uint8_t> image, std::size_t fil
   adopt(std::move(parsed));
 }
 
-void ThemeDocument::resizeSlotStore(std::size_t fileCount) {
-  slots_.resize(fileCount + 1);
-  slots_.shrink_to_fit();
-}
-
 void ThemeDocument::create(const MapSettings& settings) {
-  resizeSlotStore(settings.fileCount);
+  slots_.resize(settings.fileCount + 1);
+  slots_.shrink_to_fit();
   for (auto& slot : slots_) std::vector<std::uint8_t>().swap(slot);
 
   // The fixed header fields are always written, so the image reaches at least their end.

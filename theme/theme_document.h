@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
-#include <string>
 #include <string_view>
 #include <vector>
 
@@ -31,18 +30,15 @@ struct ParsedTheme {
 // signature 1 matches, throws "Stream read error" before any comparison can fail.
 ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& settings);
 
-// The same checks and result as parseThemeFile(readWholeFile(path), settings), without holding
-// the file twice: only the bytes before the data region (the header, the type byte, the size
-// table, up to the data offset) go into the image, and each slot's data is read from the file
-// straight into its slot. The document reads and writes nothing of the image beyond those bytes,
-// and a save cuts the image to the data offset, so the result behaves the same. Throws the
-// file-open error when the file cannot be read or is not a regular file (a pipe or a device may
-// never end).
+// The same checks and result as parseThemeFile(readWholeFile(path), settings), except that the
+// image holds only the bytes before the data region (all the document uses of it): each slot is
+// read straight into its place. Throws the file-open error when the file cannot be read or is not
+// a regular file.
 ParsedTheme readThemeFile(const std::filesystem::path& path, const MapSettings& settings);
 
 // A theme file opened to be walked one slot at a time, so that its embedded files need not all be
 // in memory at once. Opening runs the checks of readThemeFile and reads only the bytes before the
-// data region; read() fetches one slot's data. Throws as readThemeFile does.
+// data region; readEntry() fetches one entry's data. Throws as readThemeFile does.
 class ThemeFileSlots {
  public:
   ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings);
@@ -52,28 +48,20 @@ class ThemeFileSlots {
   std::int32_t tooLargeEntry() const { return static_cast<std::int32_t>(parsed_.tooLargeSlot) - 1; }
   // The bytes before the data region, as readThemeFile's image holds them.
   const std::vector<std::uint8_t>& image() const { return parsed_.image; }
-  // For a file whose status is Ok: slots 1..count, their sizes and data.
-  std::size_t count() const { return sizes_.size(); }
-  std::uint32_t size(std::size_t slot) const { return sizes_.at(slot - 1); }
-  // Fills `out` with the slot's data. Throws "Stream read error" if the file has shrunk since.
-  void read(std::size_t slot, std::vector<std::uint8_t>& out) const;
-
-  // The same by entry number (entry e is slot e + 1): how many entries have a slot, an entry's
-  // size (0 for one without a slot) and its data.
-  std::size_t entryCount() const { return count(); }
+  // For a file whose status is Ok: how many entries have a slot, an entry's size (0 for one
+  // without a slot) and its data. Reading throws "Stream read error" if the file has shrunk since.
+  std::size_t entryCount() const { return sizes_.size(); }
   std::uint32_t entrySize(std::int32_t entry) const {
-    return entry >= 0 && static_cast<std::size_t>(entry) < count() ? size(slotOf(entry)) : 0;
+    return entry >= 0 && static_cast<std::size_t>(entry) < entryCount()
+               ? sizes_[static_cast<std::size_t>(entry)]
+               : 0;
   }
-  void readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
-    read(slotOf(entry), out);
-  }
+  void readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const;
 
-  // The status and the image as a ParsedTheme without slots (the file stays open for read()).
+  // The status and the image as a ParsedTheme without slots (the file stays open for reading).
   ParsedTheme takeParsed() { return std::move(parsed_); }
 
  private:
-  static std::size_t slotOf(std::int32_t entry) { return static_cast<std::size_t>(entry) + 1; }
-
   std::filesystem::path path_;
   FileDescriptor fd_;
   ParsedTheme parsed_;
@@ -82,10 +70,8 @@ class ThemeFileSlots {
 };
 
 // Save refuses a layout whose saved file the same map could not open again as it was saved: a
-// data region or size table that starts inside the fixed header fields (the save cuts the image
-// at the data offset and zeroes it from the table offset), a size table running past the data
-// offset, or a type byte (when the map has one) inside a fixed field, the size table or the
-// data region, or in the gap between them that the save zeroes.
+// data region or size table starting inside the fixed header fields, a size table running past
+// the data offset, or a type byte inside a fixed field or anywhere the save cuts or zeroes.
 bool saveLayoutOverlaps(const MapSettings& settings);
 inline constexpr const char* kLayoutOverlapMessage =
     "Области файла темы, заданные в карте темы, перекрываются. Сохранение невозможно.";
@@ -127,8 +113,7 @@ class ThemeDocument {
   // fields and type byte as the editor reads and writes them, without the files.
   void adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount);
 
-  // A new theme's image from the map's settings: a slot store of file count + 1 slots, all empty
-  // (a slot holds only its data, so an empty slot keeps no stale bytes), and the larger of
+  // A new theme from the map's settings: file count + 1 empty slots, and the larger of
   // data-offset and kHeaderFixedEnd zero bytes with the new header written in.
   void create(const MapSettings& settings);
 
@@ -165,9 +150,8 @@ class ThemeDocument {
   // Whether any slot from 1 to the file count is empty (save is refused then).
   bool hasEmptySlot(const MapSettings& settings) const;
 
-  // Rebuilds the image for saving: cut or extend to the data offset, zero the table area, write
-  // the sizes. Returns the file's content: the image, then the slots' data back to back, as
-  // pieces that stay valid until the document changes (the data is not copied together).
+  // Rebuilds the image for saving (headerForSave). Returns the file's content: the image, then the
+  // slots' data back to back, as pieces that stay valid until the document changes.
   // Throws kLayoutOverlapMessage, leaving the image untouched, when the map's regions overlap
   // (see saveLayoutOverlaps); throws std::out_of_range when the store lacks a slot of the count.
   ByteParts rebuildForSave(const MapSettings& settings);
@@ -186,8 +170,6 @@ class ThemeDocument {
   const std::vector<std::uint8_t>& image() const { return image_; }
 
  private:
-  void resizeSlotStore(std::size_t fileCount);
-
   bool hasImage_ = false;
   bool modified_ = false;
   std::vector<std::uint8_t> image_;

@@ -428,7 +428,7 @@ TEST(Export, ImportThenExportRoundTripsByteForByte) {
     const auto target =
         exportFileName((dir / "Main").string(), kindInfo(c.entry.kind)->exportExtension);
     dir.write(std::filesystem::path(target).filename().string(), patterned(5000));  // replaced
-    exportSlot(imported.bytes, target);
+    writeFileReplacing(target, imported.bytes);
     EXPECT_EQ(readWholeFile(target), c.content);
   }
 }
@@ -437,7 +437,7 @@ TEST(Export, UncreatableTargetIsTheFileCreateError) {
   test::TempDir dir;
   const auto target = dir / "missing folder" / "Main.jpg";
   try {
-    exportSlot(patterned(10), target);
+    writeFileReplacing(target, patterned(10));
     ADD_FAILURE() << "no error";
   } catch (const Error& e) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot create file", 0), 0u) << e.what();

@@ -46,7 +46,7 @@ TEST(UnwritableTarget, MissingFolder) {
   const auto target = dir / "missing" / "t.wqt";
   for (const auto& write :
        std::vector<std::function<void()>>{[&] { wqt::writeFileReplacing(target, image); },
-                                          [&] { wqt::exportSlot(doc.slot(1), target); }}) {
+                                          [&] { wqt::writeFileReplacing(target, doc.slot(1)); }}) {
     const std::string msg = wqt::test::errorOf(write);
     EXPECT_NE(msg.find(target.string()), std::string::npos) << msg;
     EXPECT_NE(msg.find(std::strerror(ENOENT)), std::string::npos) << msg;
@@ -64,7 +64,8 @@ TEST(UnwritableTarget, ReadOnlyFolder) {
   EXPECT_NE(
       wqt::test::errorOf([&] { wqt::writeFileReplacing(target, image); }).find(target.string()),
       std::string::npos);
-  EXPECT_NE(wqt::test::errorOf([&] { wqt::exportSlot(doc.slot(1), target); }), "(no error)");
+  EXPECT_NE(wqt::test::errorOf([&] { wqt::writeFileReplacing(target, doc.slot(1)); }),
+            "(no error)");
   ::chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(wqt::readWholeFile(target), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(entriesIn(dir.path()), 1u);
@@ -98,7 +99,8 @@ TEST_F(FullDisk, SaveAndExportLeaveThePreviousFile) {
   // Export of a slot too large for what is left.
   wqt::ThemeDocument big;
   savedImage(big, 70000);
-  EXPECT_NE(wqt::test::errorOf([&] { wqt::exportSlot(big.slot(1), target); }), "(no error)");
+  EXPECT_NE(wqt::test::errorOf([&] { wqt::writeFileReplacing(target, big.slot(1)); }),
+            "(no error)");
   EXPECT_EQ(wqt::readWholeFile(target), Bytes({'p', 'r', 'e', 'v', 'i', 'o', 'u', 's'}));
   EXPECT_EQ(entriesIn(dir_.path()), 1u);  // no temporary file left behind
 
