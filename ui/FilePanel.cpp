@@ -31,21 +31,21 @@ using wqtui::toPath;
 
 namespace {
 
-// RAW pictures exchanged as PNG pictures.
-constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
 // Pictures the fitting dialog reads: the core's JPEG and PNG, and what Qt's readers take.
 constexpr const char* kPictureFilter =
     "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif)|"
     "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
 
+// The open and save dialogs' filter for a kind; a RAW picture exchanged as PNG takes PNG's.
+QString dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
+  const std::string_view filter = format == RawFormat::Png ? wqtui::kPngFilter : kind.dialogFilter;
+  return QString::fromUtf8(filter.data(), std::ssize(filter));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Selection rules and page switch
-
-QString TMainForm::mapText(const std::string& bytes) const {
-  return QString::fromStdString(map_.textUtf8(bytes));
-}
 
 const wqt::FileEntry* TMainForm::selectedFileEntry() const {
   return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
@@ -81,23 +81,13 @@ bool TMainForm::nodeTakesFile(int displayIndex) const {
 void TMainForm::updateFilePanel() {
   const wqt::FileEntry* entry = selectedFileEntry();
   const bool exportable = selectedFileExportable();
-  switch (selected_) {
-    case Selected::Nothing:
-    case Selected::Group:
-      GB_Info->hide();
-      PNL_IMG->hide();
-      btn_load_img->hide();
-      btn_save_img->hide();
-      break;
-    case Selected::File:
-      PNL_IMG->show();
-      // A file node without an entry leaves the group box and the texts as the node before it
-      // set them.
-      if (entry == nullptr) break;
-      GB_Info->show();
-      btn_load_img->show();
-      btn_save_img->show();
-      break;
+  PNL_IMG->setVisible(selected_ == Selected::File);
+  // A file node without an entry leaves the group box, the buttons and the texts as the node
+  // before it set them.
+  if (entry != nullptr || selected_ != Selected::File) {
+    GB_Info->setVisible(entry != nullptr);
+    btn_load_img->setVisible(entry != nullptr);
+    btn_save_img->setVisible(entry != nullptr);
   }
   lbl_9->setVisible(!exportable);
   btn_save_img->setEnabled(exportable);
@@ -105,21 +95,14 @@ void TMainForm::updateFilePanel() {
 
   ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.entryData(selectedEntry_).size())));
   if (entry == nullptr) return;
-  ED_IMG_Format->setText(mapText(entry->kindName));
-  switch (entry->kind) {
-    case wqt::EntryKind::ColourTable:
-      ED_IMG_Width->clear();
-      ED_IMG_Height->clear();
-      break;
-    case wqt::EntryKind::Jpg:
-    case wqt::EntryKind::Raw:
-    case wqt::EntryKind::Ani2:
-      ED_IMG_Width->setText(QString::number(entry->width));
-      ED_IMG_Height->setText(QString::number(entry->height));
-      break;
-    case wqt::EntryKind::Other:
-      // A kind the editor does not know keeps the dimensions the node before it showed.
-      break;
+  ED_IMG_Format->setText(QString::fromStdString(map_.textUtf8(entry->kindName)));
+  if (entry->kind == wqt::EntryKind::ColourTable) {
+    ED_IMG_Width->clear();
+    ED_IMG_Height->clear();
+  } else if (entry->kind != wqt::EntryKind::Other) {
+    // A kind the editor does not know keeps the dimensions the node before it showed.
+    ED_IMG_Width->setText(QString::number(entry->width));
+    ED_IMG_Height->setText(QString::number(entry->height));
   }
 }
 
@@ -142,19 +125,7 @@ void TMainForm::PCtrlChange(int index) {
 // ---------------------------------------------------------------------------------------------
 // Import and export of the selected file
 
-void TMainForm::btn_load_imgClick() {
-  importFile(QString(), RawFormat::Raw);
-}
-
-void TMainForm::importFile(const QString& given, RawFormat as) {
-  importOffered(given, as, false);
-}
-
-void TMainForm::importDropped(const QString& file, RawFormat as) {
-  importOffered(file, as, true);
-}
-
-void TMainForm::importOffered(const QString& given, RawFormat as, bool fitMismatch) {
+void TMainForm::importFile(const QString& given, RawFormat as, bool fitMismatch) {
   const std::int32_t e = selectedEntry_;
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
@@ -223,15 +194,9 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   // The other program hands back PNG for a RAW picture; a JPEG of other dimensions is refused
   // by the import's own check.
   const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
-  if (!showImported(wqt::importFile(doc_, map_, update.entry, toPath(update.path), format),
-                    update.entry)) {
-    return;
-  }
-  setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
-}
-
-void TMainForm::btn_save_imgClick() {
-  exportFile(RawFormat::Raw);
+  if (showImported(wqt::importFile(doc_, map_, update.entry, toPath(update.path), format),
+                   update.entry))
+    SBar_Panel1->setText(QStringLiteral("Файл обновлён из внешней программы."));
 }
 
 void TMainForm::exportFile(RawFormat as) {
@@ -247,36 +212,22 @@ void TMainForm::exportFile(RawFormat as) {
   wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, toFileName(chosen), format), format);
 }
 
-QString TMainForm::dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
-  const std::string_view filter = format == RawFormat::Png ? kPngFilter : kind.dialogFilter;
-  return QString::fromUtf8(filter.data(), std::ssize(filter));
-}
-
-void TMainForm::infoMessage(const QString& text) {
-  dialogs_.infoMessage(text);
-}
-
 // ---------------------------------------------------------------------------------------------
 // The preview
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {
   const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);
-  if (data.empty()) return;
-  if (entry.kind == wqt::EntryKind::Jpg) showJpegPreview(data);
-  if (entry.kind == wqt::EntryKind::Raw) showPicture(wqt::rawPreview(entry, data));
-}
-
-void TMainForm::showJpegPreview(std::span<const std::uint8_t> data) {
+  const bool jpeg = entry.kind == wqt::EntryKind::Jpg;
+  if (data.empty() || (!jpeg && entry.kind != wqt::EntryKind::Raw)) return;
+  wqt::Picture picture;
   try {
-    showPicture(wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_));
+    picture = jpeg ? wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_)
+                   : wqt::rawPreview(entry, data);
   } catch (const wqt::JpegError& error) {
     // The view is cleared once the header has been read; a rejected header leaves it as it was.
     if (error.afterHeader()) IMG->clear();
     throw;
   }
-}
-
-void TMainForm::showPicture(wqt::Picture&& picture) {
   if (picture.isNull()) {
     IMG->clear();
     return;

@@ -1,8 +1,5 @@
 // The theme commands: create, open, save, exit, and the question about unsaved work before the
 // theme is replaced or the window closed.
-#include <string>
-#include <utility>
-
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
@@ -32,9 +29,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   if (!mayDropTheme()) return;
   externalEdit_.stop();
   ReadRXT();
-  IMG->clear();
   selectNothing();
-  selectFirstPage();
   wqt::createTheme(map_, doc_);
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
@@ -63,7 +58,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
     case wqt::OpenRefusal::Signature2:
     case wqt::OpenRefusal::SlotTooLarge:
       TreeView->clear();
-      setStatusSecond(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
+      SBar_Panel1->setText(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
       dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
       return;
     case wqt::OpenRefusal::CutShort:
@@ -73,19 +68,18 @@ void TMainForm::openThemeFile(const QString& chosen) {
       return;
   }
 
-  PCtrl->setEnabled(true);
-  setStatusSecond(QStringLiteral("Файл загружен."));
-  IMG->clear();
+  SBar_Panel1->setText(QStringLiteral("Файл загружен."));
   selectNothing();
-  selectFirstPage();
   showThemeOpened();
 }
 
-// The new tree has no node selected: the panel shows no file.
+// The new tree has no node selected: the panel shows no file, on the first page.
 void TMainForm::selectNothing() {
+  IMG->clear();
   selected_ = Selected::Nothing;
   selectedNode_ = -1;
   updateFilePanel();
+  selectFirstPage();
 }
 
 // The pages, the save command and the header page once a theme is there.
@@ -102,10 +96,6 @@ void TMainForm::showThemeOpened() {
 
 QStringList TMainForm::statusTexts() const {
   return {SBar_Panel0->text(), SBar_Panel1->text()};
-}
-
-void TMainForm::MM_Child_SaveThemeClick() {
-  saveTheme();
 }
 
 bool TMainForm::saveTheme() {
@@ -137,10 +127,6 @@ bool TMainForm::mayDropTheme() {
       break;
   }
   return false;
-}
-
-void TMainForm::MM_Child_ExitClick() {
-  close();
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

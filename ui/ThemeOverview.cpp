@@ -25,7 +25,6 @@ namespace wqtui {
 namespace {
 
 constexpr int kMargin = 8;
-constexpr const char* kOverviewFilter = "PNG-изображение (.png)|*.png";
 constexpr const char* kNodeProperty = "node";
 
 // A preview drawn pixel for pixel at its own size, scaled down only when the window is narrower.
@@ -222,7 +221,7 @@ QImage TThemeOverview::overviewImage() const {
 }
 
 void TThemeOverview::saveAsPng() {
-  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kOverviewFilter),
+  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kPngFilter),
                                                   QString::fromUtf8(kThemeOverviewTitle));
   if (chosen.isEmpty()) return;
   QByteArray png;

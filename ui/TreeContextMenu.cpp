@@ -29,15 +29,14 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
   if (request->reason() == QContextMenuEvent::Keyboard) {
     openForCurrentNode();
   } else {
+    // The node at the point of the tree's viewport.
     QWidget* viewport = commands_.tree().viewport();
-    openAt(watched == viewport ? request->pos()
-                               : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos()));
+    const QPoint at = watched == viewport
+                          ? request->pos()
+                          : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos());
+    open(commands_.tree().itemAt(at), at);
   }
   return true;
-}
-
-void TreeContextMenu::openAt(const QPoint& viewportPos) {
-  open(commands_.tree().itemAt(viewportPos), viewportPos);
 }
 
 void TreeContextMenu::openForCurrentNode() {
@@ -81,7 +80,7 @@ void TreeContextMenu::addFileCommands() {
   // The export commands are offered exactly where the panel's export button is.
   const bool exportable = c.selectedFileExportable();
   add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
-      [&c] { c.importFile(QString(), wqt::RawFormat::Raw); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Raw, false); });
   if (c.selectedFileIsPicture()) {
     add("PM_LoadFitted", QStringLiteral("Загрузить с подгонкой..."), true,
         [&c] { c.importFitted(QString()); });
@@ -94,7 +93,7 @@ void TreeContextMenu::addFileCommands() {
   if (!c.selectedFileIsRaw()) return;
   menu_->addSeparator();
   add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
-      [&c] { c.importFile(QString(), wqt::RawFormat::Png); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Png, false); });
   add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
       [&c] { c.exportFile(wqt::RawFormat::Png); });
 }

@@ -20,8 +20,7 @@ class TreeContextMenu : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // The node at a point of the tree's viewport, or the current node from the keyboard.
-  void openAt(const QPoint& viewportPos);
+  // The current node's menu, as the keyboard opens it.
   void openForCurrentNode();
   void open(QTreeWidgetItem* node, const QPoint& viewportPos);
   void addFileCommands();

@@ -100,11 +100,6 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
   return true;
 }
 
-QTreeWidgetItem* TreeDragDrop::importTarget(const QDropEvent& event) const {
-  QTreeWidgetItem* node = commands_.tree().itemAt(event.position().toPoint());
-  return node != nullptr && commands_.nodeTakesFile(displayIndexOf(node)) ? node : nullptr;
-}
-
 bool TreeDragDrop::onTree(QEvent* event) {
   if (event->type() == QEvent::DragLeave) {
     highlight(nullptr);
@@ -121,7 +116,9 @@ bool TreeDragDrop::onTree(QEvent* event) {
   const bool allFiles = !files.isEmpty() && std::all_of(files.begin(), files.end(), [](auto& f) {
     return QFileInfo(f).isFile();
   });
-  QTreeWidgetItem* node = allFiles ? importTarget(*drag) : nullptr;
+  // The file node the drop would import into, or none.
+  QTreeWidgetItem* node = allFiles ? commands_.tree().itemAt(drag->position().toPoint()) : nullptr;
+  if (node != nullptr && !commands_.nodeTakesFile(displayIndexOf(node))) node = nullptr;
   // A drag refused on entering gets no more moves: files are taken in whatever the pointer
   // enters over (the empty area, a group), and every move decides for the node under it.
   answer(drag, event->type() == QEvent::DragEnter ? allFiles : node != nullptr);
@@ -140,7 +137,7 @@ bool TreeDragDrop::onTree(QEvent* event) {
     commands_.tree().setCurrentItem(node);
     // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
     const bool png = hasSuffix(files.first(), "png");
-    commands_.importDropped(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw);
+    commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw, true);
   });
   return true;
 }

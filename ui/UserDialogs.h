@@ -20,6 +20,8 @@ namespace wqtui {
 
 // The application title: the caption of plain messages and of the error box.
 inline constexpr const char* kApplicationTitle = "Orvalen WQT Manager";
+// The filter of pictures exchanged as PNG: RAW pictures, the overview's picture.
+inline constexpr const char* kPngFilter = "PNG-изображение (.png)|*.png";
 
 class UserDialogs {
  public:
