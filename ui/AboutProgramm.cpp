@@ -32,7 +32,6 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   Memo_AboutProgrammText->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Memo_AboutProgrammText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo_AboutProgrammText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo_AboutProgrammText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo_AboutProgrammText->setPlainText(memoLines().join(u'\n'));
   // Every line centred; long lines wrap at the box's width.
   QTextOption centred = Memo_AboutProgrammText->document()->defaultTextOption();

@@ -6,7 +6,6 @@
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleFactory>

@@ -12,7 +12,6 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QTreeWidget>
 
 #include "files/file_kind.h"
 #include "files/import_export.h"

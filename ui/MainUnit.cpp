@@ -24,7 +24,6 @@
 
 #include "map/map_location.h"
 #include "ops/theme_header.h"
-#include "theme/header_text.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
@@ -55,8 +54,9 @@ QLabel* newLabel(QWidget* parent, const char* name, const char* text, QRect boun
 }
 
 // A slot running a handler inside the top-level handler: no exception reaches Qt's event loop.
-auto guarded(TMainForm* form, void (TMainForm::*handler)()) {
-  return [form, handler] { runHandler([&] { (form->*handler)(); }); };
+template <class... Args>
+auto guarded(TMainForm* form, void (TMainForm::*handler)(Args...)) {
+  return [form, handler](Args... args) { runHandler([&] { (form->*handler)(args...); }); };
 }
 
 }  // namespace
@@ -161,10 +161,9 @@ void TMainForm::buildMenu() {
   QMenu* help = menu("MM_Main_Help", "Помощь");
   QAction* about = command(help, "MM_Child_AboutProgramme", "О программе",
                            &TMainForm::MM_Child_AboutProgrammeClick);
-  // Permanently marked, drawn as a selected radio item: the only member of an exclusive group
-  // stays checked when clicked.
+  // Permanently marked, drawn as a selected radio item: the only member of a group, exclusive by
+  // default, stays checked when clicked.
   auto* radio = new QActionGroup(help);
-  radio->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   about->setCheckable(true);
   about->setChecked(true);
   radio->addAction(about);
@@ -177,10 +176,9 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   PNL_InFo->hide();
 
   PNL_IMG = named(new QFrame(PNL_InFo), "PNL_IMG");
-  // A raised outer and a lowered inner bevel, one pixel each, around the picture view.
+  // A raised outer and a lowered inner bevel, one pixel each (the frame's default widths), around
+  // the picture view.
   PNL_IMG->setFrameStyle(QFrame::Box | QFrame::Raised);
-  PNL_IMG->setLineWidth(1);
-  PNL_IMG->setMidLineWidth(0);
   PNL_IMG->setGeometry(0, 0, 244, 324);
   PNL_IMG->hide();
 
@@ -188,7 +186,6 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   IMG->setGeometry(2, 2, 240, 320);
   IMG->setFixedSize(240, 320);
   IMG->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  IMG->setScaledContents(false);
 
   lbl_9 = newLabel(PNL_IMG, "lbl_9", wqt::kMissingFileText, QRect(72, 144, 113, 13));
   QFont bold = wqtui::windowFont();
@@ -247,13 +244,10 @@ void TMainForm::buildPages(QWidget* client) {
   TreeView = named(new QTreeWidget(files), "TreeView");
   TreeView->setGeometry(0, 0, 257, 417);
   TreeView->setHeaderHidden(true);
-  TreeView->setColumnCount(1);
   TreeView->setIndentation(19);
-  TreeView->setRootIsDecorated(true);
   TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The classic tree draws the connecting lines and the expand boxes, the top level's included.
   wqtui::useClassicStyle(TreeView);
-  TreeView->setSelectionMode(QAbstractItemView::SingleSelection);
 
   auto* other = named(new QWidget(), "TShit_Other");
   PCtrl->addTab(other, QStringLiteral("Другое"));
@@ -281,7 +275,6 @@ void TMainForm::buildPages(QWidget* client) {
 
   CBox_ThemeType = named(new QComboBox(other), "CBox_ThemeType");
   CBox_ThemeType->setGeometry(0, 144, 145, 21);
-  CBox_ThemeType->setEditable(false);
   for (const wqt::ThemeType type : wqt::kThemeTypes)
     CBox_ThemeType->addItem(QString::fromUtf8(wqt::themeTypeName(type)));
   CBox_ThemeType->setCurrentIndex(-1);
@@ -293,9 +286,7 @@ void TMainForm::buildPages(QWidget* client) {
 
 void TMainForm::connectHandlers() {
   connect(&externalEdit_, &wqtui::TExternalEdit::updated, this,
-          [this](const wqtui::TExternalEditUpdate& update) {
-            runHandler([&] { externalFileSaved(update); });
-          });
+          guarded(this, &TMainForm::externalFileSaved));
   connect(TreeView, &QTreeWidget::currentItemChanged, this,
           [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
             // The tree reports a change to no node when it is emptied; the rules need a node.
@@ -309,10 +300,9 @@ void TMainForm::connectHandlers() {
           });
   // Only a page the user brings to the front runs the rule, by mouse or by keyboard: the
   // program's own page changes are made with the signal blocked.
-  connect(PCtrl, &QTabWidget::currentChanged, this,
-          [this](int index) { runHandler([&] { PCtrlChange(index); }); });
+  connect(PCtrl, &QTabWidget::currentChanged, this, guarded(this, &TMainForm::PCtrlChange));
   connect(CBox_ThemeType, &QComboBox::activated, this,
-          [this](int index) { runHandler([&] { CBox_ThemeTypeChange(index); }); });
+          guarded(this, &TMainForm::CBox_ThemeTypeChange));
 }
 
 // ---------------------------------------------------------------------------------------------

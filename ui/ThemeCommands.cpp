@@ -38,8 +38,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
 void TMainForm::MM_Child_OpenThemeClick() {
   if (!mayDropTheme()) return;
   const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return;
-  openThemeFile(chosen);
+  if (!chosen.isEmpty()) openThemeFile(chosen);
 }
 
 void TMainForm::openThemeFile(const QString& chosen) {

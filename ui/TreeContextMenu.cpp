@@ -63,19 +63,24 @@ void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
   if (node != nullptr && node->childCount() == 0) {
     addFileCommands();
   } else {
-    addGroupCommands(node);
+    // The display index, not the node: the command must not hold a node the tree may drop.
+    const int index = node != nullptr ? displayIndexOf(node) : -1;
+    add("PM_SaveAllFiles", QStringLiteral("Сохранить все файлы..."), true,
+        [this, index] { commands_.saveAllFilesClick(index); });
   }
   if (menu_->isEmpty()) return;
   menu_->popup(tree->viewport()->mapToGlobal(viewportPos));
 }
 
+void TreeContextMenu::add(const char* name, const QString& text, bool enabled,
+                          std::function<void()> handler) {
+  QAction* action = menu_->addAction(text);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setEnabled(enabled);
+  connect(action, &QAction::triggered, this, [handler] { runHandler(handler); });
+}
+
 void TreeContextMenu::addFileCommands() {
-  auto add = [this](const char* name, const QString& text, bool enabled, auto handler) {
-    QAction* action = menu_->addAction(text);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setEnabled(enabled);
-    connect(action, &QAction::triggered, this, [handler] { runHandler([&] { handler(); }); });
-  };
   TreeCommands& c = commands_;
   // The export commands are offered exactly where the panel's export button is.
   const bool exportable = c.selectedFileExportable();
@@ -96,15 +101,6 @@ void TreeContextMenu::addFileCommands() {
       [&c] { c.importFile(QString(), wqt::RawFormat::Png, false); });
   add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
       [&c] { c.exportFile(wqt::RawFormat::Png); });
-}
-
-void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {
-  QAction* action = menu_->addAction(QStringLiteral("Сохранить все файлы..."));
-  action->setObjectName(QStringLiteral("PM_SaveAllFiles"));
-  // The display index, not the node: the command must not hold a node the tree may drop.
-  const int index = group != nullptr ? displayIndexOf(group) : -1;
-  connect(action, &QAction::triggered, this,
-          [this, index] { runHandler([&] { commands_.saveAllFilesClick(index); }); });
 }
 
 }  // namespace wqtui

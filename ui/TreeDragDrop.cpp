@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QAction>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
