@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <vector>
 

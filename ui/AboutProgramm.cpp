@@ -46,8 +46,6 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   ok->setGeometry(144, 296, 123, 25);
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &TChildForm_AboutProgramm::btn_modal_okClick);
-
-  setTabOrder(Memo_AboutProgrammText, ok);
 }
 
 QStringList TChildForm_AboutProgramm::memoLines() {

@@ -25,8 +25,6 @@
 #include "ui/PictureImage.h"
 
 using wqt::RawFormat;
-using wqtui::toFileName;
-using wqtui::toPath;
 
 namespace {
 
@@ -139,7 +137,7 @@ void TMainForm::importFile(const QString& given, RawFormat as, bool fitMismatch)
                        : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
   if (chosen.isEmpty()) return;
 
-  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), format);
   // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
   if (fitMismatch && wqt::fittingMayHelp(outcome.refusal) && wqt::fitTarget(*entry) &&
       QImageReader(chosen).canRead()) {
@@ -161,9 +159,8 @@ void TMainForm::importFitted(const QString& given) {
                                           : dialogs_.getOpenFileName(
                                                 this, QString::fromUtf8(kPictureFilter), QString());
   if (chosen.isEmpty()) return;
-  std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen);
-  if (!bytes) return;
-  showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
+  if (std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen))
+    showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
 }
 
 bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) {
@@ -193,7 +190,7 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   // The other program hands back PNG for a RAW picture; a JPEG of other dimensions is refused
   // by the import's own check.
   const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
-  if (showImported(wqt::importFile(doc_, map_, update.entry, toPath(update.path), format),
+  if (showImported(wqt::importFile(doc_, map_, update.entry, wqtui::toPath(update.path), format),
                    update.entry))
     SBar_Panel1->setText(QStringLiteral("Файл обновлён из внешней программы."));
 }
@@ -208,7 +205,8 @@ void TMainForm::exportFile(RawFormat as) {
   const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
   const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
   if (chosen.isEmpty()) return;
-  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, toFileName(chosen), format), format);
+  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, wqtui::toFileName(chosen), format),
+                   format);
 }
 
 // ---------------------------------------------------------------------------------------------

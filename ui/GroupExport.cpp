@@ -54,9 +54,7 @@ void TMainForm::saveAllFilesClick(int group) {
   }
   // Declining to replace the files that exist writes nothing.
   if (declined) return;
-  if (result.stopped) {
-    SBar_Panel1->setText(QString::fromUtf8(kCancelledStatus).arg(result.written).arg(items.size()));
-    return;
-  }
-  SBar_Panel1->setText(QString::fromUtf8(kSavedStatus).arg(result.written));
+  SBar_Panel1->setText(
+      result.stopped ? QString::fromUtf8(kCancelledStatus).arg(result.written).arg(items.size())
+                     : QString::fromUtf8(kSavedStatus).arg(result.written));
 }

@@ -12,25 +12,15 @@
 #include "ui/Appearance.h"
 #include "ui/MainUnit.h"
 
-using wqtui::fromCp1251;
-
-void TMainForm::showHeaderFields() {
-  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
-  showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
-  showHeaderField(ED_ThemeVersion, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
-}
-
-void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
-                                void (TMainForm::*handler)()) {
+void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
   // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
   // box unless the box already holds exactly that text, and a change stores the field once.
   const wqt::FieldText text = wqt::fieldText(doc_.image(), field);
-  if (box->text() == fromCp1251(text.decoded)) return;
-  {
-    const QSignalBlocker blocker(box);
-    box->setText(QString::fromStdString(text.shown));
-  }
-  (this->*handler)();
+  if (box->text() == wqtui::fromCp1251(text.decoded)) return;
+  QSignalBlocker blocker(box);
+  box->setText(QString::fromStdString(text.shown));
+  blocker.unblock();
+  setHeaderField(box, field);
 }
 
 void TMainForm::showThemeType() {

@@ -17,7 +17,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
@@ -51,6 +50,16 @@ QLabel* newLabel(QWidget* parent, const char* name, const char* text, QRect boun
   auto* label = named(new QLabel(QString::fromUtf8(text), parent), name);
   label->setGeometry(bounds);
   return label;
+}
+
+// A box with its caption, made first, as its buddy.
+QLineEdit* captionedBox(QWidget* parent, const char* labelName, const char* text, QRect labelBounds,
+                        const char* boxName, QRect boxBounds) {
+  QLabel* label = newLabel(parent, labelName, text, labelBounds);
+  auto* box = named(new QLineEdit(parent), boxName);
+  box->setGeometry(boxBounds);
+  label->setBuddy(box);
+  return box;
 }
 
 // A slot running a handler inside the top-level handler: no exception reaches Qt's event loop.
@@ -200,25 +209,17 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   wqtui::useClassicStyle(GB_Info);
   GB_Info->hide();
 
-  // A caption and the disabled box it names.
-  auto field = [this](const char* labelName, const char* text, QRect labelBounds,
-                      const char* boxName, QRect boxBounds) {
-    QLabel* label = newLabel(GB_Info, labelName, text, labelBounds);
-    auto* box = named(new QLineEdit(GB_Info), boxName);
-    box->setGeometry(boxBounds);
-    box->setEnabled(false);
-    label->setBuddy(box);
-    return box;
-  };
-  ED_IMG_Width =
-      field("lbl_1", "Ширина:", QRect(44, 17, 42, 13), "ED_IMG_Width", QRect(88, 16, 57, 21));
-  ED_IMG_Height =
-      field("lbl_2", "Высота:", QRect(45, 50, 41, 13), "ED_IMG_Height", QRect(88, 48, 57, 21));
-  ED_FileSize =
-      field("lbl_8", "Размер:", QRect(35, 82, 42, 13), "ED_FileSize", QRect(80, 80, 65, 21));
+  ED_IMG_Width = captionedBox(GB_Info, "lbl_1", "Ширина:", QRect(44, 17, 42, 13), "ED_IMG_Width",
+                              QRect(88, 16, 57, 21));
+  ED_IMG_Height = captionedBox(GB_Info, "lbl_2", "Высота:", QRect(45, 50, 41, 13), "ED_IMG_Height",
+                               QRect(88, 48, 57, 21));
+  ED_FileSize = captionedBox(GB_Info, "lbl_8", "Размер:", QRect(35, 82, 42, 13), "ED_FileSize",
+                             QRect(80, 80, 65, 21));
   ED_FileSize->setReadOnly(true);
-  ED_IMG_Format =
-      field("lbl_3", "Формат:", QRect(8, 114, 45, 13), "ED_IMG_Format", QRect(56, 112, 89, 21));
+  ED_IMG_Format = captionedBox(GB_Info, "lbl_3", "Формат:", QRect(8, 114, 45, 13), "ED_IMG_Format",
+                               QRect(56, 112, 89, 21));
+  for (QLineEdit* box : {ED_IMG_Width, ED_IMG_Height, ED_FileSize, ED_IMG_Format})
+    box->setEnabled(false);
 
   auto button = [this](const char* name, const char* text, QRect bounds,
                        void (TMainForm::*handler)()) {
@@ -255,12 +256,9 @@ void TMainForm::buildPages(QWidget* client) {
   // A header field's caption and box; the box takes only what the field can hold.
   auto edit = [&](const char* labelName, const char* text, QRect labelBounds, const char* name,
                   QRect bounds, const wqt::HeaderField& field, void (TMainForm::*handler)()) {
-    QLabel* caption = newLabel(other, labelName, text, labelBounds);
-    auto* box = named(new QLineEdit(other), name);
-    box->setGeometry(bounds);
+    QLineEdit* box = captionedBox(other, labelName, text, labelBounds, name, bounds);
     box->setMaxLength(field.boxLimit);
     box->setValidator(new wqtui::Cp1251Validator(box));
-    caption->setBuddy(box);
     connect(box, &QLineEdit::textChanged, this, guarded(this, handler));
     return box;
   };
@@ -279,8 +277,6 @@ void TMainForm::buildPages(QWidget* client) {
     CBox_ThemeType->addItem(QString::fromUtf8(wqt::themeTypeName(type)));
   CBox_ThemeType->setCurrentIndex(-1);
   lbl_7->setBuddy(CBox_ThemeType);
-
-  selectFirstPage();
   PCtrl->setEnabled(false);
 }
 
@@ -354,11 +350,6 @@ void TMainForm::mirrorTree() {
 void TMainForm::MM_Child_AboutProgrammeClick() {
   if (aboutBox_ == nullptr) aboutBox_ = new TChildForm_AboutProgramm(this);
   aboutBox_->exec();
-}
-
-void TMainForm::selectFirstPage() {
-  const QSignalBlocker programChange(PCtrl);
-  PCtrl->setCurrentIndex(0);
 }
 
 void TMainForm::setStatus(const QString& first, const QString& second) {

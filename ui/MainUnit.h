@@ -122,13 +122,11 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // Shows why a save was refused; true when it was not.
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
   void mirrorTree();
-  void selectFirstPage();
   // Makes the node of the display index the tree's current one, as a click on it does.
   void selectNode(int displayIndex);
   void showThemeOpened();
   void selectNothing();
-  void showHeaderFields();
-  void showHeaderField(QLineEdit* box, const wqt::HeaderField& field, void (TMainForm::*handler)());
+  void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void setStatus(const QString& first, const QString& second);

@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -10,10 +11,6 @@
 #include "ops/theme_save.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
-
-using wqtui::runHandler;
-using wqtui::toFileName;
-using wqtui::toPath;
 
 namespace {
 
@@ -49,7 +46,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  const wqt::OpenOutcome outcome = wqt::openTheme(toPath(chosen), map_, doc_);
+  const wqt::OpenOutcome outcome = wqt::openTheme(wqtui::toPath(chosen), map_, doc_);
   switch (outcome.refusal) {
     case wqt::OpenRefusal::None:
       break;
@@ -78,7 +75,9 @@ void TMainForm::selectNothing() {
   selected_ = Selected::Nothing;
   selectedNode_ = -1;
   updateFilePanel();
-  selectFirstPage();
+  // The program's own page change is not the user's: the page-switch rule does not run.
+  const QSignalBlocker programChange(PCtrl);
+  PCtrl->setCurrentIndex(0);
 }
 
 // The pages, the save command and the header page once a theme is there.
@@ -86,7 +85,9 @@ void TMainForm::showThemeOpened() {
   PCtrl->setEnabled(true);
   MM_Child_SaveTheme->setEnabled(true);
   MM_Child_ThemeOverview->setEnabled(true);
-  showHeaderFields();
+  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
+  showHeaderField(ED_ThemeName, wqt::kNameField);
+  showHeaderField(ED_ThemeVersion, wqt::kVersionField);
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
   doc_.markUnmodified();
@@ -102,7 +103,8 @@ bool TMainForm::saveTheme() {
   if (!mayBeSaved(wqt::checkSave(doc_, map_.settings()))) return false;
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return false;
-  return mayBeSaved(wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(toFileName(chosen))));
+  return mayBeSaved(
+      wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(wqtui::toFileName(chosen))));
 }
 
 bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
@@ -131,7 +133,7 @@ bool TMainForm::mayDropTheme() {
 void TMainForm::closeEvent(QCloseEvent* event) {
   // Refused unless the question lets the theme go; an error while saving keeps the window open.
   bool drop = false;
-  runHandler([&] { drop = mayDropTheme(); });
+  wqtui::runHandler([&] { drop = mayDropTheme(); });
   if (drop) externalEdit_.stop();
   event->setAccepted(drop);
 }

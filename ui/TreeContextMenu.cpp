@@ -42,12 +42,8 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
 void TreeContextMenu::openForCurrentNode() {
   QTreeWidget* tree = &commands_.tree();
   QTreeWidgetItem* node = tree->currentItem();
-  if (node == nullptr) {
-    open(nullptr, QPoint(0, 0));
-    return;
-  }
-  tree->scrollToItem(node);
-  open(node, tree->visualItemRect(node).bottomLeft());
+  if (node != nullptr) tree->scrollToItem(node);
+  open(node, node != nullptr ? tree->visualItemRect(node).bottomLeft() : QPoint(0, 0));
 }
 
 void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
@@ -68,7 +64,6 @@ void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
     add("PM_SaveAllFiles", QStringLiteral("Сохранить все файлы..."), true,
         [this, index] { commands_.saveAllFilesClick(index); });
   }
-  if (menu_->isEmpty()) return;
   menu_->popup(tree->viewport()->mapToGlobal(viewportPos));
 }
 

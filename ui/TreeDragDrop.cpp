@@ -24,12 +24,8 @@ bool hasSuffix(const QString& file, const char* suffix) {
 
 // Accepts or refuses the drag at its position; a refused one shows the no-drop cursor.
 void answer(QDropEvent* event, bool accept) {
-  if (accept) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  if (accept) event->setDropAction(Qt::CopyAction);
+  event->setAccepted(accept);
 }
 
 bool isDragEvent(QEvent::Type type) {
@@ -71,8 +67,7 @@ bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
     static_cast<QDropEvent*>(event)->ignore();
     return true;
   }
-  if (watched == commands_.tree().viewport()) return onTree(event);
-  return onWindow(watched, event);
+  return watched == commands_.tree().viewport() ? onTree(event) : onWindow(watched, event);
 }
 
 bool TreeDragDrop::isThemeToOpen(const QStringList& files) const {
@@ -121,12 +116,9 @@ bool TreeDragDrop::onTree(QEvent* event) {
   // A drag refused on entering gets no more moves: files are taken in whatever the pointer
   // enters over (the empty area, a group), and every move decides for the node under it.
   answer(drag, event->type() == QEvent::DragEnter ? allFiles : node != nullptr);
-  if (event->type() != QEvent::Drop) {
-    highlight(node);
-    return true;
-  }
-  highlight(nullptr);
-  if (node == nullptr) return true;
+  const bool drop = event->type() == QEvent::Drop;
+  highlight(drop ? nullptr : node);
+  if (!drop || node == nullptr) return true;
   runHandler([&] {
     if (files.size() > 1) {
       commands_.infoMessage(QString::fromUtf8(kOneFileMessage));

@@ -15,6 +15,15 @@ namespace wqtui {
 
 namespace {
 
+// "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
+QString qtNameFilter(const QString& filter) {
+  const qsizetype bar = filter.indexOf(u'|');
+  if (bar < 0) return filter;
+  QString pattern = filter.mid(bar + 1);
+  pattern.replace(u';', u' ');
+  return filter.left(bar) + QStringLiteral(" (") + pattern + u')';
+}
+
 QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
                       const QString& fileName) {
   QFileDialog dialog(parent);
@@ -102,14 +111,6 @@ std::filesystem::path toPath(const QString& name) {
 
 std::string toFileName(const QString& name) {
   return QFile::encodeName(name).toStdString();
-}
-
-QString qtNameFilter(const QString& filter) {
-  const qsizetype bar = filter.indexOf(u'|');
-  if (bar < 0) return filter;
-  QString pattern = filter.mid(bar + 1);
-  pattern.replace(u';', u' ');
-  return filter.left(bar) + QStringLiteral(" (") + pattern + u')';
 }
 
 QString QtUserDialogs::getOpenFileName(QWidget* parent, const QString& filter,

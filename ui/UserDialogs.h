@@ -92,7 +92,4 @@ class QtUserDialogs : public UserDialogs {
 std::filesystem::path toPath(const QString& name);
 std::string toFileName(const QString& name);
 
-// "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
-QString qtNameFilter(const QString& filter);
-
 }  // namespace wqtui
