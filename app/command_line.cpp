@@ -1,20 +1,15 @@
 #include "app/command_line.h"
 
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 
 #include "map/map_location.h"
+#include "ui/UserDialogs.h"
 
 namespace {
-
-std::filesystem::path toPath(const QString& name) {
-  return std::filesystem::path(QFile::encodeName(name).toStdString());
-}
 
 [[noreturn]] void failWith(const QString& message) {
   std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + message +
@@ -23,40 +18,19 @@ std::filesystem::path toPath(const QString& name) {
   std::exit(EditorCommandLine::kUsageError);
 }
 
-// The options QGuiApplication, QApplication and the X11 platform take out of the arguments, with
-// one dash or two, and whether the next argument is their value ("-style fusion"; "-style=fusion"
-// is one argument). Our parser must not see them: it reads the command line before they are gone.
-struct QtOption {
-  const char* name;
-  bool takesValue;
-};
-constexpr std::array kQtOptions = {
-    QtOption{"platform", true},
-    QtOption{"platformpluginpath", true},
-    QtOption{"platformtheme", true},
-    QtOption{"plugin", true},
-    QtOption{"qwindowgeometry", true},
-    QtOption{"qwindowicon", true},
-    QtOption{"qwindowtitle", true},
-    QtOption{"session", true},
-    QtOption{"display", true},
-    QtOption{"geometry", true},
-    QtOption{"title", true},
-    QtOption{"icon", true},
-    QtOption{"name", true},
-    QtOption{"visual", true},
-    QtOption{"style", true},
-    QtOption{"stylesheet", true},
-    QtOption{"qmljsdebugger", false},
-    QtOption{"reverse", false},
-    QtOption{"widgetcount", false},
-    QtOption{"nograb", false},
-    QtOption{"dograb", false},
-    QtOption{"sync", false},
-    QtOption{"testability", false},
-};
-
 QStringList withoutQtOptions(int argc, char** argv) {
+  // The options QGuiApplication, QApplication and the X11 platform take out of the arguments,
+  // with one dash or two: those that take the next argument as their value ("-style fusion";
+  // "-style=fusion" is one argument), and those that take none. Our parser must not see them: it
+  // reads the command line before they are gone.
+  const QStringList withValue =
+      QStringLiteral(
+          "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
+          "qwindowtitle session display geometry title icon name visual style stylesheet")
+          .split(u' ');
+  const QStringList flags =
+      QStringLiteral("qmljsdebugger reverse widgetcount nograb dograb sync testability")
+          .split(u' ');
   QStringList kept;
   bool optionsEnd = false;
   for (int i = 0; i < argc; ++i) {
@@ -68,14 +42,12 @@ QStringList withoutQtOptions(int argc, char** argv) {
     if (argument == QStringLiteral("--")) optionsEnd = true;
     const QString body = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
     const QString name = body.section(u'=', 0, 0);
-    const QtOption* qt = nullptr;
-    for (const QtOption& option : kQtOptions)
-      if (name == QLatin1String(option.name)) qt = &option;
-    if (qt == nullptr) {
+    const bool takesValue = withValue.contains(name);
+    if (!takesValue && !flags.contains(name)) {
       kept << argument;
       continue;
     }
-    if (qt->takesValue && !body.contains(u'=')) ++i;
+    if (takesValue && !body.contains(u'=')) ++i;
   }
   return kept;
 }
@@ -116,5 +88,5 @@ void EditorCommandLine::answerOnTerminal() {
 
 std::filesystem::path EditorCommandLine::mapPath() const {
   if (!parser_.isSet(map_)) return wqt::defaultMapPath();
-  return toPath(QFileInfo(parser_.value(map_)).absoluteFilePath());
+  return wqtui::toPath(QFileInfo(parser_.value(map_)).absoluteFilePath());
 }

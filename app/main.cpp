@@ -2,7 +2,6 @@
 // (whose creation runs the start-up check), the About box created hidden, then the event loop
 // until the main window closes. A theme named on the command line is opened once the window shows.
 #include <cstdio>
-#include <exception>
 
 #include <QApplication>
 #include <QTimer>
@@ -24,14 +23,9 @@ class WqtApplication : public QApplication {
   using QApplication::QApplication;
 
   bool notify(QObject* receiver, QEvent* event) override {
-    try {
-      return QApplication::notify(receiver, event);
-    } catch (const std::exception& error) {
-      wqtui::reportException(error);
-    } catch (...) {
-      wqtui::reportUnknownException();
-    }
-    return false;
+    bool handled = false;
+    wqtui::runHandler([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
   }
 };
 

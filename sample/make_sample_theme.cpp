@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <vector>
 
@@ -28,10 +26,10 @@ Rgb mix(Rgb a, Rgb b, double t) {
 
 // A colour of the theme's palette, one hue per file so neighbours differ.
 Rgb hue(double h) {
-  const double r = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.0));
-  const double g = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.33));
-  const double b = 0.5 + 0.5 * std::cos(6.2832 * (h + 0.67));
-  return {r * 255, g * 255, b * 255};
+  const auto channel = [h](double phase) {
+    return (0.5 + 0.5 * std::cos(6.2832 * (h + phase))) * 255;
+  };
+  return {channel(0.0), channel(0.33), channel(0.67)};
 }
 
 // The picture of file `index`: a diagonal gradient with soft rings around a centre point,
@@ -61,9 +59,7 @@ std::vector<std::uint8_t> rgbPixels(int index, int w, int h) {
   for (int y = 0; y < h; ++y) {
     for (int x = 0; x < w; ++x) {
       const Rgb c = pixel(index, x, y, w, h);
-      rgb.push_back(clampByte(c.r));
-      rgb.push_back(clampByte(c.g));
-      rgb.push_back(clampByte(c.b));
+      for (const double channel : {c.r, c.g, c.b}) rgb.push_back(clampByte(channel));
     }
   }
   return rgb;
@@ -82,14 +78,11 @@ std::vector<std::uint8_t> encodeRgb565(const std::vector<std::uint8_t>& rgb) {
 
 // An animation the editor stores without interpreting: an 8-byte head, then RGB pixels.
 std::vector<std::uint8_t> makeAni2(int index, int w, int h) {
-  std::vector<std::uint8_t> bytes{'A',
-                                  'N',
-                                  'I',
-                                  '2',
-                                  static_cast<std::uint8_t>(w & 0xFF),
-                                  static_cast<std::uint8_t>(w >> 8),
-                                  static_cast<std::uint8_t>(h & 0xFF),
-                                  static_cast<std::uint8_t>(h >> 8)};
+  std::vector<std::uint8_t> bytes{'A', 'N', 'I', '2'};
+  for (const int size : {w, h}) {
+    bytes.push_back(static_cast<std::uint8_t>(size & 0xFF));
+    bytes.push_back(static_cast<std::uint8_t>(size >> 8));
+  }
   const auto rgb = rgbPixels(index, w, h);
   bytes.insert(bytes.end(), rgb.begin(), rgb.end());
   return bytes;

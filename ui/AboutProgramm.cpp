@@ -20,11 +20,11 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   setFont(wqtui::windowFont());
   setFixedSize(403, 337);
 
-  Label1 = new QLabel(QStringLiteral("Orvalen WQT Manager v1.0"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setFont(wqtui::titleFont());
-  Label1->move(128, 8);
-  Label1->adjustSize();
+  auto* title = new QLabel(QStringLiteral("Orvalen WQT Manager v1.0"), this);
+  title->setObjectName(QStringLiteral("Label1"));
+  title->setFont(wqtui::titleFont());
+  title->move(128, 8);
+  title->adjustSize();
 
   Memo_AboutProgrammText = new QPlainTextEdit(this);
   Memo_AboutProgrammText->setObjectName(QStringLiteral("Memo_AboutProgrammText"));
@@ -32,7 +32,6 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   Memo_AboutProgrammText->setFrameStyle(QFrame::Panel | QFrame::Raised);
   Memo_AboutProgrammText->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   Memo_AboutProgrammText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Memo_AboutProgrammText->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   Memo_AboutProgrammText->setPlainText(memoLines().join(u'\n'));
   // Every line centred; long lines wrap at the box's width.
   QTextOption centred = Memo_AboutProgrammText->document()->defaultTextOption();
@@ -42,13 +41,11 @@ TChildForm_AboutProgramm::TChildForm_AboutProgramm(QWidget* parent) : QDialog(pa
   Memo_AboutProgrammText->setReadOnly(true);
   Memo_AboutProgrammText->installEventFilter(this);
 
-  btn_modal_ok = new QPushButton(QStringLiteral("OK"), this);
-  btn_modal_ok->setObjectName(QStringLiteral("btn_modal_ok"));
-  btn_modal_ok->setGeometry(144, 296, 123, 25);
-  btn_modal_ok->setDefault(true);
-  connect(btn_modal_ok, &QPushButton::clicked, this, &TChildForm_AboutProgramm::btn_modal_okClick);
-
-  setTabOrder(Memo_AboutProgrammText, btn_modal_ok);
+  auto* ok = new QPushButton(QStringLiteral("OK"), this);
+  ok->setObjectName(QStringLiteral("btn_modal_ok"));
+  ok->setGeometry(144, 296, 123, 25);
+  ok->setDefault(true);
+  connect(ok, &QPushButton::clicked, this, &TChildForm_AboutProgramm::btn_modal_okClick);
 }
 
 QStringList TChildForm_AboutProgramm::memoLines() {

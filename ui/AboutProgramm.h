@@ -2,9 +2,7 @@
 // The About box: the program's name, version and purpose, closed by "OK" or the close button.
 #include <QDialog>
 
-class QLabel;
 class QPlainTextEdit;
-class QPushButton;
 
 class TChildForm_AboutProgramm : public QDialog {
   Q_OBJECT
@@ -24,7 +22,5 @@ class TChildForm_AboutProgramm : public QDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  QLabel* Label1 = nullptr;
   QPlainTextEdit* Memo_AboutProgrammText = nullptr;
-  QPushButton* btn_modal_ok = nullptr;
 };

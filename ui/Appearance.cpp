@@ -1,10 +1,11 @@
 #include "ui/Appearance.h"
 
+#include <algorithm>
+
 #include <QFontDatabase>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPixmap>
 #include <QStyle>
 #include <QStyleFactory>
@@ -102,14 +103,8 @@ std::string toCp1251(const QString& text) {
 }
 
 QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {
-  bool plain = true;
-  for (QChar c : input) {
-    if (c.unicode() >= 0x80) {
-      plain = false;
-      break;
-    }
-  }
-  if (plain) return Acceptable;
+  if (std::all_of(input.begin(), input.end(), [](QChar c) { return c.unicode() < 0x80; }))
+    return Acceptable;
   // Map each character through the code page; a surrogate pair is one character and becomes
   // one "?", so the cursor moves back by one for every pair before it.
   QString mapped;

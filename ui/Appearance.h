@@ -6,7 +6,6 @@
 #include <QValidator>
 
 class QPainter;
-
 class QWidget;
 
 namespace wqtui {

@@ -24,8 +24,4 @@ void reportException(const std::exception& error) {
   errorDialogs().errorMessage(withFullStop(QString::fromUtf8(error.what())));
 }
 
-void reportUnknownException() {
-  errorDialogs().errorMessage(withFullStop("Unknown error"));
-}
-
 }  // namespace wqtui

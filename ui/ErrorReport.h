@@ -19,8 +19,6 @@ UserDialogs& errorDialogs();
 
 // Shows the exception's message (UTF-8) in the error box.
 void reportException(const std::exception& error);
-// For anything that is not a std::exception.
-void reportUnknownException();
 
 // Runs a handler body; an exception it throws is reported instead of crossing the event loop.
 template <class Body>
@@ -30,7 +28,8 @@ void runHandler(Body&& body) {
   } catch (const std::exception& error) {
     reportException(error);
   } catch (...) {
-    reportUnknownException();
+    // Anything that is not a std::exception.
+    errorDialogs().errorMessage(withFullStop(QStringLiteral("Unknown error")));
   }
 }
 

@@ -13,7 +13,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScopeGuard>
-#include <QTreeWidget>
 
 #include "files/file_kind.h"
 #include "files/import_export.h"
@@ -27,26 +26,24 @@
 #include "ui/PictureImage.h"
 
 using wqt::RawFormat;
-using wqtui::toFileName;
-using wqtui::toPath;
 
 namespace {
 
-// RAW pictures exchanged as PNG pictures.
-constexpr std::string_view kPngFilter = "PNG-изображение (.png)|*.png";
 // Pictures the fitting dialog reads: the core's JPEG and PNG, and what Qt's readers take.
 constexpr const char* kPictureFilter =
     "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif)|"
     "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
 
+// The open and save dialogs' filter for a kind; a RAW picture exchanged as PNG takes PNG's.
+QString dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
+  const std::string_view filter = format == RawFormat::Png ? wqtui::kPngFilter : kind.dialogFilter;
+  return QString::fromUtf8(filter.data(), std::ssize(filter));
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Selection rules and page switch
-
-QString TMainForm::mapText(const std::string& bytes) const {
-  return QString::fromStdString(map_.textUtf8(bytes));
-}
 
 const wqt::FileEntry* TMainForm::selectedFileEntry() const {
   return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
@@ -82,23 +79,13 @@ bool TMainForm::nodeTakesFile(int displayIndex) const {
 void TMainForm::updateFilePanel() {
   const wqt::FileEntry* entry = selectedFileEntry();
   const bool exportable = selectedFileExportable();
-  switch (selected_) {
-    case Selected::Nothing:
-    case Selected::Group:
-      GB_Info->hide();
-      PNL_IMG->hide();
-      btn_load_img->hide();
-      btn_save_img->hide();
-      break;
-    case Selected::File:
-      PNL_IMG->show();
-      // A file node without an entry leaves the group box and the texts as the node before it
-      // set them.
-      if (entry == nullptr) break;
-      GB_Info->show();
-      btn_load_img->show();
-      btn_save_img->show();
-      break;
+  PNL_IMG->setVisible(selected_ == Selected::File);
+  // A file node without an entry leaves the group box, the buttons and the texts as the node
+  // before it set them.
+  if (entry != nullptr || selected_ != Selected::File) {
+    GB_Info->setVisible(entry != nullptr);
+    btn_load_img->setVisible(entry != nullptr);
+    btn_save_img->setVisible(entry != nullptr);
   }
   lbl_9->setVisible(!exportable);
   btn_save_img->setEnabled(exportable);
@@ -106,21 +93,14 @@ void TMainForm::updateFilePanel() {
 
   ED_FileSize->setText(QString::fromUtf8(wqt::sizeText(doc_.entryData(selectedEntry_).size())));
   if (entry == nullptr) return;
-  ED_IMG_Format->setText(mapText(entry->kindName));
-  switch (entry->kind) {
-    case wqt::EntryKind::ColourTable:
-      ED_IMG_Width->clear();
-      ED_IMG_Height->clear();
-      break;
-    case wqt::EntryKind::Jpg:
-    case wqt::EntryKind::Raw:
-    case wqt::EntryKind::Ani2:
-      ED_IMG_Width->setText(QString::number(entry->width));
-      ED_IMG_Height->setText(QString::number(entry->height));
-      break;
-    case wqt::EntryKind::Other:
-      // A kind the editor does not know keeps the dimensions the node before it showed.
-      break;
+  ED_IMG_Format->setText(QString::fromStdString(map_.textUtf8(entry->kindName)));
+  if (entry->kind == wqt::EntryKind::ColourTable) {
+    ED_IMG_Width->clear();
+    ED_IMG_Height->clear();
+  } else if (entry->kind != wqt::EntryKind::Other) {
+    // A kind the editor does not know keeps the dimensions the node before it showed.
+    ED_IMG_Width->setText(QString::number(entry->width));
+    ED_IMG_Height->setText(QString::number(entry->height));
   }
 }
 
@@ -143,19 +123,7 @@ void TMainForm::PCtrlChange(int index) {
 // ---------------------------------------------------------------------------------------------
 // Import and export of the selected file
 
-void TMainForm::btn_load_imgClick() {
-  importFile(QString(), RawFormat::Raw);
-}
-
-void TMainForm::importFile(const QString& given, RawFormat as) {
-  importOffered(given, as, false);
-}
-
-void TMainForm::importDropped(const QString& file, RawFormat as) {
-  importOffered(file, as, true);
-}
-
-void TMainForm::importOffered(const QString& given, RawFormat as, bool fitMismatch) {
+void TMainForm::importFile(const QString& given, RawFormat as, bool fitMismatch) {
   const std::int32_t e = selectedEntry_;
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
@@ -170,7 +138,7 @@ void TMainForm::importOffered(const QString& given, RawFormat as, bool fitMismat
                        : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
   if (chosen.isEmpty()) return;
 
-  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, toPath(chosen), format);
+  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), format);
   // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
   if (fitMismatch && wqt::fittingMayHelp(outcome.refusal) && wqt::fitTarget(*entry) &&
       QImageReader(chosen).canRead()) {
@@ -192,9 +160,8 @@ void TMainForm::importFitted(const QString& given) {
                                           : dialogs_.getOpenFileName(
                                                 this, QString::fromUtf8(kPictureFilter), QString());
   if (chosen.isEmpty()) return;
-  std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen);
-  if (!bytes) return;
-  showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
+  if (std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen))
+    showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
 }
 
 bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) {
@@ -243,19 +210,15 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
     // The other program hands back PNG for a RAW picture; anything else not exact is refused by
     // the import's own checks.
     const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
-    outcome = wqt::importFile(doc_, map_, update.entry, toPath(update.path), format);
+    outcome = wqt::importFile(doc_, map_, update.entry, wqtui::toPath(update.path), format);
   }
   if (outcome && showImported(*outcome, update.entry))
-    setStatusSecond(QStringLiteral("Файл обновлён из внешней программы."));
+    SBar_Panel1->setText(QStringLiteral("Файл обновлён из внешней программы."));
   if (!externalWaiting_.empty()) {
     const wqtui::TExternalEditUpdate next = std::move(externalWaiting_.front());
     externalWaiting_.erase(externalWaiting_.begin());
     externalFileSaved(next);
   }
-}
-
-void TMainForm::btn_save_imgClick() {
-  exportFile(RawFormat::Raw);
 }
 
 void TMainForm::exportFile(RawFormat as) {
@@ -268,16 +231,8 @@ void TMainForm::exportFile(RawFormat as) {
   const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
   const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
   if (chosen.isEmpty()) return;
-  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, toFileName(chosen), format), format);
-}
-
-QString TMainForm::dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
-  const std::string_view filter = format == RawFormat::Png ? kPngFilter : kind.dialogFilter;
-  return QString::fromUtf8(filter.data(), std::ssize(filter));
-}
-
-void TMainForm::infoMessage(const QString& text) {
-  dialogs_.infoMessage(text);
+  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, wqtui::toFileName(chosen), format),
+                   format);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,22 +240,17 @@ void TMainForm::infoMessage(const QString& text) {
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {
   const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);
-  if (data.empty()) return;
-  if (entry.kind == wqt::EntryKind::Jpg) showJpegPreview(data);
-  if (entry.kind == wqt::EntryKind::Raw) showPicture(wqt::rawPreview(entry, data));
-}
-
-void TMainForm::showJpegPreview(std::span<const std::uint8_t> data) {
+  const bool jpeg = entry.kind == wqt::EntryKind::Jpg;
+  if (data.empty() || (!jpeg && entry.kind != wqt::EntryKind::Raw)) return;
+  wqt::Picture picture;
   try {
-    showPicture(wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_));
+    picture = jpeg ? wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_)
+                   : wqt::rawPreview(entry, data);
   } catch (const wqt::JpegError& error) {
     // The view is cleared once the header has been read; a rejected header leaves it as it was.
     if (error.afterHeader()) IMG->clear();
     throw;
   }
-}
-
-void TMainForm::showPicture(wqt::Picture&& picture) {
   if (picture.isNull()) {
     IMG->clear();
     return;

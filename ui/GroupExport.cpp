@@ -2,6 +2,8 @@
 // folder with the command line's unpack layout.
 #include <memory>
 
+#include <QLabel>
+
 #include "ops/theme_folder.h"
 #include "ui/MainUnit.h"
 #include "ui/UserDialogs.h"
@@ -47,14 +49,12 @@ void TMainForm::saveAllFilesClick(int group) {
     result = wqt::saveAllFiles(doc_, items, wqtui::toPath(folder), hooks);
   } catch (...) {
     // The files written before the failing one stay; the error names that file.
-    setStatusSecond(QString::fromUtf8(kFailedStatus).arg(written).arg(items.size()));
+    SBar_Panel1->setText(QString::fromUtf8(kFailedStatus).arg(written).arg(items.size()));
     throw;
   }
   // Declining to replace the files that exist writes nothing.
   if (declined) return;
-  if (result.stopped) {
-    setStatusSecond(QString::fromUtf8(kCancelledStatus).arg(result.written).arg(items.size()));
-    return;
-  }
-  setStatusSecond(QString::fromUtf8(kSavedStatus).arg(result.written));
+  SBar_Panel1->setText(
+      result.stopped ? QString::fromUtf8(kCancelledStatus).arg(result.written).arg(items.size())
+                     : QString::fromUtf8(kSavedStatus).arg(result.written));
 }

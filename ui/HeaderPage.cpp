@@ -12,42 +12,27 @@
 #include "ui/Appearance.h"
 #include "ui/MainUnit.h"
 
-using wqtui::fromCp1251;
-
-namespace {
-
-// The type selector lists the types in their order.
-int typeIndex(wqt::ThemeType type) {
-  const auto& types = wqt::kThemeTypes;
-  return static_cast<int>(std::find(types.begin(), types.end(), type) - types.begin());
-}
-
-}  // namespace
-
-void TMainForm::showHeaderFields() {
-  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
-  showHeaderField(ED_ThemeName, wqt::kNameField, &TMainForm::ED_ThemeNameChange);
-  showHeaderField(ED_ThemeVersion, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
-}
-
-void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field,
-                                void (TMainForm::*handler)()) {
+void TMainForm::showHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
   // The decoded text keeps the field's zero bytes: putting it into the box is a change of the
   // box unless the box already holds exactly that text, and a change stores the field once.
   const wqt::FieldText text = wqt::fieldText(doc_.image(), field);
-  if (box->text() == fromCp1251(text.decoded)) return;
-  {
-    const QSignalBlocker blocker(box);
-    box->setText(QString::fromStdString(text.shown));
-  }
-  (this->*handler)();
+  if (box->text() == wqtui::fromCp1251(text.decoded)) return;
+  QSignalBlocker blocker(box);
+  box->setText(QString::fromStdString(text.shown));
+  blocker.unblock();
+  setHeaderField(box, field);
 }
 
 void TMainForm::showThemeType() {
   const wqt::TypeView view = wqt::themeTypeOf(doc_.image(), map_.settings());
   if (!view.shown) return;
-  // A byte other than 0 or 1 selects no item; selecting from here does not store it.
-  CBox_ThemeType->setCurrentIndex(view.type ? typeIndex(*view.type) : -1);
+  // The selector lists the types in their order. A byte other than 0 or 1 selects no item;
+  // selecting from here does not store it.
+  const auto& types = wqt::kThemeTypes;
+  CBox_ThemeType->setCurrentIndex(
+      view.type
+          ? static_cast<int>(std::find(types.begin(), types.end(), *view.type) - types.begin())
+          : -1);
   lbl_7->show();
   CBox_ThemeType->show();
 }
@@ -56,16 +41,6 @@ void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
   if (!doc_.hasImage()) return;
   if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored)
     dialogs_.infoMessage(QString::fromUtf8(wqt::kTooLongMessage));
-}
-
-void TMainForm::ED_ThemeAuthorChange() {
-  setHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
-}
-void TMainForm::ED_ThemeNameChange() {
-  setHeaderField(ED_ThemeName, wqt::kNameField);
-}
-void TMainForm::ED_ThemeVersionChange() {
-  setHeaderField(ED_ThemeVersion, wqt::kVersionField);
 }
 
 void TMainForm::CBox_ThemeTypeChange(int index) {

@@ -5,15 +5,12 @@
 // ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp and OverviewCommand.cpp.
 #include <cstdint>
 #include <filesystem>
-#include <span>
 #include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
-#include "files/file_kind.h"
-#include "files/picture.h"
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
 #include "ops/theme_save.h"
@@ -30,19 +27,14 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QMenu;
 class QPushButton;
-class QStatusBar;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
-class QWidget;
 
 class TChildForm_AboutProgramm;
 
 namespace wqtui {
-class TreeContextMenu;
-class TreeDragDrop;
 class TThemeOverview;
 }  // namespace wqtui
 
@@ -59,12 +51,11 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   ~TMainForm() override;
 
   // The About box the About command shows; without one the window creates its own on demand.
-  void setAboutBox(TChildForm_AboutProgramm* aboutBox);
+  void setAboutBox(TChildForm_AboutProgramm* aboutBox) { aboutBox_ = aboutBox; }
 
   const wqt::ThemeMap& themeMap() const { return map_; }
   const wqt::ThemeDocument& document() const { return doc_; }
   std::int32_t selectedEntry() const { return selectedEntry_; }
-  const std::filesystem::path& mapPath() const { return mapPath_; }
 
   // Opens the theme file as if it had been chosen in the open dialog: the same checks, texts and
   // messages. Does nothing while the open command is disabled (no map).
@@ -78,16 +69,16 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void ReadRXT();
   void TreeViewChange(QTreeWidgetItem* node);
   void PCtrlChange(int index);
-  void ED_ThemeAuthorChange();
-  void ED_ThemeNameChange();
-  void ED_ThemeVersionChange();
+  void ED_ThemeAuthorChange() { setHeaderField(ED_ThemeAuthor, wqt::kAuthorField); }
+  void ED_ThemeNameChange() { setHeaderField(ED_ThemeName, wqt::kNameField); }
+  void ED_ThemeVersionChange() { setHeaderField(ED_ThemeVersion, wqt::kVersionField); }
   void CBox_ThemeTypeChange(int index);
-  void btn_load_imgClick();
-  void btn_save_imgClick();
+  void btn_load_imgClick() { importFile(QString(), wqt::RawFormat::Raw, false); }
+  void btn_save_imgClick() { exportFile(wqt::RawFormat::Raw); }
   void MM_Child_CreateThemeClick();
   void MM_Child_OpenThemeClick();
-  void MM_Child_SaveThemeClick();
-  void MM_Child_ExitClick();
+  void MM_Child_SaveThemeClick() { saveTheme(); }
+  void MM_Child_ExitClick() { close(); }
   void MM_Child_AboutProgrammeClick();
   void MM_Child_ThemeOverviewClick();
 
@@ -104,7 +95,6 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void buildMenu();
   void buildInfoPanel(QWidget* client);
   void buildPages(QWidget* client);
-  void buildStatusBar(QWidget* client);
   void connectHandlers();
 
   // The commands the tree's context menu and drops run.
@@ -115,21 +105,17 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool selectedFileIsPicture() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
-  void importFile(const QString& given, wqt::RawFormat as) override;
+  void importFile(const QString& given, wqt::RawFormat as, bool fitMismatch) override;
   void exportFile(wqt::RawFormat as) override;
   void editExternally() override;
   void externalFileSaved(const wqtui::TExternalEditUpdate& update);
-  void importDropped(const QString& file, wqt::RawFormat as) override;
   void importFitted(const QString& given) override;
-  // importFile; with `fitMismatch`, a picture that is not exact opens the fitting dialog.
-  void importOffered(const QString& given, wqt::RawFormat as, bool fitMismatch);
   // The window after an import into entry e: the refusal's message, or, when e is the selected
   // file, its panel and preview. True once the file is stored.
   bool showImported(const wqt::ImportOutcome& outcome, std::int32_t e);
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
-  void infoMessage(const QString& text) override;
-  static QString dialogFilter(const wqt::KindInfo& kind, wqt::RawFormat format);
+  void infoMessage(const QString& text) override { dialogs_.infoMessage(text); }
 
   // Pieces of the theme commands.
   // Save theme; true once the file has been written.
@@ -137,17 +123,14 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // Shows why a save was refused; true when it was not.
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
   void mirrorTree();
-  void selectFirstPage();
   // Makes the node of the display index the tree's current one, as a click on it does.
   void selectNode(int displayIndex);
   void showThemeOpened();
   void selectNothing();
-  void showHeaderFields();
-  void showHeaderField(QLineEdit* box, const wqt::HeaderField& field, void (TMainForm::*handler)());
+  void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void setStatus(const QString& first, const QString& second);
-  void setStatusSecond(const QString& second);
 
   // Pieces of the information panel.
   // Sets the information panel from the selection and the document: which parts show, the
@@ -157,9 +140,6 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   const wqt::FileEntry* selectedFileEntry() const;
   bool isGroupNode(int displayIndex) const;
   void showPreview(const wqt::FileEntry& entry);
-  void showPicture(wqt::Picture&& picture);
-  void showJpegPreview(std::span<const std::uint8_t> data);
-  QString mapText(const std::string& bytes) const;
 
   wqtui::UserDialogs& dialogs_;
   // Pictures open in other programs; the scratch copies go when another theme comes.
@@ -178,57 +158,33 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   std::int32_t selectedEntry_ = 0;
   bool mapPresent_ = true;
   bool lowColourScreen_ = false;
-  bool programSelectsPage_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;
-  wqtui::TreeContextMenu* contextMenu_ = nullptr;
-  wqtui::TreeDragDrop* dragDrop_ = nullptr;
 
-  // Menu.
-  QMenu* MM_Main_File = nullptr;
-  QMenu* MM_Main_View = nullptr;
-  QMenu* MM_Main_Help = nullptr;
+  QPointer<wqtui::TThemeOverview> overview_;  // made the first time it is asked for
+
+  // The controls the window changes after building them.
   QAction* MM_Child_CreateTheme = nullptr;
   QAction* MM_Child_OpenTheme = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
-  QAction* MM_Child_Sep1 = nullptr;
-  QAction* MM_Child_Exit = nullptr;
   QAction* MM_Child_ThemeOverview = nullptr;
-  QAction* MM_Child_AboutProgramme = nullptr;
-  QPointer<wqtui::TThemeOverview> overview_;  // made the first time it is asked for
-
-  // Pages.
   QTabWidget* PCtrl = nullptr;
-  QWidget* TShit_ThemeFiles = nullptr;
   QTreeWidget* TreeView = nullptr;
-  QWidget* TShit_Other = nullptr;
-  QLabel* lbl_4 = nullptr;
   QLineEdit* ED_ThemeAuthor = nullptr;
-  QLabel* lbl_5 = nullptr;
   QLineEdit* ED_ThemeName = nullptr;
-  QLabel* lbl_6 = nullptr;
   QLineEdit* ED_ThemeVersion = nullptr;
   QLabel* lbl_7 = nullptr;
   QComboBox* CBox_ThemeType = nullptr;
-
-  // Information panel.
   QFrame* PNL_InFo = nullptr;
   QFrame* PNL_IMG = nullptr;
   QLabel* IMG = nullptr;
   QLabel* lbl_9 = nullptr;
   QGroupBox* GB_Info = nullptr;
-  QLabel* lbl_1 = nullptr;
   QLineEdit* ED_IMG_Width = nullptr;
-  QLabel* lbl_2 = nullptr;
   QLineEdit* ED_IMG_Height = nullptr;
-  QLabel* lbl_8 = nullptr;
   QLineEdit* ED_FileSize = nullptr;
-  QLabel* lbl_3 = nullptr;
   QLineEdit* ED_IMG_Format = nullptr;
   QPushButton* btn_load_img = nullptr;
   QPushButton* btn_save_img = nullptr;
-
-  // Status bar.
-  QStatusBar* SBar = nullptr;
   QLabel* SBar_Panel0 = nullptr;
   QLabel* SBar_Panel1 = nullptr;
 };

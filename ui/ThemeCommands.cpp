@@ -1,11 +1,9 @@
 // The theme commands: create, open, save, exit, and the question about unsaved work before the
 // theme is replaced or the window closed.
-#include <string>
-#include <utility>
-
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QLabel>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -13,10 +11,6 @@
 #include "ops/theme_save.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
-
-using wqtui::runHandler;
-using wqtui::toFileName;
-using wqtui::toPath;
 
 namespace {
 
@@ -32,9 +26,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   if (!mayDropTheme()) return;
   externalEdit_.stop();
   ReadRXT();
-  IMG->clear();
   selectNothing();
-  selectFirstPage();
   wqt::createTheme(map_, doc_);
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
@@ -43,8 +35,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
 void TMainForm::MM_Child_OpenThemeClick() {
   if (!mayDropTheme()) return;
   const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return;
-  openThemeFile(chosen);
+  if (!chosen.isEmpty()) openThemeFile(chosen);
 }
 
 void TMainForm::openThemeFile(const QString& chosen) {
@@ -55,7 +46,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
   setStatus(QFileInfo(chosen).fileName(), QStringLiteral("Проверка сигнатуры..."));
 
   // The whole file is checked before anything of the current theme changes.
-  const wqt::OpenOutcome outcome = wqt::openTheme(toPath(chosen), map_, doc_);
+  const wqt::OpenOutcome outcome = wqt::openTheme(wqtui::toPath(chosen), map_, doc_);
   switch (outcome.refusal) {
     case wqt::OpenRefusal::None:
       break;
@@ -63,7 +54,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
     case wqt::OpenRefusal::Signature2:
     case wqt::OpenRefusal::SlotTooLarge:
       TreeView->clear();
-      setStatusSecond(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
+      SBar_Panel1->setText(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
       dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
       return;
     case wqt::OpenRefusal::CutShort:
@@ -73,19 +64,20 @@ void TMainForm::openThemeFile(const QString& chosen) {
       return;
   }
 
-  PCtrl->setEnabled(true);
-  setStatusSecond(QStringLiteral("Файл загружен."));
-  IMG->clear();
+  SBar_Panel1->setText(QStringLiteral("Файл загружен."));
   selectNothing();
-  selectFirstPage();
   showThemeOpened();
 }
 
-// The new tree has no node selected: the panel shows no file.
+// The new tree has no node selected: the panel shows no file, on the first page.
 void TMainForm::selectNothing() {
+  IMG->clear();
   selected_ = Selected::Nothing;
   selectedNode_ = -1;
   updateFilePanel();
+  // The program's own page change is not the user's: the page-switch rule does not run.
+  const QSignalBlocker programChange(PCtrl);
+  PCtrl->setCurrentIndex(0);
 }
 
 // The pages, the save command and the header page once a theme is there.
@@ -93,7 +85,9 @@ void TMainForm::showThemeOpened() {
   PCtrl->setEnabled(true);
   MM_Child_SaveTheme->setEnabled(true);
   MM_Child_ThemeOverview->setEnabled(true);
-  showHeaderFields();
+  showHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
+  showHeaderField(ED_ThemeName, wqt::kNameField);
+  showHeaderField(ED_ThemeVersion, wqt::kVersionField);
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
   doc_.markUnmodified();
@@ -104,16 +98,13 @@ QStringList TMainForm::statusTexts() const {
   return {SBar_Panel0->text(), SBar_Panel1->text()};
 }
 
-void TMainForm::MM_Child_SaveThemeClick() {
-  saveTheme();
-}
-
 bool TMainForm::saveTheme() {
   // Every refusal comes before the user picks a name.
   if (!mayBeSaved(wqt::checkSave(doc_, map_.settings()))) return false;
   const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
   if (chosen.isEmpty()) return false;
-  return mayBeSaved(wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(toFileName(chosen))));
+  return mayBeSaved(
+      wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(wqtui::toFileName(chosen))));
 }
 
 bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
@@ -139,14 +130,10 @@ bool TMainForm::mayDropTheme() {
   return false;
 }
 
-void TMainForm::MM_Child_ExitClick() {
-  close();
-}
-
 void TMainForm::closeEvent(QCloseEvent* event) {
   // Refused unless the question lets the theme go; an error while saving keeps the window open.
   bool drop = false;
-  runHandler([&] { drop = mayDropTheme(); });
+  wqtui::runHandler([&] { drop = mayDropTheme(); });
   if (drop) externalEdit_.stop();
   event->setAccepted(drop);
 }

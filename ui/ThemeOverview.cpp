@@ -31,7 +31,6 @@ namespace {
 constexpr int kMargin = 8;
 constexpr int kSpacing = 6;     // between items
 constexpr int kCaptionGap = 2;  // between a caption and its box
-constexpr const char* kOverviewFilter = "PNG-изображение (.png)|*.png";
 constexpr const char* kNodeProperty = "node";
 
 // A preview drawn pixel for pixel at its own size, scaled down only when the window is narrower.
@@ -334,7 +333,7 @@ QImage TThemeOverview::overviewImage() {
 }
 
 void TThemeOverview::saveAsPng() {
-  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kOverviewFilter),
+  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kPngFilter),
                                                   QString::fromUtf8(kThemeOverviewTitle));
   if (chosen.isEmpty()) return;
   QByteArray png;

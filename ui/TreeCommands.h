@@ -27,14 +27,12 @@ class TreeCommands {
 
   // Imports into the selected file node the given file, or one the open dialog asks for when
   // none is given; exports the selected file. A RAW picture goes as a PNG picture with
-  // RawFormat::Png, any other kind as its own bytes.
-  virtual void importFile(const QString& given, wqt::RawFormat as) = 0;
+  // RawFormat::Png, any other kind as its own bytes. With `fitMismatch` (a dropped file), a
+  // picture of another size or format for a JPG or RAW picture opens the fitting dialog.
+  virtual void importFile(const QString& given, wqt::RawFormat as, bool fitMismatch) = 0;
   virtual void exportFile(wqt::RawFormat as) = 0;
   // Opens the selected picture in the desktop's default program and imports each of its saves.
   virtual void editExternally() = 0;
-  // A file dropped on the selected file node: imported as importFile imports it, except that a
-  // picture of another size or format for a JPG or RAW picture opens the fitting dialog.
-  virtual void importDropped(const QString& file, wqt::RawFormat as) = 0;
   // Fits a picture (the given one, or one the open dialog asks for) in the fitting dialog, and
   // imports its result into the selected file node as importFile imports a file.
   virtual void importFitted(const QString& given) = 0;

@@ -29,26 +29,21 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
   if (request->reason() == QContextMenuEvent::Keyboard) {
     openForCurrentNode();
   } else {
+    // The node at the point of the tree's viewport.
     QWidget* viewport = commands_.tree().viewport();
-    openAt(watched == viewport ? request->pos()
-                               : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos()));
+    const QPoint at = watched == viewport
+                          ? request->pos()
+                          : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos());
+    open(commands_.tree().itemAt(at), at);
   }
   return true;
-}
-
-void TreeContextMenu::openAt(const QPoint& viewportPos) {
-  open(commands_.tree().itemAt(viewportPos), viewportPos);
 }
 
 void TreeContextMenu::openForCurrentNode() {
   QTreeWidget* tree = &commands_.tree();
   QTreeWidgetItem* node = tree->currentItem();
-  if (node == nullptr) {
-    open(nullptr, QPoint(0, 0));
-    return;
-  }
-  tree->scrollToItem(node);
-  open(node, tree->visualItemRect(node).bottomLeft());
+  if (node != nullptr) tree->scrollToItem(node);
+  open(node, node != nullptr ? tree->visualItemRect(node).bottomLeft() : QPoint(0, 0));
 }
 
 void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
@@ -64,24 +59,28 @@ void TreeContextMenu::open(QTreeWidgetItem* node, const QPoint& viewportPos) {
   if (node != nullptr && node->childCount() == 0) {
     addFileCommands();
   } else {
-    addGroupCommands(node);
+    // The display index, not the node: the command must not hold a node the tree may drop.
+    const int index = node != nullptr ? displayIndexOf(node) : -1;
+    add("PM_SaveAllFiles", QStringLiteral("Сохранить все файлы..."), true,
+        [this, index] { commands_.saveAllFilesClick(index); });
   }
-  if (menu_->isEmpty()) return;
   menu_->popup(tree->viewport()->mapToGlobal(viewportPos));
 }
 
+void TreeContextMenu::add(const char* name, const QString& text, bool enabled,
+                          std::function<void()> handler) {
+  QAction* action = menu_->addAction(text);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setEnabled(enabled);
+  connect(action, &QAction::triggered, this, [handler] { runHandler(handler); });
+}
+
 void TreeContextMenu::addFileCommands() {
-  auto add = [this](const char* name, const QString& text, bool enabled, auto handler) {
-    QAction* action = menu_->addAction(text);
-    action->setObjectName(QString::fromLatin1(name));
-    action->setEnabled(enabled);
-    connect(action, &QAction::triggered, this, [handler] { runHandler([&] { handler(); }); });
-  };
   TreeCommands& c = commands_;
   // The export commands are offered exactly where the panel's export button is.
   const bool exportable = c.selectedFileExportable();
   add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
-      [&c] { c.importFile(QString(), wqt::RawFormat::Raw); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Raw, false); });
   if (c.selectedFileIsPicture()) {
     add("PM_LoadFitted", QStringLiteral("Загрузить с подгонкой..."), true,
         [&c] { c.importFitted(QString()); });
@@ -94,18 +93,9 @@ void TreeContextMenu::addFileCommands() {
   if (!c.selectedFileIsRaw()) return;
   menu_->addSeparator();
   add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
-      [&c] { c.importFile(QString(), wqt::RawFormat::Png); });
+      [&c] { c.importFile(QString(), wqt::RawFormat::Png, false); });
   add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
       [&c] { c.exportFile(wqt::RawFormat::Png); });
-}
-
-void TreeContextMenu::addGroupCommands(QTreeWidgetItem* group) {
-  QAction* action = menu_->addAction(QStringLiteral("Сохранить все файлы..."));
-  action->setObjectName(QStringLiteral("PM_SaveAllFiles"));
-  // The display index, not the node: the command must not hold a node the tree may drop.
-  const int index = group != nullptr ? displayIndexOf(group) : -1;
-  connect(action, &QAction::triggered, this,
-          [this, index] { runHandler([&] { commands_.saveAllFilesClick(index); }); });
 }
 
 }  // namespace wqtui

@@ -2,6 +2,8 @@
 // The tree's context menu: on a file node the commands of the panel's two buttons (and the PNG
 // conversions for RAW pictures), on a group node or the empty area of the tree the export of
 // every file below it. The mouse, the context-menu key and Shift+F10 open it.
+#include <functional>
+
 #include <QObject>
 
 class QMenu;
@@ -20,12 +22,12 @@ class TreeContextMenu : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // The node at a point of the tree's viewport, or the current node from the keyboard.
-  void openAt(const QPoint& viewportPos);
+  // The current node's menu, as the keyboard opens it.
   void openForCurrentNode();
   void open(QTreeWidgetItem* node, const QPoint& viewportPos);
   void addFileCommands();
-  void addGroupCommands(QTreeWidgetItem* group);
+  // A command of the menu; triggering it runs the handler inside the top-level handler.
+  void add(const char* name, const QString& text, bool enabled, std::function<void()> handler);
 
   TreeCommands& commands_;
   QMenu* menu_;

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QAction>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -25,12 +24,8 @@ bool hasSuffix(const QString& file, const char* suffix) {
 
 // Accepts or refuses the drag at its position; a refused one shows the no-drop cursor.
 void answer(QDropEvent* event, bool accept) {
-  if (accept) {
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-  } else {
-    event->ignore();
-  }
+  if (accept) event->setDropAction(Qt::CopyAction);
+  event->setAccepted(accept);
 }
 
 bool isDragEvent(QEvent::Type type) {
@@ -72,8 +67,7 @@ bool TreeDragDrop::eventFilter(QObject* watched, QEvent* event) {
     static_cast<QDropEvent*>(event)->ignore();
     return true;
   }
-  if (watched == commands_.tree().viewport()) return onTree(event);
-  return onWindow(watched, event);
+  return watched == commands_.tree().viewport() ? onTree(event) : onWindow(watched, event);
 }
 
 bool TreeDragDrop::isThemeToOpen(const QStringList& files) const {
@@ -100,11 +94,6 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
   return true;
 }
 
-QTreeWidgetItem* TreeDragDrop::importTarget(const QDropEvent& event) const {
-  QTreeWidgetItem* node = commands_.tree().itemAt(event.position().toPoint());
-  return node != nullptr && commands_.nodeTakesFile(displayIndexOf(node)) ? node : nullptr;
-}
-
 bool TreeDragDrop::onTree(QEvent* event) {
   if (event->type() == QEvent::DragLeave) {
     highlight(nullptr);
@@ -121,16 +110,15 @@ bool TreeDragDrop::onTree(QEvent* event) {
   const bool allFiles = !files.isEmpty() && std::all_of(files.begin(), files.end(), [](auto& f) {
     return QFileInfo(f).isFile();
   });
-  QTreeWidgetItem* node = allFiles ? importTarget(*drag) : nullptr;
+  // The file node the drop would import into, or none.
+  QTreeWidgetItem* node = allFiles ? commands_.tree().itemAt(drag->position().toPoint()) : nullptr;
+  if (node != nullptr && !commands_.nodeTakesFile(displayIndexOf(node))) node = nullptr;
   // A drag refused on entering gets no more moves: files are taken in whatever the pointer
   // enters over (the empty area, a group), and every move decides for the node under it.
   answer(drag, event->type() == QEvent::DragEnter ? allFiles : node != nullptr);
-  if (event->type() != QEvent::Drop) {
-    highlight(node);
-    return true;
-  }
-  highlight(nullptr);
-  if (node == nullptr) return true;
+  const bool drop = event->type() == QEvent::Drop;
+  highlight(drop ? nullptr : node);
+  if (!drop || node == nullptr) return true;
   runHandler([&] {
     if (files.size() > 1) {
       commands_.infoMessage(QString::fromUtf8(kOneFileMessage));
@@ -140,7 +128,7 @@ bool TreeDragDrop::onTree(QEvent* event) {
     commands_.tree().setCurrentItem(node);
     // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
     const bool png = hasSuffix(files.first(), "png");
-    commands_.importDropped(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw);
+    commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw, true);
   });
   return true;
 }

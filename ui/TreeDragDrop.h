@@ -7,7 +7,6 @@
 #include <QObject>
 #include <QStringList>
 
-class QDropEvent;
 class QTreeWidgetItem;
 
 namespace wqtui {
@@ -26,8 +25,6 @@ class TreeDragDrop : public QObject {
   bool onWindow(QObject* watched, QEvent* event);
   // Whether the drag carries exactly one theme file that the open command may open now.
   bool isThemeToOpen(const QStringList& files) const;
-  // The file node a drop at a point of the tree's viewport would import into, or none.
-  QTreeWidgetItem* importTarget(const QDropEvent& event) const;
   void highlight(QTreeWidgetItem* node);
 
   QWidget& window_;

@@ -15,6 +15,15 @@ namespace wqtui {
 
 namespace {
 
+// "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
+QString qtNameFilter(const QString& filter) {
+  const qsizetype bar = filter.indexOf(u'|');
+  if (bar < 0) return filter;
+  QString pattern = filter.mid(bar + 1);
+  pattern.replace(u';', u' ');
+  return filter.left(bar) + QStringLiteral(" (") + pattern + u')';
+}
+
 QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QString& filter,
                       const QString& fileName) {
   QFileDialog dialog(parent);
@@ -28,9 +37,7 @@ QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStri
   dialog.setOption(QFileDialog::HideNameFilterDetails, true);
   dialog.setNameFilter(qtNameFilter(filter));
   if (!fileName.isEmpty()) dialog.selectFile(fileName);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  const QStringList files = dialog.selectedFiles();
-  return files.isEmpty() ? QString() : files.first();
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 void runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
@@ -38,6 +45,23 @@ void runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString
   // The button reads "OK" as the program gives it, not as Qt's translations would name it.
   box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
   box.exec();
+}
+
+// A question box with the interface's button texts; the button the user pressed.
+int askQuestion(const QString& text, QMessageBox::StandardButtons buttons,
+                QMessageBox::StandardButton byDefault) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text, buttons,
+                  QApplication::activeWindow());
+  // The editor loads no Qt translation; the buttons speak the interface's language.
+  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+  box.setDefaultButton(byDefault);
+  // "Отмена", where the box has it, is also what Esc and the close box answer.
+  if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) {
+    cancel->setText(QStringLiteral("Отмена"));
+    box.setEscapeButton(cancel);
+  }
+  return box.exec();
 }
 
 // Qt's progress dialog; it repaints and takes the cancel click while the operation runs.
@@ -89,14 +113,6 @@ std::string toFileName(const QString& name) {
   return QFile::encodeName(name).toStdString();
 }
 
-QString qtNameFilter(const QString& filter) {
-  const qsizetype bar = filter.indexOf(u'|');
-  if (bar < 0) return filter;
-  QString pattern = filter.mid(bar + 1);
-  pattern.replace(u';', u' ');
-  return filter.left(bar) + QStringLiteral(" (") + pattern + u')';
-}
-
 QString QtUserDialogs::getOpenFileName(QWidget* parent, const QString& filter,
                                        const QString& fileName) {
   return runFileDialog(parent, QFileDialog::AcceptOpen, filter, fileName);
@@ -112,38 +128,18 @@ QString QtUserDialogs::getExistingDirectory(QWidget* parent, const QString& capt
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   dialog.setFileMode(QFileDialog::Directory);
   dialog.setOption(QFileDialog::ShowDirsOnly, true);
-  if (dialog.exec() != QDialog::Accepted) return {};
-  const QStringList folders = dialog.selectedFiles();
-  return folders.isEmpty() ? QString() : folders.first();
+  return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
 bool QtUserDialogs::question(const QString& text) {
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
-                  QMessageBox::Yes | QMessageBox::No, QApplication::activeWindow());
-  // The editor loads no Qt translation; the buttons speak the interface's language.
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
-  box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
+  return askQuestion(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 UserDialogs::Answer QtUserDialogs::questionWithCancel(const QString& text) {
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
-                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
-                  QApplication::activeWindow());
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
-  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
-  box.setDefaultButton(QMessageBox::Yes);
-  box.setEscapeButton(QMessageBox::Cancel);
-  switch (box.exec()) {
-    case QMessageBox::Yes:
-      return Answer::Yes;
-    case QMessageBox::No:
-      return Answer::No;
-    default:
-      return Answer::Cancel;
-  }
+  const int answer =
+      askQuestion(text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+  if (answer == QMessageBox::Yes) return Answer::Yes;
+  return answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
 
 std::unique_ptr<UserDialogs::Progress> QtUserDialogs::progress(QWidget* parent,

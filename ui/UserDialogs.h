@@ -20,6 +20,8 @@ namespace wqtui {
 
 // The application title: the caption of plain messages and of the error box.
 inline constexpr const char* kApplicationTitle = "Orvalen WQT Manager";
+// The filter of pictures exchanged as PNG: RAW pictures, the overview's picture.
+inline constexpr const char* kPngFilter = "PNG-изображение (.png)|*.png";
 
 class UserDialogs {
  public:
@@ -89,8 +91,5 @@ class QtUserDialogs : public UserDialogs {
 // A file name from a dialog as the file system spells it.
 std::filesystem::path toPath(const QString& name);
 std::string toFileName(const QString& name);
-
-// "Description|pattern" to Qt's "Description (pattern)", patterns separated by spaces.
-QString qtNameFilter(const QString& filter);
 
 }  // namespace wqtui
