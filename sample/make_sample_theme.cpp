@@ -135,9 +135,8 @@ int main(int argc, char** argv) {
     doc.setHeaderField(wqt::kAuthorField, wqt::utf8ToCp1251("Команда Orvalen"));
     doc.setHeaderField(wqt::kNameField, wqt::utf8ToCp1251("Пример темы"));
     const std::size_t count = std::min<std::size_t>(map.settings().fileCount, map.entries().size());
-    for (std::size_t e = 0; e < count; ++e) {
+    for (std::size_t e = 0; e < count; ++e)
       doc.replaceSlot(e + 1, makeFile(map.entries()[e], static_cast<int>(e)));
-    }
     wqt::writeFileReplacing(argv[2], doc.rebuildForSave(map.settings()));
   } catch (const std::exception& e) {
     std::cerr << "make-sample-theme: " << e.what() << '\n';

@@ -74,10 +74,6 @@ QStringList TChildForm_AboutProgramm::memoLines() {
   };
 }
 
-void TChildForm_AboutProgramm::btn_modal_okClick() {
-  accept();
-}
-
 void TChildForm_AboutProgramm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   // Centred on the screen, with the memo holding the focus.

@@ -14,7 +14,7 @@ class TChildForm_AboutProgramm : public QDialog {
   static QStringList memoLines();
 
  public Q_SLOTS:
-  void btn_modal_okClick();
+  void btn_modal_okClick() { accept(); }
 
  protected:
   void showEvent(QShowEvent* event) override;

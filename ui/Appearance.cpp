@@ -93,13 +93,11 @@ QIcon applicationIcon() {
 }
 
 QString fromCp1251(const std::string& cp1251) {
-  const std::string utf8 = wqt::cp1251ToUtf8(cp1251);
-  return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+  return QString::fromStdString(wqt::cp1251ToUtf8(cp1251));
 }
 
 std::string toCp1251(const QString& text) {
-  const QByteArray utf8 = text.toUtf8();
-  return wqt::utf8ToCp1251(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())));
+  return wqt::utf8ToCp1251(text.toStdString());
 }
 
 QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {

@@ -28,8 +28,7 @@ void runHandler(Body&& body) {
   } catch (const std::exception& error) {
     reportException(error);
   } catch (...) {
-    // Anything that is not a std::exception.
-    errorDialogs().errorMessage(withFullStop(QStringLiteral("Unknown error")));
+    errorDialogs().errorMessage(QStringLiteral("Unknown error."));
   }
 }
 

@@ -167,11 +167,10 @@ void TMainForm::importFitted(const QString& given) {
 bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) {
   if (!outcome.stored()) {
     // A JPEG the library rejects is an error of the command; every other refusal a message.
-    if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg) {
+    if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg)
       wqtui::reportException(*outcome.error);
-    } else {
+    else
       dialogs_.infoMessage(QString::fromStdString(outcome.message));
-    }
     return false;
   }
   // The picture is replaced last: a preview that fails leaves the panel showing the new file.

@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -289,9 +290,8 @@ void TMainForm::connectHandlers() {
             if (current == nullptr) return;
             // Tabbing into the tree makes a node current without selecting it: the node whose
             // panel is shown is the highlighted one.
-            if (!current->isSelected()) {
+            if (!current->isSelected())
               TreeView->setCurrentItem(current, 0, QItemSelectionModel::ClearAndSelect);
-            }
             runHandler([&] { TreeViewChange(current); });
           });
   // Only a page the user brings to the front runs the rule, by mouse or by keyboard: the
@@ -318,14 +318,9 @@ void TMainForm::ReadRXT() {
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();
-  try {
-    map_.load(mapPath_);
-  } catch (...) {
-    // A failed load still shows the tree and the selector as far as it got.
-    mirrorTree();
-    throw;
-  }
-  mirrorTree();
+  // A failed load still shows the tree and the selector as far as it got.
+  const auto mirror = qScopeGuard([this] { mirrorTree(); });
+  map_.load(mapPath_);
 }
 
 void TMainForm::mirrorTree() {

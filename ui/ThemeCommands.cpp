@@ -118,16 +118,11 @@ bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
 // false when the user stays with it or the save was refused or cancelled.
 bool TMainForm::mayDropTheme() {
   if (!doc_.hasImage() || !doc_.modified()) return true;
-  switch (dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion))) {
-    case wqtui::UserDialogs::Answer::Yes:
-      // A save that is refused, cancelled or fails keeps the theme.
-      return saveTheme();
-    case wqtui::UserDialogs::Answer::No:
-      return true;
-    case wqtui::UserDialogs::Answer::Cancel:
-      break;
-  }
-  return false;
+  using Answer = wqtui::UserDialogs::Answer;
+  const Answer answer = dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion));
+  // A save that is refused, cancelled or fails keeps the theme.
+  if (answer == Answer::Yes) return saveTheme();
+  return answer == Answer::No;
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

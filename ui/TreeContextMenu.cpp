@@ -81,10 +81,9 @@ void TreeContextMenu::addFileCommands() {
   const bool exportable = c.selectedFileExportable();
   add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
       [&c] { c.importFile(QString(), wqt::RawFormat::Raw, false); });
-  if (c.selectedFileIsPicture()) {
+  if (c.selectedFileIsPicture())
     add("PM_LoadFitted", QStringLiteral("Загрузить с подгонкой..."), true,
         [&c] { c.importFitted(QString()); });
-  }
   add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
       [&c] { c.exportFile(wqt::RawFormat::Raw); });
   if (c.selectedFileIsPicture())

@@ -78,14 +78,11 @@ bool TreeDragDrop::onWindow(QObject* watched, QEvent* event) {
   if (!isDragEvent(event->type())) return false;
   auto* drag = static_cast<QDropEvent*>(event);
   const QStringList files = droppedFiles(*drag);
-  if (!isThemeToOpen(files)) {
-    // A control's own drops (text into an edit box) go on as before.
-    if (watched != &window_) return false;
-    answer(drag, false);
-    return true;
-  }
-  answer(drag, true);
-  if (event->type() == QEvent::Drop) {
+  const bool open = isThemeToOpen(files);
+  // A control's own drops (text into an edit box) go on as before.
+  if (!open && watched != &window_) return false;
+  answer(drag, open);
+  if (open && event->type() == QEvent::Drop) {
     // As "Открыть тему" does, unsaved work is asked about first.
     runHandler([&] {
       if (commands_.mayDropTheme()) commands_.openThemeFile(files.first());
