@@ -47,21 +47,16 @@ void TMainForm::openThemeFile(const QString& chosen) {
 
   // The whole file is checked before anything of the current theme changes.
   const wqt::OpenOutcome outcome = wqt::openTheme(wqtui::toPath(chosen), map_, doc_);
-  switch (outcome.refusal) {
-    case wqt::OpenRefusal::None:
-      break;
-    case wqt::OpenRefusal::Signature1:
-    case wqt::OpenRefusal::Signature2:
-    case wqt::OpenRefusal::SlotTooLarge:
-      TreeView->clear();
-      SBar_Panel1->setText(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
-      dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
-      return;
-    case wqt::OpenRefusal::CutShort:
-    case wqt::OpenRefusal::Unreadable:
-      // The core's own error, in the error box as any failure of a command.
-      wqtui::reportException(*outcome.error);
-      return;
+  if (outcome.error) {
+    // Cut short or unreadable: the core's own error, in the error box as any failure of a command.
+    wqtui::reportException(*outcome.error);
+    return;
+  }
+  if (!outcome.opened()) {
+    TreeView->clear();
+    SBar_Panel1->setText(QString::fromUtf8(wqt::openStatusText(outcome.refusal)));
+    dialogs_.plainMessage(QString::fromUtf8(wqt::openMessageText(outcome.refusal)));
+    return;
   }
 
   SBar_Panel1->setText(QStringLiteral("Файл загружен."));
