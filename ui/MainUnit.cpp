@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -318,9 +317,14 @@ void TMainForm::ReadRXT() {
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();
-  // A failed load still shows the tree and the selector as far as it got.
-  const auto mirror = qScopeGuard([this] { mirrorTree(); });
-  map_.load(mapPath_);
+  try {
+    map_.load(mapPath_);
+  } catch (...) {
+    // A failed load still shows the tree and the selector as far as it got.
+    mirrorTree();
+    throw;
+  }
+  mirrorTree();
 }
 
 void TMainForm::mirrorTree() {
