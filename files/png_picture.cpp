@@ -197,11 +197,8 @@ RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixel
     }
   });
   if (!read) throwPngError(s.state.message);
-  if (s.progress.tooLarge) {
-    picture.rgb.clear();
-    return picture;
-  }
-  if (!s.progress.ended) throwPngError("file cut short");
+  // A picture too large has its size and no pixels: reading paused before they were allocated.
+  if (!s.progress.tooLarge && !s.progress.ended) throwPngError("file cut short");
   return picture;
 }
 

@@ -12,14 +12,8 @@ namespace wqt {
 namespace {
 
 ImportOutcome outcomeOf(ImportCandidate&& candidate, std::uint64_t foundSize) {
-  ImportOutcome outcome;
-  outcome.refusal = candidate.code;
-  outcome.message = candidate.refusal.value_or("");
-  outcome.foundSize = foundSize;
-  outcome.pictureWidth = candidate.pictureWidth;
-  outcome.pictureHeight = candidate.pictureHeight;
-  outcome.error = std::move(candidate.error);
-  return outcome;
+  return {candidate.code,         candidate.refusal.value_or(""), foundSize,
+          candidate.pictureWidth, candidate.pictureHeight,        std::move(candidate.error)};
 }
 
 ImportOutcome noSlot() {
