@@ -11,11 +11,6 @@ namespace wqt {
 
 namespace {
 
-ImportOutcome outcomeOf(ImportCandidate&& candidate, std::uint64_t foundSize) {
-  return {candidate.code,         candidate.refusal.value_or(""), foundSize,
-          candidate.pictureWidth, candidate.pictureHeight,        std::move(candidate.error)};
-}
-
 ImportOutcome noSlot() {
   ImportOutcome outcome;
   outcome.refusal = ImportRefusal::NoSlot;
@@ -42,8 +37,9 @@ ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::pat
     candidate.error = e;
   }
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  candidate.foundSize = ec ? 0 : size;
   bytes = std::move(candidate.bytes);
-  return outcomeOf(std::move(candidate), ec ? 0 : size);
+  return candidate;
 }
 
 ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
@@ -66,14 +62,15 @@ ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t 
 }
 
 ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes) {
+  ImportOutcome outcome;
   try {
-    return outcomeOf(importRefusal(entry, bytes), bytes.size());
+    outcome = importRefusal(entry, bytes);
   } catch (const JpegError& e) {
-    ImportOutcome outcome =
-        outcomeOf(refusedImport(ImportRefusal::PictureUnreadable, e.what()), bytes.size());
+    outcome = refusedImport(ImportRefusal::PictureUnreadable, e.what());
     outcome.error = e;
-    return outcome;
   }
+  outcome.foundSize = bytes.size();
+  return outcome;
 }
 
 std::filesystem::path exportTarget(const FileEntry& entry, const std::string& chosen,
