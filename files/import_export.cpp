@@ -38,9 +38,7 @@ ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uin
   const auto size = static_cast<std::size_t>(diskSize);
   if (bytes.size() < size) throwStreamReadError();
   bytes.resize(size);
-  ImportCandidate accepted;
-  accepted.bytes = std::move(bytes);
-  return accepted;
+  return {{}, std::move(bytes)};
 }
 
 }  // namespace

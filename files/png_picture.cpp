@@ -215,9 +215,7 @@ ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> 
     return refusedImport(ImportRefusal::WrongSize, kWrongSizeMessage);
   }
   if (!fits) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
-  ImportCandidate accepted;
-  accepted.bytes = rgbToRaw(picture);
-  return accepted;
+  return {{}, rgbToRaw(picture)};
 }
 
 ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen) {

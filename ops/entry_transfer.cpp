@@ -12,10 +12,7 @@ namespace wqt {
 namespace {
 
 ImportOutcome noSlot() {
-  ImportOutcome outcome;
-  outcome.refusal = ImportRefusal::NoSlot;
-  outcome.message = kUnknownKindMessage;
-  return outcome;
+  return refusedImport(ImportRefusal::NoSlot, kUnknownKindMessage);
 }
 
 bool asPng(const FileEntry& entry, RawFormat as) {
