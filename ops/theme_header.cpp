@@ -12,12 +12,6 @@ const std::array<NamedField, 3> kNamedFields = {{
     {"Версия темы", "version", kVersionField},
 }};
 
-namespace {
-
-constexpr std::array<const char*, 2> kThemeTypeKeys = {"black", "white"};
-
-}  // namespace
-
 FieldText fieldText(std::span<const std::uint8_t> image, const HeaderField& field) {
   FieldText text;
   text.decoded = decodeHeaderField(bytesAt(image, field.offset, field.width));
@@ -42,6 +36,7 @@ const char* themeTypeName(ThemeType type) {
 }
 
 const char* themeTypeKey(ThemeType type) {
+  constexpr std::array<const char*, 2> kThemeTypeKeys = {"black", "white"};
   return kThemeTypeKeys[static_cast<std::size_t>(type)];
 }
 
