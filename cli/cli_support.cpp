@@ -24,6 +24,33 @@ std::string oneLine(std::string_view text) {
   return line;
 }
 
+// The entries whose caption path ends with the text as its last parts ("Замок" for
+// "Экран блокировки/Замок").
+std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::string_view text) {
+  std::vector<std::int32_t> found;
+  if (text.empty()) return found;
+  const std::string suffix = "/" + std::string(text);
+  for (std::size_t e = 0; e < map.entries().size(); ++e) {
+    if (wqt::entryPath(map, e).ends_with(suffix)) {
+      found.push_back(static_cast<std::int32_t>(e));
+    }
+  }
+  return found;
+}
+
+// What was found and what is needed after a wrong size refusal: "8192 б, необходимо 2048 б
+// (32 × 32 × 2)". Empty for a kind without an exact size.
+std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
+  const std::optional<std::int64_t> needed = wqt::expectedImportSize(entry);
+  if (!needed) return {};
+  std::string detail =
+      wqt::sizeText(found) + ", необходимо " + wqt::sizeText(static_cast<std::uint64_t>(*needed));
+  const std::string w = std::to_string(entry.width), h = std::to_string(entry.height);
+  if (entry.kind == wqt::EntryKind::Raw) detail += " (" + w + " × " + h + " × 2)";
+  if (entry.kind == wqt::EntryKind::Ani2) detail += " (" + w + " × " + h + " × 3 + 8)";
+  return detail;
+}
+
 }  // namespace
 
 void printMessage(std::string_view message) {
@@ -76,24 +103,6 @@ std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::Header
          std::to_string(field.width) + " б (кириллическая буква — 2 б).";
 }
 
-namespace {
-
-// The entries whose caption path ends with the text as its last parts ("Замок" for
-// "Экран блокировки/Замок").
-std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::string_view text) {
-  std::vector<std::int32_t> found;
-  if (text.empty()) return found;
-  const std::string suffix = "/" + std::string(text);
-  for (std::size_t e = 0; e < map.entries().size(); ++e) {
-    if (wqt::entryPath(map, e).ends_with(suffix)) {
-      found.push_back(static_cast<std::int32_t>(e));
-    }
-  }
-  return found;
-}
-
-}  // namespace
-
 std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
   wqt::EntryMatch match = wqt::findEntry(map, text);
   if (match.entry < 0 && !match.ambiguous) {
@@ -122,23 +131,6 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
   for (const std::string& candidate : match.candidates) message += "\n  " + candidate;
   throw Failure(kExitUsage, message);
 }
-
-namespace {
-
-// What was found and what is needed after a wrong size refusal: "8192 б, необходимо 2048 б
-// (32 × 32 × 2)". Empty for a kind without an exact size.
-std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
-  const std::optional<std::int64_t> needed = wqt::expectedImportSize(entry);
-  if (!needed) return {};
-  std::string detail =
-      wqt::sizeText(found) + ", необходимо " + wqt::sizeText(static_cast<std::uint64_t>(*needed));
-  const std::string w = std::to_string(entry.width), h = std::to_string(entry.height);
-  if (entry.kind == wqt::EntryKind::Raw) detail += " (" + w + " × " + h + " × 2)";
-  if (entry.kind == wqt::EntryKind::Ani2) detail += " (" + w + " × " + h + " × 3 + 8)";
-  return detail;
-}
-
-}  // namespace
 
 std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
                               bool png) {

@@ -16,12 +16,8 @@ namespace fs = std::filesystem;
 
 // Progress on stderr and the interrupt signals for a long run.
 wqt::RunHooks runHooks(Progress& progress) {
-  wqt::RunHooks hooks;
-  hooks.progress = [&progress](std::size_t done, std::size_t total) {
-    progress.update(done, total);
-  };
-  hooks.interrupted = interruptNoted;
-  return hooks;
+  return {[&progress](std::size_t done, std::size_t total) { progress.update(done, total); },
+          interruptNoted};
 }
 
 // Where pack finds one problem, and what it says of it.

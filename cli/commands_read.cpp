@@ -26,6 +26,45 @@ bool hasDimensions(const wqt::FileEntry& entry) {
   return entry.kind != wqt::EntryKind::ColourTable && entry.kind != wqt::EntryKind::Other;
 }
 
+// What check says of one problem.
+std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found) {
+  using Kind = wqt::ThemeProblem::Kind;
+  switch (found.kind) {
+    case Kind::NotOpened:
+      return openRefusalText(found.open);
+    case Kind::FieldTooLong:
+      return fieldRefusalText(found.fieldOutcome, found.field->field);
+    case Kind::LayoutOverlaps:
+      return wqt::kLayoutOverlapMessage;
+    case Kind::MissingFile:
+      return wqt::kMissingFileText;
+    case Kind::Refused:
+      return importRefusalText(*map.entry(found.entry), found.import, false);
+    case Kind::CorruptJpeg:
+      return std::string("изображение JPEG повреждено") +
+             (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +
+             ".";
+    case Kind::Unreadable:
+      return russianError(*found.error);
+  }
+  return {};
+}
+
+// The problems of one theme file, each printed; returns how many there were. Throws Failure
+// (status 2) when the file cannot be read at all.
+std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
+  std::vector<wqt::ThemeProblem> problems;
+  try {
+    problems = wqt::checkTheme(map, theme);
+  } catch (const wqt::Error& e) {
+    throw Failure(kExitUsage, russianError(e));
+  }
+  for (const wqt::ThemeProblem& found : problems) {
+    printProblem(found.where.empty() ? theme : theme + ": " + found.where, problemText(map, found));
+  }
+  return problems.size();
+}
+
 }  // namespace
 
 int runInfo(const Options& options) {
@@ -100,51 +139,6 @@ int runList(const Options& options) {
   printData(doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
   return kExitOk;
 }
-
-namespace {
-
-// What check says of one problem.
-std::string problemText(const wqt::ThemeMap& map, std::int32_t entry,
-                        const wqt::ThemeProblem& found) {
-  using Kind = wqt::ThemeProblem::Kind;
-  switch (found.kind) {
-    case Kind::NotOpened:
-      return openRefusalText(found.open);
-    case Kind::FieldTooLong:
-      return fieldRefusalText(found.fieldOutcome, found.field->field);
-    case Kind::LayoutOverlaps:
-      return wqt::kLayoutOverlapMessage;
-    case Kind::MissingFile:
-      return wqt::kMissingFileText;
-    case Kind::Refused:
-      return importRefusalText(*map.entry(entry), found.import, false);
-    case Kind::CorruptJpeg:
-      return std::string("изображение JPEG повреждено") +
-             (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +
-             ".";
-    case Kind::Unreadable:
-      return russianError(*found.error);
-  }
-  return {};
-}
-
-// The problems of one theme file, each printed; returns how many there were. Throws Failure
-// (status 2) when the file cannot be read at all.
-std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
-  std::vector<wqt::ThemeProblem> problems;
-  try {
-    problems = wqt::checkTheme(map, theme);
-  } catch (const wqt::Error& e) {
-    throw Failure(kExitUsage, russianError(e));
-  }
-  for (const wqt::ThemeProblem& found : problems) {
-    printProblem(found.where.empty() ? theme : theme + ": " + found.where,
-                 problemText(map, found.entry, found));
-  }
-  return problems.size();
-}
-
-}  // namespace
 
 int runCheck(const Options& options) {
   const wqt::ThemeMap map = loadMap(options.map);

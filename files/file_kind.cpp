@@ -7,10 +7,10 @@ namespace wqt {
 namespace {
 
 constexpr std::array<KindInfo, 4> kKinds{{
-    {FileKind::Jpg, "JPG", "JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg", ".jpg"},
-    {FileKind::Raw, "RAW", "RAW-изображение (.raw)|*.raw", ".raw"},
-    {FileKind::Ani2, "ANI2", "ANI2-изображение (c) Dravik (.ani2)|*.ani2", ".ani2"},
-    {FileKind::ColourTable, "COLORTAB", "Файл таблицы цветов (.tab)|*.tab", ".tab"},
+    {FileKind::Jpg, "JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg", ".jpg"},
+    {FileKind::Raw, "RAW-изображение (.raw)|*.raw", ".raw"},
+    {FileKind::Ani2, "ANI2-изображение (c) Dravik (.ani2)|*.ani2", ".ani2"},
+    {FileKind::ColourTable, "Файл таблицы цветов (.tab)|*.tab", ".tab"},
 }};
 
 }  // namespace

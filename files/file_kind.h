@@ -14,7 +14,6 @@ using FileKind = EntryKind;
 
 struct KindInfo {
   FileKind kind;
-  std::string_view name;          // as the map writes it
   std::string_view dialogFilter;  // "description|pattern", UTF-8
   std::string_view exportExtension;
 };

@@ -38,9 +38,7 @@ ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uin
   const auto size = static_cast<std::size_t>(diskSize);
   if (bytes.size() < size) throwStreamReadError();
   bytes.resize(size);
-  ImportCandidate accepted;
-  accepted.bytes = std::move(bytes);
-  return accepted;
+  return {{}, std::move(bytes)};
 }
 
 }  // namespace
@@ -63,8 +61,8 @@ bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t en
 
 ImportCandidate refusedImport(ImportRefusal code, std::string text) {
   ImportCandidate refused;
-  refused.refusal = std::move(text);
-  refused.code = code;
+  refused.refusal = code;
+  refused.message = std::move(text);
   return refused;
 }
 
@@ -87,7 +85,7 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
   // Only the header is read for a JPG's dimensions: the file may be of any size.
   ImportCandidate checked = importRefusal(entry, {diskSize, reallySize(chosen)},
                                           [&] { return readJpegFileSize(chosen); });
-  if (checked.refusal) return checked;
+  if (!checked.stored()) return checked;
   // Read only once accepted, and whole, so the slot is replaced in one step or not at all; never
   // more than a slot holds, should the file have grown since it was measured.
   return accept(chosen, readWholeFile(chosen, kSlotCapacity), diskSize);

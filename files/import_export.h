@@ -38,14 +38,25 @@ enum class ImportRefusal {
   PictureUnreadable,  // the JPEG or PNG library rejects the picture
 };
 
-// The outcome of an import's checks: either a refusal, or the bytes to store.
-struct ImportCandidate {
-  std::optional<std::string> refusal;  // UTF-8 info message text
-  std::vector<std::uint8_t> bytes;     // exactly the disk file size of them when accepted
-  ImportRefusal code = ImportRefusal::None;
-  int pictureWidth = 0;  // Dimensions: the picture's size
+// The outcome of an import's checks, or of an import.
+struct ImportOutcome {
+  // None: accepted (stored). NoSlot and UnknownKind: "Ошибка #1" (kUnknownKindMessage).
+  ImportRefusal refusal = ImportRefusal::None;
+  std::string message;          // the editor's text for the refusal (UTF-8)
+  std::uint64_t foundSize = 0;  // WrongSize: the offered file's size in bytes
+  // Dimensions: the offered picture's size (a JPEG, or a PNG for a RAW entry).
+  int pictureWidth = 0;
   int pictureHeight = 0;
-  std::optional<Error> error;  // PictureUnreadable: the library's error
+  // PictureUnreadable: the JPEG or PNG library's error (code Jpeg or Png). The window shows a
+  // JPEG's as an error, a PNG's as the message above.
+  std::optional<Error> error;
+
+  bool stored() const { return refusal == ImportRefusal::None; }
+};
+
+// The checks' outcome with, when accepted, the bytes to store.
+struct ImportCandidate : ImportOutcome {
+  std::vector<std::uint8_t> bytes;  // exactly the disk file size of them when accepted
 };
 
 // A refusal with its code and the editor's text.

@@ -197,11 +197,8 @@ RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixel
     }
   });
   if (!read) throwPngError(s.state.message);
-  if (s.progress.tooLarge) {
-    picture.rgb.clear();
-    return picture;
-  }
-  if (!s.progress.ended) throwPngError("file cut short");
+  // A picture too large has its size and no pixels: reading paused before they were allocated.
+  if (!s.progress.tooLarge && !s.progress.ended) throwPngError("file cut short");
   return picture;
 }
 
@@ -218,9 +215,7 @@ ImportCandidate importPng(const FileEntry& entry, std::span<const std::uint8_t> 
     return refusedImport(ImportRefusal::WrongSize, kWrongSizeMessage);
   }
   if (!fits) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
-  ImportCandidate accepted;
-  accepted.bytes = rgbToRaw(picture);
-  return accepted;
+  return {{}, rgbToRaw(picture)};
 }
 
 ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::path& chosen) {

@@ -68,11 +68,7 @@ std::uint32_t rgb565ToColour(std::uint16_t word) {
 }
 
 Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
-  Picture picture;
-  picture.width = entry.width;
-  picture.height = entry.height;
-  picture.format = Picture::Format::Rgb32;
-  picture.bytesPerLine = picture.width * 4;
+  Picture picture{entry.width, entry.height, Picture::Format::Rgb32, entry.width * 4, {}, {}};
 
   const std::size_t width = entry.width;
   const std::size_t height = entry.height;

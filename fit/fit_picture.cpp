@@ -67,7 +67,8 @@ FitResult storeJpeg(const RgbPicture& fitted, const FileEntry& entry,
       result.bytes = found != 0 ? std::move(best) : encodeBaselineJpeg(fitted, 1);
     }
   }
-  result.refusal = importRefusal(entry, result.bytes).refusal;
+  if (const ImportOutcome checked = importRefusal(entry, result.bytes); !checked.stored())
+    result.refusal = checked.message;
   result.stored = rgbOf(decodeJpeg(result.bytes));
   return result;
 }
@@ -81,7 +82,8 @@ FitResult storePicture(const RgbPicture& fitted, const FitTarget& target,
   FitResult result;
   result.bytes = ditherToRgb565(fitted, options.dither);
   result.stored = rawToRgb(entry, result.bytes);
-  result.refusal = importRefusal(entry, result.bytes).refusal;
+  if (const ImportOutcome checked = importRefusal(entry, result.bytes); !checked.stored())
+    result.refusal = checked.message;
   return result;
 }
 

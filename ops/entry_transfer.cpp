@@ -11,22 +11,8 @@ namespace wqt {
 
 namespace {
 
-ImportOutcome outcomeOf(ImportCandidate&& candidate, std::uint64_t foundSize) {
-  ImportOutcome outcome;
-  outcome.refusal = candidate.code;
-  outcome.message = candidate.refusal.value_or("");
-  outcome.foundSize = foundSize;
-  outcome.pictureWidth = candidate.pictureWidth;
-  outcome.pictureHeight = candidate.pictureHeight;
-  outcome.error = std::move(candidate.error);
-  return outcome;
-}
-
 ImportOutcome noSlot() {
-  ImportOutcome outcome;
-  outcome.refusal = ImportRefusal::NoSlot;
-  outcome.message = kUnknownKindMessage;
-  return outcome;
+  return refusedImport(ImportRefusal::NoSlot, kUnknownKindMessage);
 }
 
 bool asPng(const FileEntry& entry, RawFormat as) {
@@ -48,8 +34,9 @@ ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::pat
     candidate.error = e;
   }
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
+  candidate.foundSize = ec ? 0 : size;
   bytes = std::move(candidate.bytes);
-  return outcomeOf(std::move(candidate), ec ? 0 : size);
+  return candidate;
 }
 
 ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
@@ -72,14 +59,15 @@ ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t 
 }
 
 ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes) {
+  ImportOutcome outcome;
   try {
-    return outcomeOf(importRefusal(entry, bytes), bytes.size());
+    outcome = importRefusal(entry, bytes);
   } catch (const JpegError& e) {
-    ImportOutcome outcome =
-        outcomeOf(refusedImport(ImportRefusal::PictureUnreadable, e.what()), bytes.size());
+    outcome = refusedImport(ImportRefusal::PictureUnreadable, e.what());
     outcome.error = e;
-    return outcome;
   }
+  outcome.foundSize = bytes.size();
+  return outcome;
 }
 
 std::filesystem::path exportTarget(const FileEntry& entry, const std::string& chosen,

@@ -4,33 +4,16 @@
 // are named by the map's entry numbers; the slot numbering stays inside the document.
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "base/core_error.h"
 #include "files/import_export.h"
 #include "files/unpack_layout.h"
 #include "map/theme_map.h"
 #include "theme/theme_document.h"
 
 namespace wqt {
-
-struct ImportOutcome {
-  // None: stored. NoSlot and UnknownKind: "Ошибка #1" (kUnknownKindMessage).
-  ImportRefusal refusal = ImportRefusal::None;
-  std::string message;          // the editor's text for the refusal (UTF-8)
-  std::uint64_t foundSize = 0;  // WrongSize: the offered file's size in bytes
-  // Dimensions: the offered picture's size (a JPEG, or a PNG for a RAW entry).
-  int pictureWidth = 0;
-  int pictureHeight = 0;
-  // PictureUnreadable: the JPEG or PNG library's error (code Jpeg or Png). The window shows a
-  // JPEG's as an error, a PNG's as the message above.
-  std::optional<Error> error;
-
-  bool stored() const { return refusal == ImportRefusal::None; }
-};
 
 // The checks of the entry's kind on the offered file, in the editor's order, storing nothing:
 // on success `bytes` holds what the entry's slot would store (a PNG converted to RAW words).

@@ -12,12 +12,6 @@ const std::array<NamedField, 3> kNamedFields = {{
     {"Версия темы", "version", kVersionField},
 }};
 
-namespace {
-
-constexpr std::array<const char*, 2> kThemeTypeKeys = {"black", "white"};
-
-}  // namespace
-
 FieldText fieldText(std::span<const std::uint8_t> image, const HeaderField& field) {
   FieldText text;
   text.decoded = decodeHeaderField(bytesAt(image, field.offset, field.width));
@@ -26,11 +20,9 @@ FieldText fieldText(std::span<const std::uint8_t> image, const HeaderField& fiel
 }
 
 FieldOutcome setFieldCp1251(ThemeDocument& doc, const HeaderField& field, std::string_view cp1251) {
-  FieldOutcome outcome;
-  outcome.stored = doc.setHeaderField(field, cp1251) == ThemeDocument::FieldResult::Stored;
+  const bool stored = doc.setHeaderField(field, cp1251) == ThemeDocument::FieldResult::Stored;
   // The field holds UTF-8, where a Cyrillic letter takes two bytes.
-  outcome.utf8Bytes = cp1251ToUtf8(cp1251).size();
-  return outcome;
+  return {stored, cp1251ToUtf8(cp1251).size()};
 }
 
 FieldOutcome setFieldUtf8(ThemeDocument& doc, const HeaderField& field, std::string_view utf8) {
@@ -42,6 +34,7 @@ const char* themeTypeName(ThemeType type) {
 }
 
 const char* themeTypeKey(ThemeType type) {
+  constexpr std::array<const char*, 2> kThemeTypeKeys = {"black", "white"};
   return kThemeTypeKeys[static_cast<std::size_t>(type)];
 }
 
@@ -53,10 +46,8 @@ std::optional<ThemeType> themeTypeOfKey(std::string_view key) {
 }
 
 TypeView themeTypeOf(std::span<const std::uint8_t> image, const MapSettings& settings) {
-  TypeView view;
-  view.shown = settings.hasTypeByte();
-  if (!view.shown) return view;
-  view.byte = bytesAt(image, settings.typeByteOffset, 1)[0];
+  if (!settings.hasTypeByte()) return {};
+  TypeView view{true, bytesAt(image, settings.typeByteOffset, 1)[0], std::nullopt};
   // A byte other than 0 or 1 selects no type in the editor.
   if (view.byte < kThemeTypes.size()) view.type = kThemeTypes[view.byte];
   return view;

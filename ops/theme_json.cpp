@@ -130,15 +130,13 @@ ThemeFolder fromThemeJson(std::string_view text) {
         index->get<std::int64_t>() > 0xFFFF) {
       bad("у каждого элемента «files» должен быть номер «index» от 0 до 65535.");
     }
-    FolderEntry entry;
-    entry.index = static_cast<std::int32_t>(index->get<std::int64_t>());
-    if (!seen.insert(entry.index).second) {
-      bad("номер " + std::to_string(entry.index) + " встречается в «files» дважды.");
+    const auto number = static_cast<std::int32_t>(index->get<std::int64_t>());
+    if (!seen.insert(number).second) {
+      bad("номер " + std::to_string(number) + " встречается в «files» дважды.");
     }
-    entry.path = textMember(item, "path").value_or("");
-    entry.kind = textMember(item, "kind").value_or("");
-    entry.file = textMember(item, "file");
-    folder.entries.push_back(std::move(entry));
+    // Braces read the members in order: the first wrong one is named.
+    folder.entries.push_back({number, textMember(item, "path").value_or(""),
+                              textMember(item, "kind").value_or(""), textMember(item, "file")});
   }
   return folder;
 }

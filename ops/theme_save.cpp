@@ -19,13 +19,10 @@ const char* saveMessageText(SaveRefusal refusal) {
 
 SaveOutcome checkWritten(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,
                          const MapSettings& settings) {
-  SaveOutcome outcome;
-  if (saveLayoutOverlaps(settings)) {
-    outcome.refusal = SaveRefusal::LayoutOverlaps;
-    return outcome;
-  }
+  if (saveLayoutOverlaps(settings)) return {SaveRefusal::LayoutOverlaps, {}};
   const std::vector<std::uint8_t> saved = headerForSave(header, settings, sizes);
   // The checks throw only "Stream read error": the file would be cut short.
+  SaveOutcome outcome;
   outcome.reopen =
       openOutcomeOf([&](std::int32_t&) { return reopenStatus(saved, sizes, settings); });
   if (!outcome.reopen.opened()) outcome.refusal = SaveRefusal::WouldNotReopen;

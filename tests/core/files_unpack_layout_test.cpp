@@ -203,11 +203,11 @@ TEST(PngPicture, RawRoundTripKeepsWordsAndShowsPreviewColours) {
   EXPECT_EQ(rgb.rgb, (Bytes{0xF8, 0, 0, 0, 0xFC, 0, 0, 0, 0xF8, 0xF8, 0xFC, 0xF8, 0x80, 0x80, 0x80,
                             0x08, 0x04, 0x08}));
   const wqt::ImportCandidate back = wqt::importPng(entry, png);
-  EXPECT_FALSE(back.refusal);
+  EXPECT_TRUE(back.stored());
   EXPECT_EQ(back.bytes, raw);
 
   // Other dimensions: the size message; not a PNG: the library's error.
-  EXPECT_EQ(wqt::importPng(wqt::FileEntry{wqt::EntryKind::Raw, "RAW", 2, 3, 0}, png).refusal,
+  EXPECT_EQ(wqt::importPng(wqt::FileEntry{wqt::EntryKind::Raw, "RAW", 2, 3, 0}, png).message,
             wqt::kWrongSizeMessage);
   EXPECT_THROW(wqt::importPng(entry, raw), wqt::Error);
   Bytes cut = png;
