@@ -16,6 +16,7 @@
 
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
+#include "bench/scratch_folder.h"
 #include "bench/spawn.h"
 
 namespace {
@@ -153,9 +154,7 @@ int peakRssChild(int argc, char** argv) {
 }
 
 void setUp() {
-  char tmpl[] = "/tmp/wqt-cli-bench-XXXXXX";
-  if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-  gDir = tmpl;
+  gDir = wqt::bench::scratchFolder("wqt-cli-bench");
   const std::string map = wqt::gen::nestedMap(kThemeFiles, 0x9C, 0x98, kShape);
   gMap = gDir / "theme.rxt";
   writeBytes(gMap, map.data(), map.size());

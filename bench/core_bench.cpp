@@ -20,6 +20,7 @@
 #include "base/file_io.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
+#include "bench/scratch_folder.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "map/theme_map.h"
@@ -223,9 +224,7 @@ long childPeakRssKiB(const std::vector<std::string>& args) {
 }
 
 void setUp() {
-  char tmpl[] = "/tmp/wqt-bench-XXXXXX";
-  if (!::mkdtemp(tmpl)) throw std::runtime_error("mkdtemp failed");
-  gDir = tmpl;
+  gDir = wqt::bench::scratchFolder("wqt-bench");
 
   const std::string nested = wqt::gen::nestedMap(kMapFiles);
   gNestedMap = gDir / "nested.rxt";

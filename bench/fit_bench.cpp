@@ -18,11 +18,11 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "bench/spawn.h"
 #include "files/jpeg_decoder.h"
 #include "fit/fit_geometry.h"
 #include "fit/fit_picture.h"
-#include "base/file_io.h"
 
 namespace {
 

@@ -20,6 +20,7 @@
 #include "bench/bench_dialogs.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
+#include "bench/scratch_folder.h"
 #include "cli/commands.h"
 #include "ui/MainUnit.h"
 #include "ui/UserDialogs.h"
@@ -118,9 +119,7 @@ int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
   QApplication app(argc, argv);
 
-  char pattern[] = "/tmp/wqt-save-all-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 1;
-  gDir = pattern;
+  gDir = wqt::bench::scratchFolder("wqt-save-all");
   gMap = gDir / "theme.rxt";
   gTheme = gDir / "theme.wqt";
   const std::string map = wqt::gen::nestedMap(kThemeFiles, 0x9C, 0x98, wqt::gen::kUnpackThemeShape);

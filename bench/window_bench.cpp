@@ -21,6 +21,7 @@
 #include "bench/bench_dialogs.h"
 #include "bench/inputs.h"
 #include "bench/ratio_report.h"
+#include "bench/scratch_folder.h"
 #include "ui/MainUnit.h"
 #include "ui/ThemeOverview.h"
 #include "ui/UserDialogs.h"
@@ -120,9 +121,7 @@ int main(int argc, char** argv) {
   }
 
   // The 2,000-file theme in a window of its own, with its own map beside it.
-  char pattern[] = "/tmp/wqt-overview-XXXXXX";
-  if (mkdtemp(pattern) == nullptr) return 1;
-  const std::filesystem::path bigDir = pattern;
+  const std::filesystem::path bigDir = wqt::bench::scratchFolder("wqt-overview");
   const std::string bigMap =
       wqt::gen::nestedMap(wqt::gen::kUnpackThemeFiles, 0x9C, 0x98, wqt::gen::kUnpackThemeShape);
   write(bigDir / "theme.rxt", bigMap.data(), bigMap.size());
