@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <utility>
 
-#include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
 #include "base/paths.h"
@@ -59,10 +58,11 @@ bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t en
   return e < map.entries().size() && e + 1 <= doc.slotCount();
 }
 
-ImportCandidate refusedImport(ImportRefusal code, std::string text) {
+ImportCandidate refusedImport(ImportRefusal code, std::string text, std::optional<Error> error) {
   ImportCandidate refused;
   refused.refusal = code;
   refused.message = std::move(text);
+  refused.error = std::move(error);
   return refused;
 }
 
