@@ -1,7 +1,6 @@
 #include "ops/theme_folder.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -68,10 +67,8 @@ class StagingFolder {
 // stays inside the folder, links included.
 std::optional<fs::path> inside(const fs::path& base, const std::string& relative) {
   const fs::path rel(relative);
-  if (relative.empty() || rel.is_absolute()) return std::nullopt;
-  for (const fs::path& part : rel) {
-    if (part == "..") return std::nullopt;
-  }
+  if (relative.empty() || rel.is_absolute() || std::find(rel.begin(), rel.end(), "..") != rel.end())
+    return std::nullopt;
   std::error_code ec;
   const fs::path resolved = fs::weakly_canonical(base / rel, ec);
   if (ec) return std::nullopt;
@@ -89,13 +86,8 @@ void keepThemeJsonName(std::vector<LayoutItem>& items) {
   std::set<std::string> taken;
   for (const LayoutItem& item : items) taken.insert(topName(item.path));
   if (!taken.contains(reserved)) return;
-  const std::string stem = reserved.substr(0, reserved.rfind('.'));
-  const std::string extension = reserved.substr(reserved.rfind('.'));
-  std::string replacement;
-  for (int n = 2;
-       taken.contains(replacement = stem + " (" + std::to_string(n) + ")" + extension);) {
-    ++n;
-  }
+  const fs::path name(reserved);
+  const std::string replacement = uniqueName(taken, name.stem(), name.extension().string());
   for (LayoutItem& item : items) {
     if (topName(item.path) == reserved) item.path.replace(0, reserved.size(), replacement);
   }
