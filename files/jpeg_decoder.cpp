@@ -20,20 +20,18 @@ constexpr J_COLOR_SPACE kOpaqueWordOrder =
     std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // One decompression object with its error manager and progress monitor; destroyed when the session
-// ends, whether the library failed or a C++ exception left the caller.
+// ends, whether the library failed or a C++ exception left the caller. The object starts zeroed,
+// which the library destroys as one never or half created.
 struct Session {
   jpeg_decompress_struct cinfo{};
   JpegErrorManager err{};
   jpeg_progress_mgr progress{};
-  bool created = false;
 
   Session() {
     cinfo.err = jpegErrorManager(err);
     limitJpegScans(progress);
   }
-  ~Session() {
-    if (created) jpeg_destroy_decompress(&cinfo);
-  }
+  ~Session() { jpeg_destroy_decompress(&cinfo); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -44,7 +42,6 @@ struct Session {
 template <typename SetSource>
 bool readHeader(Session& s, SetSource&& setSource) {
   return jpegGuarded(s.err, [&] {
-    s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
     s.cinfo.progress = &s.progress;
