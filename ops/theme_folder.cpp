@@ -10,7 +10,6 @@
 
 #include "base/file_io.h"
 #include "base/replacing_file.h"
-#include "files/png_picture.h"
 #include "map/entry_paths.h"
 #include "ops/entry_fit.h"
 #include "ops/theme_save.h"
@@ -168,9 +167,7 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
           // named, not left as a bare read error.
           try {
             file.readEntry(item.entry, bytes);
-            const FileEntry& known = *map.entry(item.entry);
-            if (raw == RawFormat::Png && known.kind == EntryKind::Raw)
-              bytes = rawToPng(known, bytes);
+            bytes = exportBytes(*map.entry(item.entry), bytes, raw);
             return bytes;
           } catch (const Error& e) {
             outcome.where = entryPath(map, static_cast<std::size_t>(item.entry));
