@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 
 #include "base/file_descriptor.h"
@@ -43,13 +42,12 @@ ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uin
 }  // namespace
 
 std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth, int entryHeight) {
-  char second[128];
-  std::snprintf(second, sizeof second, "Загружаемый размер: %dx%d, необходим: %dx%d", pictureWidth,
-                pictureHeight, entryWidth, entryHeight);
-  return std::string(
-             "Размеры загружаемого изображения должны соответствовать заданным в карте "
-             "темы!") +
-         "\r\n" + second;
+  const auto size = [](int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+  };
+  return "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+         "Загружаемый размер: " +
+         size(pictureWidth, pictureHeight) + ", необходим: " + size(entryWidth, entryHeight);
 }
 
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry) {
