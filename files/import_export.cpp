@@ -3,10 +3,8 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 
-#include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
 #include "base/paths.h"
@@ -44,13 +42,12 @@ ImportCandidate accept(const std::filesystem::path& chosen, std::vector<std::uin
 }  // namespace
 
 std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth, int entryHeight) {
-  char second[128];
-  std::snprintf(second, sizeof second, "Загружаемый размер: %dx%d, необходим: %dx%d", pictureWidth,
-                pictureHeight, entryWidth, entryHeight);
-  return std::string(
-             "Размеры загружаемого изображения должны соответствовать заданным в карте "
-             "темы!") +
-         "\r\n" + second;
+  const auto size = [](int width, int height) {
+    return std::to_string(width) + "x" + std::to_string(height);
+  };
+  return "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+         "Загружаемый размер: " +
+         size(pictureWidth, pictureHeight) + ", необходим: " + size(entryWidth, entryHeight);
 }
 
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry) {
@@ -59,10 +56,11 @@ bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t en
   return e < map.entries().size() && e + 1 <= doc.slotCount();
 }
 
-ImportCandidate refusedImport(ImportRefusal code, std::string text) {
+ImportCandidate refusedImport(ImportRefusal code, std::string text, std::optional<Error> error) {
   ImportCandidate refused;
   refused.refusal = code;
   refused.message = std::move(text);
+  refused.error = std::move(error);
   return refused;
 }
 

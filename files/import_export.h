@@ -13,7 +13,6 @@
 
 namespace wqt {
 
-// Refusal texts (UTF-8).
 inline constexpr const char* kUnknownKindMessage = "Ошибка #1";
 inline constexpr const char* kWrongSizeMessage =
     "Некорректный размер загружаемого файла. Загрузка невозможна.";
@@ -27,7 +26,6 @@ std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth
 // Whether the selected entry exists in the map and has a slot in the document.
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry);
 
-// Why an import refuses a file.
 enum class ImportRefusal {
   None,
   NoSlot,             // the entry has no slot in the theme: kUnknownKindMessage
@@ -38,9 +36,7 @@ enum class ImportRefusal {
   PictureUnreadable,  // the JPEG or PNG library rejects the picture
 };
 
-// The outcome of an import's checks, or of an import.
 struct ImportOutcome {
-  // None: accepted (stored). NoSlot and UnknownKind: "Ошибка #1" (kUnknownKindMessage).
   ImportRefusal refusal = ImportRefusal::None;
   std::string message;          // the editor's text for the refusal (UTF-8)
   std::uint64_t foundSize = 0;  // WrongSize: the offered file's size in bytes
@@ -59,8 +55,8 @@ struct ImportCandidate : ImportOutcome {
   std::vector<std::uint8_t> bytes;  // exactly the disk file size of them when accepted
 };
 
-// A refusal with its code and the editor's text.
-ImportCandidate refusedImport(ImportRefusal code, std::string text);
+ImportCandidate refusedImport(ImportRefusal code, std::string text,
+                              std::optional<Error> error = std::nullopt);
 // The refusal of a picture of another size than the entry's, with the picture's size.
 ImportCandidate dimensionRefusal(const FileEntry& entry, int pictureWidth, int pictureHeight);
 

@@ -1,7 +1,6 @@
 #include "files/import_rules.h"
 
 #include "files/file_kind.h"
-#include "files/import_export.h"
 #include "theme/theme_layout.h"
 
 namespace wqt {

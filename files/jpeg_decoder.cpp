@@ -20,20 +20,18 @@ constexpr J_COLOR_SPACE kOpaqueWordOrder =
     std::endian::native == std::endian::little ? JCS_EXT_BGRA : JCS_EXT_ARGB;
 
 // One decompression object with its error manager and progress monitor; destroyed when the session
-// ends, whether the library failed or a C++ exception left the caller.
+// ends, whether the library failed or a C++ exception left the caller. The object starts zeroed,
+// which the library destroys as one never or half created.
 struct Session {
   jpeg_decompress_struct cinfo{};
   JpegErrorManager err{};
   jpeg_progress_mgr progress{};
-  bool created = false;
 
   Session() {
     cinfo.err = jpegErrorManager(err);
     limitJpegScans(progress);
   }
-  ~Session() {
-    if (created) jpeg_destroy_decompress(&cinfo);
-  }
+  ~Session() { jpeg_destroy_decompress(&cinfo); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
@@ -44,7 +42,6 @@ struct Session {
 template <typename SetSource>
 bool readHeader(Session& s, SetSource&& setSource) {
   return jpegGuarded(s.err, [&] {
-    s.created = true;  // the object is zeroed, so destroying a half-created one is safe
     jpeg_create_decompress(&s.cinfo);
     s.cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
     s.cinfo.progress = &s.progress;
@@ -56,10 +53,6 @@ bool readHeader(Session& s, SetSource&& setSource) {
 bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
   return readHeader(
       s, [&] { jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); });
-}
-
-int paddedRow(int width, int components) {
-  return static_cast<int>((static_cast<long long>(width) * components + 3) / 4 * 4);
 }
 
 }  // namespace
@@ -133,29 +126,21 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
   picture.height = static_cast<int>(s.cinfo.output_height);
   const bool indexed = s.cinfo.quantize_colors;
   picture.format = indexed ? Picture::Format::Indexed8 : Picture::Format::Rgb32;
-  picture.bytesPerLine = paddedRow(picture.width, indexed ? 1 : 4);
+  // Rows padded to a multiple of 4 bytes; a width of at most 65500 keeps the sum in an int.
+  picture.bytesPerLine = (picture.width * (indexed ? 1 : 4) + 3) / 4 * 4;
   if (indexed) {
     // The colour map lives in the library's image pool, which finishing releases: copy it now.
-    const int colours = s.cinfo.actual_number_of_colors;
-    picture.palette.reserve(static_cast<std::size_t>(colours));
-    for (int i = 0; i < colours; ++i) {
-      if (s.cinfo.out_color_components == 1) {
-        const unsigned v = s.cinfo.colormap[0][i];
-        picture.palette.push_back(Picture::opaqueRgb(v, v, v));
-      } else {
-        picture.palette.push_back(Picture::opaqueRgb(s.cinfo.colormap[0][i], s.cinfo.colormap[1][i],
-                                                     s.cinfo.colormap[2][i]));
-      }
-    }
+    // A grey map has one row, which gives all three channels.
+    const JSAMPARRAY map = s.cinfo.colormap;
+    const int g = s.cinfo.out_color_components == 1 ? 0 : 1;
+    for (int i = 0; i < s.cinfo.actual_number_of_colors; ++i)
+      picture.palette.push_back(Picture::opaqueRgb(map[0][i], map[g][i], map[2 * g][i]));
   }
-  picture.pixels.assign(
-      static_cast<std::size_t>(picture.bytesPerLine) * static_cast<std::size_t>(picture.height), 0);
-
-  std::uint8_t* const base = picture.pixels.data();
-  const std::size_t stride = static_cast<std::size_t>(picture.bytesPerLine);
+  const auto stride = static_cast<std::size_t>(picture.bytesPerLine);
+  picture.pixels.assign(stride * s.cinfo.output_height, 0);
   const bool finished = jpegGuarded(s.err, [&] {
     while (s.cinfo.output_scanline < s.cinfo.output_height) {
-      JSAMPROW row = base + stride * s.cinfo.output_scanline;
+      JSAMPROW row = picture.pixels.data() + stride * s.cinfo.output_scanline;
       jpeg_read_scanlines(&s.cinfo, &row, 1);
     }
     jpeg_finish_decompress(&s.cinfo);

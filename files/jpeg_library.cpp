@@ -13,9 +13,6 @@ namespace {
   std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
 }
 
-void onMessage(j_common_ptr, int) {}
-void onOutputMessage(j_common_ptr) {}
-
 // Called at every scan among other points.
 void onProgress(j_common_ptr cinfo) {
   if (cinfo->is_decompressor &&
@@ -23,9 +20,6 @@ void onProgress(j_common_ptr cinfo) {
     ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
   }
 }
-
-void initSource(j_decompress_ptr) {}
-void termSource(j_decompress_ptr) {}
 
 boolean fillBuffer(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<JpegReaderSource*>(cinfo->src);
@@ -65,8 +59,8 @@ void skipData(j_decompress_ptr cinfo, long count) {
 jpeg_error_mgr* jpegErrorManager(JpegErrorManager& manager) {
   jpeg_error_mgr* pub = jpeg_std_error(&manager.pub);
   pub->error_exit = onFatalError;
-  pub->emit_message = onMessage;
-  pub->output_message = onOutputMessage;
+  pub->emit_message = [](j_common_ptr, int) {};
+  pub->output_message = [](j_common_ptr) {};
   return pub;
 }
 
@@ -75,11 +69,11 @@ void limitJpegScans(jpeg_progress_mgr& progress) {
 }
 
 void useJpegReaderSource(j_decompress_ptr cinfo, JpegReaderSource& source) {
-  source.pub.init_source = initSource;
+  source.pub.init_source = [](j_decompress_ptr) {};
   source.pub.fill_input_buffer = fillBuffer;
   source.pub.skip_input_data = skipData;
   source.pub.resync_to_restart = jpeg_resync_to_restart;
-  source.pub.term_source = termSource;
+  source.pub.term_source = [](j_decompress_ptr) {};
   source.pub.bytes_in_buffer = 0;
   cinfo->src = &source.pub;
 }

@@ -52,7 +52,6 @@ struct JpegReaderSource {
   std::vector<JOCTET> buffer = std::vector<JOCTET>(16384);
 };
 
-// Points the decompression object at the source.
 void useJpegReaderSource(j_decompress_ptr cinfo, JpegReaderSource& source);
 
 }  // namespace wqt

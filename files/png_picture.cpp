@@ -6,7 +6,6 @@
 #include <csetjmp>
 #include <string>
 
-#include "base/core_error.h"
 #include "base/file_io.h"
 #include "files/preview.h"
 #include "theme/theme_layout.h"
@@ -33,15 +32,6 @@ struct PngErrorState {
 }
 void onPngWarning(png_structp, png_const_charp) {}
 
-// What the reading collects as the library hands over the picture piece by piece.
-struct Progress {
-  RgbPicture* picture = nullptr;
-  std::uint64_t maxPixels = 0;
-  bool tooLarge = false;
-  bool ended = false;
-  std::vector<png_bytep> rows;
-};
-
 // The limits that keep a hostile file small: no picture side longer than a slot's picture can
 // be, no ancillary chunk kept (text, profiles, palettes of suggestions: none changes the pixels
 // read here; skipped, a chunk's claimed length costs nothing), and the little that is kept
@@ -50,18 +40,22 @@ constexpr png_uint_32 kMaxSide = kSlotCapacity / 2;
 constexpr png_alloc_size_t kChunkMemoryLimit = 64 * 1024;
 constexpr png_uint_32 kChunkCacheLimit = 16;
 
-// One read structure with its info, destroyed whatever happens.
+// One read structure with its info, destroyed whatever happens, and what the reading collects
+// as the library hands over the picture piece by piece.
 struct ReadSession {
   png_structp png = nullptr;
   png_infop info = nullptr;
   PngErrorState state;
-  Progress progress;
+  RgbPicture picture;
+  std::uint64_t maxPixels = 0;
+  bool tooLarge = false;
+  bool ended = false;
+  std::vector<png_bytep> rows;
   ReadSession() {
     png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onPngError, onPngWarning);
-    if (png == nullptr) throwPngError("out of memory");
-    info = png_create_info_struct(png);
+    if (png != nullptr) info = png_create_info_struct(png);
     if (info == nullptr) {
-      png_destroy_read_struct(&png, nullptr, nullptr);
+      png_destroy_read_struct(&png, nullptr, nullptr);  // nothing to do when png is null
       throwPngError("out of memory");
     }
     png_set_user_limits(png, kMaxSide, kMaxSide);
@@ -78,14 +72,14 @@ struct ReadSession {
 // The header is read: a picture too large stops the reading; any other gets its buffer and
 // becomes 8-bit RGB (the top byte of 16-bit samples, no alpha).
 void onInfo(png_structp png, png_infop info) {
-  auto* progress = static_cast<Progress*>(png_get_progressive_ptr(png));
-  RgbPicture& picture = *progress->picture;
+  auto* s = static_cast<ReadSession*>(png_get_progressive_ptr(png));
+  RgbPicture& picture = s->picture;
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
   picture.width = static_cast<int>(width);
   picture.height = static_cast<int>(height);
-  if (std::uint64_t{width} * height > progress->maxPixels) {
-    progress->tooLarge = true;
+  if (std::uint64_t{width} * height > s->maxPixels) {
+    s->tooLarge = true;
     png_process_data_pause(png, 0);
     return;
   }
@@ -100,22 +94,19 @@ void onInfo(png_structp png, png_infop info) {
     png_error(png, "unexpected row layout");
   }
   picture.rgb.resize(std::size_t{width} * height * 3);
-  progress->rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) {
-    progress->rows[y] = picture.rgb.data() + std::size_t{y} * width * 3;
-  }
+  s->rows.resize(height);
+  for (png_uint_32 y = 0; y < height; ++y)
+    s->rows[y] = picture.rgb.data() + std::size_t{y} * width * 3;
 }
 
 // A row of a pass: an interlaced picture's passes are combined into the rows.
 void onRow(png_structp png, png_bytep row, png_uint_32 y, int) {
-  auto* progress = static_cast<Progress*>(png_get_progressive_ptr(png));
-  if (row != nullptr && y < progress->rows.size()) {
-    png_progressive_combine_row(png, progress->rows[y], row);
-  }
+  auto* s = static_cast<ReadSession*>(png_get_progressive_ptr(png));
+  if (row != nullptr && y < s->rows.size()) png_progressive_combine_row(png, s->rows[y], row);
 }
 
 void onEnd(png_structp png, png_infop) {
-  static_cast<Progress*>(png_get_progressive_ptr(png))->ended = true;
+  static_cast<ReadSession*>(png_get_progressive_ptr(png))->ended = true;
 }
 
 // Runs library calls with the jump target set; false when the library failed. The steps must not
@@ -162,14 +153,11 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
   image.width = static_cast<png_uint_32>(picture.width);
   image.height = static_cast<png_uint_32>(picture.height);
   image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  const int stride = picture.width * 3;
-  if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.rgb.data(), stride, nullptr)) {
-    throwPngError(image.message);
-  }
+  // Written once into room for the largest file the picture can make, then cut to what it took.
+  png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
   std::vector<std::uint8_t> bytes(size);
-  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, picture.rgb.data(), stride,
-                                 nullptr)) {
+  if (!png_image_write_to_memory(&image, bytes.data(), &size, 0, picture.rgb.data(),
+                                 picture.width * 3, nullptr)) {
     throwPngError(image.message);
   }
   bytes.resize(size);
@@ -179,9 +167,7 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
   if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throwPngError("not a PNG file");
   ReadSession s;
-  RgbPicture picture;
-  s.progress.picture = &picture;
-  s.progress.maxPixels = maxPixels;
+  s.maxPixels = maxPixels;
   // The file is handed over piece by piece, so that reading stops as soon as the header shows a
   // picture too large. Fed this way the library also stops inflating once the last row is
   // decoded: compressed data after it (a stream of zeros gigabytes long) is passed over unread.
@@ -189,8 +175,8 @@ RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixel
   std::size_t pos = 0;
   png_bytep data = const_cast<png_bytep>(bytes.data());
   const bool read = guarded(s, [&] {
-    png_set_progressive_read_fn(s.png, &s.progress, onInfo, onRow, onEnd);
-    while (pos < bytes.size() && !s.progress.tooLarge && !s.progress.ended) {
+    png_set_progressive_read_fn(s.png, &s, onInfo, onRow, onEnd);
+    while (pos < bytes.size() && !s.tooLarge && !s.ended) {
       const std::size_t n = std::min(kPiece, bytes.size() - pos);
       png_process_data(s.png, s.info, data + pos, n);
       pos += n;
@@ -198,8 +184,8 @@ RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixel
   });
   if (!read) throwPngError(s.state.message);
   // A picture too large has its size and no pixels: reading paused before they were allocated.
-  if (!s.progress.tooLarge && !s.progress.ended) throwPngError("file cut short");
-  return picture;
+  if (!s.tooLarge && !s.ended) throwPngError("file cut short");
+  return std::move(s.picture);
 }
 
 std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::uint8_t> slot) {
@@ -234,9 +220,7 @@ ImportCandidate checkPngImport(const FileEntry& entry, const std::filesystem::pa
     }
     return importPng(entry, bytes);
   } catch (const PngError& e) {
-    ImportCandidate refused = refusedImport(ImportRefusal::PictureUnreadable, kNotPngMessage);
-    refused.error = e;
-    return refused;
+    return refusedImport(ImportRefusal::PictureUnreadable, kNotPngMessage, e);
   }
 }
 

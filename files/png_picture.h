@@ -45,7 +45,6 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture);
 // inflated.
 RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels);
 
-// The slot of a RAW entry as a PNG file.
 std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::uint8_t> slot);
 
 // A PNG file offered for a RAW entry: refused with the wrong-size message unless its picture has

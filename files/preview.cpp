@@ -13,7 +13,6 @@
 #include "base/file_io.h"
 #include "base/paths.h"
 #include "files/jpeg_decoder.h"
-#include "map/map_location.h"
 
 namespace wqt {
 
@@ -34,7 +33,6 @@ void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_
   if (err != 0) throwFileCreateError(path, err);
 }
 
-// Whether we may create or overwrite the scratch file in the folder.
 bool mayWriteScratchIn(const std::filesystem::path& folder) {
   if (::access((folder / kScratchFileName).c_str(), W_OK) == 0) return true;
   return errno == ENOENT && ::access(folder.c_str(), W_OK) == 0;
@@ -69,24 +67,15 @@ std::uint32_t rgb565ToColour(std::uint16_t word) {
 
 Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
   Picture picture{entry.width, entry.height, Picture::Format::Rgb32, entry.width * 4, {}, {}};
-
-  const std::size_t width = entry.width;
-  const std::size_t height = entry.height;
-  // The pixels are read in order, so a short slot fails at its first missing word; nothing
-  // decoded before that is kept, so the check can come first.
-  if (slot.size() < width * height * 2) throwStreamReadError();
-
-  const std::size_t stride = static_cast<std::size_t>(picture.bytesPerLine);
-  picture.pixels.assign(stride * height, 0);
-  std::size_t pos = 0;
-  for (std::size_t y = 0; y < height; ++y) {
-    std::uint8_t* out = picture.pixels.data() + y * stride;
-    for (std::size_t x = 0; x < width; ++x, out += 4) {
-      const auto word = static_cast<std::uint16_t>(slot[pos] | (slot[pos + 1] << 8));
-      pos += 2;
-      const std::uint32_t pixel = rgb565ToPixel(word);
-      std::memcpy(out, &pixel, 4);
-    }
+  // Four bytes a pixel need no row padding. Read in order, a short slot fails at its first missing
+  // word and keeps nothing decoded, so the check can come first.
+  const std::size_t pixels = std::size_t{entry.width} * entry.height;
+  if (slot.size() < pixels * 2) throwStreamReadError();
+  picture.pixels.resize(pixels * 4);
+  for (std::size_t i = 0; i < pixels; ++i) {
+    const std::uint32_t pixel =
+        rgb565ToPixel(static_cast<std::uint16_t>(slot[2 * i] | slot[2 * i + 1] << 8));
+    std::memcpy(picture.pixels.data() + 4 * i, &pixel, 4);
   }
   return picture;
 }
@@ -107,15 +96,10 @@ std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse) {
   return scratchFilePath(executableDir(), mapInUse, xdgDirs());
 }
 
-std::filesystem::path scratchFilePath() {
-  return scratchFilePath(defaultMapPath());
-}
-
 Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,
                     bool lowColourScreen) {
   writeInPlace(scratchFile, slot);
-  const std::vector<std::uint8_t> bytes = readWholeFile(scratchFile);
-  return decodeJpeg(bytes, lowColourScreen);
+  return decodeJpeg(readWholeFile(scratchFile), lowColourScreen);
 }
 
 }  // namespace wqt

@@ -28,8 +28,6 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);
 // program never writes into its bin/ folder. Throws the file-create error naming the folder that
 // cannot be made.
 std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse);
-// The same with the map the lookup finds (defaultMapPath()).
-std::filesystem::path scratchFilePath();
 // The same for a given executable folder and XDG folders.
 std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
                                       const std::filesystem::path& mapInUse, const XdgDirs& dirs);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <set>
 #include <utility>
 
 #include "base/core_error.h"
@@ -44,21 +43,6 @@ std::string safeStem(std::string_view caption, std::size_t limit) {
   return cutUtf8(std::move(stem), limit);
 }
 
-// Gives the names of one folder: the first taker keeps a name, later ones are numbered.
-class FolderNames {
- public:
-  std::string take(const std::string& stem, std::string_view ext) {
-    std::string name = stem + std::string(ext);
-    for (int n = 2; !used_.insert(name).second; ++n) {
-      name = stem + " (" + std::to_string(n) + ")" + std::string(ext);
-    }
-    return name;
-  }
-
- private:
-  std::set<std::string> used_;
-};
-
 // The longest path the system takes (PATH_MAX, with its closing zero byte).
 constexpr std::size_t kPathMax = 4096;
 
@@ -79,7 +63,7 @@ struct LayoutWalk {
     const std::vector<int>* nodes;
     std::size_t next = 0;
     std::size_t prefixLength = 0;  // of the path of the folder holding this one
-    FolderNames names;
+    std::set<std::string> names;
   };
 
   void walk(const std::vector<int>& top) {
@@ -98,7 +82,7 @@ struct LayoutWalk {
       const std::string caption = map.captionUtf8(index);
       if (!node.isFile()) {
         const std::size_t before = prefix.size();
-        prefix += here.names.take(safeStem(caption, kNameMax - kSuffixRoom), "") + "/";
+        prefix += uniqueName(here.names, safeStem(caption, kNameMax - kSuffixRoom), "") + "/";
         open.push_back({&node.children, 0, before, {}});
         continue;
       }
@@ -106,7 +90,7 @@ struct LayoutWalk {
       const std::string_view ext =
           e < map.entries().size() ? layoutExtension(map.entries()[e], raw) : ".bin";
       const std::string name =
-          here.names.take(safeStem(caption, kNameMax - kSuffixRoom - ext.size()), ext);
+          uniqueName(here.names, safeStem(caption, kNameMax - kSuffixRoom - ext.size()), ext);
       if (e < map.entries().size() && present(node.entry)) {
         requirePathFits(prefix.size() + name.size());
         items.push_back({node.entry, prefix + name});
@@ -236,6 +220,13 @@ int writeOne(int dirFd, const std::string& name, std::span<const std::uint8_t> b
 
 std::string safeName(std::string_view caption) {
   return safeStem(caption, kNameMax - kSuffixRoom);
+}
+
+std::string uniqueName(std::set<std::string>& used, const std::string& stem, std::string_view ext) {
+  std::string name = stem + std::string(ext);
+  for (int n = 2; !used.insert(name).second; ++n)
+    name = stem + " (" + std::to_string(n) + ")" + std::string(ext);
+  return name;
 }
 
 std::string_view layoutExtension(const FileEntry& entry, RawFormat raw) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,6 +22,10 @@ enum class RawFormat { Raw, Png };
 // A caption as one safe file or folder name, by the rules unpackLayout follows (without making it
 // unique): for a single file named after its caption.
 std::string safeName(std::string_view caption);
+
+// `stem` and `ext` joined, or with " (2)", " (3)"... before `ext` when `used` holds that name
+// already; the name given is added to `used`.
+std::string uniqueName(std::set<std::string>& used, const std::string& stem, std::string_view ext);
 
 struct LayoutItem {
   std::int32_t entry = -1;

@@ -30,8 +30,7 @@ ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::pat
   try {
     candidate = asPng(entry, as) ? checkPngImport(entry, file) : checkImport(entry, file);
   } catch (const JpegError& e) {
-    candidate = refusedImport(ImportRefusal::PictureUnreadable, e.what());
-    candidate.error = e;
+    candidate = refusedImport(ImportRefusal::PictureUnreadable, e.what(), e);
   }
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
   candidate.foundSize = ec ? 0 : size;
@@ -63,8 +62,7 @@ ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint
   try {
     outcome = importRefusal(entry, bytes);
   } catch (const JpegError& e) {
-    outcome = refusedImport(ImportRefusal::PictureUnreadable, e.what());
-    outcome.error = e;
+    outcome = refusedImport(ImportRefusal::PictureUnreadable, e.what(), e);
   }
   outcome.foundSize = bytes.size();
   return outcome;

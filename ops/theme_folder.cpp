@@ -1,7 +1,6 @@
 #include "ops/theme_folder.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,7 +10,6 @@
 
 #include "base/file_io.h"
 #include "base/replacing_file.h"
-#include "files/png_picture.h"
 #include "map/entry_paths.h"
 #include "ops/entry_fit.h"
 #include "ops/theme_save.h"
@@ -68,10 +66,8 @@ class StagingFolder {
 // stays inside the folder, links included.
 std::optional<fs::path> inside(const fs::path& base, const std::string& relative) {
   const fs::path rel(relative);
-  if (relative.empty() || rel.is_absolute()) return std::nullopt;
-  for (const fs::path& part : rel) {
-    if (part == "..") return std::nullopt;
-  }
+  if (relative.empty() || rel.is_absolute() || std::find(rel.begin(), rel.end(), "..") != rel.end())
+    return std::nullopt;
   std::error_code ec;
   const fs::path resolved = fs::weakly_canonical(base / rel, ec);
   if (ec) return std::nullopt;
@@ -89,13 +85,8 @@ void keepThemeJsonName(std::vector<LayoutItem>& items) {
   std::set<std::string> taken;
   for (const LayoutItem& item : items) taken.insert(topName(item.path));
   if (!taken.contains(reserved)) return;
-  const std::string stem = reserved.substr(0, reserved.rfind('.'));
-  const std::string extension = reserved.substr(reserved.rfind('.'));
-  std::string replacement;
-  for (int n = 2;
-       taken.contains(replacement = stem + " (" + std::to_string(n) + ")" + extension);) {
-    ++n;
-  }
+  const fs::path name(reserved);
+  const std::string replacement = uniqueName(taken, name.stem(), name.extension().string());
   for (LayoutItem& item : items) {
     if (topName(item.path) == reserved) item.path.replace(0, reserved.size(), replacement);
   }
@@ -176,9 +167,7 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const fs::path& theme, const fs::
           // named, not left as a bare read error.
           try {
             file.readEntry(item.entry, bytes);
-            const FileEntry& known = *map.entry(item.entry);
-            if (raw == RawFormat::Png && known.kind == EntryKind::Raw)
-              bytes = rawToPng(known, bytes);
+            bytes = exportBytes(*map.entry(item.entry), bytes, raw);
             return bytes;
           } catch (const Error& e) {
             outcome.where = entryPath(map, static_cast<std::size_t>(item.entry));

@@ -34,8 +34,7 @@ const char* themeTypeName(ThemeType type) {
 }
 
 const char* themeTypeKey(ThemeType type) {
-  constexpr std::array<const char*, 2> kThemeTypeKeys = {"black", "white"};
-  return kThemeTypeKeys[static_cast<std::size_t>(type)];
+  return type == ThemeType::White ? "white" : "black";
 }
 
 std::optional<ThemeType> themeTypeOfKey(std::string_view key) {

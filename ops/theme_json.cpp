@@ -61,11 +61,8 @@ bool nestsTooDeep(std::string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
     if (inString) {
-      if (c == '\\') {
-        ++i;  // an escaped character, a quote among them
-      } else if (c == '"') {
-        inString = false;
-      }
+      if (c == '\\') ++i;  // an escaped character, a quote among them
+      inString = c != '"';
     } else if (c == '"') {
       inString = true;
     } else if (c == '[' || c == '{') {

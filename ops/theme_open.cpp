@@ -33,28 +33,16 @@ OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t&)
 }
 
 const char* openStatusText(OpenRefusal refusal) {
-  switch (refusal) {
-    case OpenRefusal::Signature1:
-      return kSignature1Status;
-    case OpenRefusal::Signature2:
-      return kSignature2Status;
-    case OpenRefusal::SlotTooLarge:
-      return kSlotTooLargeStatus;
-    default:
-      return nullptr;
-  }
+  if (refusal == OpenRefusal::Signature1) return kSignature1Status;
+  if (refusal == OpenRefusal::Signature2) return kSignature2Status;
+  return refusal == OpenRefusal::SlotTooLarge ? kSlotTooLargeStatus : nullptr;
 }
 
 const char* openMessageText(OpenRefusal refusal) {
-  switch (refusal) {
-    case OpenRefusal::Signature1:
-    case OpenRefusal::Signature2:
-      return kBadThemeMessage;
-    case OpenRefusal::SlotTooLarge:
-      return kSlotTooLargeMessage;
-    default:
-      return nullptr;
+  if (refusal == OpenRefusal::Signature1 || refusal == OpenRefusal::Signature2) {
+    return kBadThemeMessage;
   }
+  return refusal == OpenRefusal::SlotTooLarge ? kSlotTooLargeMessage : nullptr;
 }
 
 OpenOutcome openTheme(const std::filesystem::path& path, const ThemeMap& map, ThemeDocument& doc) {

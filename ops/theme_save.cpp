@@ -7,14 +7,8 @@
 namespace wqt {
 
 const char* saveMessageText(SaveRefusal refusal) {
-  switch (refusal) {
-    case SaveRefusal::MissingFile:
-      return kEmptySlotMessage;
-    case SaveRefusal::LayoutOverlaps:
-      return kLayoutOverlapMessage;
-    default:
-      return nullptr;
-  }
+  if (refusal == SaveRefusal::MissingFile) return kEmptySlotMessage;
+  return refusal == SaveRefusal::LayoutOverlaps ? kLayoutOverlapMessage : nullptr;
 }
 
 SaveOutcome checkWritten(std::span<const std::uint8_t> header, std::span<const std::uint32_t> sizes,

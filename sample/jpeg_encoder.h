@@ -62,12 +62,10 @@ inline std::vector<std::uint8_t> claimingJpeg(int width, int height, int extraSc
       break;
     }
   }
-  bytes.erase(bytes.end() - 2, bytes.end());  // the end-of-image marker follows the extra scans
-  // Component 1, tables 0, coefficients 1 to 63, first pass; no entropy-coded data.
+  // Component 1, tables 0, coefficients 1 to 63, first pass; no entropy-coded data. The scans go
+  // before the end-of-image marker.
   const std::uint8_t emptyScan[] = {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x01, 0x3F, 0x00};
-  for (int i = 0; i < extraScans; ++i) bytes.insert(bytes.end(), emptyScan, emptyScan + 10);
-  bytes.push_back(0xFF);
-  bytes.push_back(0xD9);
+  for (int i = 0; i < extraScans; ++i) bytes.insert(bytes.end() - 2, emptyScan, emptyScan + 10);
   return bytes;
 }
 

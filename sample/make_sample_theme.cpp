@@ -10,6 +10,7 @@
 #include "base/codepage.h"
 #include "base/file_io.h"
 #include "files/file_kind.h"
+#include "files/png_picture.h"
 #include "map/theme_map.h"
 #include "sample/jpeg_encoder.h"
 #include "theme/theme_document.h"
@@ -65,17 +66,6 @@ std::vector<std::uint8_t> rgbPixels(int index, int w, int h) {
   return rgb;
 }
 
-std::vector<std::uint8_t> encodeRgb565(const std::vector<std::uint8_t>& rgb) {
-  std::vector<std::uint8_t> raw;
-  raw.reserve(rgb.size() / 3 * 2);
-  for (std::size_t i = 0; i + 2 < rgb.size(); i += 3) {
-    const unsigned word = ((rgb[i] & 0xF8u) << 8) | ((rgb[i + 1] & 0xFCu) << 3) | (rgb[i + 2] >> 3);
-    raw.push_back(static_cast<std::uint8_t>(word & 0xFF));
-    raw.push_back(static_cast<std::uint8_t>(word >> 8));
-  }
-  return raw;
-}
-
 // An animation the editor stores without interpreting: an 8-byte head, then RGB pixels.
 std::vector<std::uint8_t> makeAni2(int index, int w, int h) {
   std::vector<std::uint8_t> bytes{'A', 'N', 'I', '2'};
@@ -83,8 +73,7 @@ std::vector<std::uint8_t> makeAni2(int index, int w, int h) {
     bytes.push_back(static_cast<std::uint8_t>(size & 0xFF));
     bytes.push_back(static_cast<std::uint8_t>(size >> 8));
   }
-  const auto rgb = rgbPixels(index, w, h);
-  bytes.insert(bytes.end(), rgb.begin(), rgb.end());
+  for (const std::uint8_t b : rgbPixels(index, w, h)) bytes.push_back(b);
   return bytes;
 }
 
@@ -93,7 +82,7 @@ std::vector<std::uint8_t> makeColourTable(int index, int size) {
   std::vector<std::uint8_t> bytes;
   for (int i = 0; bytes.size() < static_cast<std::size_t>(size); ++i) {
     const Rgb c = hue(index * 0.13 + i * 0.03);
-    const auto word = encodeRgb565({clampByte(c.r), clampByte(c.g), clampByte(c.b)});
+    const auto word = wqt::rgbToRaw({1, 1, {clampByte(c.r), clampByte(c.g), clampByte(c.b)}});
     bytes.insert(bytes.end(), word.begin(), word.end());
   }
   bytes.resize(static_cast<std::size_t>(size));
@@ -106,7 +95,8 @@ std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
       return wqt::sample::encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width,
                                      entry.height, 3, JCS_RGB);
     case wqt::FileKind::Raw:
-      return encodeRgb565(rgbPixels(index, entry.width, entry.height));
+      return wqt::rgbToRaw(
+          {entry.width, entry.height, rgbPixels(index, entry.width, entry.height)});
     case wqt::FileKind::Ani2:
       return makeAni2(index, entry.width, entry.height);
     case wqt::FileKind::ColourTable:

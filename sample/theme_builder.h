@@ -47,9 +47,6 @@ inline std::vector<std::uint8_t> themeFile(const ThemeRecipe& recipe,
   if (recipe.writeFileCount)
     writeU32LE(b, kFileCountOffset, static_cast<std::uint32_t>(files.size()));
   if (recipe.type >= 0) b[recipe.typeOffset] = static_cast<std::uint8_t>(recipe.type);
-  std::uint64_t total = b.size() + recipe.surplus;
-  for (const auto& f : files) total += f.size();
-  b.reserve(total);
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (b.size() < recipe.tableOffset + 4 * i + 4) b.resize(recipe.tableOffset + 4 * i + 4, 0);
     writeU32LE(b, recipe.tableOffset + 4 * i, static_cast<std::uint32_t>(files[i].size()));
