@@ -39,6 +39,9 @@ std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes) {
   jpeg_decompress_struct cinfo{};
   Verifier v;
   cinfo.err = jpegErrorManager(v.manager);
+  // A few kilobytes of empty scans would otherwise each decode the whole picture again.
+  jpeg_progress_mgr progress{};
+  limitJpegScans(progress);
   v.manager.pub.error_exit = onFatal;
   v.manager.pub.emit_message = onMessage;
   // Every scanline is decoded into one row, the widest a JPEG can have, in up to four components.
@@ -48,6 +51,7 @@ std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes) {
   const bool decoded = jpegGuarded(v.manager, [&] {
     jpeg_create_decompress(&cinfo);
     cinfo.mem->max_memory_to_use = kJpegMemoryLimit;
+    cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     jpeg_read_header(&cinfo, TRUE);
     jpeg_calc_output_dimensions(&cinfo);
