@@ -13,10 +13,6 @@ namespace {
 volatile std::sig_atomic_t noted = 0;
 constexpr int kSignals[] = {SIGINT, SIGTERM};
 
-void noteSignal(int signal) {
-  noted = signal;
-}
-
 void setHandler(void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
@@ -28,7 +24,7 @@ void setHandler(void (*handler)(int)) {
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
-  setHandler(noteSignal);
+  setHandler([](int signal) { noted = signal; });
 }
 
 InterruptGuard::~InterruptGuard() {

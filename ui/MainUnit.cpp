@@ -16,12 +16,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "map/map_location.h"
 #include "ops/theme_header.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
@@ -70,9 +70,6 @@ auto guarded(TMainForm* form, void (TMainForm::*handler)(Args...)) {
 
 }  // namespace
 
-TMainForm::TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent)
-    : TMainForm(dialogs, wqt::defaultMapPath(), parent) {}
-
 TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), mapPath_(std::move(mapPath)) {
   wqtui::setErrorDialogs(&dialogs_);
@@ -89,9 +86,6 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
 TMainForm::~TMainForm() {
   if (&wqtui::errorDialogs() == &dialogs_) wqtui::setErrorDialogs(nullptr);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Building the window
 
 void TMainForm::buildControls() {
   setObjectName(QStringLiteral("MainForm"));
@@ -300,9 +294,6 @@ void TMainForm::connectHandlers() {
           guarded(this, &TMainForm::CBox_ThemeTypeChange));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Start-up check and the theme map
-
 void TMainForm::FormCreate() {
   if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
@@ -317,14 +308,9 @@ void TMainForm::ReadRXT() {
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();
-  try {
-    map_.load(mapPath_);
-  } catch (...) {
-    // A failed load still shows the tree and the selector as far as it got.
-    mirrorTree();
-    throw;
-  }
-  mirrorTree();
+  // A failed load still shows the tree and the selector as far as it got.
+  const auto mirror = qScopeGuard([this] { mirrorTree(); });
+  map_.load(mapPath_);
 }
 
 void TMainForm::mirrorTree() {

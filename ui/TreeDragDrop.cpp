@@ -96,7 +96,6 @@ bool TreeDragDrop::onTree(QEvent* event) {
     highlight(nullptr);
     return true;
   }
-  if (!isDragEvent(event->type())) return false;
   auto* drag = static_cast<QDropEvent*>(event);
   const QStringList files = droppedFiles(*drag);
   if (isThemeToOpen(files)) {

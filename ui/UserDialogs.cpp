@@ -52,7 +52,7 @@ int askQuestion(const QString& text, QMessageBox::StandardButtons buttons,
                 QMessageBox::StandardButton byDefault) {
   QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text, buttons,
                   QApplication::activeWindow());
-  // The editor loads no Qt translation; the buttons speak the interface's language.
+  // Whether or not Qt's translations are installed, the buttons speak the interface's language.
   box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
   box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
   box.setDefaultButton(byDefault);
