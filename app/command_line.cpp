@@ -69,12 +69,10 @@ EditorStart readCommandLine(int& argc, char** argv) {
   parser.addPositionalArgument(QStringLiteral("THEME.wqt"),
                                QStringLiteral("Файл темы, который открыть при запуске."),
                                QStringLiteral("[THEME.wqt]"));
-  // Read before the application object exists; errors are reported once Qt's translations are
-  // in place.
-  const bool parsed = parser.parse(withoutQtOptions(argc, argv));
+  // Qt words some of its errors as it parses: its translations come first.
   const QCoreApplication console(argc, argv);
   wqtui::installQtTranslations();
-  if (!parsed) failWith(parser.errorText());
+  if (!parser.parse(withoutQtOptions(argc, argv))) failWith(parser.errorText());
   if (parser.isSet(version)) parser.showVersion();
   if (parser.isSet(help)) parser.showHelp(EXIT_SUCCESS);
   const QStringList themes = parser.positionalArguments();
