@@ -28,8 +28,6 @@
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
 #include "ui/ThemeOverview.h"
-#include "ui/TreeContextMenu.h"
-#include "ui/TreeDragDrop.h"
 
 using wqtui::runHandler;
 
@@ -78,8 +76,8 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   buildControls();
   connectHandlers();
   // The tree's context menu and the window's drops, owned by the window.
-  new wqtui::TreeContextMenu(*this, this);
-  new wqtui::TreeDragDrop(*this, *this);
+  wqtui::installTreeContextMenu(*this, this);
+  wqtui::installTreeDragDrop(*this, *this);
   runHandler([this] { FormCreate(); });
 }
 

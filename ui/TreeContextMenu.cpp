@@ -1,4 +1,7 @@
-#include "ui/TreeContextMenu.h"
+// The tree's context menu: on a file node the commands of the panel's two buttons (and the PNG
+// conversions for RAW pictures), on a group node or the empty area of the tree the export of
+// every file below it. The mouse, the context-menu key and Shift+F10 open it.
+#include <functional>
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -9,6 +12,32 @@
 #include "ui/TreeCommands.h"
 
 namespace wqtui {
+
+namespace {
+
+class TreeContextMenu : public QObject {
+ public:
+  TreeContextMenu(TreeCommands& commands, QObject* parent);
+
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // The current node's menu, as the keyboard opens it.
+  void openForCurrentNode();
+  void open(QTreeWidgetItem* node, const QPoint& viewportPos);
+  void addFileCommands();
+  // A command of the menu; triggering it runs the handler inside the top-level handler.
+  void add(const char* name, const QString& text, bool enabled, std::function<void()> handler);
+
+  TreeCommands& commands_;
+  QMenu* menu_;
+};
+
+}  // namespace
+
+void installTreeContextMenu(TreeCommands& commands, QObject* parent) {
+  new TreeContextMenu(commands, parent);
+}
 
 TreeContextMenu::TreeContextMenu(TreeCommands& commands, QObject* parent)
     : QObject(parent), commands_(commands), menu_(new QMenu(&commands.tree())) {
