@@ -9,7 +9,6 @@
 #include <QFileInfo>
 
 #include "map/map_location.h"
-#include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
 namespace {

@@ -11,7 +11,6 @@
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
-#include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
 namespace {

@@ -22,13 +22,9 @@ enum Exit : int {
 };
 
 // Ends a command with a message on stderr and an exit status.
-class Failure : public std::runtime_error {
- public:
-  Failure(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
+struct Failure : std::runtime_error {
+  Failure(int status, const std::string& message) : std::runtime_error(message), status(status) {}
+  const int status;
 };
 
 // A message line on stderr, prefixed with the program's name. CR LF inside becomes a space.

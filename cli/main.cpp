@@ -246,7 +246,7 @@ int main(int argc, char** argv) {
     }
   } catch (const wqtcli::Failure& failure) {
     wqtcli::printMessage(failure.what());
-    return failure.status();
+    return failure.status;
   } catch (const wqt::Error& e) {
     wqtcli::printMessage(wqtcli::russianError(e));
   } catch (const std::filesystem::filesystem_error& e) {
