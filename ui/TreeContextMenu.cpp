@@ -60,9 +60,7 @@ bool TreeContextMenu::eventFilter(QObject* watched, QEvent* event) {
   } else {
     // The node at the point of the tree's viewport.
     QWidget* viewport = commands_.tree().viewport();
-    const QPoint at = watched == viewport
-                          ? request->pos()
-                          : viewport->mapFrom(static_cast<QWidget*>(watched), request->pos());
+    const QPoint at = viewport->mapFrom(static_cast<QWidget*>(watched), request->pos());
     open(commands_.tree().itemAt(at), at);
   }
   return true;
