@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include "files/file_kind.h"
 #include "files/import_export.h"
@@ -192,13 +192,10 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
       QImageReader(update.path).canRead()) {
     // A JPEG saved at other dimensions is offered for fitting; cancelling keeps the theme.
-    std::optional<std::vector<std::uint8_t>> bytes;
-    {
-      externalFitting_ = true;
-      const auto fitted = qScopeGuard([this] { externalFitting_ = false; });
-      bytes = dialogs_.fitPicture(this, *target, update.path);
-    }
-    if (bytes) outcome = wqt::importBytes(doc_, map_, update.entry, std::move(*bytes));
+    const QScopedValueRollback fitting(externalFitting_, true);
+    if (std::optional<std::vector<std::uint8_t>> bytes =
+            dialogs_.fitPicture(this, *target, update.path))
+      outcome = wqt::importBytes(doc_, map_, update.entry, std::move(*bytes));
   } else {
     // The other program hands back PNG for a RAW picture; anything else not exact is refused by
     // the import's own checks.
