@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QCommandLineOption>
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -15,7 +17,7 @@ namespace {
   std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + message +
                         QLatin1Char('\n')),
              stderr);
-  std::exit(EditorCommandLine::kUsageError);
+  std::exit(2);  // a wrong command line
 }
 
 QStringList withoutQtOptions(int argc, char** argv) {
@@ -35,58 +37,49 @@ QStringList withoutQtOptions(int argc, char** argv) {
   bool optionsEnd = false;
   for (int i = 0; i < argc; ++i) {
     const QString argument = QString::fromLocal8Bit(argv[i]);
-    if (i == 0 || optionsEnd || !argument.startsWith(u'-')) {
-      kept << argument;
-      continue;
-    }
-    if (argument == QStringLiteral("--")) optionsEnd = true;
+    const bool option = i > 0 && !optionsEnd && argument.startsWith(u'-');
+    if (option && argument == QStringLiteral("--")) optionsEnd = true;
     const QString body = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
     const QString name = body.section(u'=', 0, 0);
-    const bool takesValue = withValue.contains(name);
-    if (!takesValue && !flags.contains(name)) {
+    if (option && withValue.contains(name)) {
+      if (!body.contains(u'=')) ++i;  // its value is the next argument
+    } else if (!option || !flags.contains(name)) {
       kept << argument;
-      continue;
     }
-    if (takesValue && !body.contains(u'=')) ++i;
   }
   return kept;
 }
 
 }  // namespace
 
-EditorCommandLine::EditorCommandLine(int argc, char** argv)
-    // Our own help and version options: Qt's built-in ones have no Russian descriptions.
-    : help_({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Показать эту справку.")),
-      version_({QStringLiteral("v"), QStringLiteral("version")},
-               QStringLiteral("Показать версию программы.")),
-      map_(QStringLiteral("map"),
-           QStringLiteral("Читать карту темы из FILE вместо найденного по умолчанию theme.rxt."),
-           QStringLiteral("FILE")) {
-  parser_.setApplicationDescription(QStringLiteral("Редактор файлов тем WQT."));
-  parser_.addOption(help_);
-  parser_.addOption(version_);
-  parser_.addOption(map_);
-  parser_.addPositionalArgument(QStringLiteral("THEME.wqt"),
-                                QStringLiteral("Файл темы, который открыть при запуске."),
-                                QStringLiteral("[THEME.wqt]"));
-  // Errors are reported by answerOnTerminal(), once Qt's translations are in place.
-  parsed_ = parser_.parse(withoutQtOptions(argc, argv));
-  const QStringList themes = parser_.positionalArguments();
-  // Resolved now: the working directory may change before the window opens the theme.
-  if (!themes.isEmpty()) themeFile_ = QFileInfo(themes.first()).absoluteFilePath();
-}
-
-void EditorCommandLine::answerOnTerminal() {
-  if (!parsed_) failWith(parser_.errorText());
-  if (parser_.isSet(version_)) parser_.showVersion();
-  if (parser_.isSet(help_)) parser_.showHelp(EXIT_SUCCESS);
-  const QStringList themes = parser_.positionalArguments();
+EditorStart readCommandLine(int& argc, char** argv) {
+  // Our own help and version options: Qt's built-in ones have no Russian descriptions.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Показать эту справку."));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Показать версию программы."));
+  const QCommandLineOption map(
+      QStringLiteral("map"),
+      QStringLiteral("Читать карту темы из FILE вместо найденного по умолчанию theme.rxt."),
+      QStringLiteral("FILE"));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Редактор файлов тем WQT."));
+  parser.addOptions({help, version, map});
+  parser.addPositionalArgument(QStringLiteral("THEME.wqt"),
+                               QStringLiteral("Файл темы, который открыть при запуске."),
+                               QStringLiteral("[THEME.wqt]"));
+  // Qt words some of its errors as it parses: its translations come first.
+  const QCoreApplication console(argc, argv);
+  wqtui::installQtTranslations();
+  if (!parser.parse(withoutQtOptions(argc, argv))) failWith(parser.errorText());
+  if (parser.isSet(version)) parser.showVersion();
+  if (parser.isSet(help)) parser.showHelp(EXIT_SUCCESS);
+  const QStringList themes = parser.positionalArguments();
   if (themes.size() > 1)
     failWith(
         QStringLiteral("Лишний аргумент «%1»: открыть можно только одну тему.").arg(themes[1]));
-}
-
-std::filesystem::path EditorCommandLine::mapPath() const {
-  if (!parser_.isSet(map_)) return wqt::defaultMapPath();
-  return wqtui::toPath(QFileInfo(parser_.value(map_)).absoluteFilePath());
+  // Resolved now: the working directory may change before the window opens the theme.
+  return {parser.isSet(map) ? wqtui::toPath(QFileInfo(parser.value(map)).absoluteFilePath())
+                            : wqt::defaultMapPath(),
+          themes.isEmpty() ? QString() : QFileInfo(themes.first()).absoluteFilePath()};
 }

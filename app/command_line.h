@@ -4,36 +4,19 @@
 // are answered on the terminal without a display.
 #include <filesystem>
 
-#include <QCommandLineOption>
-#include <QCommandLineParser>
 #include <QString>
-#include <QStringList>
 
-class EditorCommandLine {
- public:
-  // Reads the arguments as the program got them (the program's name first), leaving out the
-  // options the application object takes for itself (-platform, -style and the like).
-  EditorCommandLine(int argc, char** argv);
-
-  // Answers --help or --version, or reports a wrong command line with status 2, and ends the
-  // program; returns when the editor should start. Needs an application object (a console one
-  // will do) for Qt's translated texts.
-  void answerOnTerminal();
-
+struct EditorStart {
   // The map for the whole run: --map FILE, else the default lookup.
-  std::filesystem::path mapPath() const;
+  std::filesystem::path mapPath;
   // The theme to open at start, resolved against the working directory as it was at start;
   // empty when none is named.
-  QString themeFile() const { return themeFile_; }
-
-  // Status of a wrong command line.
-  static constexpr int kUsageError = 2;
-
- private:
-  QCommandLineParser parser_;
-  QCommandLineOption help_;
-  QCommandLineOption version_;
-  QCommandLineOption map_;
-  bool parsed_ = false;
-  QString themeFile_;
+  QString themeFile;
 };
+
+// Reads the arguments as the program got them (the program's name first), leaving out the
+// options the application object takes for itself (-platform, -style and the like). Answers
+// --help or --version, or reports a wrong command line with status 2, and ends the program;
+// returns when the editor should start. Runs a console application object of its own for Qt's
+// translated texts; call it before the editor's.
+EditorStart readCommandLine(int& argc, char** argv);

@@ -11,7 +11,6 @@
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
-#include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
 namespace {
@@ -46,14 +45,7 @@ int main(int argc, char** argv) {
   QCoreApplication::setApplicationName(QString::fromUtf8(wqtui::kApplicationTitle));
   QCoreApplication::setApplicationVersion(QStringLiteral(WQT_VERSION));
 
-  // Read before the window system is contacted: help, version and a wrong command line need no
-  // display.
-  EditorCommandLine commandLine(argc, argv);
-  {
-    QCoreApplication console(argc, argv);
-    wqtui::installQtTranslations();
-    commandLine.answerOnTerminal();
-  }
+  const EditorStart start = readCommandLine(argc, argv);
 
   WqtApplication app(argc, argv);
   // Ties the window to its desktop entry and icon where the desktop matches them by id.
@@ -63,7 +55,7 @@ int main(int argc, char** argv) {
   wqtui::installFontSubstitutes();
 
   wqtui::QtUserDialogs dialogs;
-  TMainForm mainForm(dialogs, commandLine.mapPath());
+  TMainForm mainForm(dialogs, start.mapPath);
   TChildForm_AboutProgramm aboutBox;
   aboutBox.hide();
   mainForm.setAboutBox(&aboutBox);
@@ -71,7 +63,7 @@ int main(int argc, char** argv) {
   mainForm.show();
   // Once the window is on screen, so its messages have it behind them. The call runs after main
   // has gone on, so it keeps its own copy of the name.
-  QTimer::singleShot(0, &mainForm, [&mainForm, theme = commandLine.themeFile()] {
+  QTimer::singleShot(0, &mainForm, [&mainForm, theme = start.themeFile] {
     if (!theme.isEmpty()) wqtui::runHandler([&] { mainForm.openThemeFile(theme); });
     reportStartAndQuit(mainForm);
   });

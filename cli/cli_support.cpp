@@ -1,7 +1,5 @@
 #include "cli/cli_support.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 
@@ -15,8 +13,6 @@
 namespace wqtcli {
 
 namespace {
-
-constexpr std::size_t kProgressFrom = 100;  // files; fewer finish before a line would help
 
 std::string oneLine(std::string_view text) {
   std::string line(text);
@@ -161,19 +157,6 @@ std::filesystem::path targetPath(const std::string& text, const char* what) {
   std::string trimmed = text;
   while (trimmed.size() > 1 && trimmed.back() == '/') trimmed.pop_back();
   return trimmed;
-}
-
-Progress::Progress(const char* verb) : verb_(verb) {}
-
-Progress::~Progress() {
-  if (shown_) std::fputs("\n", stderr);
-}
-
-void Progress::update(std::size_t done, std::size_t total) {
-  if (done <= 1) shown_ = total >= kProgressFrom && ::isatty(STDERR_FILENO) == 1;
-  if (shown_ && (done % 16 == 0 || done == total)) {
-    std::fprintf(stderr, "\r%s: %zu из %zu", verb_, done, total);
-  }
 }
 
 }  // namespace wqtcli

@@ -1,6 +1,6 @@
 #pragma once
 // What every command of orvalen-wqt shares: exit statuses, messages on stderr, the map, naming
-// entries, the texts of the core's outcomes, the progress line.
+// entries, the texts of the core's outcomes.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -22,13 +22,9 @@ enum Exit : int {
 };
 
 // Ends a command with a message on stderr and an exit status.
-class Failure : public std::runtime_error {
- public:
-  Failure(int status, const std::string& message) : std::runtime_error(message), status_(status) {}
-  int status() const { return status_; }
-
- private:
-  int status_;
+struct Failure : std::runtime_error {
+  Failure(int status, const std::string& message) : std::runtime_error(message), status(status) {}
+  const int status;
 };
 
 // A message line on stderr, prefixed with the program's name. CR LF inside becomes a space.
@@ -62,18 +58,6 @@ wqt::RawFormat offeredFormat(const std::filesystem::path& file);
 // The entry a command-line ENTRY names. Fails listing the candidates when it names none or many,
 // and for an entry beyond the map's file count (it has no slot).
 std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text);
-
-// Counts files done on one stderr line, only when stderr is a terminal and there are many.
-class Progress {
- public:
-  explicit Progress(const char* verb);
-  ~Progress();
-  void update(std::size_t done, std::size_t total);
-
- private:
-  const char* verb_;
-  bool shown_ = false;
-};
 
 // A path from the command line as a target: an empty one fails (status 2) saying what it was
 // for; trailing "/" go, so that "out/" names the folder "out".

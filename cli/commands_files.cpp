@@ -1,4 +1,8 @@
 // extract, unpack and pack: a theme's files to and from disk.
+#include <unistd.h>
+
+#include <cstdio>
+
 #include "base/file_io.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
@@ -14,11 +18,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Progress on stderr and the interrupt signals for a long run.
-wqt::RunHooks runHooks(Progress& progress) {
-  return {[&progress](std::size_t done, std::size_t total) { progress.update(done, total); },
-          interruptNoted};
-}
+// A long run's hooks: the files done counted on one stderr line, only when stderr is a terminal
+// and there are many (fewer finish before a line would help), and the interrupt signals.
+class LongRun {
+ public:
+  explicit LongRun(const char* verb) : verb_(verb) {}
+  ~LongRun() {
+    if (shown_) std::fputs("\n", stderr);
+  }
+  wqt::RunHooks hooks() {
+    return {[this](std::size_t done, std::size_t total) {
+              if (done <= 1) shown_ = total >= 100 && ::isatty(STDERR_FILENO) == 1;
+              if (shown_ && (done % 16 == 0 || done == total))
+                std::fprintf(stderr, "\r%s: %zu из %zu", verb_, done, total);
+            },
+            interruptNoted};
+  }
+
+ private:
+  const char* verb_;
+  bool shown_ = false;
+};
 
 // Where pack finds one problem, and what it says of it.
 std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
@@ -89,9 +109,8 @@ int runUnpack(const Options& options) {
   const fs::path folder = targetPath(options.folder, "папку DIR");
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   const InterruptGuard interrupts;
-  Progress progress("Распаковано файлов");
-  const wqt::UnpackOutcome outcome =
-      wqt::unpackTheme(map, options.theme, folder, raw, runHooks(progress));
+  LongRun run("Распаковано файлов");
+  const wqt::UnpackOutcome outcome = wqt::unpackTheme(map, options.theme, folder, raw, run.hooks());
   using Refusal = wqt::UnpackOutcome::Refusal;
   switch (outcome.refusal) {
     case Refusal::TargetIsFile:
@@ -118,8 +137,8 @@ int runPack(const Options& options) {
   const fs::path target = targetPath(options.theme, "файл темы THEME");
   const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
   const InterruptGuard interrupts;
-  Progress progress("Собрано файлов");
-  const wqt::PackOutcome outcome = wqt::packTheme(map, folder, target, runHooks(progress), fit);
+  LongRun run("Собрано файлов");
+  const wqt::PackOutcome outcome = wqt::packTheme(map, folder, target, run.hooks(), fit);
   for (const wqt::PackProblem& found : outcome.problems) {
     const auto [where, text] = packProblemText(map, folder, found);
     printProblem(where, text);

@@ -26,7 +26,6 @@ bool hasDimensions(const wqt::FileEntry& entry) {
   return entry.kind != wqt::EntryKind::ColourTable && entry.kind != wqt::EntryKind::Other;
 }
 
-// What check says of one problem.
 std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found) {
   using Kind = wqt::ThemeProblem::Kind;
   switch (found.kind) {

@@ -11,24 +11,19 @@ namespace wqtcli {
 namespace {
 
 volatile std::sig_atomic_t noted = 0;
-constexpr int kSignals[] = {SIGINT, SIGTERM};
-
-void noteSignal(int signal) {
-  noted = signal;
-}
 
 void setHandler(void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (const int signal : kSignals) ::sigaction(signal, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM}) ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace
 
 InterruptGuard::InterruptGuard() {
-  setHandler(noteSignal);
+  setHandler([](int signal) { noted = signal; });
 }
 
 InterruptGuard::~InterruptGuard() {

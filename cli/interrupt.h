@@ -15,7 +15,6 @@ class InterruptGuard {
   InterruptGuard& operator=(const InterruptGuard&) = delete;
 };
 
-// Whether a signal was noted.
 bool interruptNoted();
 
 // Throws Failure when a signal was noted, to unwind the command.

@@ -226,17 +226,16 @@ int main(int argc, char** argv) {
   theme(thumbnail);
   positional(thumbnail, "OUT", options.picture, "Файл PNG, который записать");
 
-  if (const auto unknown = unknownCommand(argc, argv, app)) {
-    wqtcli::printMessage(*unknown);
-    std::fputs("Справка: orvalen-wqt --help\n", stderr);
-    return wqtcli::kExitUsage;
-  }
+  std::optional<std::string> wrong = unknownCommand(argc, argv, app);
   try {
-    app.parse(argc, argv);
+    if (!wrong) app.parse(argc, argv);
   } catch (const CLI::Success& e) {  // --help, --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    wqtcli::printMessage(russianParseError(e));
+    wrong = russianParseError(e);
+  }
+  if (wrong) {
+    wqtcli::printMessage(*wrong);
     std::fputs("Справка: orvalen-wqt --help\n", stderr);
     return wqtcli::kExitUsage;
   }
@@ -245,15 +244,13 @@ int main(int argc, char** argv) {
     for (const auto& [sub, body] : run) {
       if (sub->parsed()) return body(options);
     }
-    return wqtcli::kExitUsage;
   } catch (const wqtcli::Failure& failure) {
     wqtcli::printMessage(failure.what());
-    return failure.status();
+    return failure.status;
   } catch (const wqt::Error& e) {
     wqtcli::printMessage(wqtcli::russianError(e));
-    return wqtcli::kExitUsage;
   } catch (const std::filesystem::filesystem_error& e) {
     wqtcli::printMessage(wqtcli::russianError(e));
-    return wqtcli::kExitUsage;
   }
+  return wqtcli::kExitUsage;
 }

@@ -10,7 +10,6 @@ class TChildForm_AboutProgramm : public QDialog {
  public:
   explicit TChildForm_AboutProgramm(QWidget* parent = nullptr);
 
-  // The memo's lines, in order.
   static QStringList memoLines();
 
  public Q_SLOTS:

@@ -108,14 +108,11 @@ QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {
   QString mapped;
   int newPos = pos;
   for (qsizetype i = 0; i < input.size(); ++i) {
-    qsizetype length = 1;
-    if (input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate())
-      length = 2;
+    const qsizetype length =
+        input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2 : 1;
     mapped += fromCp1251(toCp1251(input.mid(i, length)));
-    if (length == 2) {
-      if (i + 1 < pos) --newPos;
-      ++i;
-    }
+    if (length == 2 && i + 1 < pos) --newPos;
+    i += length - 1;
   }
   input = mapped;
   pos = newPos;

@@ -12,7 +12,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
-#include <QScopeGuard>
+#include <QScopedValueRollback>
 
 #include "files/file_kind.h"
 #include "files/import_export.h"
@@ -41,9 +41,6 @@ QString dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
 }
 
 }  // namespace
-
-// ---------------------------------------------------------------------------------------------
-// Selection rules and page switch
 
 const wqt::FileEntry* TMainForm::selectedFileEntry() const {
   return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
@@ -120,9 +117,6 @@ void TMainForm::PCtrlChange(int index) {
   PNL_InFo->setVisible(index != 1);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Import and export of the selected file
-
 void TMainForm::importFile(const QString& given, RawFormat as, bool fitMismatch) {
   const std::int32_t e = selectedEntry_;
   const wqt::FileEntry* entry = map_.entry(e);
@@ -189,7 +183,7 @@ void TMainForm::editExternally() {
 void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   // A save that comes while the fitting dialog is open waits for it: saves go in in order.
   if (externalFitting_) {
-    externalWaiting_.push_back(update);
+    externalWaiting_.append(update);
     return;
   }
   const wqt::FileEntry* entry = map_.entry(update.entry);
@@ -198,13 +192,10 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
       QImageReader(update.path).canRead()) {
     // A JPEG saved at other dimensions is offered for fitting; cancelling keeps the theme.
-    std::optional<std::vector<std::uint8_t>> bytes;
-    {
-      externalFitting_ = true;
-      const auto fitted = qScopeGuard([this] { externalFitting_ = false; });
-      bytes = dialogs_.fitPicture(this, *target, update.path);
-    }
-    if (bytes) outcome = wqt::importBytes(doc_, map_, update.entry, std::move(*bytes));
+    const QScopedValueRollback fitting(externalFitting_, true);
+    if (std::optional<std::vector<std::uint8_t>> bytes =
+            dialogs_.fitPicture(this, *target, update.path))
+      outcome = wqt::importBytes(doc_, map_, update.entry, std::move(*bytes));
   } else {
     // The other program hands back PNG for a RAW picture; anything else not exact is refused by
     // the import's own checks.
@@ -213,11 +204,7 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   }
   if (outcome && showImported(*outcome, update.entry))
     SBar_Panel1->setText(QStringLiteral("Файл обновлён из внешней программы."));
-  if (!externalWaiting_.empty()) {
-    const wqtui::TExternalEditUpdate next = std::move(externalWaiting_.front());
-    externalWaiting_.erase(externalWaiting_.begin());
-    externalFileSaved(next);
-  }
+  if (!externalWaiting_.isEmpty()) externalFileSaved(externalWaiting_.takeFirst());
 }
 
 void TMainForm::exportFile(RawFormat as) {
@@ -233,9 +220,6 @@ void TMainForm::exportFile(RawFormat as) {
   wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, wqtui::toFileName(chosen), format),
                    format);
 }
-
-// ---------------------------------------------------------------------------------------------
-// The preview
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {
   const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);

@@ -16,20 +16,18 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
 
-#include "map/map_location.h"
 #include "ops/theme_header.h"
 #include "theme/theme_messages.h"
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
 #include "ui/ThemeOverview.h"
-#include "ui/TreeContextMenu.h"
-#include "ui/TreeDragDrop.h"
 
 using wqtui::runHandler;
 
@@ -70,9 +68,6 @@ auto guarded(TMainForm* form, void (TMainForm::*handler)(Args...)) {
 
 }  // namespace
 
-TMainForm::TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent)
-    : TMainForm(dialogs, wqt::defaultMapPath(), parent) {}
-
 TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), mapPath_(std::move(mapPath)) {
   wqtui::setErrorDialogs(&dialogs_);
@@ -81,17 +76,14 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   buildControls();
   connectHandlers();
   // The tree's context menu and the window's drops, owned by the window.
-  new wqtui::TreeContextMenu(*this, this);
-  new wqtui::TreeDragDrop(*this, *this);
+  wqtui::installTreeContextMenu(*this, this);
+  wqtui::installTreeDragDrop(*this, *this);
   runHandler([this] { FormCreate(); });
 }
 
 TMainForm::~TMainForm() {
   if (&wqtui::errorDialogs() == &dialogs_) wqtui::setErrorDialogs(nullptr);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Building the window
 
 void TMainForm::buildControls() {
   setObjectName(QStringLiteral("MainForm"));
@@ -300,9 +292,6 @@ void TMainForm::connectHandlers() {
           guarded(this, &TMainForm::CBox_ThemeTypeChange));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Start-up check and the theme map
-
 void TMainForm::FormCreate() {
   if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
@@ -317,14 +306,9 @@ void TMainForm::ReadRXT() {
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();
-  try {
-    map_.load(mapPath_);
-  } catch (...) {
-    // A failed load still shows the tree and the selector as far as it got.
-    mirrorTree();
-    throw;
-  }
-  mirrorTree();
+  // A failed load still shows the tree and the selector as far as it got.
+  const auto mirror = qScopeGuard([this] { mirrorTree(); });
+  map_.load(mapPath_);
 }
 
 void TMainForm::mirrorTree() {

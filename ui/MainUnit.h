@@ -5,12 +5,12 @@
 // ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp and OverviewCommand.cpp.
 #include <cstdint>
 #include <filesystem>
-#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
+#include "map/map_location.h"
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
 #include "ops/theme_save.h"
@@ -38,16 +38,15 @@ namespace wqtui {
 class TThemeOverview;
 }  // namespace wqtui
 
-// Status bar panels are QLabels named "SBar_Panel0" (270 pixels) and "SBar_Panel1" (the rest),
-// children of the QStatusBar "SBar".
 class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   Q_OBJECT
 
  public:
   // Builds every control, then runs FormCreate. The dialogs must outlive the window. The map path
   // holds for the whole run: the start-up check and every map load use it.
-  explicit TMainForm(wqtui::UserDialogs& dialogs, QWidget* parent = nullptr);
-  TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath, QWidget* parent = nullptr);
+  explicit TMainForm(wqtui::UserDialogs& dialogs,
+                     std::filesystem::path mapPath = wqt::defaultMapPath(),
+                     QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // The About box the About command shows; without one the window creates its own on demand.
@@ -117,7 +116,6 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override { dialogs_.infoMessage(text); }
 
-  // Pieces of the theme commands.
   // Save theme; true once the file has been written.
   bool saveTheme();
   // Shows why a save was refused; true when it was not.
@@ -132,7 +130,6 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void setStatus(const QString& first, const QString& second);
 
-  // Pieces of the information panel.
   // Sets the information panel from the selection and the document: which parts show, the
   // selected file's texts, the missing-file label and the export button. The picture is left to
   // the previews, which run after it and may fail.
@@ -146,7 +143,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   wqtui::TExternalEdit externalEdit_;
   // Saves that came while the fitting dialog was open for an earlier one.
   bool externalFitting_ = false;
-  std::vector<wqtui::TExternalEditUpdate> externalWaiting_;
+  QList<wqtui::TExternalEditUpdate> externalWaiting_;
   const std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;

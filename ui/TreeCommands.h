@@ -1,12 +1,14 @@
 #pragma once
-// What the tree's context menu and its drag and drop may ask of the window: the few commands
-// they run and the facts about the selection they offer them by.
+// The tree's context menu and its drag and drop, and what they may ask of the window: the few
+// commands they run and the facts about the selection they offer them by.
 #include <QString>
 
 #include "files/unpack_layout.h"
 
+class QObject;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QWidget;
 
 namespace wqtui {
 
@@ -50,5 +52,11 @@ class TreeCommands {
 
 // The display index a tree node was built for.
 int displayIndexOf(const QTreeWidgetItem* node);
+
+// The tree's context menu, owned by `parent`; the menu is the tree's child "PM_Tree".
+void installTreeContextMenu(TreeCommands& commands, QObject* parent);
+// Drops on the window, owned by it: watches the window, the commands' tree and every control
+// that takes drops of its own.
+void installTreeDragDrop(QWidget& window, TreeCommands& commands);
 
 }  // namespace wqtui

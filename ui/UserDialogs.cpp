@@ -5,9 +5,12 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QTranslator>
 
 #include "ui/FitDialog.h"
 
@@ -52,7 +55,7 @@ int askQuestion(const QString& text, QMessageBox::StandardButtons buttons,
                 QMessageBox::StandardButton byDefault) {
   QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text, buttons,
                   QApplication::activeWindow());
-  // The editor loads no Qt translation; the buttons speak the interface's language.
+  // Whether or not Qt's translations are installed, the buttons speak the interface's language.
   box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
   box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
   box.setDefaultButton(byDefault);
@@ -103,6 +106,14 @@ std::optional<std::vector<std::uint8_t>> UserDialogs::fitPicture(QWidget* parent
   TFitDialog dialog(target, picture, *this, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.acceptedBytes();
+}
+
+void installQtTranslations() {
+  // Owned by the application, so it lives as long as the texts are looked up.
+  auto* translator = new QTranslator(QCoreApplication::instance());
+  if (translator->load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(translator);
 }
 
 std::filesystem::path toPath(const QString& name) {

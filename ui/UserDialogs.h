@@ -88,6 +88,11 @@ class QtUserDialogs : public UserDialogs {
   void errorMessage(const QString& text) override;
 };
 
+// Installs Qt's Russian translations into the running application, so that Qt's own texts (its
+// dialogs, the command line's help and errors) are Russian like the rest of the interface,
+// whatever the system's locale. Without them installed on the system Qt's texts stay English.
+void installQtTranslations();
+
 // A file name from a dialog as the file system spells it.
 std::filesystem::path toPath(const QString& name);
 std::string toFileName(const QString& name);

@@ -75,6 +75,9 @@ class EditorStartTest : public QObject {
                               << "";
     QTest::newRow("unknown option without a display") << QStringList{"--bogus"} << false << 2 << ""
                                                       << "Неизвестный параметр «bogus»";
+    QTest::newRow("option without its value, without a display")
+        << QStringList{"--map"} << false << 2 << ""
+        << "Отсутствует значение после «--map»";
     QTest::newRow("two themes without a display")
         << QStringList{"a.wqt", "b.wqt"} << false << 2 << ""
         << "Лишний аргумент «b.wqt»";

@@ -49,7 +49,6 @@
 #include "ui/ErrorReport.h"
 #include "ui/FitDialog.h"
 #include "ui/MainUnit.h"
-#include "ui/QtTranslations.h"
 #include "ui/UserDialogs.h"
 
 Q_DECLARE_METATYPE(wqtui::UserDialogs::Answer)
