@@ -53,7 +53,7 @@ void refuseNonRegularFile(const std::filesystem::path& path) {
   }
 }
 
-FileDescriptor openForReading(const std::filesystem::path& path) {
+FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size) {
   // Checked before opening: opening some devices has effects of its own.
   refuseNonRegularFile(path);
   // Without O_NONBLOCK, opening a pipe that replaced the file meanwhile would wait for a writer.
@@ -62,6 +62,7 @@ FileDescriptor openForReading(const std::filesystem::path& path) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
   if (!S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
+  if (size != nullptr) *size = static_cast<std::uint64_t>(st.st_size);
   return fd;
 }
 

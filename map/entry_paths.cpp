@@ -1,6 +1,7 @@
 #include "map/entry_paths.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace wqt {
 
@@ -26,16 +27,10 @@ std::string candidateText(const ThemeMap& map, int node) {
 }  // namespace
 
 std::string captionPath(const ThemeMap& map, int node) {
-  std::vector<int> chain;
-  for (int n = node; n >= 0; n = map.tree().at(static_cast<std::size_t>(n)).parent) {
-    chain.push_back(n);
-  }
-  std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (!path.empty()) path += '/';
-    path += map.captionUtf8(*it);
-  }
-  return path;
+  if (node < 0) return {};
+  const int parent = map.tree().at(static_cast<std::size_t>(node)).parent;
+  const std::string caption = map.captionUtf8(node);
+  return parent < 0 ? caption : captionPath(map, parent) + "/" + caption;
 }
 
 std::string entryPath(const ThemeMap& map, std::size_t entry) {
@@ -63,9 +58,8 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
   std::vector<int> matched;
   for (const std::string_view part : splitPath(text)) {
     matched.clear();
-    for (const int node : level) {
-      if (map.captionUtf8(node) == part) matched.push_back(node);
-    }
+    std::copy_if(level.begin(), level.end(), std::back_inserter(matched),
+                 [&](int node) { return map.captionUtf8(node) == part; });
     if (matched.empty()) {
       for (const int node : level) match.candidates.push_back(candidateText(map, node));
       return match;
@@ -77,9 +71,8 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     }
   }
   std::vector<int> files;
-  for (const int node : matched) {
-    if (map.tree()[static_cast<std::size_t>(node)].isFile()) files.push_back(node);
-  }
+  std::copy_if(matched.begin(), matched.end(), std::back_inserter(files),
+               [&](int node) { return map.tree()[static_cast<std::size_t>(node)].isFile(); });
   if (files.size() == 1) {
     match.entry = map.tree()[static_cast<std::size_t>(files[0])].entry;
     return match;

@@ -85,9 +85,7 @@ class ThemeMap {
   std::string kindText(const FileEntry& entry) const { return textUtf8(entry.kindName); }
 
   const MapSettings& settings() const { return settings_; }
-  // The nodes in display order.
   const std::vector<TreeNode>& tree() const { return tree_; }
-  // The file entries in entry order.
   const std::vector<FileEntry>& entries() const { return entries_; }
   // The entry, or nullptr when the map has none of that number.
   const FileEntry* entry(std::int32_t e) const {
@@ -102,9 +100,6 @@ class ThemeMap {
  private:
   // The values of the lines read so far, slot 0 being "value 1".
   using LineValues = std::array<std::string_view, std::tuple_size_v<xml::ValueTable>>;
-  // The map elements that take more than a line to read.
-  void readThemeSettings(const LineValues& v);
-  void readColorThemesSettings(const LineValues& v);
   void readFile(const LineValues& v);
   int appendNode(std::string_view caption, std::int32_t entry);
   void linkChildren();
