@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "base/core_error.h"
 
@@ -19,10 +20,8 @@ FileDescriptor::~FileDescriptor() {
 }
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    FileDescriptor old(fd_);
-    fd_ = other.release();
-  }
+  // The descriptor held so far closes as `old` goes; a self-assignment leaves `old` empty.
+  const FileDescriptor old(std::exchange(fd_, other.release()));
   return *this;
 }
 

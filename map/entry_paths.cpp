@@ -7,17 +7,6 @@ namespace wqt {
 
 namespace {
 
-std::vector<std::string_view> splitPath(std::string_view text) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t slash = text.find('/', start);
-    parts.push_back(text.substr(start, slash - start));
-    if (slash == std::string_view::npos) return parts;
-    start = slash + 1;
-  }
-}
-
 std::string candidateText(const ThemeMap& map, int node) {
   const TreeNode& n = map.tree()[static_cast<std::size_t>(node)];
   if (n.isFile()) return std::to_string(n.entry) + " " + captionPath(map, node);
@@ -56,7 +45,9 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     if (map.tree()[i].parent < 0) level.push_back(static_cast<int>(i));
   }
   std::vector<int> matched;
-  for (const std::string_view part : splitPath(text)) {
+  for (std::size_t start = 0, slash = 0; slash != std::string_view::npos; start = slash + 1) {
+    slash = text.find('/', start);
+    const std::string_view part = text.substr(start, slash - start);
     matched.clear();
     std::copy_if(level.begin(), level.end(), std::back_inserter(matched),
                  [&](int node) { return map.captionUtf8(node) == part; });

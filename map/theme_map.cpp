@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <string_view>
 
 #include "base/codepage.h"
@@ -88,9 +89,8 @@ void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine
     }
     std::string& cleaned = rebuilt.emplace_back();
     const std::size_t ctrlZ = physical.find(xml::kCtrlZ);
-    for (const char ch : physical.substr(0, ctrlZ)) {
-      if (ch != '\r') cleaned += ch;
-    }
+    const std::string_view kept = physical.substr(0, ctrlZ);
+    std::remove_copy(kept.begin(), kept.end(), std::back_inserter(cleaned), '\r');
     if (ctrlZ != std::string_view::npos && cleaned.empty()) return;  // Ctrl-Z ends the map
     onLine(xml::scanLine(cleaned));
   }

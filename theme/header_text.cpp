@@ -32,8 +32,4 @@ std::string decodeHeaderField(std::span<const std::uint8_t> field) {
   return codeUnitsToCp1251(units);
 }
 
-std::string_view visibleText(std::string_view decoded) {
-  return decoded.substr(0, decoded.find('\0'));
-}
-
 }  // namespace wqt

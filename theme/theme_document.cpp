@@ -219,10 +219,6 @@ void ThemeDocument::create(const MapSettings& settings) {
   modified_ = false;
 }
 
-std::span<const std::uint8_t> ThemeDocument::fieldBytes(const HeaderField& field) const {
-  return bytesAt(image_, field.offset, field.width);
-}
-
 ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& field,
                                                          std::string_view cp1251Text) {
   const std::string utf8 = cp1251ToUtf8(cp1251Text);
@@ -235,10 +231,6 @@ ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& fiel
   // The boxes store their text on every change, also when it ends as the bytes it was.
   if (!std::equal(before.begin(), before.end(), begin)) modified_ = true;
   return FieldResult::Stored;
-}
-
-std::uint8_t ThemeDocument::typeByte(const MapSettings& settings) const {
-  return bytesAt(image_, settings.typeByteOffset, 1)[0];
 }
 
 void ThemeDocument::setThemeType(const MapSettings& settings, std::uint8_t index) {
