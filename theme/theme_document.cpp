@@ -179,11 +179,9 @@ std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
                                         std::span<const std::uint32_t> sizes) {
   const std::size_t tableOffset = settings.tableOffset;
   const std::size_t dataOffset = settings.dataOffset;
+  // The image up to the data offset, its bytes from the table offset on left zero.
   std::vector<std::uint8_t> header(dataOffset, 0);
-  std::copy_n(image.begin(), std::min(image.size(), dataOffset), header.begin());
-  if (tableOffset < dataOffset) {
-    std::fill(header.begin() + static_cast<std::ptrdiff_t>(tableOffset), header.end(), 0);
-  }
+  std::copy_n(image.begin(), std::min({image.size(), dataOffset, tableOffset}), header.begin());
   for (std::size_t i = 0; i < settings.fileCount; ++i)
     writeU32LE(header, tableOffset + 4 * i, sizes[i]);
   return header;
@@ -255,9 +253,6 @@ bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {
 
 std::span<const std::uint8_t> ThemeDocument::rebuildHeader(const MapSettings& settings,
                                                            std::span<const std::uint32_t> sizes) {
-  // An overlapping layout has no file that reads back as written: the size table would be
-  // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
-  // changes rather than write a file the same map cannot read back.
   if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
   if (sizes.size() < settings.fileCount) throw std::out_of_range("ThemeDocument::rebuildHeader");
   image_ = headerForSave(image_, settings, sizes);
