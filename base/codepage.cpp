@@ -78,10 +78,7 @@ std::string codeUnitsToCp1251(std::u16string_view units) {
   thread_local Converter conv("CP1251", "UTF-16LE");
   std::string bytes;
   bytes.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
+  for (char16_t u : units) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
   // Every unit is two bytes; a lone surrogate or an unmappable character is skipped as one unit.
   return conv.convert(bytes, "?", [](std::string_view, std::size_t) { return 2; });
 }

@@ -12,7 +12,6 @@
 namespace wqt {
 
 inline constexpr const char* kMapFileName = "theme.rxt";
-inline constexpr std::string_view kColourFlagWithTypeByte = "no";
 
 // Values that keep their content until a later map line sets them again, across loads too.
 struct MapSettings {
@@ -25,7 +24,7 @@ struct MapSettings {
   std::uint16_t typeByteOffset = 0;
 
   // Whether theme files carry the theme-type byte (the colour flag is "no").
-  bool hasTypeByte() const { return colourFlag == kColourFlagWithTypeByte; }
+  bool hasTypeByte() const { return colourFlag == "no"; }
 };
 
 // The kinds of embedded file the editor knows; any other kind text is Other.
