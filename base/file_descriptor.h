@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <utility>
 
 namespace wqt {
 
@@ -20,11 +21,7 @@ class FileDescriptor {
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
+  int release() { return std::exchange(fd_, -1); }
   // Closes now; 0, or the errno of a failed close (a write that did not reach the file).
   int close();
 
