@@ -58,11 +58,7 @@ class Converter {
 // when it is one, otherwise a single byte.
 std::size_t utf8CharLength(std::string_view s, std::size_t pos) {
   const auto lead = static_cast<unsigned char>(s[pos]);
-  std::size_t len = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-  if (pos + len > s.size()) return 1;
-  for (std::size_t i = 1; i < len; ++i) {
-    if ((static_cast<unsigned char>(s[pos + i]) & 0xC0) != 0x80) return 1;
-  }
+  const std::size_t len = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
   return isValidUtf8(s.substr(pos, len)) ? len : 1;
 }
 
@@ -82,45 +78,22 @@ std::string codeUnitsToCp1251(std::u16string_view units) {
   thread_local Converter conv("CP1251", "UTF-16LE");
   std::string bytes;
   bytes.reserve(units.size() * 2);
-  for (char16_t u : units) {
-    bytes += static_cast<char>(u & 0xFF);
-    bytes += static_cast<char>(u >> 8);
-  }
+  for (char16_t u : units) bytes += {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
   // Every unit is two bytes; a lone surrogate or an unmappable character is skipped as one unit.
   return conv.convert(bytes, "?", [](std::string_view, std::size_t) { return 2; });
 }
 
 bool isValidUtf8(std::string_view bytes) {
-  std::size_t i = 0;
-  while (i < bytes.size()) {
+  for (std::size_t i = 0; i < bytes.size();) {
     const auto c = static_cast<unsigned char>(bytes[i]);
-    if (c < 0x80) {
-      ++i;
-      continue;
-    }
-    std::size_t len;
-    char32_t cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (i + len > bytes.size()) return false;
+    const std::size_t len = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+    if ((c >= 0x80 && c < 0xC2) || c > 0xF4 || len > bytes.size() - i) return false;
+    // The second byte's range rules out overlongs, surrogates and code points above U+10FFFF.
+    const unsigned low = c == 0xE0 ? 0xA0 : c == 0xF0 ? 0x90 : 0x80;
+    const unsigned high = c == 0xED ? 0x9F : c == 0xF4 ? 0x8F : 0xBF;
     for (std::size_t k = 1; k < len; ++k) {
       const auto b = static_cast<unsigned char>(bytes[i + k]);
-      if ((b & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (b & 0x3F);
-    }
-    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) ||
-        (cp >= 0xD800 && cp <= 0xDFFF)) {
-      return false;
+      if (b < (k == 1 ? low : 0x80) || b > (k == 1 ? high : 0xBF)) return false;
     }
     i += len;
   }

@@ -35,7 +35,6 @@ class Error : public std::runtime_error {
   ErrorCode code() const { return code_; }
   // The errno behind a file error; 0 when the system named none (a folder, a device).
   int systemError() const { return systemError_; }
-  // The file a file error concerns.
   const std::filesystem::path& path() const { return path_; }
   // The reason of a file error as the text gives it, or the text a NotInteger error quotes.
   const std::string& detail() const { return detail_; }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "base/core_error.h"
 
@@ -19,10 +20,8 @@ FileDescriptor::~FileDescriptor() {
 }
 
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    FileDescriptor old(fd_);
-    fd_ = other.release();
-  }
+  // The descriptor held so far closes as `old` goes; a self-assignment leaves `old` empty.
+  const FileDescriptor old(std::exchange(fd_, other.release()));
   return *this;
 }
 
@@ -53,7 +52,7 @@ void refuseNonRegularFile(const std::filesystem::path& path) {
   }
 }
 
-FileDescriptor openForReading(const std::filesystem::path& path) {
+FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size) {
   // Checked before opening: opening some devices has effects of its own.
   refuseNonRegularFile(path);
   // Without O_NONBLOCK, opening a pipe that replaced the file meanwhile would wait for a writer.
@@ -62,6 +61,7 @@ FileDescriptor openForReading(const std::filesystem::path& path) {
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
   if (!S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
+  if (size != nullptr) *size = static_cast<std::uint64_t>(st.st_size);
   return fd;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <span>
+#include <utility>
 
 namespace wqt {
 
@@ -20,11 +21,7 @@ class FileDescriptor {
 
   int get() const { return fd_; }
   explicit operator bool() const { return fd_ >= 0; }
-  int release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
+  int release() { return std::exchange(fd_, -1); }
   // Closes now; 0, or the errno of a failed close (a write that did not reach the file).
   int close();
 
@@ -37,10 +34,10 @@ class FileDescriptor {
 // reading one may never end. A path that names nothing passes; the caller's next step reports it.
 void refuseNonRegularFile(const std::filesystem::path& path);
 
-// Opens a regular file (or a link to one) for reading. Anything else is refused as
-// refuseNonRegularFile does, before a byte is read and without waiting for a pipe's writer.
-// Throws the file-open error naming the path and the system's reason.
-FileDescriptor openForReading(const std::filesystem::path& path);
+// Opens a regular file (or a link to one) for reading, setting `*size`, when given, to its length.
+// Anything else is refused as refuseNonRegularFile does, before a byte is read and without waiting
+// for a pipe's writer. Throws the file-open error naming the path and the system's reason.
+FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size = nullptr);
 
 // Reads from the current position until `out` is full or the file ends, setting `got` to how
 // many bytes were read. Returns 0 or the errno of the failure. Works on pipes too.

@@ -1,25 +1,16 @@
 #include "base/file_io.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 
-#include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/replacing_file.h"
 
 namespace wqt {
 
 std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path, std::size_t maxBytes) {
-  const FileDescriptor fd = openForReading(path);
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) throwFileOpenError(path, errno);
-  // Read straight into the result, sized by the file.
-  const auto planned = static_cast<std::size_t>(
-      std::min<std::uint64_t>(static_cast<std::uint64_t>(st.st_size), maxBytes));
+  std::uint64_t size = 0;
+  const FileDescriptor fd = openForReading(path, &size);
+  const auto planned = static_cast<std::size_t>(std::min<std::uint64_t>(size, maxBytes));
   std::vector<std::uint8_t> bytes(planned);
   bytes.resize(readAt(fd.get(), 0, bytes, path));
   if (bytes.size() < planned) return bytes;  // it shrank meanwhile

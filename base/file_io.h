@@ -12,7 +12,6 @@ namespace wqt {
 // together first.
 using ByteParts = std::vector<std::span<const std::uint8_t>>;
 
-// The pieces' bytes in one buffer.
 std::vector<std::uint8_t> joinParts(const ByteParts& parts);
 
 // Reads the whole file, or its first maxBytes when it is longer, so a file that grows while it is

@@ -14,12 +14,10 @@ std::filesystem::path executableDir() {
 }
 
 std::string replaceExtension(const std::string& path, std::string_view ext) {
-  const std::size_t lastSep = path.find_last_of('/');
-  const std::size_t nameStart = lastSep == std::string::npos ? 0 : lastSep + 1;
+  const std::size_t nameStart = path.find_last_of('/') + 1;  // 0 (npos + 1) without a '/'
   const std::size_t dot = path.find_last_of('.');
-  std::string result = (dot != std::string::npos && dot >= nameStart) ? path.substr(0, dot) : path;
-  result += ext;
-  return result;
+  return (dot != std::string::npos && dot >= nameStart ? path.substr(0, dot) : path) +
+         std::string(ext);
 }
 
 }  // namespace wqt

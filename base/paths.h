@@ -6,7 +6,6 @@
 
 namespace wqt {
 
-// The folder of the running executable.
 std::filesystem::path executableDir();
 
 // Replaces the extension of the path's final component (from its last dot) with ext, which

@@ -73,11 +73,6 @@ void ReplacingFile::fail(int err) {
   throwFileCreateError(target_, err);
 }
 
-void ReplacingFile::append(std::span<const std::uint8_t> bytes) {
-  if (const int err = writeAllAt(fd_.get(), size_, bytes)) fail(err);
-  size_ += bytes.size();
-}
-
 void ReplacingFile::append(const ByteParts& parts) {
   // The pieces go out in as few calls as the system takes, a batch of them per call.
   std::vector<iovec> pending;

@@ -25,17 +25,13 @@ class ReplacingFile {
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-  // Appends at the end of what was written so far.
-  void append(std::span<const std::uint8_t> bytes);
   void append(const ByteParts& parts);
+  void append(std::span<const std::uint8_t> bytes) { append(ByteParts{bytes}); }
   // Writes at an offset (to fill in a part whose content is known only at the end).
   void writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
-  std::uint64_t size() const { return size_; }
 
   // Flushes the data to the disk and renames the file over the target.
   void commit();
-
-  const std::filesystem::path& target() const { return target_; }
 
  private:
   [[noreturn]] void fail(int err);

@@ -1,21 +1,11 @@
 #include "map/entry_paths.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace wqt {
 
 namespace {
-
-std::vector<std::string_view> splitPath(std::string_view text) {
-  std::vector<std::string_view> parts;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t slash = text.find('/', start);
-    parts.push_back(text.substr(start, slash - start));
-    if (slash == std::string_view::npos) return parts;
-    start = slash + 1;
-  }
-}
 
 std::string candidateText(const ThemeMap& map, int node) {
   const TreeNode& n = map.tree()[static_cast<std::size_t>(node)];
@@ -26,16 +16,10 @@ std::string candidateText(const ThemeMap& map, int node) {
 }  // namespace
 
 std::string captionPath(const ThemeMap& map, int node) {
-  std::vector<int> chain;
-  for (int n = node; n >= 0; n = map.tree().at(static_cast<std::size_t>(n)).parent) {
-    chain.push_back(n);
-  }
-  std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (!path.empty()) path += '/';
-    path += map.captionUtf8(*it);
-  }
-  return path;
+  if (node < 0) return {};
+  const int parent = map.tree().at(static_cast<std::size_t>(node)).parent;
+  const std::string caption = map.captionUtf8(node);
+  return parent < 0 ? caption : captionPath(map, parent) + "/" + caption;
 }
 
 std::string entryPath(const ThemeMap& map, std::size_t entry) {
@@ -61,11 +45,12 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     if (map.tree()[i].parent < 0) level.push_back(static_cast<int>(i));
   }
   std::vector<int> matched;
-  for (const std::string_view part : splitPath(text)) {
+  for (std::size_t start = 0, slash = 0; slash != std::string_view::npos; start = slash + 1) {
+    slash = text.find('/', start);
+    const std::string_view part = text.substr(start, slash - start);
     matched.clear();
-    for (const int node : level) {
-      if (map.captionUtf8(node) == part) matched.push_back(node);
-    }
+    std::copy_if(level.begin(), level.end(), std::back_inserter(matched),
+                 [&](int node) { return map.captionUtf8(node) == part; });
     if (matched.empty()) {
       for (const int node : level) match.candidates.push_back(candidateText(map, node));
       return match;
@@ -77,9 +62,8 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     }
   }
   std::vector<int> files;
-  for (const int node : matched) {
-    if (map.tree()[static_cast<std::size_t>(node)].isFile()) files.push_back(node);
-  }
+  std::copy_if(matched.begin(), matched.end(), std::back_inserter(files),
+               [&](int node) { return map.tree()[static_cast<std::size_t>(node)].isFile(); });
   if (files.size() == 1) {
     match.entry = map.tree()[static_cast<std::size_t>(files[0])].entry;
     return match;

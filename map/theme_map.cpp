@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <deque>
+#include <iterator>
 #include <string_view>
 
 #include "base/codepage.h"
@@ -89,9 +89,8 @@ void forEachLine(std::string_view text, std::deque<std::string>& rebuilt, OnLine
     }
     std::string& cleaned = rebuilt.emplace_back();
     const std::size_t ctrlZ = physical.find(xml::kCtrlZ);
-    for (const char ch : physical.substr(0, ctrlZ)) {
-      if (ch != '\r') cleaned += ch;
-    }
+    const std::string_view kept = physical.substr(0, ctrlZ);
+    std::remove_copy(kept.begin(), kept.end(), std::back_inserter(cleaned), '\r');
     if (ctrlZ != std::string_view::npos && cleaned.empty()) return;  // Ctrl-Z ends the map
     onLine(xml::scanLine(cleaned));
   }
@@ -152,9 +151,15 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
         settings_.signature1 = current[0];
         settings_.signature2 = current[1];
       } else if (is(tag, "ThemeSettings")) {
-        readThemeSettings(current);
+        settings_.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[0]));
+        settings_.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
+        settings_.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(current[2]));
       } else if (is(tag, "ColorThemesSettings")) {
-        readColorThemesSettings(current);
+        settings_.colourFlag = current[0];
+        if (settings_.hasTypeByte()) {
+          settings_.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(current[1]));
+          typeSelectorShown_ = true;
+        }
       } else if (is(tag, "group")) {
         groupStack_.push_back(appendNode(current[0], -1));
       } else if (is(tag, "/group")) {
@@ -170,20 +175,6 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   }
   finish();
   return LoadResult::Loaded;
-}
-
-void ThemeMap::readThemeSettings(const LineValues& v) {
-  settings_.tableOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[0]));
-  settings_.dataOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
-  settings_.fileCount = static_cast<std::uint16_t>(xml::Hex2Int(v[2]));
-}
-
-void ThemeMap::readColorThemesSettings(const LineValues& v) {
-  settings_.colourFlag = v[0];
-  if (settings_.hasTypeByte()) {
-    settings_.typeByteOffset = static_cast<std::uint16_t>(xml::Hex2Int(v[1]));
-    typeSelectorShown_ = true;
-  }
 }
 
 void ThemeMap::readFile(const LineValues& v) {
@@ -211,10 +202,9 @@ void ThemeMap::readFile(const LineValues& v) {
 // Appends a node as the last child of the innermost open group, or at the top level. The groups'
 // child lists are filled once the load ends, each with one allocation of its size.
 int ThemeMap::appendNode(std::string_view caption, std::int32_t entry) {
-  const int index = static_cast<int>(tree_.size());
   tree_.push_back(
       TreeNode{std::string(caption), groupStack_.empty() ? -1 : groupStack_.back(), entry, {}});
-  return index;
+  return static_cast<int>(tree_.size()) - 1;
 }
 
 void ThemeMap::linkChildren() {

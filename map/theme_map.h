@@ -12,7 +12,6 @@
 namespace wqt {
 
 inline constexpr const char* kMapFileName = "theme.rxt";
-inline constexpr std::string_view kColourFlagWithTypeByte = "no";
 
 // Values that keep their content until a later map line sets them again, across loads too.
 struct MapSettings {
@@ -25,7 +24,7 @@ struct MapSettings {
   std::uint16_t typeByteOffset = 0;
 
   // Whether theme files carry the theme-type byte (the colour flag is "no").
-  bool hasTypeByte() const { return colourFlag == kColourFlagWithTypeByte; }
+  bool hasTypeByte() const { return colourFlag == "no"; }
 };
 
 // The kinds of embedded file the editor knows; any other kind text is Other.
@@ -85,9 +84,7 @@ class ThemeMap {
   std::string kindText(const FileEntry& entry) const { return textUtf8(entry.kindName); }
 
   const MapSettings& settings() const { return settings_; }
-  // The nodes in display order.
   const std::vector<TreeNode>& tree() const { return tree_; }
-  // The file entries in entry order.
   const std::vector<FileEntry>& entries() const { return entries_; }
   // The entry, or nullptr when the map has none of that number.
   const FileEntry* entry(std::int32_t e) const {
@@ -102,9 +99,6 @@ class ThemeMap {
  private:
   // The values of the lines read so far, slot 0 being "value 1".
   using LineValues = std::array<std::string_view, std::tuple_size_v<xml::ValueTable>>;
-  // The map elements that take more than a line to read.
-  void readThemeSettings(const LineValues& v);
-  void readColorThemesSettings(const LineValues& v);
   void readFile(const LineValues& v);
   int appendNode(std::string_view caption, std::int32_t entry);
   void linkChildren();

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cctype>
 #include <cstring>
 
 #include "base/core_error.h"
@@ -168,7 +167,6 @@ void scanMapLine(std::string_view text, MapLine& line) {
 }
 
 std::uint64_t Hex2Int(std::string_view text) {
-  // Upper case first, so a trailing "h" and a leading "0x" count like "H" and "0X".
   if (text.empty()) return 0;
   if (text.back() == 'H' || text.back() == 'h') text.remove_suffix(1);
   if (text.size() >= 2 && text[0] == '0' && (text[1] == 'X' || text[1] == 'x')) {

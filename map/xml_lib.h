@@ -37,10 +37,9 @@ LineParts scanLine(std::string_view line);
 // The line that starts `text` and ends at its first LF (or at the end of the text), scanned in
 // the same single pass that finds its end.
 struct MapLine {
-  LineParts parts;         // of the line without its LF, and without the CR of a CR LF end
-  std::size_t length = 0;  // bytes before the LF
-  bool needsCleaning =
-      false;  // holds a Ctrl-Z or another CR: parts must come from the rebuilt line
+  LineParts parts;             // of the line without its LF, and without the CR of a CR LF end
+  std::size_t length = 0;      // bytes before the LF
+  bool needsCleaning = false;  // a Ctrl-Z or stray CR: parts come from the rebuilt line
 };
 // Fills `line`, which a caller reuses from line to line: values past the line's count keep
 // whatever an earlier line left there.

@@ -7,20 +7,14 @@ namespace wqt {
 std::string decodeHeaderField(std::span<const std::uint8_t> field) {
   std::u16string units;
   units.reserve(field.size());
-  std::size_t i = 0;
-  while (i < field.size()) {
+  for (std::size_t i = 0; i < field.size();) {
     const std::uint8_t lead = field[i];
-    if (lead < 0x80) {
-      units.push_back(lead);
-      ++i;
-      continue;
-    }
-    // Any byte of 0x80 or above starts a sequence; bit 0x20 makes it three bytes long. The
-    // value takes the lead's low six bits, so for the usual lead bytes (0xC0..0xEF) it is the
-    // ordinary code point, and for the others it is computed the same way; only 16 bits are kept.
-    const std::size_t length = (lead & 0x20) != 0 ? 3 : 2;
+    // A byte below 0x80 is one character; any other starts a sequence, three bytes long when bit
+    // 0x20 is set, whose value takes the lead's low six bits: the ordinary code point for the usual
+    // lead bytes (0xC0..0xEF), computed alike for the others. Only 16 bits are kept.
+    const std::size_t length = lead < 0x80 ? 1 : (lead & 0x20) != 0 ? 3 : 2;
     if (field.size() - i < length) return {};  // cut off by the field's end
-    std::uint32_t value = lead & 0x3Fu;
+    std::uint32_t value = lead < 0x80 ? lead : lead & 0x3Fu;
     for (std::size_t k = 1; k < length; ++k) {
       const std::uint8_t next = field[i + k];
       if (next < 0x80 || next > 0xBF) return {};  // malformed
@@ -30,10 +24,6 @@ std::string decodeHeaderField(std::span<const std::uint8_t> field) {
     i += length;
   }
   return codeUnitsToCp1251(units);
-}
-
-std::string_view visibleText(std::string_view decoded) {
-  return decoded.substr(0, decoded.find('\0'));
 }
 
 }  // namespace wqt

@@ -14,6 +14,8 @@ namespace wqt {
 std::string decodeHeaderField(std::span<const std::uint8_t> field);
 
 // What the box shows of a decoded field: the text up to its first zero byte.
-std::string_view visibleText(std::string_view decoded);
+inline std::string_view visibleText(std::string_view decoded) {
+  return decoded.substr(0, decoded.find('\0'));
+}
 
 }  // namespace wqt

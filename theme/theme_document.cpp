@@ -1,33 +1,28 @@
 #include "theme/theme_document.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <stdexcept>
 
 #include "base/codepage.h"
 #include "base/core_error.h"
-#include "base/file_descriptor.h"
-#include "base/file_io.h"
 
 namespace wqt {
 
 namespace {
 
-// Throws the read error unless the file holds the bytes [offset, offset + length).
-void requireBytes(std::size_t fileSize, std::uint64_t offset, std::uint64_t length) {
-  if (offset + length > fileSize) throwStreamReadError();
+// Whether exactly `length` bytes of the image at `offset` are the map's signature; one of another
+// length never matches. The bytes are read first: a file too short for the signature is a read
+// error even when the map's signature could never match.
+bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
+                      std::string_view mapSignature) {
+  const auto bytes = bytesAt(image, offset, length);
+  return mapSignature.size() == length &&
+         std::equal(bytes.begin(), bytes.end(), mapSignature.begin(),
+                    [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
 }
 
-// Writes the first `length` bytes of a map signature, padded with zero bytes when shorter.
-void writeSignature(std::vector<std::uint8_t>& image, std::size_t offset, std::size_t length,
-                    std::string_view signature) {
-  const std::size_t n = std::min(length, signature.size());
-  std::copy_n(signature.begin(), n, image.begin() + static_cast<std::ptrdiff_t>(offset));
-  std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(offset + n), length - n, 0);
+void requireBytes(std::size_t fileSize, std::uint64_t offset, std::uint64_t length) {
+  if (offset + length > fileSize) throwStreamReadError();
 }
 
 void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string_view bytes) {
@@ -47,12 +42,10 @@ void checkLayout(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings&
   // Signatures: each read fails before its comparison can.
   if (!signatureMatches(image, kSignature1Offset, kSignature1Length, settings.signature1)) {
     parsed.status = ParsedTheme::Status::Signature1Mismatch;
-    return;
-  }
-  if (!signatureMatches(image, kSignature2Offset, kSignature2Length, settings.signature2)) {
+  } else if (!signatureMatches(image, kSignature2Offset, kSignature2Length, settings.signature2)) {
     parsed.status = ParsedTheme::Status::Signature2Mismatch;
-    return;
   }
+  if (parsed.status != ParsedTheme::Status::Ok) return;
 
   // The header's text fields, up to the end of the version field.
   requireBytes(size, 0, kVersionField.offset + kVersionField.width);
@@ -109,11 +102,10 @@ ParsedTheme parseThemeFile(std::vector<std::uint8_t> bytes, const MapSettings& s
 }
 
 ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSettings& settings)
-    : path_(path), fd_(openForReading(path)) {
+    : path_(path) {
   // Only a regular file is opened, so its size plans the reads.
-  struct stat st {};
-  if (::fstat(fd_.get(), &st) != 0) throwFileOpenError(path, errno);
-  const auto fileSize = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t fileSize = 0;
+  fd_ = openForReading(path, &fileSize);
   parsed_.image.resize(static_cast<std::size_t>(std::min(fileSize, headerRegionEnd(settings))));
   if (readAt(fd_.get(), 0, parsed_.image, path) < parsed_.image.size()) throwStreamReadError();
   checkLayout(parsed_, fileSize, settings, sizes_, offsets_);
@@ -187,12 +179,9 @@ std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
                                         std::span<const std::uint32_t> sizes) {
   const std::size_t tableOffset = settings.tableOffset;
   const std::size_t dataOffset = settings.dataOffset;
-  std::vector<std::uint8_t> header(image.begin(),
-                                   image.begin() + std::min<std::size_t>(image.size(), dataOffset));
-  header.resize(dataOffset, 0);
-  if (tableOffset < dataOffset) {
-    std::fill(header.begin() + static_cast<std::ptrdiff_t>(tableOffset), header.end(), 0);
-  }
+  // The image up to the data offset, its bytes from the table offset on left zero.
+  std::vector<std::uint8_t> header(dataOffset, 0);
+  std::copy_n(image.begin(), std::min({image.size(), dataOffset, tableOffset}), header.begin());
   for (std::size_t i = 0; i < settings.fileCount; ++i)
     writeU32LE(header, tableOffset + 4 * i, sizes[i]);
   return header;
@@ -209,31 +198,23 @@ void ThemeDocument::adopt(ParsedTheme&& parsed) {
 }
 
 void ThemeDocument::adoptHeader(std::vector<std::uint8_t> image, std::size_t fileCount) {
-  ParsedTheme parsed;
-  parsed.image = std::move(image);
-  parsed.slots.resize(fileCount + 1);
-  adopt(std::move(parsed));
+  adopt({.image = std::move(image), .slots = decltype(ParsedTheme::slots)(fileCount + 1)});
 }
 
 void ThemeDocument::create(const MapSettings& settings) {
-  slots_.resize(settings.fileCount + 1);
-  slots_.shrink_to_fit();
-  for (auto& slot : slots_) std::vector<std::uint8_t>().swap(slot);
+  slots_ = decltype(slots_)(settings.fileCount + 1);
 
   // The fixed header fields are always written, so the image reaches at least their end.
   image_.assign(std::max<std::size_t>(settings.dataOffset, kHeaderFixedEnd), 0);
-  writeSignature(image_, kSignature1Offset, kSignature1Length, settings.signature1);
-  writeSignature(image_, kSignature2Offset, kSignature2Length, settings.signature2);
+  // A signature longer than its field is cut; a shorter one leaves the field's zero bytes.
+  writeText(image_, kSignature1Offset, settings.signature1.substr(0, kSignature1Length));
+  writeText(image_, kSignature2Offset, settings.signature2.substr(0, kSignature2Length));
   writeText(image_, kAuthorField.offset, cp1251ToUtf8(kNewAuthorCp1251));
   writeText(image_, kNameField.offset, cp1251ToUtf8(kNewNameCp1251));
   writeText(image_, kVersionField.offset, kNewVersion);
   writeU32LE(image_, kFileCountOffset, settings.fileCount);
   hasImage_ = true;
   modified_ = false;
-}
-
-std::span<const std::uint8_t> ThemeDocument::fieldBytes(const HeaderField& field) const {
-  return bytesAt(image_, field.offset, field.width);
 }
 
 ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& field,
@@ -248,10 +229,6 @@ ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& fiel
   // The boxes store their text on every change, also when it ends as the bytes it was.
   if (!std::equal(before.begin(), before.end(), begin)) modified_ = true;
   return FieldResult::Stored;
-}
-
-std::uint8_t ThemeDocument::typeByte(const MapSettings& settings) const {
-  return bytesAt(image_, settings.typeByteOffset, 1)[0];
 }
 
 void ThemeDocument::setThemeType(const MapSettings& settings, std::uint8_t index) {
@@ -269,17 +246,13 @@ void ThemeDocument::replaceSlot(std::size_t i, std::vector<std::uint8_t> data) {
 
 bool ThemeDocument::hasEmptySlot(const MapSettings& settings) const {
   // A slot the store lacks (the map's count changed since the theme was opened) counts as empty.
-  for (std::size_t i = 1; i <= settings.fileCount; ++i) {
-    if (i >= slots_.size() || slots_[i].empty()) return true;
-  }
-  return false;
+  return settings.fileCount >= slots_.size() ||
+         std::any_of(slots_.begin() + 1, slots_.begin() + 1 + settings.fileCount,
+                     [](const auto& slot) { return slot.empty(); });
 }
 
 std::span<const std::uint8_t> ThemeDocument::rebuildHeader(const MapSettings& settings,
                                                            std::span<const std::uint32_t> sizes) {
-  // An overlapping layout has no file that reads back as written: the size table would be
-  // overwritten by the data, or the type byte zeroed or overwritten. Refuse it before anything
-  // changes rather than write a file the same map cannot read back.
   if (saveLayoutOverlaps(settings)) throw Error(kLayoutOverlapMessage);
   if (sizes.size() < settings.fileCount) throw std::out_of_range("ThemeDocument::rebuildHeader");
   image_ = headerForSave(image_, settings, sizes);

@@ -1,23 +1,10 @@
 #include "theme/theme_layout.h"
 
-#include <algorithm>
 #include <stdexcept>
 
 #include "base/core_error.h"
 
 namespace wqt {
-
-bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
-                      std::string_view mapSignature) {
-  // The bytes are read first: a file too short for the signature is a read error even when the
-  // map's signature could never match.
-  bytesAt(image, offset, length);
-  if (mapSignature.size() != length) return false;
-  return std::equal(image.begin() + static_cast<std::ptrdiff_t>(offset),
-                    image.begin() + static_cast<std::ptrdiff_t>(offset + length),
-                    mapSignature.begin(),
-                    [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
-}
 
 std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::size_t offset,
                                       std::size_t length) {
@@ -26,11 +13,9 @@ std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::
 }
 
 std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset) {
-  if (offset > bytes.size() || bytes.size() - offset < 4) throwStreamReadError();
-  return static_cast<std::uint32_t>(bytes[offset]) |
-         static_cast<std::uint32_t>(bytes[offset + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[offset + 2]) << 16 |
-         static_cast<std::uint32_t>(bytes[offset + 3]) << 24;
+  const auto b = bytesAt(bytes, offset, 4);
+  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
 }
 
 void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {

@@ -34,12 +34,6 @@ inline constexpr std::string_view kNewNameCp1251 =
     "\xCD\xE0\xE7\xE2\xE0\xED\xE8\xE5 \xF2\xE5\xEC\xFB";  // "Название темы"
 inline constexpr std::string_view kNewVersion = "1.0";
 
-// Compares exactly `length` bytes of the image at `offset` with the map's signature; a map
-// signature of another length never matches. Throws "Stream read error" when the image is
-// shorter than offset + length.
-bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, std::size_t length,
-                      std::string_view mapSignature);
-
 // `length` bytes of the image at `offset`. Throws "Stream read error" past the image's end.
 std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::size_t offset,
                                       std::size_t length);
