@@ -51,9 +51,7 @@ std::string dimensionMessage(int pictureWidth, int pictureHeight, int entryWidth
 }
 
 bool entryHasSlot(const ThemeMap& map, const ThemeDocument& doc, std::int32_t entry) {
-  if (entry < 0) return false;
-  const auto e = static_cast<std::size_t>(entry);
-  return e < map.entries().size() && e + 1 <= doc.slotCount();
+  return map.entry(entry) != nullptr && doc.hasEntrySlot(entry);
 }
 
 ImportCandidate refusedImport(ImportRefusal code, std::string text, std::optional<Error> error) {

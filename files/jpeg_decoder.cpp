@@ -2,12 +2,14 @@
 
 #include <bit>
 #include <string>
+#include <vector>
 
 #include "files/jpeg_library.h"
 // After jpeglib.h: the library's message codes.
 #include <jerror.h>
 
 #include "base/file_descriptor.h"
+#include "files/jpeg_verify.h"
 
 namespace wqt {
 
@@ -53,6 +55,31 @@ bool readHeader(Session& s, SetSource&& setSource) {
 bool readHeader(Session& s, std::span<const std::uint8_t> bytes) {
   return readHeader(
       s, [&] { jpeg_mem_src(&s.cinfo, bytes.data(), static_cast<unsigned long>(bytes.size())); });
+}
+
+// What a full decode met: a warning about the data or a fatal error, with the library's first text.
+struct Corruption {
+  bool found = false;
+  char text[JMSG_LENGTH_MAX] = {};
+};
+
+void keepText(j_common_ptr cinfo) {
+  auto* corruption = static_cast<Corruption*>(cinfo->client_data);
+  if (corruption->text[0] == '\0') cinfo->err->format_message(cinfo, corruption->text);
+}
+
+[[noreturn]] void onCorruptionFatal(j_common_ptr cinfo) {
+  keepText(cinfo);
+  std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
+}
+
+// Level -1 is a warning about the data itself (a premature end, a missing marker, bad Huffman
+// codes): the picture shown would be wrong, so it is a fault. Trace messages are not.
+void onCorruptionMessage(j_common_ptr cinfo, int level) {
+  if (level < 0) {
+    keepText(cinfo);
+    static_cast<Corruption*>(cinfo->client_data)->found = true;
+  }
 }
 
 }  // namespace
@@ -147,6 +174,33 @@ Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize) {
   });
   if (!finished) throw JpegError(s.messageCode(), true);
   return picture;
+}
+
+std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes) {
+  Session s;
+  Corruption corruption;
+  // Kept by the object's creation, which clears everything else.
+  s.cinfo.client_data = &corruption;
+  s.err.pub.error_exit = onCorruptionFatal;
+  s.err.pub.emit_message = onCorruptionMessage;
+  if (!readHeader(s, bytes)) return std::string(corruption.text);
+  // Every scanline is decoded into one row, the widest a JPEG can have, in up to four components.
+  std::vector<JSAMPLE> row(std::size_t{JPEG_MAX_DIMENSION} * 4);
+  JSAMPLE* rowStart = row.data();
+  bool fits = false;
+  const bool decoded = jpegGuarded(s.err, [&] {
+    jpeg_calc_output_dimensions(&s.cinfo);
+    fits =
+        std::size_t{s.cinfo.output_width} * static_cast<std::size_t>(s.cinfo.output_components) <=
+        row.size();
+    if (!fits) return;
+    jpeg_start_decompress(&s.cinfo);
+    while (s.cinfo.output_scanline < s.cinfo.output_height)
+      jpeg_read_scanlines(&s.cinfo, &rowStart, 1);
+    jpeg_finish_decompress(&s.cinfo);
+  });
+  if (decoded && fits && !corruption.found) return std::nullopt;
+  return std::string(corruption.text);
 }
 
 }  // namespace wqt

@@ -20,7 +20,7 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
   if (open.refusal == OpenRefusal::Unreadable) throw *open.error;
   if (!open.opened()) {
     const std::int32_t e = open.tooLargeEntry;
-    const bool named = e >= 0 && static_cast<std::size_t>(e) < map.entries().size();
+    const bool named = map.entry(e) != nullptr;
     problem(ThemeProblem::Kind::NotOpened, named ? entryPath(map, static_cast<std::size_t>(e)) : "")
         .open = open;
     return problems;

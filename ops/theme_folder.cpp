@@ -232,13 +232,8 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
       found.fieldOutcome = stored;
     }
   }
-  if (description.type && settings.hasTypeByte()) {
-    const ThemeType type = *themeTypeOfKey(*description.type);
-    if (doc.image().size() <= settings.typeByteOffset ||
-        doc.typeByte(settings) != static_cast<std::uint8_t>(type)) {
-      setThemeType(doc, settings, type);
-    }
-  }
+  if (description.type && settings.hasTypeByte())
+    setThemeType(doc, settings, *themeTypeOfKey(*description.type));
   if (saveLayoutOverlaps(settings)) problem(PackProblem::Kind::LayoutOverlaps, target.string());
 
   std::map<std::int32_t, std::string> fileOf;

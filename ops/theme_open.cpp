@@ -4,19 +4,17 @@
 
 namespace wqt {
 
+namespace {
+
 OpenRefusal openRefusalOf(ParsedTheme::Status status) {
-  switch (status) {
-    case ParsedTheme::Status::Signature1Mismatch:
-      return OpenRefusal::Signature1;
-    case ParsedTheme::Status::Signature2Mismatch:
-      return OpenRefusal::Signature2;
-    case ParsedTheme::Status::SlotTooLarge:
-      return OpenRefusal::SlotTooLarge;
-    case ParsedTheme::Status::Ok:
-      break;
-  }
-  return OpenRefusal::None;
+  using Status = ParsedTheme::Status;
+  return status == Status::Signature1Mismatch   ? OpenRefusal::Signature1
+         : status == Status::Signature2Mismatch ? OpenRefusal::Signature2
+         : status == Status::SlotTooLarge       ? OpenRefusal::SlotTooLarge
+                                                : OpenRefusal::None;
 }
+
+}  // namespace
 
 OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t&)>& open) {
   OpenOutcome outcome;

@@ -31,9 +31,6 @@ struct OpenOutcome {
   bool opened() const { return refusal == OpenRefusal::None; }
 };
 
-// The refusal of the open checks' status.
-OpenRefusal openRefusalOf(ParsedTheme::Status status);
-
 // Runs an open that returns its status (setting the entry whose slot is too large), turning a
 // file cut short or one that cannot be read into the outcome.
 OpenOutcome openOutcomeOf(const std::function<ParsedTheme::Status(std::int32_t& tooLarge)>& open);
