@@ -57,7 +57,6 @@ int main(int argc, char** argv) {
   wqtui::QtUserDialogs dialogs;
   TMainForm mainForm(dialogs, start.mapPath);
   TChildForm_AboutProgramm aboutBox;
-  aboutBox.hide();
   mainForm.setAboutBox(&aboutBox);
 
   mainForm.show();

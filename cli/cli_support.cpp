@@ -129,7 +129,8 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
 }
 
 std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
-                              bool png) {
+                              wqt::RawFormat as) {
+  const bool png = as == wqt::RawFormat::Png && entry.kind == wqt::EntryKind::Raw;
   switch (outcome.refusal) {
     case wqt::ImportRefusal::PictureUnreadable:
       return russianError(*outcome.error);

@@ -47,10 +47,10 @@ void requireOpened(const std::filesystem::path& theme, const wqt::OpenOutcome& o
 // The editor's too-long message with the lengths.
 std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::HeaderField& field);
 
-// The editor's refusal of a file offered for the entry, with what was found and what is needed.
-// `png`: the file was read as a PNG picture.
+// The editor's refusal of a file offered for the entry in the format `as`, with what was found and
+// what is needed.
 std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
-                              bool png);
+                              wqt::RawFormat as);
 
 // The format a file offered for the entry is read as: a ".png" for a RAW picture is a picture.
 wqt::RawFormat offeredFormat(const std::filesystem::path& file);

@@ -56,8 +56,7 @@ int runReplace(const Options& options) {
           : wqt::importFile(doc, map, entry, options.file, as);
   if (!imported.stored()) {
     const wqt::FileEntry& known = *map.entry(entry);
-    const bool png = as == wqt::RawFormat::Png && known.kind == wqt::EntryKind::Raw;
-    printProblem(options.file, importRefusalText(known, imported, png));
+    printProblem(options.file, importRefusalText(known, imported, as));
     if (!fit && wqt::fittingMayHelp(imported.refusal) && wqt::fitTarget(known)) {
       printMessage("Рисунок JPEG или PNG подгоняется к файлу с --fit crop, inside или stretch.");
     }

@@ -63,12 +63,9 @@ std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
       return {named, "файла нет в папке «" + folder.string() + "»."};
     case Kind::Unreadable:
       return {named, russianError(*found.error)};
-    case Kind::Refused: {
-      const wqt::FileEntry& entry = *map.entry(found.entry);
-      const bool png =
-          entry.kind == wqt::EntryKind::Raw && offeredFormat(found.file) == wqt::RawFormat::Png;
-      return {named, importRefusalText(entry, found.import, png)};
-    }
+    case Kind::Refused:
+      return {named,
+              importRefusalText(*map.entry(found.entry), found.import, offeredFormat(found.file))};
     case Kind::WouldNotReopen:
       return {found.where,
               "карта темы не откроет записанную тему: " + openRefusalText(found.reopen)};

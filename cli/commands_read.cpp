@@ -38,7 +38,7 @@ std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found
     case Kind::MissingFile:
       return wqt::kMissingFileText;
     case Kind::Refused:
-      return importRefusalText(*map.entry(found.entry), found.import, false);
+      return importRefusalText(*map.entry(found.entry), found.import, wqt::RawFormat::Raw);
     case Kind::CorruptJpeg:
       return std::string("изображение JPEG повреждено") +
              (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +

@@ -148,9 +148,11 @@ int main(int argc, char** argv) {
   };
   const auto theme = [&](CLI::App* sub) {
     positional(sub, "THEME", options.theme, "Файл темы (.wqt)");
+    return sub;
   };
   const auto entry = [&](CLI::App* sub) {
     positional(sub, "ENTRY", options.entry, "Номер файла или путь из подписей");
+    return sub;
   };
   const auto output = [&](CLI::App* sub, const char* description) {
     return sub->add_option("-o", options.output, description)->type_name("FILE");
@@ -160,20 +162,18 @@ int main(int argc, char** argv) {
   };
 
   theme(command("info", "Поля заголовка, тип темы, число файлов", wqtcli::runInfo));
-  CLI::App* list = command("list", "Список файлов темы", wqtcli::runList);
-  theme(list);
+  CLI::App* list = theme(command("list", "Список файлов темы", wqtcli::runList));
   list->add_flag("--json", options.json, "Вывести список одним документом JSON");
   command("check", "Проверить темы правилами редактора", wqtcli::runCheck)
       ->add_option("THEME", options.themes, "Файлы тем (.wqt)")
       ->required()
       ->type_name("");
-  CLI::App* extract = command("extract", "Сохранить один файл темы", wqtcli::runExtract);
-  theme(extract);
-  entry(extract);
+  CLI::App* extract =
+      entry(theme(command("extract", "Сохранить один файл темы", wqtcli::runExtract)));
   output(extract, "Куда сохранить (по умолчанию — имя по подписи)");
   png(extract);
-  CLI::App* unpack = command("unpack", "Распаковать все файлы темы в папку", wqtcli::runUnpack);
-  theme(unpack);
+  CLI::App* unpack =
+      theme(command("unpack", "Распаковать все файлы темы в папку", wqtcli::runUnpack));
   positional(unpack, "DIR", options.folder, "Новая или пустая папка");
   png(unpack);
   CLI::App* pack = command("pack", "Собрать тему из распакованной папки", wqtcli::runPack);
@@ -181,15 +181,13 @@ int main(int argc, char** argv) {
   positional(pack, "THEME", options.theme, "Файл темы, который записать");
   wqtcli::addFitOptions(pack, options.fit);
   pack->footer(kFitFooter);
-  CLI::App* replace = command("replace", "Заменить один файл темы", wqtcli::runReplace);
-  theme(replace);
-  entry(replace);
+  CLI::App* replace =
+      entry(theme(command("replace", "Заменить один файл темы", wqtcli::runReplace)));
   positional(replace, "FILE", options.file, "Новый файл (.png для RAW-изображения)");
   output(replace, "Записать тему в другой файл");
   wqtcli::addFitOptions(replace, options.fit);
   replace->footer(kFitFooter);
-  CLI::App* set = command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet);
-  theme(set);
+  CLI::App* set = theme(command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet));
   set->add_option("--author", options.author, "Автор темы");
   set->add_option("--name", options.name, "Название темы");
   set->add_option("--version", options.version, "Версия темы");
@@ -205,8 +203,7 @@ int main(int argc, char** argv) {
   positional(fit, "PICTURE", options.file, "Рисунок JPEG или PNG");
   wqtcli::addFitCommandOptions(fit, options);
   CLI::App* catalogue =
-      command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue);
-  theme(catalogue);
+      theme(command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue));
   output(catalogue, "Файл страницы (.html; «-» — в стандартный вывод)")->required();
   CLI::App* thumbnail =
       command("thumbnail", "Миниатюра темы в PNG для файловых менеджеров", wqtcli::runThumbnail);

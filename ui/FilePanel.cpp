@@ -117,43 +117,33 @@ void TMainForm::PCtrlChange(int index) {
   PNL_InFo->setVisible(index != 1);
 }
 
-void TMainForm::importFile(const QString& given, RawFormat as, bool fitMismatch) {
+void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) {
   const std::int32_t e = selectedEntry_;
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
+  const auto target = entry != nullptr ? wqt::fitTarget(*entry) : std::nullopt;
+  const bool fitted = fitting == Fitting::Always;
   // Refused before the dialog: there is nothing the file could go into.
-  if (!kind || !wqt::entryHasSlot(map_, doc_, e)) {
+  if (!(fitted ? target.has_value() : kind.has_value()) || !wqt::entryHasSlot(map_, doc_, e)) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
   const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
+  const QString filter = fitted ? QString::fromUtf8(kPictureFilter) : dialogFilter(*kind, format);
   const QString chosen =
-      !given.isEmpty() ? given
-                       : dialogs_.getOpenFileName(this, dialogFilter(*kind, format), QString());
+      !given.isEmpty() ? given : dialogs_.getOpenFileName(this, filter, QString());
   if (chosen.isEmpty()) return;
 
-  const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), format);
-  // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
-  if (fitMismatch && wqt::fittingMayHelp(outcome.refusal) && wqt::fitTarget(*entry) &&
-      QImageReader(chosen).canRead()) {
-    importFitted(chosen);
-    return;
+  if (!fitted) {
+    const wqt::ImportOutcome outcome =
+        wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), format);
+    // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
+    if (fitting == Fitting::Never || !wqt::fittingMayHelp(outcome.refusal) || !target ||
+        !QImageReader(chosen).canRead()) {
+      showImported(outcome, e);
+      return;
+    }
   }
-  showImported(outcome, e);
-}
-
-void TMainForm::importFitted(const QString& given) {
-  const std::int32_t e = selectedEntry_;
-  const wqt::FileEntry* entry = map_.entry(e);
-  const auto target = entry != nullptr ? wqt::fitTarget(*entry) : std::nullopt;
-  if (!target || !wqt::entryHasSlot(map_, doc_, e)) {
-    dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
-    return;
-  }
-  const QString chosen = !given.isEmpty() ? given
-                                          : dialogs_.getOpenFileName(
-                                                this, QString::fromUtf8(kPictureFilter), QString());
-  if (chosen.isEmpty()) return;
   if (std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen))
     showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
 }

@@ -192,7 +192,6 @@ void TMainForm::buildInfoPanel(QWidget* client) {
   QFont bold = wqtui::windowFont();
   bold.setBold(true);
   lbl_9->setFont(bold);
-  lbl_9->raise();
 
   GB_Info = named(new QGroupBox(QStringLiteral("Информация"), PNL_InFo), "GB_Info");
   GB_Info->setGeometry(256, 1, 153, 144);

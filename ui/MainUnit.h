@@ -72,7 +72,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void ED_ThemeNameChange() { setHeaderField(ED_ThemeName, wqt::kNameField); }
   void ED_ThemeVersionChange() { setHeaderField(ED_ThemeVersion, wqt::kVersionField); }
   void CBox_ThemeTypeChange(int index);
-  void btn_load_imgClick() { importFile(QString(), wqt::RawFormat::Raw, false); }
+  void btn_load_imgClick() { importFile(QString(), wqt::RawFormat::Raw, Fitting::Never); }
   void btn_save_imgClick() { exportFile(wqt::RawFormat::Raw); }
   void MM_Child_CreateThemeClick();
   void MM_Child_OpenThemeClick();
@@ -104,11 +104,10 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool selectedFileIsPicture() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
-  void importFile(const QString& given, wqt::RawFormat as, bool fitMismatch) override;
+  void importFile(const QString& given, wqt::RawFormat as, Fitting fitting) override;
   void exportFile(wqt::RawFormat as) override;
   void editExternally() override;
   void externalFileSaved(const wqtui::TExternalEditUpdate& update);
-  void importFitted(const QString& given) override;
   // The window after an import into entry e: the refusal's message, or, when e is the selected
   // file, its panel and preview. True once the file is stored.
   bool showImported(const wqt::ImportOutcome& outcome, std::int32_t e);

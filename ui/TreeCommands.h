@@ -27,17 +27,16 @@ class TreeCommands {
   // Whether a theme file may be opened at all (the map was there at start-up).
   virtual bool mayOpenTheme() const = 0;
 
+  // When a picture for a JPG or RAW picture goes through the fitting dialog: never, when the
+  // picture is of another size or format (a dropped file), or always.
+  enum class Fitting { Never, OnMismatch, Always };
   // Imports into the selected file node the given file, or one the open dialog asks for when
   // none is given; exports the selected file. A RAW picture goes as a PNG picture with
-  // RawFormat::Png, any other kind as its own bytes. With `fitMismatch` (a dropped file), a
-  // picture of another size or format for a JPG or RAW picture opens the fitting dialog.
-  virtual void importFile(const QString& given, wqt::RawFormat as, bool fitMismatch) = 0;
+  // RawFormat::Png, any other kind as its own bytes.
+  virtual void importFile(const QString& given, wqt::RawFormat as, Fitting fitting) = 0;
   virtual void exportFile(wqt::RawFormat as) = 0;
   // Opens the selected picture in the desktop's default program and imports each of its saves.
   virtual void editExternally() = 0;
-  // Fits a picture (the given one, or one the open dialog asks for) in the fitting dialog, and
-  // imports its result into the selected file node as importFile imports a file.
-  virtual void importFitted(const QString& given) = 0;
   // Writes every present file of a group (a display index; -1 for the whole theme) into a folder
   // the user picks.
   virtual void saveAllFilesClick(int group) = 0;

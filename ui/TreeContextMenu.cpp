@@ -79,10 +79,10 @@ class TreeContextMenu : public QObject {
     // The export commands are offered exactly where the panel's export button is.
     const bool exportable = c.selectedFileExportable();
     add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
-        [&c] { c.importFile(QString(), wqt::RawFormat::Raw, false); });
+        [&c] { c.importFile(QString(), wqt::RawFormat::Raw, TreeCommands::Fitting::Never); });
     if (c.selectedFileIsPicture())
       add("PM_LoadFitted", QStringLiteral("Загрузить с подгонкой..."), true,
-          [&c] { c.importFitted(QString()); });
+          [&c] { c.importFile(QString(), wqt::RawFormat::Raw, TreeCommands::Fitting::Always); });
     add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
         [&c] { c.exportFile(wqt::RawFormat::Raw); });
     if (c.selectedFileIsPicture())
@@ -91,7 +91,7 @@ class TreeContextMenu : public QObject {
     if (!c.selectedFileIsRaw()) return;
     menu_->addSeparator();
     add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
-        [&c] { c.importFile(QString(), wqt::RawFormat::Png, false); });
+        [&c] { c.importFile(QString(), wqt::RawFormat::Png, TreeCommands::Fitting::Never); });
     add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
         [&c] { c.exportFile(wqt::RawFormat::Png); });
   }

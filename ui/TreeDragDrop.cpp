@@ -109,7 +109,8 @@ class TreeDragDrop : public QObject {
       commands_.tree().setCurrentItem(node);
       // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
       const bool png = hasSuffix(files.first(), "png");
-      commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw, true);
+      commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw,
+                           TreeCommands::Fitting::OnMismatch);
     });
     return true;
   }
