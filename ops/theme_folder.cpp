@@ -62,19 +62,48 @@ class StagingFolder {
   fs::path path_;
 };
 
-// A file theme.json names in the folder pack reads (`base`, canonical): only a relative path that
-// stays inside the folder, links included.
-std::optional<fs::path> inside(const fs::path& base, const std::string& relative) {
-  const fs::path rel(relative);
-  if (relative.empty() || rel.is_absolute() || std::find(rel.begin(), rel.end(), "..") != rel.end())
-    return std::nullopt;
-  std::error_code ec;
-  const fs::path resolved = fs::weakly_canonical(base / rel, ec);
-  if (ec) return std::nullopt;
-  const auto end = std::mismatch(base.begin(), base.end(), resolved.begin(), resolved.end());
-  if (end.first != base.end()) return std::nullopt;
-  return resolved;
-}
+// The files theme.json names in the folder pack reads (`base`, canonical): only a relative path
+// that stays inside the folder, links included. Resolving each name in full took a readlink call
+// for every folder from the root down, more time than packing the file; a path without links
+// needs none, and the folders found to be plain folders are remembered.
+class InsideFolder {
+ public:
+  explicit InsideFolder(fs::path base) : base_(std::move(base)) {}
+
+  std::optional<fs::path> operator()(const std::string& relative) {
+    const fs::path rel(relative);
+    if (relative.empty() || rel.is_absolute() ||
+        std::find(rel.begin(), rel.end(), "..") != rel.end())
+      return std::nullopt;
+    const fs::path joined = (base_ / rel).lexically_normal();
+    if (joined.has_filename() && linkFree(joined.lexically_relative(base_))) return joined;
+    std::error_code ec;
+    const fs::path resolved = fs::weakly_canonical(base_ / rel, ec);
+    if (ec) return std::nullopt;
+    const auto end = std::mismatch(base_.begin(), base_.end(), resolved.begin(), resolved.end());
+    if (end.first != base_.end()) return std::nullopt;
+    return resolved;
+  }
+
+ private:
+  // Every part of the path exists and none is a link.
+  bool linkFree(const fs::path& rel) {
+    fs::path at = base_;
+    for (auto part = rel.begin(); part != rel.end(); ++part) {
+      at /= *part;
+      const bool folder = std::next(part) != rel.end();
+      if (folder && plainFolders_.contains(at)) continue;
+      struct stat st {};
+      if (::lstat(at.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
+      if (folder && !S_ISDIR(st.st_mode)) return false;
+      if (folder) plainFolders_.insert(at);
+    }
+    return true;
+  }
+
+  fs::path base_;
+  std::set<fs::path> plainFolders_;
+};
 
 // The layout names top-level nodes freely, so a group or file may take the name theme.json
 // keeps for itself: such a node gets "theme (2).json" (or the first free number) the way the
@@ -189,7 +218,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
                       const RunHooks& hooks, const std::optional<FitOptions>& fit) {
   const MapSettings& settings = map.settings();
   std::error_code ec;
-  const fs::path base = fs::canonical(folder, ec);
+  InsideFolder inside(fs::canonical(folder, ec));
   if (ec) throwFileOpenError(folder, ec.value());
   const std::vector<std::uint8_t> jsonBytes =
       readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
@@ -262,7 +291,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
       entryProblem(PackProblem::Kind::MissingFile);
       continue;
     }
-    const std::optional<fs::path> path = inside(base, it->second);
+    const std::optional<fs::path> path = inside(it->second);
     const FileEntry* entry = map.entry(static_cast<std::int32_t>(e));
     if (!path || entry == nullptr || !fs::exists(*path, ec)) {
       entryProblem(!path              ? PackProblem::Kind::OutsideFolder

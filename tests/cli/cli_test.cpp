@@ -220,9 +220,14 @@ TEST_F(Cli, PackReadsNothingOutsideTheFolderAndWritesNothingOnProblems) {
   fs::create_directory(dir / "outside");
   fs::copy_file(folder / "Превью темы.jpg", dir / "outside/p.jpg");
   fs::create_symlink(dir / "outside/p.jpg", folder / "link.jpg");
+  fs::create_directory_symlink(dir / "outside", folder / "Меню/link");
   const struct {
     const char* path;
-  } cases[] = {{"../outside/p.jpg"}, {"/etc/hostname"}, {"link.jpg"}, {"Меню/../../outside/p.jpg"}};
+  } cases[] = {{"../outside/p.jpg"},
+               {"/etc/hostname"},
+               {"link.jpg"},
+               {"Меню/../../outside/p.jpg"},
+               {"Меню/link/p.jpg"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
     std::string changed = json;
