@@ -112,7 +112,6 @@ ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSetti
 void ThemeFileSlots::readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
   const auto i = static_cast<std::size_t>(entry);
   out.resize(sizes_.at(i));
-  if (out.empty()) return;
   if (readAt(fd_.get(), offsets_[i], out, path_) < out.size()) throwStreamReadError();
 }
 
