@@ -37,8 +37,7 @@ class Converter {
       std::size_t dstLeft = sizeof buf;
       const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
       out.append(buf, static_cast<std::size_t>(dst - buf));
-      if (rc != static_cast<std::size_t>(-1)) continue;
-      if (errno == E2BIG) continue;
+      if (rc != static_cast<std::size_t>(-1) || errno == E2BIG) continue;
       // EILSEQ or EINVAL (a sequence cut off at the end): replace it and go on.
       const std::size_t pos = in.size() - srcLeft;
       const std::size_t n = std::clamp<std::size_t>(skip(in, pos), 1, srcLeft);

@@ -4,10 +4,6 @@
 
 namespace wqt {
 
-void throwStreamReadError() {
-  throw Error(kStreamReadError, ErrorCode::StreamRead);
-}
-
 void throwFileOpenError(const std::filesystem::path& path, int systemError) {
   const char* reason = std::strerror(systemError);
   throw Error("Cannot open file \"" + path.string() + "\". " + reason, ErrorCode::FileOpen,

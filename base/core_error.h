@@ -49,7 +49,9 @@ class Error : public std::runtime_error {
 // A read past the end of an in-memory copy of a file.
 inline constexpr const char* kStreamReadError = "Stream read error";
 
-[[noreturn]] void throwStreamReadError();
+[[noreturn]] inline void throwStreamReadError() {
+  throw Error(kStreamReadError, ErrorCode::StreamRead);
+}
 
 // The runtime's file-open error: names the full path and the system's reason (errno).
 [[noreturn]] void throwFileOpenError(const std::filesystem::path& path, int systemError);

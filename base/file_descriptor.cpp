@@ -2,10 +2,14 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <utility>
+#include <vector>
 
 #include "base/core_error.h"
 
@@ -27,8 +31,7 @@ FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
 
 int FileDescriptor::close() {
   const int fd = release();
-  if (fd < 0) return 0;
-  return ::close(fd) == 0 ? 0 : errno;
+  return fd < 0 || ::close(fd) == 0 ? 0 : errno;
 }
 
 namespace {
@@ -47,9 +50,7 @@ namespace {
 
 void refuseNonRegularFile(const std::filesystem::path& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-    throwNotRegular(path, st.st_mode);
-  }
+  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
 }
 
 FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size) {
@@ -65,10 +66,11 @@ FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* 
   return fd;
 }
 
-int readFully(int fd, std::span<std::uint8_t> out, std::size_t& got) {
+int readFully(int fd, std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& got) {
   got = 0;
   while (got < out.size()) {
-    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
+    const ssize_t n =
+        ::pread(fd, out.data() + got, out.size() - got, static_cast<off_t>(offset + got));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
@@ -79,34 +81,41 @@ int readFully(int fd, std::span<std::uint8_t> out, std::size_t& got) {
   return 0;
 }
 
-int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n =
-        ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
+                   const std::filesystem::path& path) {
+  std::size_t got = 0;
+  if (const int err = readFully(fd, offset, out, got)) throwFileOpenError(path, err);
+  return got;
+}
+
+int writeAllAt(int fd, std::uint64_t offset, std::span<const std::span<const std::uint8_t>> parts) {
+  // The pieces go out in as few calls as the system takes, a batch of them per call.
+  std::vector<iovec> pending;
+  pending.reserve(parts.size());
+  for (const auto& part : parts) {
+    if (!part.empty()) pending.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
+  }
+  for (std::size_t first = 0; first < pending.size();) {
+    const int batch = static_cast<int>(std::min<std::size_t>(pending.size() - first, IOV_MAX));
+    ssize_t n = ::pwritev(fd, pending.data() + first, batch, static_cast<off_t>(offset));
     if (n < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    done += static_cast<std::size_t>(n);
+    // Nothing written of a non-empty batch: retrying would never end.
+    if (n == 0) return EIO;
+    offset += static_cast<std::uint64_t>(n);
+    // Skip what was written: whole pieces, then the written start of a partial one.
+    while (n > 0 && static_cast<std::size_t>(n) >= pending[first].iov_len) {
+      n -= static_cast<ssize_t>(pending[first].iov_len);
+      ++first;
+    }
+    if (n > 0) {
+      pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + n;
+      pending[first].iov_len -= static_cast<std::size_t>(n);
+    }
   }
   return 0;
-}
-
-std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
-                   const std::filesystem::path& path) {
-  std::size_t done = 0;
-  while (done < out.size()) {
-    const ssize_t n =
-        ::pread(fd, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throwFileOpenError(path, errno);
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
 }
 
 }  // namespace wqt

@@ -39,16 +39,18 @@ void refuseNonRegularFile(const std::filesystem::path& path);
 // for a pipe's writer. Throws the file-open error naming the path and the system's reason.
 FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size = nullptr);
 
-// Reads from the current position until `out` is full or the file ends, setting `got` to how
-// many bytes were read. Returns 0 or the errno of the failure. Works on pipes too.
-int readFully(int fd, std::span<std::uint8_t> out, std::size_t& got);
-
-// Writes every byte at `offset`. Returns 0 or the errno of the failure.
-int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes);
-
-// Reads bytes at `offset` until `out` is full or the file ends; returns how many were read.
-// Throws the file-open error naming the path when reading fails.
+// Reads bytes at `offset` until `out` is full or the file ends, setting `got` to how many were
+// read. Returns 0 or the errno of the failure.
+int readFully(int fd, std::uint64_t offset, std::span<std::uint8_t> out, std::size_t& got);
+// The same, throwing the file-open error naming the path when reading fails; returns `got`.
 std::size_t readAt(int fd, std::uint64_t offset, std::span<std::uint8_t> out,
                    const std::filesystem::path& path);
+
+// Writes every byte of the pieces, one after another, from `offset`. Returns 0 or the errno of
+// the failure.
+int writeAllAt(int fd, std::uint64_t offset, std::span<const std::span<const std::uint8_t>> parts);
+inline int writeAllAt(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+  return writeAllAt(fd, offset, std::span(&bytes, 1));
+}
 
 }  // namespace wqt

@@ -31,10 +31,6 @@ std::vector<std::uint8_t> joinParts(const ByteParts& parts) {
   return bytes;
 }
 
-void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  writeFileReplacing(path, ByteParts{bytes});
-}
-
 void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts) {
   ReplacingFile file(path);
   file.append(parts);

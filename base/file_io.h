@@ -23,6 +23,9 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
 // write leaves an existing file as it was. Throws the file-create error naming the path and the
 // system's reason.
 void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts);
-void writeFileReplacing(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+inline void writeFileReplacing(const std::filesystem::path& path,
+                               std::span<const std::uint8_t> bytes) {
+  writeFileReplacing(path, ByteParts{bytes});
+}
 
 }  // namespace wqt

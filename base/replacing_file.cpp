@@ -2,14 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <string>
-#include <vector>
 
 #include "base/core_error.h"
 
@@ -36,8 +33,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
     if (ec) throwFileCreateError(target_, ec.value());
     target_ = target_.parent_path() / next;
   }
-  // Replacing by rename needs only the folder's permission; an existing file that may not be
-  // written is refused, as creating it in place would be.
+  // Replacing by rename needs only the folder's permission, so the file's own is checked.
   if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
     throwFileCreateError(target_, errno);
   }
@@ -74,30 +70,8 @@ void ReplacingFile::fail(int err) {
 }
 
 void ReplacingFile::append(const ByteParts& parts) {
-  // The pieces go out in as few calls as the system takes, a batch of them per call.
-  std::vector<iovec> pending;
-  pending.reserve(parts.size());
-  for (const auto& part : parts) {
-    if (!part.empty()) pending.push_back({const_cast<std::uint8_t*>(part.data()), part.size()});
-  }
-  for (std::size_t first = 0; first < pending.size();) {
-    const int batch = static_cast<int>(std::min<std::size_t>(pending.size() - first, IOV_MAX));
-    ssize_t n = ::pwritev(fd_.get(), pending.data() + first, batch, static_cast<off_t>(size_));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      fail(errno);
-    }
-    size_ += static_cast<std::uint64_t>(n);
-    // Skip what was written: whole pieces, then the written start of a partial one.
-    while (n > 0 && static_cast<std::size_t>(n) >= pending[first].iov_len) {
-      n -= static_cast<ssize_t>(pending[first].iov_len);
-      ++first;
-    }
-    if (n > 0) {
-      pending[first].iov_base = static_cast<std::uint8_t*>(pending[first].iov_base) + n;
-      pending[first].iov_len -= static_cast<std::size_t>(n);
-    }
-  }
+  if (const int err = writeAllAt(fd_.get(), size_, parts)) fail(err);
+  for (const auto& part : parts) size_ += part.size();
 }
 
 void ReplacingFile::writeAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {

@@ -1,6 +1,5 @@
 #include "base/xdg_dirs.h"
 
-#include <cstdlib>
 #include <string_view>
 
 namespace wqt {
@@ -29,19 +28,14 @@ XdgDirs xdgDirs(const EnvironmentLookup& environment) {
   dirs.cacheHome = homeBased(environment, "XDG_CACHE_HOME", ".cache");
 
   const char* dataDirs = environment("XDG_DATA_DIRS");
-  std::string_view list = dataDirs != nullptr ? dataDirs : "";
-  while (!list.empty()) {
-    const std::size_t colon = list.find(':');
-    const std::string_view entry = list.substr(0, colon);
+  const std::string_view list = dataDirs != nullptr ? dataDirs : "";
+  for (std::size_t start = 0, colon = 0; colon != std::string_view::npos; start = colon + 1) {
+    colon = list.find(':', start);
+    const std::string_view entry = list.substr(start, colon - start);
     if (entry.starts_with('/')) dirs.dataDirs.emplace_back(entry);
-    list = colon == std::string_view::npos ? std::string_view() : list.substr(colon + 1);
   }
   if (dirs.dataDirs.empty()) dirs.dataDirs = {"/usr/local/share", "/usr/share"};
   return dirs;
-}
-
-XdgDirs xdgDirs() {
-  return xdgDirs([](const char* name) { return static_cast<const char*>(std::getenv(name)); });
 }
 
 }  // namespace wqt

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/paths.h"
 #include "map/theme_map.h"
 
 namespace wqt {
@@ -24,19 +23,12 @@ std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& 
   return places;
 }
 
-std::vector<std::filesystem::path> mapSearchPlaces() {
-  return mapSearchPlaces(executableDir(), xdgDirs());
-}
-
-std::filesystem::path findMap(const std::filesystem::path& executableFolder, const XdgDirs& dirs) {
+std::filesystem::path defaultMapPath(const std::filesystem::path& executableFolder,
+                                     const XdgDirs& dirs) {
   const auto places = mapSearchPlaces(executableFolder, dirs);
   for (const auto& place : places)
     if (mapExists(place)) return place;
   return places.front();
-}
-
-std::filesystem::path defaultMapPath() {
-  return findMap(executableDir(), xdgDirs());
 }
 
 }  // namespace wqt

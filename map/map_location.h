@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/paths.h"
 #include "base/xdg_dirs.h"
 
 namespace wqt {
@@ -13,16 +14,15 @@ namespace wqt {
 // $XDG_DATA_HOME/orvalen-wqt-manager/ (`--prefix ~/.local`), then the system's in each
 // $XDG_DATA_DIRS folder's orvalen-wqt-manager/, last the one in share/orvalen-wqt-manager/ of the
 // executable's own prefix (../share/... from its folder) when that is not one of those. What a
-// front end lists when no map is found.
-std::vector<std::filesystem::path> mapSearchPlaces();
-// The same for a given executable folder and XDG folders.
-std::vector<std::filesystem::path> mapSearchPlaces(const std::filesystem::path& executableFolder,
-                                                   const XdgDirs& dirs);
+// front end lists when no map is found. By default for this process's executable and folders.
+std::vector<std::filesystem::path> mapSearchPlaces(
+    const std::filesystem::path& executableFolder = executableDir(),
+    const XdgDirs& dirs = xdgDirs());
 
 // The map the programs use by default: the first of mapSearchPlaces() that exists. When none
 // exists, the path beside the executable, which callers report as the missing map.
-std::filesystem::path defaultMapPath();
-// The same lookup for a given executable folder and XDG folders.
-std::filesystem::path findMap(const std::filesystem::path& executableFolder, const XdgDirs& dirs);
+std::filesystem::path defaultMapPath(
+    const std::filesystem::path& executableFolder = executableDir(),
+    const XdgDirs& dirs = xdgDirs());
 
 }  // namespace wqt

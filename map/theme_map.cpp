@@ -50,7 +50,7 @@ std::string_view readMapText(const std::filesystem::path& path, std::string& buf
     const std::span room(reinterpret_cast<std::uint8_t*>(buffer.data()) + used,
                          buffer.size() - used);
     std::size_t got = 0;
-    if (const int err = readFully(fd.get(), room, got)) throwTextFileError(err);
+    if (const int err = readFully(fd.get(), used, room, got)) throwTextFileError(err);
     used += got;
     if (got < room.size()) break;  // the end of the file
   }
@@ -107,7 +107,6 @@ EntryKind entryKindOf(std::string_view kindText) {
 }
 
 bool mapExists(const std::filesystem::path& mapPath) {
-  // A folder or a device of that name is no map; a link counts by what it names.
   std::error_code ec;
   return std::filesystem::is_regular_file(mapPath, ec);
 }
@@ -218,15 +217,6 @@ void ThemeMap::linkChildren() {
     if (parent >= 0)
       tree_[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
   }
-}
-
-std::int32_t ThemeMap::entryOfNode(int displayIndex) const {
-  if (displayIndex < 0 || static_cast<std::size_t>(displayIndex) >= nodeIndex_.size()) return -1;
-  return nodeIndex_[static_cast<std::size_t>(displayIndex)];
-}
-
-std::string ThemeMap::captionUtf8(int displayIndex) const {
-  return textUtf8(tree_.at(static_cast<std::size_t>(displayIndex)).caption);
 }
 
 std::string ThemeMap::textUtf8(std::string_view bytes) const {

@@ -65,7 +65,11 @@ class ThemeMap {
                   xml::ValueTable& values = xml::processValueTable());
 
   // The entry number of a display index, -1 when the node index table has none.
-  std::int32_t entryOfNode(int displayIndex) const;
+  std::int32_t entryOfNode(int displayIndex) const {
+    return displayIndex >= 0 && static_cast<std::size_t>(displayIndex) < nodeIndex_.size()
+               ? nodeIndex_[static_cast<std::size_t>(displayIndex)]
+               : -1;
+  }
   // The display index of an entry's file node, -1 when the tree has none.
   int entryNode(std::int32_t e) const {
     return e >= 0 && static_cast<std::size_t>(e) < entryNodes_.size()
@@ -76,7 +80,9 @@ class ThemeMap {
   // A node's caption as UTF-8: taken as it is when the map (after a byte-order mark, which is
   // skipped) was valid UTF-8 holding a non-ASCII byte or starting with the mark, otherwise
   // decoded from Windows-1251.
-  std::string captionUtf8(int displayIndex) const;
+  std::string captionUtf8(int displayIndex) const {
+    return textUtf8(tree_.at(static_cast<std::size_t>(displayIndex)).caption);
+  }
   // Any text of the map (a caption, a kind, a value) as UTF-8, by the same rule.
   std::string textUtf8(std::string_view bytes) const;
 

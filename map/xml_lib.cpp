@@ -4,18 +4,11 @@
 #include <bit>
 #include <cstring>
 
-#include "base/core_error.h"
-
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 namespace wqt::xml {
-
-ValueTable& processValueTable() {
-  static ValueTable table;
-  return table;
-}
 
 namespace {
 
@@ -114,9 +107,7 @@ void scan(std::string_view text, MapLine& result) {
       ctrlZ = ctrlZ || m.ctrlZ != 0;
     }
     if (angle == kNone && m.angle != 0) angle = base + std::countr_zero(m.angle);
-    if (semicolon == kNone && m.semicolon != 0) {
-      semicolon = base + std::countr_zero(m.semicolon);
-    }
+    if (semicolon == kNone && m.semicolon != 0) semicolon = base + std::countr_zero(m.semicolon);
     if (angle != kNone && space == kNone) {
       // Only a space after the "<" counts.
       std::uint32_t spaces = m.space;
@@ -169,9 +160,7 @@ void scanMapLine(std::string_view text, MapLine& line) {
 std::uint64_t Hex2Int(std::string_view text) {
   if (text.empty()) return 0;
   if (text.back() == 'H' || text.back() == 'h') text.remove_suffix(1);
-  if (text.size() >= 2 && text[0] == '0' && (text[1] == 'X' || text[1] == 'x')) {
-    text.remove_prefix(2);
-  }
+  if (text.starts_with("0x") || text.starts_with("0X")) text.remove_prefix(2);
   std::uint64_t value = 0;
   for (const char ch : text) {
     const int digit = hexDigit(ch);
@@ -187,26 +176,21 @@ Error notAnIntegerError(std::string_view shownText) {
 }
 
 std::optional<std::int32_t> tryDecimalValue(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
+  const bool negative = text.starts_with('-');
+  if (negative || text.starts_with('+')) text.remove_prefix(1);
 
-  int base = 10;
-  if (i < text.size() && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i == text.size()) return std::nullopt;
+  std::size_t prefix = text.starts_with("0x") || text.starts_with("0X") ? 2 : 0;
+  if (text.starts_with('$') || text.starts_with('x') || text.starts_with('X')) prefix = 1;
+  const int base = prefix != 0 ? 16 : 10;
+  text.remove_prefix(prefix);
+  if (text.empty()) return std::nullopt;
 
   // Accumulate in 64 bits and stop as soon as the signed 32-bit range is left.
   constexpr std::int64_t kLimit = std::int64_t{1} << 31;
   std::int64_t magnitude = 0;
-  for (; i < text.size(); ++i) {
-    const int digit = hexDigit(text[i]);
+  for (const char ch : text) {
+    const int digit = hexDigit(ch);
     if (digit < 0 || digit >= base) return std::nullopt;
     magnitude = magnitude * base + digit;
     if (magnitude > kLimit) return std::nullopt;

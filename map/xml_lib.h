@@ -23,7 +23,10 @@ using ValueTable = std::array<std::string, 6>;
 
 // The value table of the process: a line's values overwrite only the slots it fills, so a slot
 // keeps the value of an earlier line, and of an earlier map load, until a later line fills it.
-ValueTable& processValueTable();
+inline ValueTable& processValueTable() {
+  static ValueTable table;
+  return table;
+}
 
 // Everything the map model needs of one line, found in a single pass over it.
 struct LineParts {

@@ -9,9 +9,8 @@ std::string decodeHeaderField(std::span<const std::uint8_t> field) {
   units.reserve(field.size());
   for (std::size_t i = 0; i < field.size();) {
     const std::uint8_t lead = field[i];
-    // A byte below 0x80 is one character; any other starts a sequence, three bytes long when bit
-    // 0x20 is set, whose value takes the lead's low six bits: the ordinary code point for the usual
-    // lead bytes (0xC0..0xEF), computed alike for the others. Only 16 bits are kept.
+    // A sequence's value takes the lead's low six bits: the ordinary code point for the usual lead
+    // bytes (0xC0..0xEF), computed alike for the others. Only 16 bits are kept.
     const std::size_t length = lead < 0x80 ? 1 : (lead & 0x20) != 0 ? 3 : 2;
     if (field.size() - i < length) return {};  // cut off by the field's end
     std::uint32_t value = lead < 0x80 ? lead : lead & 0x3Fu;

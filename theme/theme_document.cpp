@@ -21,7 +21,7 @@ bool signatureMatches(std::span<const std::uint8_t> image, std::size_t offset, s
                     [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); });
 }
 
-void requireBytes(std::size_t fileSize, std::uint64_t offset, std::uint64_t length) {
+void requireBytes(std::uint64_t fileSize, std::uint64_t offset, std::uint64_t length) {
   if (offset + length > fileSize) throwStreamReadError();
 }
 
@@ -37,7 +37,6 @@ void writeText(std::vector<std::uint8_t>& image, std::size_t offset, std::string
 void checkLayout(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings& settings,
                  std::vector<std::uint32_t>& sizes, std::vector<std::uint64_t>& offsets) {
   const std::vector<std::uint8_t>& image = parsed.image;
-  const std::size_t size = static_cast<std::size_t>(fileSize);
 
   // Signatures: each read fails before its comparison can.
   if (!signatureMatches(image, kSignature1Offset, kSignature1Length, settings.signature1)) {
@@ -48,7 +47,7 @@ void checkLayout(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings&
   if (parsed.status != ParsedTheme::Status::Ok) return;
 
   // The header's text fields, up to the end of the version field.
-  requireBytes(size, 0, kVersionField.offset + kVersionField.width);
+  requireBytes(fileSize, 0, kVersionField.offset + kVersionField.width);
 
   // The size table and the data region, slot by slot in table order. For each slot the size is
   // read first (a table past the file's end is a read error), then checked against the slot's
@@ -66,22 +65,21 @@ void checkLayout(ParsedTheme& parsed, std::uint64_t fileSize, const MapSettings&
       parsed.tooLargeSlot = static_cast<std::uint32_t>(i + 1);
       return;
     }
-    if (sizes[i] != 0) requireBytes(size, dataPos, sizes[i]);
+    if (sizes[i] != 0) requireBytes(fileSize, dataPos, sizes[i]);
     offsets[i] = dataPos;
     dataPos += sizes[i];
   }
 
-  if (settings.hasTypeByte()) requireBytes(size, settings.typeByteOffset, 1);
+  if (settings.hasTypeByte()) requireBytes(fileSize, settings.typeByteOffset, 1);
 }
 
 // Bytes of the file that the document may read or write in place: the fixed header, the type
 // byte, the size table and everything before the data offset. Whatever follows belongs to the
 // data region, which lives in the slots, and a save cuts the image back to the data offset.
 std::uint64_t headerRegionEnd(const MapSettings& settings) {
-  std::uint64_t end = std::max<std::uint64_t>(settings.dataOffset, kHeaderFixedEnd);
-  end = std::max<std::uint64_t>(end, settings.tableOffset + std::uint64_t{4} * settings.fileCount);
-  if (settings.hasTypeByte()) end = std::max<std::uint64_t>(end, settings.typeByteOffset + 1u);
-  return end;
+  return std::max<std::uint64_t>({settings.dataOffset, kHeaderFixedEnd,
+                                  settings.tableOffset + std::uint64_t{4} * settings.fileCount,
+                                  settings.hasTypeByte() ? settings.typeByteOffset + 1u : 0u});
 }
 
 }  // namespace
@@ -114,8 +112,6 @@ ThemeFileSlots::ThemeFileSlots(const std::filesystem::path& path, const MapSetti
 void ThemeFileSlots::readEntry(std::int32_t entry, std::vector<std::uint8_t>& out) const {
   const auto i = static_cast<std::size_t>(entry);
   out.resize(sizes_.at(i));
-  if (out.empty()) return;
-  // A file that shrank since it was checked is a read past its end.
   if (readAt(fd_.get(), offsets_[i], out, path_) < out.size()) throwStreamReadError();
 }
 
@@ -179,7 +175,6 @@ std::vector<std::uint8_t> headerForSave(std::span<const std::uint8_t> image,
                                         std::span<const std::uint32_t> sizes) {
   const std::size_t tableOffset = settings.tableOffset;
   const std::size_t dataOffset = settings.dataOffset;
-  // The image up to the data offset, its bytes from the table offset on left zero.
   std::vector<std::uint8_t> header(dataOffset, 0);
   std::copy_n(image.begin(), std::min({image.size(), dataOffset, tableOffset}), header.begin());
   for (std::size_t i = 0; i < settings.fileCount; ++i)
@@ -202,19 +197,16 @@ void ThemeDocument::adoptHeader(std::vector<std::uint8_t> image, std::size_t fil
 }
 
 void ThemeDocument::create(const MapSettings& settings) {
-  slots_ = decltype(slots_)(settings.fileCount + 1);
-
   // The fixed header fields are always written, so the image reaches at least their end.
-  image_.assign(std::max<std::size_t>(settings.dataOffset, kHeaderFixedEnd), 0);
+  std::vector<std::uint8_t> image(std::max<std::size_t>(settings.dataOffset, kHeaderFixedEnd), 0);
   // A signature longer than its field is cut; a shorter one leaves the field's zero bytes.
-  writeText(image_, kSignature1Offset, settings.signature1.substr(0, kSignature1Length));
-  writeText(image_, kSignature2Offset, settings.signature2.substr(0, kSignature2Length));
-  writeText(image_, kAuthorField.offset, cp1251ToUtf8(kNewAuthorCp1251));
-  writeText(image_, kNameField.offset, cp1251ToUtf8(kNewNameCp1251));
-  writeText(image_, kVersionField.offset, kNewVersion);
-  writeU32LE(image_, kFileCountOffset, settings.fileCount);
-  hasImage_ = true;
-  modified_ = false;
+  writeText(image, kSignature1Offset, settings.signature1.substr(0, kSignature1Length));
+  writeText(image, kSignature2Offset, settings.signature2.substr(0, kSignature2Length));
+  writeText(image, kAuthorField.offset, cp1251ToUtf8(kNewAuthorCp1251));
+  writeText(image, kNameField.offset, cp1251ToUtf8(kNewNameCp1251));
+  writeText(image, kVersionField.offset, kNewVersion);
+  writeU32LE(image, kFileCountOffset, settings.fileCount);
+  adoptHeader(std::move(image), settings.fileCount);
 }
 
 ThemeDocument::FieldResult ThemeDocument::setHeaderField(const HeaderField& field,

@@ -4,7 +4,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <stdexcept>
 #include <string_view>
+
+#include "base/core_error.h"
 
 namespace wqt {
 
@@ -35,10 +38,24 @@ inline constexpr std::string_view kNewNameCp1251 =
 inline constexpr std::string_view kNewVersion = "1.0";
 
 // `length` bytes of the image at `offset`. Throws "Stream read error" past the image's end.
-std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image, std::size_t offset,
-                                      std::size_t length);
+inline std::span<const std::uint8_t> bytesAt(std::span<const std::uint8_t> image,
+                                             std::size_t offset, std::size_t length) {
+  if (offset > image.size() || image.size() - offset < length) throwStreamReadError();
+  return image.subspan(offset, length);
+}
 
-std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset);
-void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
+inline std::uint32_t readU32LE(std::span<const std::uint8_t> bytes, std::size_t offset) {
+  const auto b = bytesAt(bytes, offset, 4);
+  return static_cast<std::uint32_t>(b[0]) | static_cast<std::uint32_t>(b[1]) << 8 |
+         static_cast<std::uint32_t>(b[2]) << 16 | static_cast<std::uint32_t>(b[3]) << 24;
+}
+
+inline void writeU32LE(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
+  // Callers size the buffer first; writing outside it is a programming fault.
+  if (offset > bytes.size() || bytes.size() - offset < 4) {
+    throw std::out_of_range("writeU32LE past the end of the buffer");
+  }
+  for (int i = 0; i < 4; ++i) bytes[offset + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
 
 }  // namespace wqt

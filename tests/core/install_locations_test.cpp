@@ -130,7 +130,7 @@ TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFoldersThen
         {"data2", layout.xdg.dataDirs[1] / "orvalen-wqt-manager"},
         {"prefix", layout.dir / "share" / "orvalen-wqt-manager"}};
     for (const char* where : row.mapsIn) layout.putMap(folders.at(where));
-    EXPECT_EQ(wqt::findMap(layout.bin, layout.xdg), folders.at(row.found) / "theme.rxt")
+    EXPECT_EQ(wqt::defaultMapPath(layout.bin, layout.xdg), folders.at(row.found) / "theme.rxt")
         << row.what;
   }
 }
