@@ -48,9 +48,11 @@ namespace {
 
 }  // namespace
 
-void refuseNonRegularFile(const std::filesystem::path& path) {
+std::optional<std::uint64_t> refuseNonRegularFile(const std::filesystem::path& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (!S_ISREG(st.st_mode)) throwNotRegular(path, st.st_mode);
+  return static_cast<std::uint64_t>(st.st_size);
 }
 
 FileDescriptor openForReading(const std::filesystem::path& path, std::uint64_t* size) {

@@ -3,6 +3,7 @@
 // one: interrupted calls are retried, short reads and writes continued.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
 #include <utility>
 
@@ -32,7 +33,8 @@ class FileDescriptor {
 // Refuses a path that names anything but a regular file (or a link to one) with the file-open
 // error naming the path and what it is: a folder, device, pipe or socket has no size to check, and
 // reading one may never end. A path that names nothing passes; the caller's next step reports it.
-void refuseNonRegularFile(const std::filesystem::path& path);
+// Returns the regular file's size, or nothing for a path that names nothing.
+std::optional<std::uint64_t> refuseNonRegularFile(const std::filesystem::path& path);
 
 // Opens a regular file (or a link to one) for reading, setting `*size`, when given, to its length.
 // Anything else is refused as refuseNonRegularFile does, before a byte is read and without waiting

@@ -17,15 +17,6 @@ namespace wqt {
 
 namespace {
 
-// The disk file size is a 32-bit number, so a file of 4 GiB or more can report a small size that
-// passes the checks. Its real size decides whether it fits a slot; storing its first bytes as if
-// they were the whole file would be silent corruption.
-std::uint64_t reallySize(const std::filesystem::path& path) {
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  return ec ? 0 : size;
-}
-
 // The accepted file's bytes are exactly its disk file size of them. A read that gave fewer (the
 // file shrank after it was measured) is a read past the end of the copy; extra bytes (it grew)
 // are not stored.
@@ -74,13 +65,16 @@ ImportCandidate dimensionRefusal(const FileEntry& entry, int pictureWidth, int p
 ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path& chosen) {
   if (!kindInfo(entry.kind)) return refusedImport(ImportRefusal::UnknownKind, kUnknownKindMessage);
 
-  // A folder, device, pipe or socket passes no check sensibly and may never end.
-  refuseNonRegularFile(chosen);
-
-  const std::int32_t diskSize = diskFileSize(chosen);
+  // A folder, device, pipe or socket passes no check sensibly and may never end. One look at the
+  // file gives both sizes: packing a folder checks thousands of files.
+  const std::optional<std::uint64_t> size = refuseNonRegularFile(chosen);
+  const std::int32_t diskSize = size ? diskFileSize(*size) : -1;
+  // The disk file size is a 32-bit number, so a file of 4 GiB or more can report a small size that
+  // passes the checks. Its real size decides whether it fits a slot; storing its first bytes as if
+  // they were the whole file would be silent corruption.
   // Only the header is read for a JPG's dimensions: the file may be of any size.
-  ImportCandidate checked = importRefusal(entry, {diskSize, reallySize(chosen)},
-                                          [&] { return readJpegFileSize(chosen); });
+  ImportCandidate checked =
+      importRefusal(entry, {diskSize, size.value_or(0)}, [&] { return readJpegFileSize(chosen); });
   if (!checked.stored()) return checked;
   // Read only once accepted, and whole, so the slot is replaced in one step or not at all; never
   // more than a slot holds, should the file have grown since it was measured.
@@ -96,7 +90,11 @@ std::int32_t diskFileSize(const std::filesystem::path& path) {
   if (::stat(path.c_str(), &st) != 0) return -1;
   // A directory search reports a folder's size as 0.
   if (S_ISDIR(st.st_mode)) return 0;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(st.st_size));
+  return diskFileSize(static_cast<std::uint64_t>(st.st_size));
+}
+
+std::int32_t diskFileSize(std::uint64_t size) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
 }
 
 std::string sizeText(std::uint64_t size) {

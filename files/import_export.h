@@ -70,6 +70,8 @@ std::string exportFileName(const std::string& chosen, std::string_view kindExten
 // The size a directory search for the exact path reports (files, folders, any attribute), as a
 // signed 32-bit number; -1 when nothing matches.
 std::int32_t diskFileSize(const std::filesystem::path& path);
+// A file's size as that search reports it.
+std::int32_t diskFileSize(std::uint64_t size);
 
 // The size box text: decimal digits, a space and "б".
 std::string sizeText(std::uint64_t size);
