@@ -141,10 +141,10 @@ int main(int argc, char** argv) {
   wqt::bench::paired(benchmark::RegisterBenchmark("selection_jpg_240x320/libjpeg", BareDecode), 100,
                      1)
       ->Unit(benchmark::kMicrosecond);
-  wqt::bench::paired(benchmark::RegisterBenchmark("open_2000_files/overview", OpenBigOverview), 12,
+  wqt::bench::paired(benchmark::RegisterBenchmark("open_2000_files/overview", OpenBigOverview), 30,
                      1)
       ->Unit(benchmark::kMillisecond);
-  wqt::bench::paired(benchmark::RegisterBenchmark("open_2000_files/window", OpenBigTheme), 12, 1)
+  wqt::bench::paired(benchmark::RegisterBenchmark("open_2000_files/window", OpenBigTheme), 30, 1)
       ->Unit(benchmark::kMillisecond);
   wqt::bench::initializeInterleaved(&argc, argv);
   // The preview writes its scratch file at every selection: what the benchmarks before this one
