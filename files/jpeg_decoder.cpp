@@ -9,7 +9,6 @@
 #include <jerror.h>
 
 #include "base/file_descriptor.h"
-#include "files/jpeg_verify.h"
 
 namespace wqt {
 

@@ -3,7 +3,9 @@
 // "JPEG error #<message code>"; warnings and trace messages are ignored.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <span>
+#include <string>
 
 #include "base/core_error.h"
 #include "files/picture.h"
@@ -49,5 +51,11 @@ inline constexpr int kMaxJpegScans = 256;
 // Decodes the whole picture at scale 1/1 with block smoothing: 24-bit RGB, or for a grayscale
 // JPEG (and when quantize is set) at most 236 colours chosen by the library into Indexed8.
 Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize = false);
+
+// A full decode, as the theme check makes it: the import reads only a JPEG's header and the
+// preview ignores the library's warnings, so a picture whose data is cut short or damaged passes
+// both; here every scan is decoded and a warning about corrupt data counts as a fault. Returns the
+// library's text about why (empty when it gave none); nullopt for a sound picture.
+std::optional<std::string> jpegCorruption(std::span<const std::uint8_t> bytes);
 
 }  // namespace wqt

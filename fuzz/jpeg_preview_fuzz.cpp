@@ -7,7 +7,6 @@
 #include <span>
 
 #include "files/jpeg_decoder.h"
-#include "files/jpeg_verify.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> slot(data, size);

@@ -1,6 +1,6 @@
 #include "ops/theme_check.h"
 
-#include "files/jpeg_verify.h"
+#include "files/jpeg_decoder.h"
 #include "map/entry_paths.h"
 
 namespace wqt {

@@ -14,7 +14,6 @@
 #include "base/file_io.h"
 #include "base/xdg_dirs.h"
 #include "files/jpeg_decoder.h"
-#include "files/jpeg_verify.h"
 #include "files/png_picture.h"
 
 namespace {
