@@ -223,6 +223,10 @@ class FilePanelTest : public WindowTest {
     QCOMPARE(shown(f, "btn_load_img"), info);
     QCOMPARE(shown(f, "btn_save_img"), info);
     QCOMPARE(shown(f, "lbl_9"), missing);
+    if (missing) {  // drawn over the picture's place, not under it
+      auto* label = child<QLabel>(f, "lbl_9");
+      QCOMPARE(child<QFrame>(f, "PNL_IMG")->childAt(label->geometry().center()), label);
+    }
     QCOMPARE(enabled(f, "btn_save_img"), exportEnabled);
     if (info) {
       QCOMPARE(text(f, "ED_IMG_Width"), texts[0]);
