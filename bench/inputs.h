@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "sample/jpeg_encoder.h"
 #include "sample/theme_builder.h"
+#include "tests/jpeg_encoder.h"
 
 namespace wqt::gen {
 
@@ -111,8 +111,8 @@ inline std::vector<std::uint8_t> jpeg(int width, int height, bool grey = false, 
       }
     }
   }
-  return sample::encodeJpeg(samples, width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB,
-                            quality, progressive);
+  return wqt::gen::encodeJpeg(samples, width, height, components, grey ? JCS_GRAYSCALE : JCS_RGB,
+                              quality, progressive);
 }
 
 // A bare libjpeg decode of the bytes from memory into one RGB buffer: the benchmarks' baseline.

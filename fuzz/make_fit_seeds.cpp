@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
   put(dir, "baseline.jpg", quadrantJpeg(32, 16));
   put(dir, "progressive.jpg", quadrantJpeg(16, 32, true));
   const Bytes cmyk(8 * 8 * 4, 100);
-  put(dir, "cmyk.jpg", wqt::sample::encodeJpeg(cmyk, 8, 8, 4, JCS_CMYK, 80));
+  put(dir, "cmyk.jpg", wqt::gen::encodeJpeg(cmyk, 8, 8, 4, JCS_CMYK, 80));
   put(dir, "exif6.jpg", withSegment(quadrantJpeg(16, 16), 0xE1, exifOrientation(6)));
   put(dir, "icc.jpg", withSegment(quadrantJpeg(16, 16), 0xE2, iccSegment(linearProfile(false))));
   put(dir, "grey1.png", encodePng(png(PNG_COLOR_TYPE_GRAY, 1)));

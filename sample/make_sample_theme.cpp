@@ -1,6 +1,6 @@
 // Builds the sample theme for a map: every embedded file drawn in code (JPEG pictures encoded
-// here with libjpeg, RAW pictures as RGB565, ANI2 and colour tables as plain bytes), the header
-// filled in, written as one theme file. Usage: make-sample-theme <theme.rxt> <output.wqt>
+// as fitted pictures are, RAW pictures as RGB565, ANI2 and colour tables as plain bytes), the
+// header filled in, written as one theme file. Usage: make-sample-theme <theme.rxt> <output.wqt>
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -11,8 +11,8 @@
 #include "base/file_io.h"
 #include "files/file_kind.h"
 #include "files/png_picture.h"
+#include "fit/jpeg_output.h"
 #include "map/theme_map.h"
-#include "sample/jpeg_encoder.h"
 #include "theme/theme_document.h"
 
 namespace {
@@ -92,8 +92,8 @@ std::vector<std::uint8_t> makeColourTable(int index, int size) {
 std::vector<std::uint8_t> makeFile(const wqt::FileEntry& entry, int index) {
   switch (entry.kind) {
     case wqt::FileKind::Jpg:
-      return wqt::sample::encodeJpeg(rgbPixels(index, entry.width, entry.height), entry.width,
-                                     entry.height, 3, JCS_RGB);
+      return wqt::encodeBaselineJpeg(
+          {entry.width, entry.height, rgbPixels(index, entry.width, entry.height)}, 90);
     case wqt::FileKind::Raw:
       return wqt::rgbToRaw(
           {entry.width, entry.height, rgbPixels(index, entry.width, entry.height)});

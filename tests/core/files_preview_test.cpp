@@ -144,9 +144,9 @@ TEST(JpegPreview, FailuresLeaveTheScratchFileWithTheSlot) {
   const Case cases[] = {
       {"empty slot", {}, JERR_INPUT_EMPTY, true},
       {"not a JPEG", {'a', 'b', 'c', 'd'}, JERR_NO_SOI, false},
-      {"picture above the preview's limit", sample::claimingJpeg(4097, 4096), JERR_IMAGE_TOO_BIG,
+      {"picture above the preview's limit", wqt::gen::claimingJpeg(4097, 4096), JERR_IMAGE_TOO_BIG,
        true},
-      {"more scans than any picture needs", sample::claimingJpeg(4096, 4096, kMaxJpegScans),
+      {"more scans than any picture needs", wqt::gen::claimingJpeg(4096, 4096, kMaxJpegScans),
        JERR_BAD_SCAN_SCRIPT, true},
   };
   for (const Case& c : cases) {

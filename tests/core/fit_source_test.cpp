@@ -91,7 +91,7 @@ std::vector<SourceCase> sourceCases() {
        {77, 77, 77}},
       // CMYK as the usual editors store it, 255 for no ink: cyan and black inks at none.
       {"cmyk",
-       [] { return sample::encodeJpeg(cmykMagenta(), 16, 16, 4, JCS_CMYK, 98); },
+       [] { return wqt::gen::encodeJpeg(cmykMagenta(), 16, 16, 4, JCS_CMYK, 98); },
        16,
        16,
        {255, 0, 255},
@@ -224,9 +224,9 @@ TEST(FitSource, RefusesWhatItCannotTake) {
     Bytes bytes;
     std::string error;
   } cases[] = {
-      {"jpeg over the pixel cap", sample::claimingJpeg(12000, 9000), kPictureTooLargeMessage},
+      {"jpeg over the pixel cap", wqt::gen::claimingJpeg(12000, 9000), kPictureTooLargeMessage},
       {"png over the pixel cap", hugePng, kPictureTooLargeMessage},
-      {"progressive jpeg over the memory bound", sample::claimingJpeg(5000, 4000),
+      {"progressive jpeg over the memory bound", wqt::gen::claimingJpeg(5000, 4000),
        kProgressiveTooLargeMessage},
       {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, kUnknownPictureMessage},
       {"empty", {}, kUnknownPictureMessage},

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "sample/jpeg_encoder.h"
+#include "tests/jpeg_encoder.h"
 
 namespace wqt::test {
 
@@ -77,7 +77,7 @@ inline Bytes quadrantJpeg(int width, int height, bool progressive = false) {
       p[2] = bottom ? 255 : 0;
     }
   }
-  return sample::encodeJpeg(rgb, width, height, 3, JCS_RGB, 95, progressive);
+  return wqt::gen::encodeJpeg(rgb, width, height, 3, JCS_RGB, 95, progressive);
 }
 
 struct PngRecipe {

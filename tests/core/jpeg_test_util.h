@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "sample/jpeg_encoder.h"
+#include "tests/jpeg_encoder.h"
 
 namespace wqt::test {
 
@@ -60,8 +60,8 @@ inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe& recipe) {
       }
     }
   }
-  return sample::encodeJpeg(samples, recipe.width, recipe.height, components, space,
-                            recipe.quality);
+  return wqt::gen::encodeJpeg(samples, recipe.width, recipe.height, components, space,
+                              recipe.quality);
 }
 
 inline std::vector<std::uint8_t> encodeJpeg(int width, int height) {

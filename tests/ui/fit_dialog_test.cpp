@@ -17,8 +17,8 @@
 
 #include "files/import_export.h"
 #include "fit/fit_picture.h"
-#include "sample/jpeg_encoder.h"
 #include "silent_dialogs.h"
+#include "tests/jpeg_encoder.h"
 #include "ui/FitDialog.h"
 #include "ui/UserDialogs.h"
 
@@ -52,7 +52,7 @@ QString writeJpeg(const QTemporaryDir& dir, int width, int height) {
   for (int y = 0; y < height; ++y) {
     rgb.insert(rgb.end(), image.constScanLine(y), image.constScanLine(y) + width * 3);
   }
-  const auto bytes = wqt::sample::encodeJpeg(rgb, width, height, 3, JCS_RGB);
+  const auto bytes = wqt::gen::encodeJpeg(rgb, width, height, 3, JCS_RGB);
   const QString path = dir.filePath(QStringLiteral("photo.jpg"));
   QFile file(path);
   file.open(QIODevice::WriteOnly);

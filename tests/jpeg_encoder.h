@@ -1,6 +1,6 @@
 #pragma once
-// Encodes pictures as JPEG with libjpeg's compressor. The editor itself never encodes: this serves
-// the build-time sample theme, the tests and the benchmarks, which all need pictures to decode.
+// JPEG pictures for the tests and the benchmarks, from libjpeg's compressor: any colour space,
+// progressive ones, and hostile ones.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +10,7 @@
 // jpeglib.h needs size_t and FILE declared before it.
 #include <jpeglib.h>
 
-namespace wqt::sample {
+namespace wqt::gen {
 
 // `samples` holds height rows of width × components bytes in `colourSpace` (JCS_RGB with 3
 // components, JCS_GRAYSCALE with 1, JCS_CMYK with 4). A library error ends the program with the
@@ -69,4 +69,4 @@ inline std::vector<std::uint8_t> claimingJpeg(int width, int height, int extraSc
   return bytes;
 }
 
-}  // namespace wqt::sample
+}  // namespace wqt::gen
