@@ -1,6 +1,3 @@
-// Start-up: the command line, the application object with its title and icon, the main window
-// (whose creation runs the start-up check), the About box created hidden, then the event loop
-// until the main window closes. A theme named on the command line is opened once the window shows.
 #include <cstdio>
 
 #include <QApplication>

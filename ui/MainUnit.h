@@ -119,11 +119,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool saveTheme();
   // Shows why a save was refused; true when it was not.
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
-  void mirrorTree();
   // Makes the node of the display index the tree's current one, as a click on it does.
   void selectNode(int displayIndex);
   void showThemeOpened();
-  void selectNothing();
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
