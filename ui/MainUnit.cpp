@@ -75,7 +75,6 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
   buildControls();
   connectHandlers();
-  // The tree's context menu and the window's drops, owned by the window.
   wqtui::installTreeContextMenu(*this, this);
   wqtui::installTreeDragDrop(*this, *this);
   runHandler([this] { FormCreate(); });
