@@ -99,9 +99,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // The commands the tree's context menu and drops run.
   QTreeWidget& tree() const override { return *TreeView; }
   bool hasTheme() const override { return doc_.hasImage(); }
-  bool selectedFileExportable() const override;
-  bool selectedFileIsRaw() const override;
-  bool selectedFileIsPicture() const override;
+  SelectedFile selectedFile() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
   void importFile(const QString& given, wqt::RawFormat as, Fitting fitting) override;
