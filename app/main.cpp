@@ -1,12 +1,14 @@
-// Start-up: the command line, the application object with its title and icon, the main window
-// (whose creation runs the start-up check), the About box created hidden, then the event loop
-// until the main window closes. A theme named on the command line is opened once the window shows.
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include <QApplication>
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QFileInfo>
 #include <QTimer>
 
-#include "app/command_line.h"
+#include "map/map_location.h"
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
@@ -14,6 +16,91 @@
 #include "ui/UserDialogs.h"
 
 namespace {
+
+// The editor's command line: orvalen-wqt-manager [--map FILE] [THEME.wqt], --help, --version.
+// It is read before any window system is contacted, so help, version and a wrong command line
+// are answered on the terminal without a display.
+struct EditorStart {
+  // The map for the whole run: --map FILE, else the default lookup.
+  std::filesystem::path mapPath;
+  // The theme to open at start, resolved against the working directory as it was at start;
+  // empty when none is named.
+  QString themeFile;
+};
+
+[[noreturn]] void failWith(const QString& message) {
+  std::fputs(qPrintable(QCoreApplication::applicationName() + QStringLiteral(": ") + message +
+                        QLatin1Char('\n')),
+             stderr);
+  std::exit(2);  // a wrong command line
+}
+
+QStringList withoutQtOptions(int argc, char** argv) {
+  // The options QGuiApplication, QApplication and the X11 platform take out of the arguments,
+  // with one dash or two: those that take the next argument as their value ("-style fusion";
+  // "-style=fusion" is one argument), and those that take none. Our parser must not see them: it
+  // reads the command line before they are gone.
+  const QStringList withValue =
+      QStringLiteral(
+          "platform platformpluginpath platformtheme plugin qwindowgeometry qwindowicon "
+          "qwindowtitle session display geometry title icon name visual style stylesheet")
+          .split(u' ');
+  const QStringList flags =
+      QStringLiteral("qmljsdebugger reverse widgetcount nograb dograb sync testability")
+          .split(u' ');
+  QStringList kept;
+  bool optionsEnd = false;
+  for (int i = 0; i < argc; ++i) {
+    const QString argument = QString::fromLocal8Bit(argv[i]);
+    const bool option = i > 0 && !optionsEnd && argument.startsWith(u'-');
+    if (option && argument == QStringLiteral("--")) optionsEnd = true;
+    const QString body = argument.mid(argument.startsWith(QStringLiteral("--")) ? 2 : 1);
+    const QString name = body.section(u'=', 0, 0);
+    if (option && withValue.contains(name)) {
+      if (!body.contains(u'=')) ++i;  // its value is the next argument
+    } else if (!option || !flags.contains(name)) {
+      kept << argument;
+    }
+  }
+  return kept;
+}
+
+// Reads the arguments as the program got them (the program's name first), leaving out the
+// options the application object takes for itself (-platform, -style and the like). Answers
+// --help or --version, or reports a wrong command line with status 2, and ends the program;
+// returns when the editor should start. Runs a console application object of its own for Qt's
+// translated texts; call it before the editor's.
+EditorStart readCommandLine(int& argc, char** argv) {
+  // Our own help and version options: Qt's built-in ones have no Russian descriptions.
+  const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                QStringLiteral("Показать эту справку."));
+  const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                   QStringLiteral("Показать версию программы."));
+  const QCommandLineOption map(
+      QStringLiteral("map"),
+      QStringLiteral("Читать карту темы из FILE вместо найденного по умолчанию theme.rxt."),
+      QStringLiteral("FILE"));
+  QCommandLineParser parser;
+  parser.setApplicationDescription(QStringLiteral("Редактор файлов тем WQT."));
+  parser.addOptions({help, version, map});
+  parser.addPositionalArgument(QStringLiteral("THEME.wqt"),
+                               QStringLiteral("Файл темы, который открыть при запуске."),
+                               QStringLiteral("[THEME.wqt]"));
+  // Qt words some of its errors as it parses: its translations come first.
+  const QCoreApplication console(argc, argv);
+  wqtui::installQtTranslations();
+  if (!parser.parse(withoutQtOptions(argc, argv))) failWith(parser.errorText());
+  if (parser.isSet(version)) parser.showVersion();
+  if (parser.isSet(help)) parser.showHelp(EXIT_SUCCESS);
+  const QStringList themes = parser.positionalArguments();
+  if (themes.size() > 1)
+    failWith(
+        QStringLiteral("Лишний аргумент «%1»: открыть можно только одну тему.").arg(themes[1]));
+  // Resolved now: the working directory may change before the window opens the theme.
+  return {parser.isSet(map) ? wqtui::toPath(QFileInfo(parser.value(map)).absoluteFilePath())
+                            : wqt::defaultMapPath(),
+          themes.isEmpty() ? QString() : QFileInfo(themes.first()).absoluteFilePath()};
+}
 
 // The last line of defence: an exception that escapes a handler's own guard is shown by the
 // top-level handler here instead of unwinding through Qt's event loop.

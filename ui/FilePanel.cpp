@@ -46,20 +46,13 @@ const wqt::FileEntry* TMainForm::selectedFileEntry() const {
   return selected_ == Selected::File ? map_.entry(selectedEntry_) : nullptr;
 }
 
-bool TMainForm::selectedFileExportable() const {
+wqtui::TreeCommands::SelectedFile TMainForm::selectedFile() const {
   const wqt::FileEntry* entry = selectedFileEntry();
-  return entry != nullptr && entry->kind != wqt::EntryKind::Other &&
-         !doc_.entryData(selectedEntry_).empty();
-}
-
-bool TMainForm::selectedFileIsRaw() const {
-  return wqt::entryHasSlot(map_, doc_, selectedEntry_) &&
-         map_.entry(selectedEntry_)->kind == wqt::EntryKind::Raw;
-}
-
-bool TMainForm::selectedFileIsPicture() const {
-  const wqt::FileEntry* entry = selectedFileEntry();
-  return entry != nullptr && wqt::fitTarget(*entry).has_value();
+  return {.exportable = entry != nullptr && entry->kind != wqt::EntryKind::Other &&
+                        !doc_.entryData(selectedEntry_).empty(),
+          .raw = wqt::entryHasSlot(map_, doc_, selectedEntry_) &&
+                 map_.entry(selectedEntry_)->kind == wqt::EntryKind::Raw,
+          .picture = entry != nullptr && wqt::fitTarget(*entry).has_value()};
 }
 
 bool TMainForm::isGroupNode(int displayIndex) const {
@@ -75,7 +68,7 @@ bool TMainForm::nodeTakesFile(int displayIndex) const {
 
 void TMainForm::updateFilePanel() {
   const wqt::FileEntry* entry = selectedFileEntry();
-  const bool exportable = selectedFileExportable();
+  const bool exportable = selectedFile().exportable;
   PNL_IMG->setVisible(selected_ == Selected::File);
   // A file node without an entry leaves the group box, the buttons and the texts as the node
   // before it set them.
@@ -166,7 +159,7 @@ bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) 
 
 void TMainForm::editExternally() {
   // An empty slot has no picture to hand over.
-  if (!selectedFileIsPicture() || !selectedFileExportable()) return;
+  if (const SelectedFile file = selectedFile(); !file.picture || !file.exportable) return;
   externalEdit_.edit(selectedEntry_, *map_.entry(selectedEntry_), doc_.entryData(selectedEntry_));
 }
 

@@ -10,10 +10,6 @@
 
 namespace {
 
-const char* const kFolderCaption = "Выберите папку для сохранения файлов";
-const char* const kReplaceQuestion = "Заменить существующие файлы?";
-const char* const kProgressLabel = "Сохранение файлов...";
-
 // Below this many files the operation ends before a progress window would be worth showing.
 constexpr std::size_t kProgressFromFiles = 200;
 
@@ -26,7 +22,8 @@ const char* const kFailedStatus = "Сохранение прервано оши�
 
 void TMainForm::saveAllFilesClick(int group) {
   const std::vector<wqt::LayoutItem> items = wqt::saveAllLayout(map_, doc_, group);
-  const QString folder = dialogs_.getExistingDirectory(this, QString::fromUtf8(kFolderCaption));
+  const QString folder =
+      dialogs_.getExistingDirectory(this, QStringLiteral("Выберите папку для сохранения файлов"));
   if (folder.isEmpty()) return;
 
   std::unique_ptr<wqtui::UserDialogs::Progress> progress;
@@ -34,14 +31,14 @@ void TMainForm::saveAllFilesClick(int group) {
   std::size_t written = 0;
   wqt::WriteHooks hooks;
   hooks.confirmReplace = [&](const std::vector<std::filesystem::path>&) {
-    declined = !dialogs_.question(QString::fromUtf8(kReplaceQuestion));
+    declined = !dialogs_.question(QStringLiteral("Заменить существующие файлы?"));
     return !declined;
   };
   hooks.progress = [&](std::size_t done, std::size_t total) {
     written = done;
     // Opened once writing has begun, so the replace question never stands over it.
     if (progress == nullptr && total > kProgressFromFiles)
-      progress = dialogs_.progress(this, QString::fromUtf8(kProgressLabel), int(total));
+      progress = dialogs_.progress(this, QStringLiteral("Сохранение файлов..."), int(total));
     return progress == nullptr || progress->advance(static_cast<int>(done));
   };
   wqt::WriteResult result;

@@ -29,10 +29,8 @@ void TMainForm::showThemeType() {
   // The selector lists the types in their order. A byte other than 0 or 1 selects no item;
   // selecting from here does not store it.
   const auto& types = wqt::kThemeTypes;
-  CBox_ThemeType->setCurrentIndex(
-      view.type
-          ? static_cast<int>(std::find(types.begin(), types.end(), *view.type) - types.begin())
-          : -1);
+  const auto at = view.type ? std::ranges::find(types, *view.type) : types.end();
+  CBox_ThemeType->setCurrentIndex(at != types.end() ? static_cast<int>(at - types.begin()) : -1);
   lbl_7->show();
   CBox_ThemeType->show();
 }

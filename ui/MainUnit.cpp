@@ -75,7 +75,6 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
   buildControls();
   connectHandlers();
-  // The tree's context menu and the window's drops, owned by the window.
   wqtui::installTreeContextMenu(*this, this);
   wqtui::installTreeDragDrop(*this, *this);
   runHandler([this] { FormCreate(); });
@@ -306,27 +305,25 @@ void TMainForm::ReadRXT() {
   CBox_ThemeType->hide();
   TreeView->clear();
   // A failed load still shows the tree and the selector as far as it got.
-  const auto mirror = qScopeGuard([this] { mirrorTree(); });
+  const auto mirror = qScopeGuard([this] {
+    std::vector<QTreeWidgetItem*> items(map_.tree().size(), nullptr);
+    QList<QTreeWidgetItem*> topLevel;
+    for (std::size_t i = 0; i < map_.tree().size(); ++i) {
+      const wqt::TreeNode& node = map_.tree()[i];
+      auto* item = new QTreeWidgetItem(
+          QStringList{QString::fromUtf8(map_.captionUtf8(static_cast<int>(i)))});
+      item->setData(0, kDisplayIndexRole, static_cast<int>(i));
+      items[i] = item;
+      if (node.parent < 0 || static_cast<std::size_t>(node.parent) >= i)
+        topLevel.append(item);
+      else
+        items[static_cast<std::size_t>(node.parent)]->addChild(item);
+    }
+    TreeView->addTopLevelItems(topLevel);
+    lbl_7->setVisible(map_.typeSelectorShown());
+    CBox_ThemeType->setVisible(map_.typeSelectorShown());
+  });
   map_.load(mapPath_);
-}
-
-void TMainForm::mirrorTree() {
-  std::vector<QTreeWidgetItem*> items(map_.tree().size(), nullptr);
-  QList<QTreeWidgetItem*> topLevel;
-  for (std::size_t i = 0; i < map_.tree().size(); ++i) {
-    const wqt::TreeNode& node = map_.tree()[i];
-    auto* item =
-        new QTreeWidgetItem(QStringList{QString::fromUtf8(map_.captionUtf8(static_cast<int>(i)))});
-    item->setData(0, kDisplayIndexRole, static_cast<int>(i));
-    items[i] = item;
-    if (node.parent < 0 || static_cast<std::size_t>(node.parent) >= i)
-      topLevel.append(item);
-    else
-      items[static_cast<std::size_t>(node.parent)]->addChild(item);
-  }
-  TreeView->addTopLevelItems(topLevel);
-  lbl_7->setVisible(map_.typeSelectorShown());
-  CBox_ThemeType->setVisible(map_.typeSelectorShown());
 }
 
 void TMainForm::MM_Child_AboutProgrammeClick() {

@@ -99,9 +99,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // The commands the tree's context menu and drops run.
   QTreeWidget& tree() const override { return *TreeView; }
   bool hasTheme() const override { return doc_.hasImage(); }
-  bool selectedFileExportable() const override;
-  bool selectedFileIsRaw() const override;
-  bool selectedFileIsPicture() const override;
+  SelectedFile selectedFile() const override;
   bool nodeTakesFile(int displayIndex) const override;
   bool mayOpenTheme() const override { return mapPresent_; }
   void importFile(const QString& given, wqt::RawFormat as, Fitting fitting) override;
@@ -119,11 +117,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool saveTheme();
   // Shows why a save was refused; true when it was not.
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
-  void mirrorTree();
   // Makes the node of the display index the tree's current one, as a click on it does.
   void selectNode(int displayIndex);
   void showThemeOpened();
-  void selectNothing();
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);

@@ -15,7 +15,6 @@
 namespace {
 
 const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
-const char* const kSaveChangesQuestion = "Сохранить изменения в теме?";
 // A map whose header regions overlap the signatures would write a file it cannot open again.
 const char* const kWouldNotReopenMessage =
     "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.";
@@ -26,7 +25,6 @@ void TMainForm::MM_Child_CreateThemeClick() {
   if (!mayDropTheme()) return;
   externalEdit_.stop();
   ReadRXT();
-  selectNothing();
   wqt::createTheme(map_, doc_);
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
@@ -60,23 +58,21 @@ void TMainForm::openThemeFile(const QString& chosen) {
   }
 
   SBar_Panel1->setText(QStringLiteral("Файл загружен."));
-  selectNothing();
   showThemeOpened();
 }
 
-// The new tree has no node selected: the panel shows no file, on the first page.
-void TMainForm::selectNothing() {
+// The new tree has no node selected: the panel shows no file, on the first page. Then the pages,
+// the save command and the header page once a theme is there.
+void TMainForm::showThemeOpened() {
   IMG->clear();
   selected_ = Selected::Nothing;
   selectedNode_ = -1;
   updateFilePanel();
-  // The program's own page change is not the user's: the page-switch rule does not run.
-  const QSignalBlocker programChange(PCtrl);
-  PCtrl->setCurrentIndex(0);
-}
-
-// The pages, the save command and the header page once a theme is there.
-void TMainForm::showThemeOpened() {
+  {
+    // The program's own page change is not the user's: the page-switch rule does not run.
+    const QSignalBlocker programChange(PCtrl);
+    PCtrl->setCurrentIndex(0);
+  }
   PCtrl->setEnabled(true);
   MM_Child_SaveTheme->setEnabled(true);
   MM_Child_ThemeOverview->setEnabled(true);
@@ -114,7 +110,7 @@ bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
 bool TMainForm::mayDropTheme() {
   if (!doc_.hasImage() || !doc_.modified()) return true;
   using Answer = wqtui::UserDialogs::Answer;
-  const Answer answer = dialogs_.questionWithCancel(QString::fromUtf8(kSaveChangesQuestion));
+  const Answer answer = dialogs_.questionWithCancel(QStringLiteral("Сохранить изменения в теме?"));
   // A save that is refused, cancelled or fails keeps the theme.
   if (answer == Answer::Yes) return saveTheme();
   return answer == Answer::No;

@@ -16,12 +16,15 @@ class TreeCommands {
  public:
   virtual QTreeWidget& tree() const = 0;
   virtual bool hasTheme() const = 0;
-  // Whether the selected file node holds data to export, and whether it is a RAW picture.
-  virtual bool selectedFileExportable() const = 0;
-  virtual bool selectedFileIsRaw() const = 0;
-  // Whether the selected file node is a JPG or RAW picture: one a picture can be fitted to and
-  // another program may edit.
-  virtual bool selectedFileIsPicture() const = 0;
+  // What the selected file node is: whether it holds data to export, whether it is a RAW picture,
+  // and whether it is a JPG or RAW picture (one a picture can be fitted to and another program may
+  // edit).
+  struct SelectedFile {
+    bool exportable = false;
+    bool raw = false;
+    bool picture = false;
+  };
+  virtual SelectedFile selectedFile() const = 0;
   // Whether the node at a display index is a file node that takes an imported file.
   virtual bool nodeTakesFile(int displayIndex) const = 0;
   // Whether a theme file may be opened at all (the map was there at start-up).

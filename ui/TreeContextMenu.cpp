@@ -77,22 +77,22 @@ class TreeContextMenu : public QObject {
   void addFileCommands() {
     TreeCommands& c = commands_;
     // The export commands are offered exactly where the panel's export button is.
-    const bool exportable = c.selectedFileExportable();
+    const TreeCommands::SelectedFile file = c.selectedFile();
     add("PM_LoadFile", QStringLiteral("Загрузить..."), true,
         [&c] { c.importFile(QString(), wqt::RawFormat::Raw, TreeCommands::Fitting::Never); });
-    if (c.selectedFileIsPicture())
+    if (file.picture)
       add("PM_LoadFitted", QStringLiteral("Загрузить с подгонкой..."), true,
           [&c] { c.importFile(QString(), wqt::RawFormat::Raw, TreeCommands::Fitting::Always); });
-    add("PM_SaveFile", QStringLiteral("Сохранить..."), exportable,
+    add("PM_SaveFile", QStringLiteral("Сохранить..."), file.exportable,
         [&c] { c.exportFile(wqt::RawFormat::Raw); });
-    if (c.selectedFileIsPicture())
-      add("PM_EditExternally", QStringLiteral("Редактировать во внешней программе"), exportable,
-          [&c] { c.editExternally(); });
-    if (!c.selectedFileIsRaw()) return;
+    if (file.picture)
+      add("PM_EditExternally", QStringLiteral("Редактировать во внешней программе"),
+          file.exportable, [&c] { c.editExternally(); });
+    if (!file.raw) return;
     menu_->addSeparator();
     add("PM_LoadPng", QStringLiteral("Загрузить из PNG..."), true,
         [&c] { c.importFile(QString(), wqt::RawFormat::Png, TreeCommands::Fitting::Never); });
-    add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), exportable,
+    add("PM_SavePng", QStringLiteral("Сохранить как PNG..."), file.exportable,
         [&c] { c.exportFile(wqt::RawFormat::Png); });
   }
 

@@ -20,12 +20,6 @@ namespace wqtui {
 
 namespace {
 
-const char* const kOneFileMessage = "На файл темы можно перетащить только один файл.";
-
-bool hasSuffix(const QString& file, const char* suffix) {
-  return QFileInfo(file).suffix().compare(QLatin1String(suffix), Qt::CaseInsensitive) == 0;
-}
-
 // Accepts or refuses the drag at its position; a refused one shows the no-drop cursor.
 void answer(QDropEvent* event, bool accept) {
   if (accept) event->setDropAction(Qt::CopyAction);
@@ -102,13 +96,13 @@ class TreeDragDrop : public QObject {
     if (!drop || node == nullptr) return true;
     runHandler([&] {
       if (files.size() > 1) {
-        commands_.infoMessage(QString::fromUtf8(kOneFileMessage));
+        commands_.infoMessage(QStringLiteral("На файл темы можно перетащить только один файл."));
         return;
       }
       // As if the node had been selected and the file chosen in the import dialog.
       commands_.tree().setCurrentItem(node);
       // A PNG on a RAW picture is converted, as "Загрузить из PNG..." does.
-      const bool png = hasSuffix(files.first(), "png");
+      const bool png = files.first().endsWith(u".png", Qt::CaseInsensitive);
       commands_.importFile(files.first(), png ? wqt::RawFormat::Png : wqt::RawFormat::Raw,
                            TreeCommands::Fitting::OnMismatch);
     });
@@ -134,7 +128,8 @@ class TreeDragDrop : public QObject {
 
   // Whether the drag carries exactly one theme file that the open command may open now.
   bool isThemeToOpen(const QStringList& files) const {
-    return files.size() == 1 && hasSuffix(files.first(), "wqt") && commands_.mayOpenTheme();
+    return files.size() == 1 && files.first().endsWith(u".wqt", Qt::CaseInsensitive) &&
+           commands_.mayOpenTheme();
   }
 
   void highlight(QTreeWidgetItem* node) {

@@ -43,22 +43,16 @@ QString runFileDialog(QWidget* parent, QFileDialog::AcceptMode mode, const QStri
   return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
 }
 
-void runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text) {
-  QMessageBox box(icon, caption, text, QMessageBox::Ok, QApplication::activeWindow());
-  // The button reads "OK" as the program gives it, not as Qt's translations would name it.
-  box.button(QMessageBox::Ok)->setText(QStringLiteral("OK"));
-  box.exec();
-}
-
-// A question box with the interface's button texts; the button the user pressed.
-int askQuestion(const QString& text, QMessageBox::StandardButtons buttons,
-                QMessageBox::StandardButton byDefault) {
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text, buttons,
-                  QApplication::activeWindow());
-  // Whether or not Qt's translations are installed, the buttons speak the interface's language.
-  box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
-  box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
-  box.setDefaultButton(byDefault);
+// A message box whose buttons speak the interface's language whether or not Qt's translations are
+// installed ("OK" as the program gives it); the button the user pressed.
+int runMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                  QMessageBox::StandardButtons buttons = QMessageBox::Ok,
+                  QMessageBox::StandardButton byDefault = QMessageBox::NoButton) {
+  QMessageBox box(icon, caption, text, buttons, QApplication::activeWindow());
+  if (QAbstractButton* ok = box.button(QMessageBox::Ok)) ok->setText(QStringLiteral("OK"));
+  if (QAbstractButton* yes = box.button(QMessageBox::Yes)) yes->setText(QStringLiteral("Да"));
+  if (QAbstractButton* no = box.button(QMessageBox::No)) no->setText(QStringLiteral("Нет"));
+  if (byDefault != QMessageBox::NoButton) box.setDefaultButton(byDefault);
   // "Отмена", where the box has it, is also what Esc and the close box answer.
   if (QAbstractButton* cancel = box.button(QMessageBox::Cancel)) {
     cancel->setText(QStringLiteral("Отмена"));
@@ -143,12 +137,14 @@ QString QtUserDialogs::getExistingDirectory(QWidget* parent, const QString& capt
 }
 
 bool QtUserDialogs::question(const QString& text) {
-  return askQuestion(text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  return runMessageBox(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
+                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 
 UserDialogs::Answer QtUserDialogs::questionWithCancel(const QString& text) {
   const int answer =
-      askQuestion(text, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+      runMessageBox(QMessageBox::Question, QString::fromUtf8(kApplicationTitle), text,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
   if (answer == QMessageBox::Yes) return Answer::Yes;
   return answer == QMessageBox::No ? Answer::No : Answer::Cancel;
 }
