@@ -16,7 +16,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -304,8 +303,9 @@ void TMainForm::ReadRXT() {
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();
-  // A failed load still shows the tree and the selector as far as it got.
-  const auto mirror = qScopeGuard([this] {
+  // A failed load still shows the tree and the selector as far as it got. Not from a scope
+  // guard: an exception thrown in a destructor would end the program past the error box.
+  const auto mirror = [this] {
     std::vector<QTreeWidgetItem*> items(map_.tree().size(), nullptr);
     QList<QTreeWidgetItem*> topLevel;
     for (std::size_t i = 0; i < map_.tree().size(); ++i) {
@@ -322,8 +322,14 @@ void TMainForm::ReadRXT() {
     TreeView->addTopLevelItems(topLevel);
     lbl_7->setVisible(map_.typeSelectorShown());
     CBox_ThemeType->setVisible(map_.typeSelectorShown());
-  });
-  map_.load(mapPath_);
+  };
+  try {
+    map_.load(mapPath_);
+  } catch (...) {
+    mirror();
+    throw;
+  }
+  mirror();
 }
 
 void TMainForm::MM_Child_AboutProgrammeClick() {
