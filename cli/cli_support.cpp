@@ -149,8 +149,37 @@ std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutc
   return outcome.message;
 }
 
-wqt::RawFormat offeredFormat(const std::filesystem::path& file) {
-  return file.extension() == ".png" ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
+std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found,
+                        const std::filesystem::path& folder) {
+  using Kind = wqt::ThemeProblem::Kind;
+  switch (found.kind) {
+    case Kind::NotOpened:
+      return openRefusalText(found.open);
+    case Kind::FieldTooLong:
+      return fieldRefusalText(found.fieldOutcome, found.field->field);
+    case Kind::LayoutOverlaps:
+      return wqt::kLayoutOverlapMessage;
+    case Kind::MissingFile:
+      return wqt::kMissingFileText;
+    case Kind::Refused:
+      return importRefusalText(*map.entry(found.entry), found.import,
+                               wqt::offeredFormat(found.file));
+    case Kind::CorruptJpeg:
+      return std::string("изображение JPEG повреждено") +
+             (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +
+             ".";
+    case Kind::Unreadable:
+      return russianError(*found.error);
+    case Kind::OutsideFolder:
+      return "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "».";
+    case Kind::UnknownKind:
+      return wqt::kUnknownKindMessage;
+    case Kind::FileAbsent:
+      return "файла нет в папке «" + folder.string() + "».";
+    case Kind::WouldNotReopen:
+      return "карта темы не откроет записанную тему: " + openRefusalText(found.open);
+  }
+  return {};
 }
 
 std::filesystem::path targetPath(const std::string& text, const char* what) {

@@ -10,6 +10,7 @@
 
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
+#include "ops/theme_check.h"
 #include "ops/theme_header.h"
 #include "ops/theme_open.h"
 
@@ -52,8 +53,9 @@ std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::Header
 std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
                               wqt::RawFormat as);
 
-// The format a file offered for the entry is read as: a ".png" for a RAW picture is a picture.
-wqt::RawFormat offeredFormat(const std::filesystem::path& file);
+// What the editor's rules say of a problem the check or pack found; `folder` is pack's folder.
+std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found,
+                        const std::filesystem::path& folder = {});
 
 // The entry a command-line ENTRY names. Fails listing the candidates when it names none or many,
 // and for an entry beyond the map's file count (it has no slot).

@@ -49,7 +49,7 @@ int runReplace(const Options& options) {
   const std::int32_t entry = resolveEntry(map, options.entry);
   wqt::ThemeDocument doc = openDocument(options.theme, map);
 
-  const wqt::RawFormat as = offeredFormat(options.file);
+  const wqt::RawFormat as = wqt::offeredFormat(options.file);
   const std::optional<wqt::FitOptions> fit = requestedFit(options.fit);
   const wqt::ImportOutcome imported =
       fit ? wqt::importFittedFile(doc, map, entry, options.file, as, *fit)

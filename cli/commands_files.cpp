@@ -40,39 +40,6 @@ class LongRun {
   bool shown_ = false;
 };
 
-// Where pack finds one problem, and what it says of it.
-std::pair<std::string, std::string> packProblemText(const wqt::ThemeMap& map,
-                                                    const fs::path& folder,
-                                                    const wqt::PackProblem& found) {
-  using Kind = wqt::PackProblem::Kind;
-  const std::string named = found.where + " (" + found.file + ")";
-  switch (found.kind) {
-    case Kind::FieldTooLong:
-      return {std::string(wqt::kThemeJsonName) + ": " + found.field->label,
-              fieldRefusalText(found.fieldOutcome, found.field->field)};
-    case Kind::LayoutOverlaps:
-      return {found.where, wqt::kLayoutOverlapMessage};
-    case Kind::MissingFile:
-      return {found.file.empty() ? found.where : named, wqt::kMissingFileText};
-    case Kind::OutsideFolder:
-      return {found.where,
-              "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "»."};
-    case Kind::UnknownKind:
-      return {found.where, wqt::kUnknownKindMessage};
-    case Kind::FileAbsent:
-      return {named, "файла нет в папке «" + folder.string() + "»."};
-    case Kind::Unreadable:
-      return {named, russianError(*found.error)};
-    case Kind::Refused:
-      return {named,
-              importRefusalText(*map.entry(found.entry), found.import, offeredFormat(found.file))};
-    case Kind::WouldNotReopen:
-      return {found.where,
-              "карта темы не откроет записанную тему: " + openRefusalText(found.reopen)};
-  }
-  return {};
-}
-
 }  // namespace
 
 int runExtract(const Options& options) {
@@ -136,9 +103,11 @@ int runPack(const Options& options) {
   const InterruptGuard interrupts;
   LongRun run("Собрано файлов");
   const wqt::PackOutcome outcome = wqt::packTheme(map, folder, target, run.hooks(), fit);
-  for (const wqt::PackProblem& found : outcome.problems) {
-    const auto [where, text] = packProblemText(map, folder, found);
-    printProblem(where, text);
+  for (const wqt::ThemeProblem& found : outcome.problems) {
+    // An entry is named with the file theme.json gives it, unless the text names the file.
+    const bool named = !found.file.empty() && found.kind != wqt::ThemeProblem::Kind::OutsideFolder;
+    printProblem(named ? found.where + " (" + found.file + ")" : found.where,
+                 problemText(map, found, folder));
   }
   if (outcome.stopped) stopIfInterrupted();
   if (!outcome.problems.empty()) {

@@ -9,7 +9,6 @@
 #include "files/import_export.h"
 #include "map/entry_paths.h"
 #include "ops/theme_check.h"
-#include "theme/theme_messages.h"
 
 namespace wqtcli {
 
@@ -24,29 +23,6 @@ wqt::ThemeFileSlots openEntries(const std::string& theme, const wqt::ThemeMap& m
 
 bool hasDimensions(const wqt::FileEntry& entry) {
   return entry.kind != wqt::EntryKind::ColourTable && entry.kind != wqt::EntryKind::Other;
-}
-
-std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found) {
-  using Kind = wqt::ThemeProblem::Kind;
-  switch (found.kind) {
-    case Kind::NotOpened:
-      return openRefusalText(found.open);
-    case Kind::FieldTooLong:
-      return fieldRefusalText(found.fieldOutcome, found.field->field);
-    case Kind::LayoutOverlaps:
-      return wqt::kLayoutOverlapMessage;
-    case Kind::MissingFile:
-      return wqt::kMissingFileText;
-    case Kind::Refused:
-      return importRefusalText(*map.entry(found.entry), found.import, wqt::RawFormat::Raw);
-    case Kind::CorruptJpeg:
-      return std::string("изображение JPEG повреждено") +
-             (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +
-             ".";
-    case Kind::Unreadable:
-      return russianError(*found.error);
-  }
-  return {};
 }
 
 // The problems of one theme file, each printed; returns how many there were. Throws Failure

@@ -21,6 +21,10 @@ bool asPng(const FileEntry& entry, RawFormat as) {
 
 }  // namespace
 
+RawFormat offeredFormat(const std::filesystem::path& file) {
+  return file.extension() == ".png" ? RawFormat::Png : RawFormat::Raw;
+}
+
 ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::path& file,
                               RawFormat as, std::vector<std::uint8_t>& bytes) {
   // The size check would take a missing file for one of the wrong size.

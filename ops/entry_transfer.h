@@ -22,6 +22,9 @@ namespace wqt {
 ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::path& file,
                               RawFormat as, std::vector<std::uint8_t>& bytes);
 
+// The format a file offered by name is read as: a ".png" for a RAW entry is a picture.
+RawFormat offeredFormat(const std::filesystem::path& file);
+
 // checkFileImport, then the bytes go into the entry's slot. An entry the map lacks or the
 // document has no slot for is NoSlot.
 ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,

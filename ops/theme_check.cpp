@@ -5,13 +5,18 @@
 
 namespace wqt {
 
+ThemeProblem& addProblem(std::vector<ThemeProblem>& problems, ThemeProblem::Kind kind,
+                         std::string where) {
+  ThemeProblem& found = problems.emplace_back();
+  found.kind = kind;
+  found.where = std::move(where);
+  return found;
+}
+
 std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem::path& theme) {
   std::vector<ThemeProblem> problems;
   const auto problem = [&](ThemeProblem::Kind kind, std::string where) -> ThemeProblem& {
-    ThemeProblem& found = problems.emplace_back();
-    found.kind = kind;
-    found.where = std::move(where);
-    return found;
+    return addProblem(problems, kind, std::move(where));
   };
 
   std::optional<ThemeFileSlots> opened;

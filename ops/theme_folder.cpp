@@ -230,11 +230,9 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
       std::string_view(reinterpret_cast<const char*>(jsonBytes.data()), jsonBytes.size()));
 
   PackOutcome outcome;
-  const auto problem = [&](PackProblem::Kind kind, std::string where) -> PackProblem& {
-    PackProblem& found = outcome.problems.emplace_back();
-    found.kind = kind;
-    found.where = std::move(where);
-    return found;
+  using Kind = ThemeProblem::Kind;
+  const auto problem = [&](Kind kind, std::string where) -> ThemeProblem& {
+    return addProblem(outcome.problems, kind, std::move(where));
   };
 
   // The header: the bytes unpack kept, else a new theme's; then every field and the type that
@@ -256,14 +254,15 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     }
     const FieldOutcome stored = setFieldUtf8(doc, named.field, *text);
     if (!stored.stored) {
-      PackProblem& found = problem(PackProblem::Kind::FieldTooLong, {});
+      ThemeProblem& found =
+          problem(Kind::FieldTooLong, std::string(kThemeJsonName) + ": " + named.label);
       found.field = &named;
       found.fieldOutcome = stored;
     }
   }
   if (description.type && settings.hasTypeByte())
     setThemeType(doc, settings, *themeTypeOfKey(*description.type));
-  if (saveLayoutOverlaps(settings)) problem(PackProblem::Kind::LayoutOverlaps, target.string());
+  if (saveLayoutOverlaps(settings)) problem(Kind::LayoutOverlaps, target.string());
 
   std::map<std::int32_t, std::string> fileOf;
   for (const FolderEntry& entry : description.entries) {
@@ -281,38 +280,38 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     outcome.stopped = stopRequested(hooks);
     if (outcome.stopped) return outcome;
     const auto it = fileOf.find(static_cast<std::int32_t>(e));
-    const auto entryProblem = [&](PackProblem::Kind kind) -> PackProblem& {
-      PackProblem& found = problem(kind, entryPath(map, e));
+    const auto entryProblem = [&](Kind kind) -> ThemeProblem& {
+      ThemeProblem& found = problem(kind, entryPath(map, e));
       found.entry = static_cast<std::int32_t>(e);
       if (it != fileOf.end()) found.file = it->second;
       return found;
     };
     if (it == fileOf.end()) {
-      entryProblem(PackProblem::Kind::MissingFile);
+      entryProblem(Kind::MissingFile);
       continue;
     }
     const std::optional<fs::path> path = inside(it->second);
     const FileEntry* entry = map.entry(static_cast<std::int32_t>(e));
     if (!path || entry == nullptr || !fs::exists(*path, ec)) {
-      entryProblem(!path              ? PackProblem::Kind::OutsideFolder
-                   : entry == nullptr ? PackProblem::Kind::UnknownKind
-                                      : PackProblem::Kind::FileAbsent);
+      entryProblem(!path              ? Kind::OutsideFolder
+                   : entry == nullptr ? Kind::UnknownKind
+                                      : Kind::FileAbsent);
       continue;
     }
     std::vector<std::uint8_t> bytes;
     ImportOutcome checked;
     try {
-      const RawFormat as = path->extension() == ".png" ? RawFormat::Png : RawFormat::Raw;
+      const RawFormat as = offeredFormat(*path);
       checked = fit ? checkFittedImport(*entry, *path, as, *fit, bytes)
                     : checkFileImport(*entry, *path, as, bytes);
     } catch (const Error& error) {
-      entryProblem(PackProblem::Kind::Unreadable).error = error;
+      entryProblem(Kind::Unreadable).error = error;
       continue;
     }
     if (!checked.stored()) {
-      entryProblem(PackProblem::Kind::Refused).import = std::move(checked);
+      entryProblem(Kind::Refused).import = std::move(checked);
     } else if (bytes.empty()) {
-      entryProblem(PackProblem::Kind::MissingFile);
+      entryProblem(Kind::MissingFile);
     } else {
       // A failed write is the disk's fault, not the file's: it throws.
       if (outcome.problems.empty()) out.append(bytes);
@@ -323,7 +322,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
   const std::span<const std::uint8_t> header = doc.rebuildHeader(settings, sizes);
   const SaveOutcome reopen = checkWritten(header, sizes, settings);
   if (!reopen.saved()) {
-    problem(PackProblem::Kind::WouldNotReopen, target.string()).reopen = reopen.reopen;
+    problem(Kind::WouldNotReopen, target.string()).open = reopen.reopen;
     return outcome;
   }
   out.writeAt(0, header);

@@ -17,6 +17,7 @@
 #include "fit/fit_options.h"
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
+#include "ops/theme_check.h"
 #include "ops/theme_header.h"
 #include "ops/theme_open.h"
 #include "theme/theme_document.h"
@@ -91,33 +92,9 @@ UnpackOutcome unpackTheme(const ThemeMap& map, const std::filesystem::path& them
                           const std::filesystem::path& folder, RawFormat raw,
                           const RunHooks& hooks);
 
-// One thing pack finds wrong; nothing is written when there is any.
-struct PackProblem {
-  enum class Kind {
-    FieldTooLong,    // `field` names it, `fieldOutcome` says how long
-    LayoutOverlaps,  // kLayoutOverlapMessage
-    MissingFile,     // theme.json names no file for the entry, or the file is empty
-    OutsideFolder,   // `file` leads out of the folder
-    UnknownKind,     // the map has no entry of this number: kUnknownKindMessage
-    FileAbsent,      // `file` is not in the folder
-    Unreadable,      // `error` says why
-    Refused,         // `import` says why
-    WouldNotReopen,  // `reopen` says what the open would say
-  };
-  Kind kind;
-  std::int32_t entry = -1;  // the entry concerned; -1 for the theme as a whole
-  std::string where;        // the entry's caption path ("#N" beyond the map's entries)
-  std::string file;         // the file as theme.json names it
-  const NamedField* field = nullptr;
-  FieldOutcome fieldOutcome;
-  ImportOutcome import;
-  std::optional<Error> error;
-  OpenOutcome reopen;
-};
-
 struct PackOutcome {
-  std::vector<PackProblem> problems;  // in the order found
-  bool stopped = false;               // interrupted
+  std::vector<ThemeProblem> problems;  // in the order found; nothing is written when there is any
+  bool stopped = false;                // interrupted
   bool written() const { return problems.empty() && !stopped; }
 };
 

@@ -246,9 +246,9 @@ TEST_F(Ops, UnpackThenPackGivesTheThemeBack) {
   dir.write("out/Обои.png", "no picture");
   const PackOutcome refused = packTheme(map, dir / "out", dir / "refused.wqt", {});
   ASSERT_EQ(refused.problems.size(), 2u);
-  EXPECT_EQ(refused.problems[0].kind, PackProblem::Kind::Refused);
+  EXPECT_EQ(refused.problems[0].kind, ThemeProblem::Kind::Refused);
   EXPECT_EQ(refused.problems[0].import.refusal, ImportRefusal::PictureUnreadable);
-  EXPECT_EQ(refused.problems[1].kind, PackProblem::Kind::FileAbsent);
+  EXPECT_EQ(refused.problems[1].kind, ThemeProblem::Kind::FileAbsent);
   EXPECT_EQ(refused.problems[1].where, "Таблица");
   EXPECT_FALSE(std::filesystem::exists(dir / "refused.wqt"));
 
