@@ -1,6 +1,7 @@
 #pragma once
 // The commands of orvalen-wqt. Each returns the exit status, prints its data on stdout and its
 // messages on stderr, and throws Failure for what ends it early.
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,12 +21,10 @@ struct Options {
   std::optional<std::string> output;
   bool json = false;
   bool png = false;
-  std::optional<std::string> author;
-  std::optional<std::string> name;
-  std::optional<std::string> version;
-  std::optional<std::string> type;  // "black" or "white"
-  std::string fitSize;              // fit: WxH
-  std::string fitKind;              // fit: jpg or raw
+  std::array<std::optional<std::string>, 3> fields;  // set: in the order of wqt::kNamedFields
+  std::optional<std::string> type;                   // "black" or "white"
+  std::string fitSize;                               // fit: WxH
+  std::string fitKind;                               // fit: jpg or raw
   FitArguments fit;
   std::string picture;  // thumbnail: the PNG file to write
   int size = 256;       // thumbnail: the square it fits inside

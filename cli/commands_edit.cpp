@@ -72,11 +72,10 @@ int runSet(const Options& options) {
     throw Failure(kExitUsage, "Карта темы не задаёт тип темы: --type неприменим.");
   }
   wqt::ThemeDocument doc = openDocument(options.theme, map);
-  const std::optional<std::string>* values[3] = {&options.author, &options.name, &options.version};
   for (std::size_t i = 0; i < wqt::kNamedFields.size(); ++i) {
-    if (!*values[i]) continue;
+    if (!options.fields[i]) continue;
     const wqt::NamedField& named = wqt::kNamedFields[i];
-    const wqt::FieldOutcome stored = wqt::setFieldUtf8(doc, named.field, **values[i]);
+    const wqt::FieldOutcome stored = wqt::setFieldUtf8(doc, named.field, *options.fields[i]);
     if (!stored.stored) {
       throw Failure(kExitUsage,
                     std::string(named.label) + ": " + fieldRefusalText(stored, named.field));

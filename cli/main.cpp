@@ -188,13 +188,14 @@ int main(int argc, char** argv) {
   wqtcli::addFitOptions(replace, options.fit);
   replace->footer(kFitFooter);
   CLI::App* set = theme(command("set", "Изменить поля заголовка или тип темы", wqtcli::runSet));
-  set->add_option("--author", options.author, "Автор темы");
-  set->add_option("--name", options.name, "Название темы");
-  set->add_option("--version", options.version, "Версия темы");
+  for (std::size_t i = 0; i < wqt::kNamedFields.size(); ++i) {
+    const wqt::NamedField& named = wqt::kNamedFields[i];
+    set->add_option(std::string("--") + named.key, options.fields[i], named.label);
+  }
   set->add_option("--type", options.type, "Тип темы: black (черная) или white (белая)")
       ->check(
           [](const std::string& value) {
-            return value == "black" || value == "white" ? "" : "ожидается black или white";
+            return wqt::themeTypeOfKey(value) ? "" : "ожидается black или white";
           },
           "")
       ->type_name("black|white");

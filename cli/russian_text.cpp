@@ -72,11 +72,9 @@ fs::path diskOf(const fs::path& path) {
   return at;
 }
 
-bool isFullDisk(int err) {
-  return err == ENOSPC || err == EDQUOT;
-}
-
+// What a write that failed for want of room says: the disk and the file; empty for another error.
 std::string fullDiskText(const fs::path& file, int err) {
+  if (err != ENOSPC && err != EDQUOT) return {};
   return "На диске «" + diskOf(file).string() + "» " +
          (err == ENOSPC ? "нет места" : "превышена дисковая квота") + ": файл «" + file.string() +
          "» не записан.";
@@ -98,7 +96,7 @@ std::string russianError(const wqt::Error& e) {
     case wqt::ErrorCode::FileCreate: {
       const bool open = e.code() == wqt::ErrorCode::FileOpen;
       const int err = e.systemError();
-      if (!open && isFullDisk(err)) return fullDiskText(e.path(), err);
+      if (std::string full = fullDiskText(e.path(), err); !open && !full.empty()) return full;
       // A reason of the system's we have no words for stays as the system gives it.
       const char* known = knownErrnoText(err);
       return std::string(open ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
@@ -126,7 +124,7 @@ std::string russianError(const wqt::Error& e) {
 
 std::string russianError(const fs::filesystem_error& e) {
   const int err = e.code().value();
-  if (isFullDisk(err)) return fullDiskText(e.path1(), err);
+  if (std::string full = fullDiskText(e.path1(), err); !full.empty()) return full;
   return "Ошибка файловой системы с «" + e.path1().string() + "»: " + systemErrorText(err) + ".";
 }
 

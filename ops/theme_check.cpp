@@ -14,10 +14,8 @@ ThemeProblem& addProblem(std::vector<ThemeProblem>& problems, ThemeProblem::Kind
 }
 
 std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem::path& theme) {
+  using Kind = ThemeProblem::Kind;
   std::vector<ThemeProblem> problems;
-  const auto problem = [&](ThemeProblem::Kind kind, std::string where) -> ThemeProblem& {
-    return addProblem(problems, kind, std::move(where));
-  };
 
   std::optional<ThemeFileSlots> opened;
   const OpenOutcome open = openThemeEntries(theme, map, opened);
@@ -26,7 +24,7 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
   if (!open.opened()) {
     const std::int32_t e = open.tooLargeEntry;
     const bool named = map.entry(e) != nullptr;
-    problem(ThemeProblem::Kind::NotOpened, named ? entryPath(map, static_cast<std::size_t>(e)) : "")
+    addProblem(problems, Kind::NotOpened, named ? entryPath(map, static_cast<std::size_t>(e)) : "")
         .open = open;
     return problems;
   }
@@ -39,18 +37,18 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
     const FieldOutcome stored =
         setFieldUtf8(doc, named.field, fieldText(doc.image(), named.field).shown);
     if (!stored.stored) {
-      ThemeProblem& found = problem(ThemeProblem::Kind::FieldTooLong, named.label);
+      ThemeProblem& found = addProblem(problems, Kind::FieldTooLong, named.label);
       found.field = &named;
       found.fieldOutcome = stored;
     }
   }
-  if (saveLayoutOverlaps(map.settings())) problem(ThemeProblem::Kind::LayoutOverlaps, "");
+  if (saveLayoutOverlaps(map.settings())) addProblem(problems, Kind::LayoutOverlaps, "");
 
   std::vector<std::uint8_t> bytes;
   for (std::size_t e = 0; e < file.entryCount(); ++e) {
     const auto entry = static_cast<std::int32_t>(e);
     if (file.entrySize(entry) == 0) {
-      problem(ThemeProblem::Kind::MissingFile, entryPath(map, e)).entry = entry;
+      addProblem(problems, Kind::MissingFile, entryPath(map, e)).entry = entry;
       continue;
     }
     const FileEntry* known = map.entry(entry);
@@ -58,18 +56,18 @@ std::vector<ThemeProblem> checkTheme(const ThemeMap& map, const std::filesystem:
     try {
       file.readEntry(entry, bytes);
     } catch (const Error& error) {
-      problem(ThemeProblem::Kind::Unreadable, entryPath(map, e)).error = error;
+      addProblem(problems, Kind::Unreadable, entryPath(map, e)).error = error;
       continue;
     }
     ImportOutcome checked = checkBytesImport(*known, bytes);
     if (!checked.stored()) {
-      ThemeProblem& found = problem(ThemeProblem::Kind::Refused, entryPath(map, e));
+      ThemeProblem& found = addProblem(problems, Kind::Refused, entryPath(map, e));
       found.entry = entry;
       found.import = std::move(checked);
     } else if (known->kind == EntryKind::Jpg) {
       // The import reads only the header; a picture cut short or damaged shows only decoded.
       if (auto corrupt = jpegCorruption(bytes)) {
-        problem(ThemeProblem::Kind::CorruptJpeg, entryPath(map, e)).libraryText =
+        addProblem(problems, Kind::CorruptJpeg, entryPath(map, e)).libraryText =
             std::move(*corrupt);
       }
     }

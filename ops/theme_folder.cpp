@@ -231,9 +231,6 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
 
   PackOutcome outcome;
   using Kind = ThemeProblem::Kind;
-  const auto problem = [&](Kind kind, std::string where) -> ThemeProblem& {
-    return addProblem(outcome.problems, kind, std::move(where));
-  };
 
   // The header: the bytes unpack kept, else a new theme's; then every field and the type that
   // theme.json changes, stored by the editor's rules.
@@ -254,15 +251,16 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     }
     const FieldOutcome stored = setFieldUtf8(doc, named.field, *text);
     if (!stored.stored) {
-      ThemeProblem& found =
-          problem(Kind::FieldTooLong, std::string(kThemeJsonName) + ": " + named.label);
+      ThemeProblem& found = addProblem(outcome.problems, Kind::FieldTooLong,
+                                       std::string(kThemeJsonName) + ": " + named.label);
       found.field = &named;
       found.fieldOutcome = stored;
     }
   }
   if (description.type && settings.hasTypeByte())
     setThemeType(doc, settings, *themeTypeOfKey(*description.type));
-  if (saveLayoutOverlaps(settings)) problem(Kind::LayoutOverlaps, target.string());
+  if (saveLayoutOverlaps(settings))
+    addProblem(outcome.problems, Kind::LayoutOverlaps, target.string());
 
   std::map<std::int32_t, std::string> fileOf;
   for (const FolderEntry& entry : description.entries) {
@@ -281,7 +279,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
     if (outcome.stopped) return outcome;
     const auto it = fileOf.find(static_cast<std::int32_t>(e));
     const auto entryProblem = [&](Kind kind) -> ThemeProblem& {
-      ThemeProblem& found = problem(kind, entryPath(map, e));
+      ThemeProblem& found = addProblem(outcome.problems, kind, entryPath(map, e));
       found.entry = static_cast<std::int32_t>(e);
       if (it != fileOf.end()) found.file = it->second;
       return found;
@@ -322,7 +320,7 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
   const std::span<const std::uint8_t> header = doc.rebuildHeader(settings, sizes);
   const SaveOutcome reopen = checkWritten(header, sizes, settings);
   if (!reopen.saved()) {
-    problem(Kind::WouldNotReopen, target.string()).open = reopen.reopen;
+    addProblem(outcome.problems, Kind::WouldNotReopen, target.string()).open = reopen.reopen;
     return outcome;
   }
   out.writeAt(0, header);
