@@ -113,12 +113,14 @@ bool mapExists(const std::filesystem::path& mapPath) {
 
 ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::ValueTable& values) {
   typeSelectorShown_ = false;
-  tree_.clear();
+  nodeCount_ = 0;
   entryNodes_.clear();
-  if (!mapExists(mapPath)) return LoadResult::MapMissing;
+  if (!mapExists(mapPath)) {
+    tree_.clear();
+    return LoadResult::MapMissing;
+  }
 
   entries_.clear();
-  nodeIndex_.clear();
   groupStack_.clear();
 
   std::string_view text = readMapText(mapPath, textBuffer_);
@@ -136,6 +138,11 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   // What every load leaves, whether it ends or fails: the value table and the child lists.
   auto finish = [&] {
     for (std::size_t k = 0; k < current.size(); ++k) values[k].assign(current[k]);
+    tree_.resize(nodeCount_);
+    nodeIndex_.assign(entryNodes_.empty() ? 0 : static_cast<std::size_t>(entryNodes_.back()) + 1,
+                      0);
+    for (std::size_t e = 0; e < entryNodes_.size(); ++e)
+      nodeIndex_[static_cast<std::size_t>(entryNodes_[e])] = static_cast<std::int32_t>(e);
     linkChildren();
   };
 
@@ -143,8 +150,9 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   try {
     forEachLine(text, rebuiltLines, [&](const xml::LineParts& parts) {
       if (parts.skipped || parts.valueCount < 1) return;
-      const int stored = std::min(parts.valueCount, static_cast<int>(current.size()));
-      std::copy_n(parts.values.begin(), stored, current.begin());
+      // Every slot is looked at, so that the copy is a few moves rather than a library call.
+      for (std::size_t k = 0; k < current.size(); ++k)
+        current[k] = static_cast<int>(k) < parts.valueCount ? parts.values[k] : current[k];
       const std::string_view tag = parts.tag;
       if (is(tag, "ThemeSign")) {
         settings_.signature1 = current[0];
@@ -194,16 +202,19 @@ void ThemeMap::readFile(const LineValues& v) {
     entry.width = decimal(v[3]);
     entry.height = decimal(v[4]);
   }
-  nodeIndex_.resize(static_cast<std::size_t>(node) + 1, 0);
-  nodeIndex_.back() = static_cast<std::int32_t>(entries_.size() - 1);
 }
 
-// Appends a node as the last child of the innermost open group, or at the top level. The groups'
-// child lists are filled once the load ends, each with one allocation of its size.
+// Appends a node as the last child of the innermost open group, or at the top level, over a node
+// of the last load where there is one, whose caption and child list keep their memory. The child
+// lists are filled once the load ends.
 int ThemeMap::appendNode(std::string_view caption, std::int32_t entry) {
-  tree_.push_back(
-      TreeNode{std::string(caption), groupStack_.empty() ? -1 : groupStack_.back(), entry, {}});
-  return static_cast<int>(tree_.size()) - 1;
+  if (nodeCount_ == tree_.size()) tree_.emplace_back();
+  TreeNode& node = tree_[nodeCount_];
+  node.caption.assign(caption);
+  node.parent = groupStack_.empty() ? -1 : groupStack_.back();
+  node.entry = entry;
+  node.children.clear();
+  return static_cast<int>(nodeCount_++);
 }
 
 void ThemeMap::linkChildren() {

@@ -111,6 +111,7 @@ class ThemeMap {
 
   MapSettings settings_;
   std::vector<TreeNode> tree_;
+  std::size_t nodeCount_ = 0;  // the nodes of the load under way; tree_ holds more until it ends
   std::vector<FileEntry> entries_;
   std::vector<std::int32_t> nodeIndex_;  // entry number by display index
   std::vector<int> entryNodes_;          // display index by entry number

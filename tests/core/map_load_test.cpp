@@ -104,6 +104,14 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
   EXPECT_EQ(map.entryOfNode(7), 4);
   EXPECT_EQ(map.entryOfNode(8), -1);  // "Trailing", an empty group after the last file
   EXPECT_EQ(map.entryOfNode(-1), -1);
+
+  // A smaller map loaded next keeps nothing of this one: nodes, child lists, node index.
+  load("<group \"G\">\n<file \"F\" \"0\" \"RAW\" \"1\" \"1\">\n");
+  ASSERT_EQ(map.tree().size(), 2u);
+  EXPECT_EQ(map.tree()[0].children, (std::vector<int>{1}));
+  EXPECT_EQ(map.tree()[1].caption, "F");
+  EXPECT_TRUE(map.tree()[1].children.empty());
+  EXPECT_EQ(map.entryOfNode(2), -1);
 }
 
 TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
