@@ -21,11 +21,8 @@ namespace {
 // It is read before any window system is contacted, so help, version and a wrong command line
 // are answered on the terminal without a display.
 struct EditorStart {
-  // The map for the whole run: --map FILE, else the default lookup.
-  std::filesystem::path mapPath;
-  // The theme to open at start, resolved against the working directory as it was at start;
-  // empty when none is named.
-  QString themeFile;
+  std::filesystem::path mapPath;  // for the whole run: --map FILE, else the default lookup
+  QString themeFile;              // to open at start, made absolute; empty when none is named
 };
 
 [[noreturn]] void failWith(const QString& message) {

@@ -87,10 +87,12 @@ void openTheme(wqt::ThemeMap& map, wqt::ThemeDocument& doc, const fs::path& mapP
   if (parsed.status != wqt::ParsedTheme::Status::Ok) throw std::runtime_error("theme rejected");
   doc.adopt(std::move(parsed));
   for (const wqt::HeaderField& f : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
-    const std::string decoded = wqt::decodeHeaderField(doc.fieldBytes(f));
+    const std::string decoded =
+        wqt::decodeHeaderField(wqt::bytesAt(doc.image(), f.offset, f.width));
     doc.setHeaderField(f, wqt::visibleText(decoded));
   }
-  if (map.settings().hasTypeByte()) benchmark::DoNotOptimize(doc.typeByte(map.settings()));
+  if (map.settings().hasTypeByte())
+    benchmark::DoNotOptimize(wqt::bytesAt(doc.image(), map.settings().typeByteOffset, 1)[0]);
 }
 
 void OpenSaveCase(benchmark::State& state) {

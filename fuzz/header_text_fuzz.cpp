@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const wqt::HeaderField& f : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
     if (doc.setHeaderField(f, shown) == wqt::ThemeDocument::FieldResult::Stored) {
       if (doc.image().size() != before) std::abort();
-      const std::string back = wqt::decodeHeaderField(doc.fieldBytes(f));
+      const std::string back = wqt::decodeHeaderField(wqt::bytesAt(doc.image(), f.offset, f.width));
       if (wqt::visibleText(back) != shown.substr(0, shown.find('\0'))) std::abort();
     }
   }

@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   wqt::ThemeDocument doc;
   doc.adopt(std::move(byPath.parsed));
   for (const wqt::HeaderField& f : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
-    const std::string decoded = wqt::decodeHeaderField(doc.fieldBytes(f));
+    const std::string decoded =
+        wqt::decodeHeaderField(wqt::bytesAt(doc.image(), f.offset, f.width));
     if (decoded.size() > f.width) std::abort();
     if (doc.setHeaderField(f, wqt::visibleText(decoded)) !=
         wqt::ThemeDocument::FieldResult::Stored) {
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       // hold more bytes than the field once re-encoded, which the editor refuses.
     }
   }
-  if (settings.hasTypeByte()) doc.setThemeType(settings, doc.typeByte(settings) & 1);
+  if (settings.hasTypeByte())
+    doc.setThemeType(settings, wqt::bytesAt(doc.image(), settings.typeByteOffset, 1)[0] & 1);
   if (!doc.hasEmptySlot(settings)) {
     const std::vector<std::uint8_t> saved = wqt::joinParts(doc.rebuildForSave(settings));
     // What was saved opens again with the same slots.

@@ -117,19 +117,11 @@ class ThemeDocument {
   // data-offset and kHeaderFixedEnd zero bytes with the new header written in.
   void create(const MapSettings& settings);
 
-  // The field's bytes as the image holds them. Throws "Stream read error" past the image's end.
-  std::span<const std::uint8_t> fieldBytes(const HeaderField& field) const {
-    return bytesAt(image_, field.offset, field.width);
-  }
-
   // Stores the box's Windows-1251 text as UTF-8: TooLong (image unchanged) when it has more
   // bytes than the field, otherwise clears the field and writes the text (extending the image).
   FieldResult setHeaderField(const HeaderField& field, std::string_view cp1251Text);
 
-  // The theme type byte. Throws "Stream read error" when the offset is past the image's end.
-  std::uint8_t typeByte(const MapSettings& settings) const {
-    return bytesAt(image_, settings.typeByteOffset, 1)[0];
-  }
+  // Writes the theme type byte. Throws "Stream read error" when it lies past the image's end.
   void setThemeType(const MapSettings& settings, std::uint8_t index);
 
   // Slots 1..count; slot 0 is never used. A slot's size is its data's length.

@@ -35,8 +35,9 @@ constexpr const char* kPictureFilter =
     "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
 
 // The open and save dialogs' filter for a kind; a RAW picture exchanged as PNG takes PNG's.
-QString dialogFilter(const wqt::KindInfo& kind, RawFormat format) {
-  const std::string_view filter = format == RawFormat::Png ? wqtui::kPngFilter : kind.dialogFilter;
+QString dialogFilter(const wqt::KindInfo& kind, RawFormat as) {
+  const bool png = as == RawFormat::Png && kind.kind == wqt::FileKind::Raw;
+  const std::string_view filter = png ? wqtui::kPngFilter : kind.dialogFilter;
   return QString::fromUtf8(filter.data(), std::ssize(filter));
 }
 
@@ -121,15 +122,13 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
     dialogs_.infoMessage(QString::fromUtf8(wqt::kUnknownKindMessage));
     return;
   }
-  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
-  const QString filter = fitted ? QString::fromUtf8(kPictureFilter) : dialogFilter(*kind, format);
+  const QString filter = fitted ? QString::fromUtf8(kPictureFilter) : dialogFilter(*kind, as);
   const QString chosen =
       !given.isEmpty() ? given : dialogs_.getOpenFileName(this, filter, QString());
   if (chosen.isEmpty()) return;
 
   if (!fitted) {
-    const wqt::ImportOutcome outcome =
-        wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), format);
+    const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
     // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
     if (fitting == Fitting::Never || !wqt::fittingMayHelp(outcome.refusal) || !target ||
         !QImageReader(chosen).canRead()) {
@@ -197,11 +196,9 @@ void TMainForm::exportFile(RawFormat as) {
   const wqt::FileEntry* entry = map_.entry(e);
   const auto kind = entry != nullptr ? wqt::kindInfo(entry->kind) : std::nullopt;
   if (!kind || !wqt::entryHasSlot(map_, doc_, e)) return;
-  const RawFormat format = entry->kind == wqt::EntryKind::Raw ? as : RawFormat::Raw;
-  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, format), caption);
+  const QString chosen = dialogs_.getSaveFileName(this, dialogFilter(*kind, as), caption);
   if (chosen.isEmpty()) return;
-  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, wqtui::toFileName(chosen), format),
-                   format);
+  wqt::exportEntry(doc_, map_, e, wqt::exportTarget(*entry, wqtui::toFileName(chosen), as), as);
 }
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {

@@ -217,12 +217,14 @@ TEST(BrokenTheme, MalformedUtf8InEveryHeaderFieldShowsEmpty) {
       ASSERT_EQ(openBothWays(file, sampleMap().settings()).status, S::Ok);
       wqt::ThemeDocument doc;
       doc.adopt(wqt::parseThemeFile(file, sampleMap().settings()));
-      EXPECT_EQ(wqt::decodeHeaderField(doc.fieldBytes(field)), "");
+      EXPECT_EQ(wqt::decodeHeaderField(wqt::bytesAt(doc.image(), field.offset, field.width)), "");
       // The other fields still decode.
       for (const wqt::HeaderField& other :
            {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
         if (other.offset != field.offset) {
-          EXPECT_NE(wqt::visibleText(wqt::decodeHeaderField(doc.fieldBytes(other))), "");
+          EXPECT_NE(wqt::visibleText(wqt::decodeHeaderField(
+                        wqt::bytesAt(doc.image(), other.offset, other.width))),
+                    "");
         }
       }
     }
@@ -232,7 +234,7 @@ TEST(BrokenTheme, MalformedUtf8InEveryHeaderFieldShowsEmpty) {
     cut[field.offset + field.width - 1] = 0xD0;
     wqt::ThemeDocument doc;
     doc.adopt(wqt::parseThemeFile(cut, sampleMap().settings()));
-    EXPECT_EQ(wqt::decodeHeaderField(doc.fieldBytes(field)), "");
+    EXPECT_EQ(wqt::decodeHeaderField(wqt::bytesAt(doc.image(), field.offset, field.width)), "");
   }
 }
 
