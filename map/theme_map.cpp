@@ -218,11 +218,6 @@ int ThemeMap::appendNode(std::string_view caption, std::int32_t entry) {
 }
 
 void ThemeMap::linkChildren() {
-  std::vector<std::size_t> counts(tree_.size(), 0);
-  for (const TreeNode& node : tree_) {
-    if (node.parent >= 0) ++counts[static_cast<std::size_t>(node.parent)];
-  }
-  for (std::size_t i = 0; i < tree_.size(); ++i) tree_[i].children.reserve(counts[i]);
   for (std::size_t i = 0; i < tree_.size(); ++i) {
     const int parent = tree_[i].parent;
     if (parent >= 0)
