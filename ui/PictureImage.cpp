@@ -10,7 +10,7 @@ QImage pictureImage(wqt::Picture&& picture) {
   // The image takes the decoded pixels over instead of copying them. A pixmap made from a
   // 32-bit image keeps drawing from that buffer for as long as it is shown, so the buffer lives
   // with the image's last copy and is freed by its cleanup.
-  using Pixels = std::vector<std::uint8_t>;
+  using Pixels = wqt::PixelBuffer;
   auto* pixels = new Pixels(std::move(picture.pixels));
   QImage image(
       pixels->data(), picture.width, picture.height, picture.bytesPerLine,

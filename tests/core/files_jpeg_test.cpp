@@ -65,6 +65,10 @@ TEST(JpegDecoder, DecodesColourToOpaqueWordsAtFullSize) {
   EXPECT_EQ(p.bytesPerLine, 132);
   ASSERT_EQ(p.pixels.size(), 132u * 17);
   EXPECT_TRUE(p.palette.empty());
+  // Word-aligned for the window's images, never on a boundary the decoder writes past the cache.
+  const auto start = reinterpret_cast<std::uintptr_t>(p.pixels.data());
+  EXPECT_EQ(start % 4, 0u);
+  EXPECT_NE(start % 16, 0u);
   // Each pixel is the word 0xFFRRGGBB; a flat colour survives compression within a few levels.
   for (const std::size_t at : {std::size_t{0}, std::size_t{16 * 132 + 32 * 4}}) {
     std::uint32_t word;
