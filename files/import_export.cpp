@@ -1,7 +1,5 @@
 #include "files/import_export.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <utility>
 
@@ -83,14 +81,6 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
 
 std::string exportFileName(const std::string& chosen, std::string_view kindExtension) {
   return replaceExtension(chosen, kindExtension);
-}
-
-std::int32_t diskFileSize(const std::filesystem::path& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return -1;
-  // A directory search reports a folder's size as 0.
-  if (S_ISDIR(st.st_mode)) return 0;
-  return diskFileSize(static_cast<std::uint64_t>(st.st_size));
 }
 
 std::int32_t diskFileSize(std::uint64_t size) {

@@ -67,10 +67,7 @@ ImportCandidate checkImport(const FileEntry& entry, const std::filesystem::path&
 // The name export writes: the chosen name with the kind's extension forced on it.
 std::string exportFileName(const std::string& chosen, std::string_view kindExtension);
 
-// The size a directory search for the exact path reports (files, folders, any attribute), as a
-// signed 32-bit number; -1 when nothing matches.
-std::int32_t diskFileSize(const std::filesystem::path& path);
-// A file's size as that search reports it.
+// A file's size as a directory search reports it: a signed 32-bit number.
 std::int32_t diskFileSize(std::uint64_t size);
 
 // The size box text: decimal digits, a space and "б".

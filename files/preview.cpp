@@ -11,7 +11,6 @@
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
-#include "base/paths.h"
 #include "files/jpeg_decoder.h"
 
 namespace wqt {
@@ -80,8 +79,9 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot) {
   return picture;
 }
 
-std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
-                                      const std::filesystem::path& mapInUse, const XdgDirs& dirs) {
+std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse,
+                                      const std::filesystem::path& executableFolder,
+                                      const XdgDirs& dirs) {
   const std::filesystem::path beside = executableFolder / kScratchFileName;
   // Without a home folder there is no cache: writing beside the executable then reports why not.
   if (dirs.cacheHome.empty() ||
@@ -90,10 +90,6 @@ std::filesystem::path scratchFilePath(const std::filesystem::path& executableFol
   const std::filesystem::path folder = dirs.cacheHome / kAppFolderName;
   makeFolders(folder);
   return folder / kScratchFileName;
-}
-
-std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse) {
-  return scratchFilePath(executableDir(), mapInUse, xdgDirs());
 }
 
 Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,

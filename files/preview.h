@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <span>
 
+#include "base/paths.h"
 #include "base/xdg_dirs.h"
 #include "files/picture.h"
 #include "map/theme_map.h"
@@ -27,10 +28,10 @@ Picture rawPreview(const FileEntry& entry, std::span<const std::uint8_t> slot);
 // $XDG_CACHE_HOME/orvalen-wqt-manager/, which is made (mode 700) when missing, so an installed
 // program never writes into its bin/ folder. Throws the file-create error naming the folder that
 // cannot be made.
-std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse);
-// The same for a given executable folder and XDG folders.
-std::filesystem::path scratchFilePath(const std::filesystem::path& executableFolder,
-                                      const std::filesystem::path& mapInUse, const XdgDirs& dirs);
+std::filesystem::path scratchFilePath(
+    const std::filesystem::path& mapInUse,
+    const std::filesystem::path& executableFolder = executableDir(),
+    const XdgDirs& dirs = xdgDirs());
 
 // Writes the slot to the scratch file (file-create error on failure), reads it back and decodes
 // it at full size. lowColourScreen: quantize to at most 236 colours into an indexed picture, as

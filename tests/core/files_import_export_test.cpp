@@ -151,7 +151,7 @@ TEST(ImportChecks, FileOf4GiBWhoseSizeWrapsIsTooLarge) {
   std::error_code ec;
   std::filesystem::resize_file(path, (std::uintmax_t{1} << 32) + wrapsTo, ec);  // sparse
   if (ec) GTEST_SKIP() << "no sparse file here: " << ec.message();
-  ASSERT_EQ(diskFileSize(path), static_cast<std::int32_t>(wrapsTo));
+  ASSERT_EQ(diskFileSize(std::filesystem::file_size(path)), static_cast<std::int32_t>(wrapsTo));
   const ImportCandidate result = checkImport(entryOf("RAW", 240, 320), path);
   ASSERT_FALSE(result.stored());
   EXPECT_EQ(result.message, kTooLargeMessage);

@@ -183,7 +183,7 @@ TEST(ScratchFile, BesideTheExecutableOnlyWithItsOwnMapElseInTheUserCache) {
     layout.putMap(layout.xdg.configHome / "orvalen-wqt-manager");
     layout.putMap(layout.xdg.dataDirs[0] / "orvalen-wqt-manager");
     if (!row.hasHome) layout.xdg.cacheHome.clear();
-    const Path scratch = wqt::scratchFilePath(layout.bin, layout.dir / row.mapInUse, layout.xdg);
+    const Path scratch = wqt::scratchFilePath(layout.dir / row.mapInUse, layout.bin, layout.xdg);
     EXPECT_EQ(scratch, layout.dir / row.expected) << row.what;
     if (scratch.parent_path() != layout.bin) {
       struct stat st {};
@@ -198,7 +198,7 @@ TEST(ScratchFile, CacheFolderThatCannotBeMadeIsAFileCreateError) {
   std::filesystem::remove(layout.bin);
   layout.dir.write("cache", std::string("a file where the cache folder should be"));
   const std::string msg = wqt::test::errorOf(
-      [&] { wqt::scratchFilePath(layout.bin, layout.bin / "theme.rxt", layout.xdg); });
+      [&] { wqt::scratchFilePath(layout.bin / "theme.rxt", layout.bin, layout.xdg); });
   EXPECT_NE(msg.find((layout.dir / "cache" / "orvalen-wqt-manager").string()), std::string::npos)
       << msg;
   EXPECT_NE(msg.find(std::strerror(ENOTDIR)), std::string::npos) << msg;
