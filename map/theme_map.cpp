@@ -120,7 +120,6 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
     return LoadResult::MapMissing;
   }
 
-  entries_.clear();
   groupStack_.clear();
 
   std::string_view text = readMapText(mapPath, textBuffer_);
@@ -139,6 +138,7 @@ ThemeMap::LoadResult ThemeMap::load(const std::filesystem::path& mapPath, xml::V
   auto finish = [&] {
     for (std::size_t k = 0; k < current.size(); ++k) values[k].assign(current[k]);
     tree_.resize(nodeCount_);
+    entries_.resize(entryNodes_.size());
     nodeIndex_.assign(entryNodes_.empty() ? 0 : static_cast<std::size_t>(entryNodes_.back()) + 1,
                       0);
     for (std::size_t e = 0; e < entryNodes_.size(); ++e)
@@ -191,11 +191,14 @@ void ThemeMap::readFile(const LineValues& v) {
     if (!number) throw xml::notAnIntegerError(textUtf8(value));
     return static_cast<std::uint16_t>(*number);
   };
-  const int node = appendNode(v[0], static_cast<std::int32_t>(entries_.size()));
-  entryNodes_.push_back(node);
-  FileEntry& entry = entries_.emplace_back();
-  entry.kindName = v[2];
+  // Written over an entry of the last load where there is one, as nodes are.
+  const std::size_t e = entryNodes_.size();
+  entryNodes_.push_back(appendNode(v[0], static_cast<std::int32_t>(e)));
+  if (e == entries_.size()) entries_.emplace_back();
+  FileEntry& entry = entries_[e];
+  entry.kindName.assign(v[2]);
   entry.kind = entryKindOf(v[2]);
+  entry.width = entry.height = entry.expectedSize = 0;
   if (entry.kind == EntryKind::ColourTable) {
     entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
   } else if (entry.kind != EntryKind::Other) {

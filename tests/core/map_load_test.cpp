@@ -105,13 +105,19 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
   EXPECT_EQ(map.entryOfNode(8), -1);  // "Trailing", an empty group after the last file
   EXPECT_EQ(map.entryOfNode(-1), -1);
 
-  // A smaller map loaded next keeps nothing of this one: nodes, child lists, node index.
-  load("<group \"G\">\n<file \"F\" \"0\" \"RAW\" \"1\" \"1\">\n");
-  ASSERT_EQ(map.tree().size(), 2u);
-  EXPECT_EQ(map.tree()[0].children, (std::vector<int>{1}));
+  // A smaller map loaded next keeps nothing of this one: nodes, child lists, entries, node index.
+  load(
+      "<group \"G\">\n<file \"F\" \"0\" \"RAW\" \"1\" \"1\">\n"
+      "<file \"H\" \"1\" \"JPG\" \"5\" \"6\">\n<file \"K\" \"2\" \"JPG\" \"7\" \"8\">\n");
+  ASSERT_EQ(map.tree().size(), 4u);
+  EXPECT_EQ(map.tree()[0].children, (std::vector<int>{1, 2, 3}));
   EXPECT_EQ(map.tree()[1].caption, "F");
   EXPECT_TRUE(map.tree()[1].children.empty());
-  EXPECT_EQ(map.entryOfNode(2), -1);
+  ASSERT_EQ(map.entries().size(), 3u);
+  EXPECT_EQ(map.entries()[2].kindName, "JPG");  // was "COLORTAB", 80h
+  EXPECT_EQ(map.entries()[2].expectedSize, 0);
+  EXPECT_EQ(map.entries()[2].width, 7);
+  EXPECT_EQ(map.entryOfNode(4), -1);
 }
 
 TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
