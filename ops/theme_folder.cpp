@@ -92,17 +92,17 @@ class InsideFolder {
     for (auto part = rel.begin(); part != rel.end(); ++part) {
       at /= *part;
       const bool folder = std::next(part) != rel.end();
-      if (folder && plainFolders_.contains(at)) continue;
+      if (folder && plainFolders_.contains(at.native())) continue;
       struct stat st {};
       if (::lstat(at.c_str(), &st) != 0 || S_ISLNK(st.st_mode)) return false;
       if (folder && !S_ISDIR(st.st_mode)) return false;
-      if (folder) plainFolders_.insert(at);
+      if (folder) plainFolders_.insert(at.native());
     }
     return true;
   }
 
   fs::path base_;
-  std::set<fs::path> plainFolders_;
+  std::set<std::string> plainFolders_;  // compared as strings: a path compares part by part
 };
 
 // The layout names top-level nodes freely, so a group or file may take the name theme.json
