@@ -6,11 +6,28 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <random>
 #include <string>
 
 #include "base/core_error.h"
 
 namespace wqt {
+
+std::filesystem::path createBeside(const std::filesystem::path& target, mode_t mode,
+                                   FileDescriptor* file) {
+  const std::string stem = (target.parent_path() / ("." + target.filename().string())).string();
+  std::random_device random;
+  for (int tries = 0; tries < 100; ++tries) {
+    std::string name = stem + "." + std::to_string(random());
+    const int made = file != nullptr
+                         ? ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode)
+                         : ::mkdir(name.c_str(), mode);
+    if (made >= 0 && file != nullptr) *file = FileDescriptor(made);
+    if (made >= 0) return name;
+    if (errno != EEXIST) break;
+  }
+  throwFileCreateError(target, errno);
+}
 
 ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
   // An empty name names no file; it is refused as the system refuses it, not by the library's
@@ -37,22 +54,12 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
   if (::access(target_.c_str(), F_OK) == 0 && ::access(target_.c_str(), W_OK) != 0) {
     throwFileCreateError(target_, errno);
   }
-  std::string tmpl = target_.string() + ".XXXXXX";
-  fd_ = FileDescriptor(::mkostemp(tmpl.data(), O_CLOEXEC));
-  if (!fd_) throwFileCreateError(target_, errno);
-  temp_ = tmpl;
-
-  // Keep the permissions of the file being replaced; a new file gets the usual 0666 & ~umask.
+  // A file being replaced keeps its permissions; until it has them, only we may open the new
+  // one. A new file gets the modes a new file gets in that folder.
   struct stat st {};
-  mode_t mode;
-  if (::stat(target_.c_str(), &st) == 0) {
-    mode = st.st_mode & 07777;
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  if (::fchmod(fd_.get(), mode) != 0) fail(errno);
+  const bool replaces = ::stat(target_.c_str(), &st) == 0;
+  temp_ = createBeside(target_, replaces ? 0600 : 0666, &fd_);
+  if (replaces && ::fchmod(fd_.get(), st.st_mode & 07777) != 0) fail(errno);
 }
 
 ReplacingFile::~ReplacingFile() {

@@ -2,6 +2,8 @@
 // A file written next to its target and renamed over it only once complete, so a failed or
 // abandoned write leaves an existing file as it was. Data can be written in pieces, as it comes,
 // so a large file need not be held in memory.
+#include <sys/types.h>
+
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -10,6 +12,13 @@
 #include "base/file_io.h"
 
 namespace wqt {
+
+// Makes a new file, opened into `*file`, or without one a new folder, beside the target and named
+// after it, hidden. Its modes are `mode` less what the umask or the folder's default ACL takes
+// away (the umask can only be read by setting it, for every thread at once). Returns its path;
+// throws the file-create error naming the target.
+std::filesystem::path createBeside(const std::filesystem::path& target, mode_t mode,
+                                   FileDescriptor* file = nullptr);
 
 class ReplacingFile {
  public:

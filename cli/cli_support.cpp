@@ -27,9 +27,7 @@ std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::strin
   if (text.empty()) return found;
   const std::string suffix = "/" + std::string(text);
   for (std::size_t e = 0; e < map.entries().size(); ++e) {
-    if (wqt::entryPath(map, e).ends_with(suffix)) {
-      found.push_back(static_cast<std::int32_t>(e));
-    }
+    if (wqt::entryPath(map, e).ends_with(suffix)) found.push_back(static_cast<std::int32_t>(e));
   }
   return found;
 }

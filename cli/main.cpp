@@ -239,9 +239,8 @@ int main(int argc, char** argv) {
   }
 
   try {
-    for (const auto& [sub, body] : run) {
+    for (const auto& [sub, body] : run)
       if (sub->parsed()) return body(options);
-    }
   } catch (const wqtcli::Failure& failure) {
     wqtcli::printMessage(failure.what());
     return failure.status;

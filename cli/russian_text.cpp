@@ -49,9 +49,8 @@ constexpr ErrnoText kErrnoTexts[] = {
 
 // The Russian text of an errno the table knows.
 const char* knownErrnoText(int err) {
-  for (const ErrnoText& known : kErrnoTexts) {
+  for (const ErrnoText& known : kErrnoTexts)
     if (known.err == err) return known.text;
-  }
   return nullptr;
 }
 

@@ -16,9 +16,8 @@ constexpr std::array<KindInfo, 4> kKinds{{
 }  // namespace
 
 std::optional<KindInfo> kindInfo(EntryKind kind) {
-  for (const KindInfo& info : kKinds) {
+  for (const KindInfo& info : kKinds)
     if (info.kind == kind) return info;
-  }
   return std::nullopt;
 }
 

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <map>
 #include <set>
 
@@ -32,10 +31,7 @@ void tell(const RunHooks& hooks, std::size_t done, std::size_t total) {
 class StagingFolder {
  public:
   explicit StagingFolder(const fs::path& target) : target_(fs::absolute(target)) {
-    std::string tmpl =
-        (target_.parent_path() / ("." + target_.filename().string() + ".XXXXXX")).string();
-    if (::mkdtemp(tmpl.data()) == nullptr) throwFileCreateError(target_, errno);
-    path_ = tmpl;
+    path_ = createBeside(target_, 0777);
   }
   ~StagingFolder() {
     std::error_code ec;
@@ -46,14 +42,9 @@ class StagingFolder {
 
   const fs::path& path() const { return path_; }
 
-  // Renames the folder over the target (which may be an empty folder), with the usual modes.
+  // Renames the folder over the target (which may be an empty folder).
   void commit() {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    if (::chmod(path_.c_str(), 0777 & ~mask) != 0 ||
-        ::rename(path_.c_str(), target_.c_str()) != 0) {
-      throwFileCreateError(target_, errno);
-    }
+    if (::rename(path_.c_str(), target_.c_str()) != 0) throwFileCreateError(target_, errno);
     path_.clear();
   }
 

@@ -38,9 +38,8 @@ const char* themeTypeKey(ThemeType type) {
 }
 
 std::optional<ThemeType> themeTypeOfKey(std::string_view key) {
-  for (const ThemeType type : kThemeTypes) {
+  for (const ThemeType type : kThemeTypes)
     if (key == themeTypeKey(type)) return type;
-  }
   return std::nullopt;
 }
 

@@ -437,7 +437,7 @@ TEST_F(Cli, InterruptedCommandsLeaveNoTemporaryFiles) {
     int signal;
   } cases[] = {
       {{"unpack", theme, dir / "out"}, ".out.", SIGINT},
-      {{"pack", dir / "u", dir / "out.wqt"}, "out.wqt.", SIGTERM},
+      {{"pack", dir / "u", dir / "out.wqt"}, ".out.wqt.", SIGTERM},
   };
   const auto temporaryExists = [&](const std::string& prefix) {
     for (const auto& f : fs::directory_iterator(dir.path())) {

@@ -1,6 +1,7 @@
 // The operation layer's outcomes: one table per operation, over a three-entry map and a theme
 // built through the operations themselves.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <functional>
@@ -257,6 +258,31 @@ TEST_F(Ops, UnpackThenPackGivesTheThemeBack) {
   EXPECT_EQ(unpackTheme(map, theme, dir / "stopped", RawFormat::Raw, stop).refusal,
             UnpackOutcome::Refusal::Stopped);
   EXPECT_FALSE(std::filesystem::exists(dir / "stopped"));
+}
+
+// New files and folders get the modes the umask leaves them; a replaced theme keeps its own.
+TEST_F(Ops, WrittenFilesGetTheUsualModes) {
+  const auto modeOf = [](const std::filesystem::path& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st.st_mode & 07777;
+  };
+  const mode_t masks[] = {022, 077};
+  for (const mode_t mask : masks) {
+    SCOPED_TRACE(mask);
+    const std::string name = "mask" + std::to_string(mask);
+    ::chmod(theme.c_str(), 0640);
+    const mode_t before = ::umask(mask);
+    EXPECT_TRUE(saveTheme(doc, map.settings(), dir / (name + ".wqt")).saved());
+    EXPECT_TRUE(saveTheme(doc, map.settings(), theme).saved());
+    EXPECT_EQ(unpackTheme(map, theme, dir / name, RawFormat::Raw, {}).refusal,
+              UnpackOutcome::Refusal::None);
+    ::umask(before);
+    EXPECT_EQ(modeOf(dir / (name + ".wqt")), 0666 & ~mask);
+    EXPECT_EQ(modeOf(theme), 0640u);
+    EXPECT_EQ(modeOf(dir / name), 0777 & ~mask);
+    EXPECT_EQ(modeOf(dir / name / "theme.json"), 0666 & ~mask);
+  }
 }
 
 TEST_F(Ops, CheckNamesEachProblem) {
