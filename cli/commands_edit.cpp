@@ -17,17 +17,16 @@ wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& m
   return doc;
 }
 
-// Saves as the editor does: refused while a file is missing; -o OUT gets the ".wqt" extension
-// the save dialog's name gets, the theme itself keeps its name.
+// Saves as the editor does: refused while a file is missing. The file written is exactly the one
+// named: -o OUT, or the theme itself.
 int save(wqt::ThemeDocument& doc, const wqt::MapSettings& settings, const Options& options) {
   const wqt::SaveOutcome checked = wqt::checkSave(doc, settings);
   if (checked.refusal == wqt::SaveRefusal::MissingFile) {
     printMessage(wqt::kEmptySlotMessage);
     return kExitProblems;
   }
-  const std::filesystem::path target =
-      options.output ? wqt::saveTarget(targetPath(*options.output, "файл для -o").string())
-                     : std::filesystem::path(options.theme);
+  const std::filesystem::path target = options.output ? targetPath(*options.output, "файл для -o")
+                                                      : std::filesystem::path(options.theme);
   if (checked.refusal == wqt::SaveRefusal::LayoutOverlaps) {
     printMessage(wqt::kLayoutOverlapMessage);
     return kExitUsage;

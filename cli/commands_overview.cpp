@@ -8,6 +8,7 @@
 #include "base/codepage.h"
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
+#include "base/file_io.h"
 #include "base/replacing_file.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
@@ -23,41 +24,33 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The thumbnail's file, written in place: a thumbnail service creates the file itself and reads
-// back that same file, so a new file renamed over it would not be seen. Unless committed, the
-// file is left empty, so that nothing there passes for a picture.
-class InPlaceOutput {
- public:
-  explicit InPlaceOutput(fs::path path) : path_(std::move(path)) {}
-  ~InPlaceOutput() {
-    // Nothing there is as good as an empty file; the command fails already, so a file that
-    // cannot be emptied is only told about.
-    struct stat st {};
-    if (!committed_ && ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-        ::truncate(path_.c_str(), 0) != 0) {
-      printMessage("Файл «" + path_.string() + "» не удалось очистить: " + systemErrorText(errno) +
-                   ".");
+// Writes the thumbnail, once it is made, so a failure leaves OUT as it was. A thumbnail service
+// creates an empty file and reads back that same file: an empty regular file (not a link) is
+// written in place. Any other OUT is replaced whole, or made, as every output of ours is.
+void writeThumbnail(const fs::path& path, std::span<const std::uint8_t> png) {
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) && named.st_size == 0) {
+    wqt::FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (!fd) wqt::throwFileCreateError(path, errno);
+    struct stat opened {};
+    // Another file put in its place since it was looked at is replaced as any other OUT.
+    if (::fstat(fd.get(), &opened) == 0 && opened.st_ino == named.st_ino &&
+        opened.st_dev == named.st_dev && S_ISREG(opened.st_mode) && opened.st_size == 0) {
+      if (const int err = wqt::writeAllAt(fd.get(), 0, png); err != 0) {
+        wqt::throwFileCreateError(path, err);
+      }
+      if (const int err = fd.close(); err != 0) wqt::throwFileCreateError(path, err);
+      return;
     }
   }
-  InPlaceOutput(const InPlaceOutput&) = delete;
-  InPlaceOutput& operator=(const InPlaceOutput&) = delete;
+  wqt::writeFileReplacing(path, png);
+}
 
-  void write(std::span<const std::uint8_t> bytes) {
-    // Opening a pipe for writing would wait for its reader.
-    wqt::refuseNonRegularFile(path_);
-    wqt::FileDescriptor fd(::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (!fd) wqt::throwFileCreateError(path_, errno);
-    if (const int err = wqt::writeAllAt(fd.get(), 0, bytes); err != 0) {
-      wqt::throwFileCreateError(path_, err);
-    }
-    if (const int err = fd.close(); err != 0) wqt::throwFileCreateError(path_, err);
-    committed_ = true;
-  }
-
- private:
-  fs::path path_;
-  bool committed_ = false;
-};
+// The same file by another name (a link, "./"): OUT may not be the theme it is made from.
+bool sameFile(const fs::path& a, const fs::path& b) {
+  std::error_code ec;
+  return fs::equivalent(a, b, ec);
+}
 
 }  // namespace
 
@@ -92,7 +85,10 @@ int runCatalogue(const Options& options) {
 
 int runThumbnail(const Options& options) {
   const fs::path target = targetPath(options.picture, "файл OUT");
-  InPlaceOutput out(target);
+  if (sameFile(target, options.theme)) {
+    throw Failure(kExitUsage,
+                  "Файл OUT «" + target.string() + "» — это сама тема; укажите другой.");
+  }
   const wqt::ThemeMap map = loadMap(options.map);
   const auto broken = [&](const std::string& why) {
     return Failure(kExitProblems, options.theme + ": " + why);
@@ -113,7 +109,7 @@ int runThumbnail(const Options& options) {
   } catch (const wqt::Error& e) {
     throw broken(russianError(e));
   }
-  out.write(png);
+  writeThumbnail(target, png);
   return kExitOk;
 }
 

@@ -411,6 +411,8 @@ TEST_F(Cli, HostilePathsAreRefusedPlainly) {
       {{"pack", dir / "u", ""}, 2, "Путь пуст: укажите файл темы THEME.", {}},
       {{"extract", theme, "0", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
       {{"set", theme, "--name", "x", "-o", ""}, 2, "Путь пуст: укажите файл для -o.", {}},
+      {{"set", theme, "--name", "x", "-o", "/dev/null"}, 2, "device", {}},
+      {{"set", theme, "--name", "x", "-o", dir / "named.bin"}, 0, "", dir / "named.bin"},
       {{"pack", dir / "u", dir / "none/x.wqt"}, 2, "x.wqt»: нет такого файла или папки.", {}},
       {{"unpack", theme, (dir / "t").string() + "//"}, 0, "", dir / "t/theme.json"},
       {{"pack", (dir / "u").string() + "/", dir / "p.wqt"}, 0, "", dir / "p.wqt"},
@@ -811,7 +813,7 @@ TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
     EXPECT_EQ(find(png, kFlat[0]).pixels, png.width * png.height);
   }
 
-  // A broken or hostile theme: status 1 at once, and the file left empty.
+  // A broken or hostile theme: status 1 at once, and the file there left as it was.
   const std::size_t first = 0x200;  // the data offset: the first slot's data begins there
   const struct {
     const char* name;
@@ -840,7 +842,7 @@ TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
     EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
     EXPECT_EQ(result.status, 1) << result.err;
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
-    EXPECT_EQ(fs::file_size(out), 0u);
+    EXPECT_EQ(fs::file_size(out), 8u);
   }
   // A theme without a picture; nothing made where nothing was.
   wqt::ThemeDocument doc;
@@ -851,9 +853,18 @@ TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("нет рисунков"), std::string::npos) << result.err;
   EXPECT_FALSE(fs::exists(out));
-  // A folder is no place for a picture.
-  const Outcome folder =
-      run(dir, {"--map", map, "thumbnail", dir.write("t.wqt", good), dir.path()});
+  // A folder is no place for a picture, nor the theme itself; through a link, the file it names
+  // is replaced whole.
+  const fs::path t = dir.write("t.wqt", good);
+  const Outcome folder = run(dir, {"--map", map, "thumbnail", t, dir.path()});
   EXPECT_EQ(folder.status, 2);
   EXPECT_NE(folder.err.find("папка"), std::string::npos) << folder.err;
+  const Outcome itself = run(dir, {"--map", map, "thumbnail", t, dir / "." / "t.wqt"});
+  EXPECT_EQ(itself.status, 2);
+  EXPECT_EQ(wqt::readWholeFile(t), good);
+  dir.write("target.png", "x");
+  fs::create_symlink(dir / "target.png", dir / "link.png");
+  ASSERT_EQ(run(dir, {"--map", map, "thumbnail", t, dir / "link.png"}).status, 0);
+  EXPECT_TRUE(fs::is_symlink(dir / "link.png"));
+  EXPECT_GT(fs::file_size(dir / "target.png"), 8u);
 }
