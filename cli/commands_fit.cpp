@@ -78,6 +78,10 @@ int runFit(const Options& options) {
   const bool toStdout = *options.output == "-";
   const fs::path output = toStdout ? fs::path() : targetPath(*options.output, "файл для -o");
 
+  if (!wqt::slotCanHold(target)) {
+    printProblem(options.file, wqt::kTooLargeMessage);
+    return kExitProblems;
+  }
   const wqt::SourcePicture source = wqt::readSourceFile(options.file, {target, fit.background});
   const wqt::FitResult result = wqt::fitPicture(source, target, fit);
   if (result.refusal) {

@@ -53,6 +53,12 @@ struct FitTarget {
 // RAW do) or its size is zero.
 std::optional<FitTarget> fitTarget(const FileEntry& entry);
 
+// Whether a slot can hold any file of the target: a RAW picture's words, or the smallest baseline
+// JPEG there is (a one-bit DC and a one-bit end-of-block code for every 8 × 8 block, at 4:2:0) of
+// a picture the preview decodes (kMaxPreviewPixels). A target that fails is refused before a
+// pixel of it is read or made.
+bool slotCanHold(const FitTarget& target);
+
 // The highest quality the automatic choice tries.
 inline constexpr int kMaxAutoQuality = 95;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "files/import_export.h"
 #include "fit/fit_geometry.h"
 #include "fit/source_decoders.h"
 #include "fit/source_rows.h"
@@ -26,7 +27,13 @@ SourceFormat sourceFormat(ByteReader& reader) {
   return SourceFormat::None;
 }
 
+// Every road to fitting starts here: a target no slot can hold is refused before reading.
+void refuseImpossibleTarget(const SourceRequest& request) {
+  if (!slotCanHold(request.target)) throw SourceError(kTooLargeMessage);
+}
+
 SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
+  refuseImpossibleTarget(request);
   switch (sourceFormat(reader)) {
     case SourceFormat::Jpeg:
       return decodeJpegSource(reader, request);
@@ -57,6 +64,7 @@ bool isSourceFile(const std::filesystem::path& path) {
 
 SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,
                              const SourceRequest& request) {
+  refuseImpossibleTarget(request);
   if (width <= 0 || height <= 0) throw SourceError(kUnknownPictureMessage);
   if (std::uint64_t(width) * std::uint64_t(height) > kMaxSourcePixels) {
     throw SourceError(kPictureTooLargeMessage);

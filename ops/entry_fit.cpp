@@ -15,6 +15,8 @@ ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::p
   ImportOutcome plain = checkFileImport(entry, file, as, bytes);
   const std::optional<FitTarget> target = fitTarget(entry);
   if (!fittingMayHelp(plain.refusal) || !target || !isSourceFile(file)) return plain;
+  // A picture the slot can never hold is not read: refused as the plain import refuses one.
+  if (!slotCanHold(*target)) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
   const SourcePicture source = readSourceFile(file, {*target, options.background});
   bytes = fitPicture(source, *target, options).bytes;
   return checkBytesImport(entry, bytes);

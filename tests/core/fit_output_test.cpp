@@ -9,6 +9,7 @@
 #include "files/import_export.h"
 #include "files/import_rules.h"
 #include "fit/fit_picture.h"
+#include "fit/jpeg_output.h"
 #include "fit/rgb565_dither.h"
 #include "theme/theme_layout.h"
 
@@ -119,6 +120,32 @@ TEST(FitOutput, SmallPictureTakesTheTopQuality) {
   EXPECT_EQ(result.quality, kMaxAutoQuality);
   EXPECT_EQ(result.refusal, std::nullopt);
   EXPECT_TRUE(isBaseline(result.bytes));
+}
+
+TEST(FitOutput, TargetsNoSlotCanHoldAreRefusedBeforeReading) {
+  const struct {
+    FitTarget target;
+    bool holds;
+  } cases[] = {
+      {{FileKind::Raw, 512, 512}, true},      {{FileKind::Raw, 512, 513}, false},
+      {{FileKind::Raw, 20000, 20000}, false}, {{FileKind::Jpg, 4096, 4096}, true},
+      {{FileKind::Jpg, 4096, 4097}, false},   {{FileKind::Jpg, 65535, 65535}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.target.width) + "x" + std::to_string(c.target.height));
+    EXPECT_EQ(slotCanHold(c.target), c.holds);
+    if (c.holds) continue;
+    // Refused before the bytes are looked at: these are no picture at all.
+    try {
+      readSource(std::vector<std::uint8_t>{1, 2, 3}, {c.target, {}});
+      ADD_FAILURE() << "read";
+    } catch (const SourceError& e) {
+      EXPECT_STREQ(e.what(), kTooLargeMessage);
+    }
+  }
+  // The JPEG bound is one: no flat picture encodes smaller.
+  const std::vector<std::uint8_t> smallest = encodeBaselineJpeg(flat(1024, 1024, {9, 9, 9}), 1);
+  EXPECT_GE(smallest.size(), 64u * 64u * 12u / 8u);
 }
 
 }  // namespace
