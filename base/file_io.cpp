@@ -1,7 +1,11 @@
 #include "base/file_io.h"
 
-#include <algorithm>
+#include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+
+#include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/replacing_file.h"
 
@@ -31,10 +35,21 @@ std::vector<std::uint8_t> joinParts(const ByteParts& parts) {
   return bytes;
 }
 
-void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts) {
-  ReplacingFile file(path);
+void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts,
+                        unsigned newFileMode) {
+  ReplacingFile file(path, static_cast<mode_t>(newFileMode));
   file.append(parts);
   file.commit();
+}
+
+void makePrivateFolders(const std::filesystem::path& folder) {
+  std::filesystem::path partial;
+  for (const auto& part : folder) {
+    partial /= part;
+    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
+      throwFileCreateError(partial, errno);
+  }
+  if (::chmod(folder.c_str(), 0700) != 0) throwFileCreateError(folder, errno);
 }
 
 }  // namespace wqt

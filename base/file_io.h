@@ -20,12 +20,18 @@ std::vector<std::uint8_t> readWholeFile(const std::filesystem::path& path,
                                         std::size_t maxBytes = SIZE_MAX);
 
 // Creates or replaces the file with the bytes through a ReplacingFile (see there), so a failed
-// write leaves an existing file as it was. Throws the file-create error naming the path and the
-// system's reason.
-void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts);
+// write leaves an existing file as it was; a new file gets `newFileMode` less the umask. Throws
+// the file-create error naming the path and the system's reason.
+void writeFileReplacing(const std::filesystem::path& path, const ByteParts& parts,
+                        unsigned newFileMode = 0666);
 inline void writeFileReplacing(const std::filesystem::path& path,
-                               std::span<const std::uint8_t> bytes) {
-  writeFileReplacing(path, ByteParts{bytes});
+                               std::span<const std::uint8_t> bytes, unsigned newFileMode = 0666) {
+  writeFileReplacing(path, ByteParts{bytes}, newFileMode);
 }
+
+// Makes the folder and any missing parent, each new one for the user alone (0700), and the folder
+// itself 0700 when it was there already: the program's caches hold the user's pictures. Throws
+// the file-create error naming the folder that could not be made.
+void makePrivateFolders(const std::filesystem::path& folder);
 
 }  // namespace wqt

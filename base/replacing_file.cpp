@@ -29,7 +29,7 @@ std::filesystem::path createBeside(const std::filesystem::path& target, mode_t m
   throwFileCreateError(target, errno);
 }
 
-ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
+ReplacingFile::ReplacingFile(const std::filesystem::path& target, mode_t newFileMode) {
   // An empty name names no file; it is refused as the system refuses it, not by the library's
   // own exception.
   if (target.empty()) throwFileCreateError(target, ENOENT);
@@ -58,7 +58,7 @@ ReplacingFile::ReplacingFile(const std::filesystem::path& target) {
   // one. A new file gets the modes a new file gets in that folder.
   struct stat st {};
   const bool replaces = ::stat(target_.c_str(), &st) == 0;
-  temp_ = createBeside(target_, replaces ? 0600 : 0666, &fd_);
+  temp_ = createBeside(target_, replaces ? 0600 : newFileMode, &fd_);
   if (replaces && ::fchmod(fd_.get(), st.st_mode & 07777) != 0) fail(errno);
 }
 

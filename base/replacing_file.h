@@ -27,8 +27,9 @@ class ReplacingFile {
   // file-open error naming what it is. A symbolic link is written through to the file it names
   // and stays a link; an existing target we may not write is refused, as creating it in place
   // would be. Every other failure throws the file-create error naming the target and the
-  // system's reason.
-  explicit ReplacingFile(const std::filesystem::path& target);
+  // system's reason. A new file gets `newFileMode` less what the umask takes away; a file being
+  // replaced keeps its own modes.
+  explicit ReplacingFile(const std::filesystem::path& target, mode_t newFileMode = 0666);
   // Abandons an uncommitted file: the temporary file is removed, the target untouched.
   ~ReplacingFile();
   ReplacingFile(const ReplacingFile&) = delete;

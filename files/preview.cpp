@@ -19,17 +19,29 @@ namespace {
 
 constexpr const char* kScratchFileName = "temp";
 
-// Creates the file or replaces its content in place, as the scratch file is written. The old
-// content is overwritten and only then cut to the new length: truncating to zero first would
-// make the file system flush the file on close (its guard for replace-by-truncate), which costs
-// more than decoding a small picture.
-void writeInPlace(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-  FileDescriptor fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+// Creates the scratch file or replaces its content in place, then reads it back through the same
+// descriptor. Only a regular file of that name is written: a link is not followed, and a pipe or
+// device is refused without waiting for its other end. The old content is overwritten and only
+// then cut to the new length: truncating to zero first would make the file system flush the file
+// on close (its guard for replace-by-truncate), which costs more than decoding a small picture.
+std::vector<std::uint8_t> writeInPlace(const std::filesystem::path& path,
+                                       std::span<const std::uint8_t> bytes) {
+  FileDescriptor fd(
+      ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
   if (!fd) throwFileCreateError(path, errno);
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0) throwFileCreateError(path, errno);
+  if (!S_ISREG(st.st_mode)) {
+    refuseNonRegularFile(path);
+    throwFileCreateError(path, EEXIST);  // gone or replaced since it was opened
+  }
   int err = writeAllAt(fd.get(), 0, bytes);
   if (err == 0 && ::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) err = errno;
-  if (err == 0) err = fd.close();
   if (err != 0) throwFileCreateError(path, err);
+  std::vector<std::uint8_t> back(bytes.size());
+  back.resize(readAt(fd.get(), 0, back, path));
+  if (const int closed = fd.close(); closed != 0) throwFileCreateError(path, closed);
+  return back;
 }
 
 bool mayWriteScratchIn(const std::filesystem::path& folder) {
@@ -43,16 +55,6 @@ bool usesMapBeside(const std::filesystem::path& executableFolder,
                    const std::filesystem::path& mapInUse) {
   std::error_code missing;
   return std::filesystem::equivalent(mapInUse, executableFolder / kMapFileName, missing);
-}
-
-// Makes the folder and any missing parent, readable by the user alone as the cache rules ask.
-void makeFolders(const std::filesystem::path& folder) {
-  std::filesystem::path partial;
-  for (const auto& part : folder) {
-    partial /= part;
-    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST)
-      throwFileCreateError(partial, errno);
-  }
 }
 
 }  // namespace
@@ -88,14 +90,13 @@ std::filesystem::path scratchFilePath(const std::filesystem::path& mapInUse,
       (usesMapBeside(executableFolder, mapInUse) && mayWriteScratchIn(executableFolder)))
     return beside;
   const std::filesystem::path folder = dirs.cacheHome / kAppFolderName;
-  makeFolders(folder);
+  makePrivateFolders(folder);
   return folder / kScratchFileName;
 }
 
 Picture jpegPreview(std::span<const std::uint8_t> slot, const std::filesystem::path& scratchFile,
                     bool lowColourScreen) {
-  writeInPlace(scratchFile, slot);
-  return decodeJpeg(readWholeFile(scratchFile), lowColourScreen);
+  return decodeJpeg(writeInPlace(scratchFile, slot), lowColourScreen);
 }
 
 }  // namespace wqt

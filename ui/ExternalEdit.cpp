@@ -69,15 +69,15 @@ QString TExternalEdit::edit(std::int32_t entry, const wqt::FileEntry& fileEntry,
     folder_ =
         cache / wqt::kAppFolderName / "edit" / std::to_string(QCoreApplication::applicationPid());
   }
-  std::error_code error;
-  std::filesystem::create_directories(folder_, error);
-  if (error) wqt::throwFileCreateError(folder_, error.value());
+  // The copies are the user's pictures: for the user alone, as the folders that hold them.
+  wqt::makePrivateFolders(folder_.parent_path().parent_path());
+  wqt::makePrivateFolders(folder_);
 
   const bool jpg = fileEntry.kind == wqt::EntryKind::Jpg;
   const auto bytes = jpg ? std::vector<std::uint8_t>(stored.begin(), stored.end())
                          : wqt::rawToPng(fileEntry, stored);
   const auto file = folder_ / (std::to_string(entry) + (jpg ? ".jpg" : ".png"));
-  wqt::writeFileReplacing(file, bytes);
+  wqt::writeFileReplacing(file, bytes, 0600);
   const QString path = QString::fromStdString(file.string());
 
   auto watched = std::make_shared<Watched>();

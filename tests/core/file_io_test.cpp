@@ -42,6 +42,21 @@ TEST(FileIo, WriteThenReadBack) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
 }
 
+// The program's caches are the user's alone: new and existing folders 0700, copies asked 0600.
+TEST(FileIo, PrivateFoldersAndFiles) {
+  namespace fs = std::filesystem;
+  wqt::test::TempDir dir;
+  fs::create_directory(dir / "old");
+  fs::permissions(dir / "old", fs::perms::all);
+  wqt::makePrivateFolders(dir / "new" / "inner");
+  wqt::makePrivateFolders(dir / "old");
+  for (const char* folder : {"new", "new/inner", "old"})
+    EXPECT_EQ(fs::status(dir / folder).permissions(), fs::perms::owner_all) << folder;
+  wqt::writeFileReplacing(dir / "copy.png", Bytes{1}, 0600);
+  EXPECT_EQ(fs::status(dir / "copy.png").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
 // What each kind of target becomes: a regular file or a new name is written (through a link,
 // which stays a link); anything else is refused with the reason naming what it is, untouched.
 TEST(FileIo, WritesOnlyRegularFilesOrNewNames) {

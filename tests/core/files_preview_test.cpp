@@ -1,6 +1,8 @@
 // Previews: RGB565 conversion, RAW pictures and the JPEG preview through the scratch file.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include <string>
@@ -163,18 +165,33 @@ TEST(JpegPreview, FailuresLeaveTheScratchFileWithTheSlot) {
   }
 }
 
-TEST(JpegPreview, UnwritableScratchFileIsTheFileCreateError) {
+// Only a regular file is written: a missing folder is the file-create error; a link is not
+// followed (its target keeps its content) and a pipe is refused without waiting for a reader.
+TEST(JpegPreview, ScratchFileOtherThanARegularFileIsRefused) {
   test::TempDir dir;
-  const auto scratch = dir / "missing folder" / "temp";
-  try {
-    jpegPreview(test::encodeJpeg(4, 4), scratch);
-    ADD_FAILURE() << "no error";
-  } catch (const JpegError&) {
-    ADD_FAILURE() << "decoded although the scratch file could not be written";
-  } catch (const Error& e) {
-    EXPECT_EQ(std::string(e.what()).rfind("Cannot create file \"" + scratch.string() + "\"", 0), 0u)
-        << e.what();
+  dir.write("target", std::string("kept"));
+  std::filesystem::create_symlink(dir / "target", dir / "link");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  const struct {
+    const char* name;
+    const char* error;
+  } cases[] = {
+      {"missing folder/temp", "Cannot create file"},
+      {"link", "Cannot create file"},
+      {"pipe", "Cannot open file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    try {
+      jpegPreview(test::encodeJpeg(4, 4), dir / c.name);
+      ADD_FAILURE() << "decoded although the scratch file could not be written";
+    } catch (const Error& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(c.error + (" \"" + (dir / c.name).string() + "\""), 0),
+                0u)
+          << e.what();
+    }
   }
+  EXPECT_EQ(readWholeFile(dir / "target"), (std::vector<std::uint8_t>{'k', 'e', 'p', 't'}));
 }
 
 }  // namespace

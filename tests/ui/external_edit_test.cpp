@@ -149,6 +149,11 @@ void ExternalEditTest::savesReachThePreview() {
   const QString cache = home_.path() + "/cache/orvalen-wqt-manager/edit";
   QCOMPARE(filesBelow(cache).size(), 1);
   const QString path = cache + "/" + filesBelow(cache).front();
+  // The copies are the user's alone.
+  for (const QString& folder :
+       {QFileInfo(path).path(), home_.path() + "/cache/orvalen-wqt-manager"})
+    QCOMPARE(std::filesystem::status(folder.toStdString()).permissions(),
+             std::filesystem::perms::owner_all);
 
   QTRY_COMPARE_WITH_TIMEOUT(imported.size(), stored.size(), kWait);
   QTest::qWait(3 * wqtui::TExternalEdit::kQuietMs);  // and nothing more
