@@ -68,7 +68,11 @@ void ExternalEditTest::initTestCase() {
   qputenv("XDG_DATA_HOME", (root + "/data").toUtf8());
   qputenv("XDG_CONFIG_HOME", (root + "/config").toUtf8());
   qputenv("XDG_CACHE_HOME", (root + "/cache").toUtf8());
-  qputenv("XDG_DATA_DIRS", (root + "/none").toUtf8());
+  // The system's MIME database and nothing else of its data: xdg-open's helpers tell a file's
+  // type from it, and without one fall back to a web browser.
+  QVERIFY(QDir().mkpath(root + "/system"));
+  QVERIFY(QFile::link(QStringLiteral("/usr/share/mime"), root + "/system/mime"));
+  qputenv("XDG_DATA_DIRS", (root + "/system").toUtf8());
   qputenv("XDG_CONFIG_DIRS", (root + "/none").toUtf8());
   // No desktop: xdg-open takes its generic way through mimeapps.list and .desktop files. It
   // wants some display to be named; nothing connects to it.
