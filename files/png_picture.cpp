@@ -3,7 +3,8 @@
 #include <png.h>
 
 #include <algorithm>
-#include <csetjmp>
+#include <cstring>
+#include <optional>
 #include <string>
 
 #include "base/file_io.h"
@@ -18,105 +19,40 @@ namespace {
   throw PngError("PNG error: " + message, ErrorCode::Png, 0, {}, message);
 }
 
-// The library reports a fatal error here; the message is kept for the exception thrown once the
-// library's frames are left (no C++ exception may cross them).
-struct PngErrorState {
-  std::jmp_buf jump;
-  std::string message;
-};
+// No picture side longer than a slot's picture can be.
+constexpr std::uint32_t kMaxSide = kSlotCapacity / 2;
 
-[[noreturn]] void onPngError(png_structp png, png_const_charp message) {
-  auto* state = static_cast<PngErrorState*>(png_get_error_ptr(png));
-  state->message = message;
-  std::longjmp(state->jump, 1);
-}
-void onPngWarning(png_structp, png_const_charp) {}
+// The picture as 8-bit RGB, its pixels put in place as they come (an interlaced picture's passes
+// included); a picture too large keeps its size and gets no pixels.
+class RgbSink : public PngSink {
+ public:
+  explicit RgbSink(std::uint64_t maxPixels) : maxPixels_(maxPixels) {}
 
-// The limits that keep a hostile file small: no picture side longer than a slot's picture can
-// be, no ancillary chunk kept (text, profiles, palettes of suggestions: none changes the pixels
-// read here; skipped, a chunk's claimed length costs nothing), and the little that is kept
-// bounded in number and size.
-constexpr png_uint_32 kMaxSide = kSlotCapacity / 2;
-constexpr png_alloc_size_t kChunkMemoryLimit = 64 * 1024;
-constexpr png_uint_32 kChunkCacheLimit = 16;
+  std::optional<PngRows> start(const PngHeader& header) override {
+    picture.width = static_cast<int>(header.width);
+    picture.height = static_cast<int>(header.height);
+    if (std::uint64_t{header.width} * header.height > maxPixels_) return std::nullopt;
+    picture.rgb.resize(std::size_t{header.width} * header.height * 3);
+    return PngRows::Rgb;
+  }
 
-// One read structure with its info, destroyed whatever happens, and what the reading collects
-// as the library hands over the picture piece by piece.
-struct ReadSession {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  PngErrorState state;
-  RgbPicture picture;
-  std::uint64_t maxPixels = 0;
-  bool tooLarge = false;
-  bool ended = false;
-  std::vector<png_bytep> rows;
-  ReadSession() {
-    png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, onPngError, onPngWarning);
-    if (png != nullptr) info = png_create_info_struct(png);
-    if (info == nullptr) {
-      png_destroy_read_struct(&png, nullptr, nullptr);  // nothing to do when png is null
-      throwPngError("out of memory");
+  void row(const PngRow& row) override {
+    const std::size_t width = static_cast<std::size_t>(picture.width);
+    std::uint8_t* out = picture.rgb.data() + std::size_t{row.y} * width * 3;
+    if (row.step == 1) {
+      std::memcpy(out, row.pixels, width * 3);
+      return;
     }
-    png_set_user_limits(png, kMaxSide, kMaxSide);
-    png_set_chunk_malloc_max(png, kChunkMemoryLimit);
-    png_set_chunk_cache_max(png, kChunkCacheLimit);
-    // A negative count: every chunk but those the pixels need is skipped unread.
-    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    for (std::size_t x = row.first; x < width; x += row.step) {
+      std::memcpy(out + x * 3, row.pixels + x * 3, 3);
+    }
   }
-  ~ReadSession() { png_destroy_read_struct(&png, &info, nullptr); }
-  ReadSession(const ReadSession&) = delete;
-  ReadSession& operator=(const ReadSession&) = delete;
+
+  RgbPicture picture;
+
+ private:
+  std::uint64_t maxPixels_;
 };
-
-// The header is read: a picture too large stops the reading; any other gets its buffer and
-// becomes 8-bit RGB (the top byte of 16-bit samples, no alpha).
-void onInfo(png_structp png, png_infop info) {
-  auto* s = static_cast<ReadSession*>(png_get_progressive_ptr(png));
-  RgbPicture& picture = s->picture;
-  const png_uint_32 width = png_get_image_width(png, info);
-  const png_uint_32 height = png_get_image_height(png, info);
-  picture.width = static_cast<int>(width);
-  picture.height = static_cast<int>(height);
-  if (std::uint64_t{width} * height > s->maxPixels) {
-    s->tooLarge = true;
-    png_process_data_pause(png, 0);
-    return;
-  }
-  png_set_strip_16(png);
-  png_set_strip_alpha(png);
-  png_set_palette_to_rgb(png);
-  png_set_expand_gray_1_2_4_to_8(png);
-  png_set_gray_to_rgb(png);
-  png_set_interlace_handling(png);
-  png_read_update_info(png, info);
-  if (png_get_rowbytes(png, info) != std::size_t{width} * 3) {
-    png_error(png, "unexpected row layout");
-  }
-  picture.rgb.resize(std::size_t{width} * height * 3);
-  s->rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y)
-    s->rows[y] = picture.rgb.data() + std::size_t{y} * width * 3;
-}
-
-// A row of a pass: an interlaced picture's passes are combined into the rows.
-void onRow(png_structp png, png_bytep row, png_uint_32 y, int) {
-  auto* s = static_cast<ReadSession*>(png_get_progressive_ptr(png));
-  if (row != nullptr && y < s->rows.size()) png_progressive_combine_row(png, s->rows[y], row);
-}
-
-void onEnd(png_structp png, png_infop) {
-  static_cast<ReadSession*>(png_get_progressive_ptr(png))->ended = true;
-}
-
-// Runs library calls with the jump target set; false when the library failed. The steps must not
-// own objects with destructors: a failure leaves them by longjmp.
-template <typename Steps>
-bool guarded(ReadSession& s, Steps&& steps) {
-  if (setjmp(s.state.jump) != 0) return false;
-  steps();
-  return true;
-}
 
 }  // namespace
 
@@ -165,27 +101,16 @@ std::vector<std::uint8_t> encodePng(const RgbPicture& picture) {
 }
 
 RgbPicture decodePng(std::span<const std::uint8_t> bytes, std::uint64_t maxPixels) {
-  if (bytes.size() < 8 || png_sig_cmp(bytes.data(), 0, 8) != 0) throwPngError("not a PNG file");
-  ReadSession s;
-  s.maxPixels = maxPixels;
-  // The file is handed over piece by piece, so that reading stops as soon as the header shows a
-  // picture too large. Fed this way the library also stops inflating once the last row is
-  // decoded: compressed data after it (a stream of zeros gigabytes long) is passed over unread.
-  constexpr std::size_t kPiece = 64 * 1024;
   std::size_t pos = 0;
-  png_bytep data = const_cast<png_bytep>(bytes.data());
-  const bool read = guarded(s, [&] {
-    png_set_progressive_read_fn(s.png, &s, onInfo, onRow, onEnd);
-    while (pos < bytes.size() && !s.tooLarge && !s.ended) {
-      const std::size_t n = std::min(kPiece, bytes.size() - pos);
-      png_process_data(s.png, s.info, data + pos, n);
-      pos += n;
-    }
-  });
-  if (!read) throwPngError(s.state.message);
-  // A picture too large has its size and no pixels: reading paused before they were allocated.
-  if (!s.tooLarge && !s.ended) throwPngError("file cut short");
-  return std::move(s.picture);
+  const PngPull pull = [&](std::span<std::uint8_t> out) {
+    const std::size_t n = std::min(out.size(), bytes.size() - pos);
+    std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(pos), n, out.begin());
+    pos += n;
+    return n;
+  };
+  RgbSink sink(maxPixels);
+  readPng(pull, {kMaxSide, false}, sink);
+  return std::move(sink.picture);
 }
 
 std::vector<std::uint8_t> rawToPng(const FileEntry& entry, std::span<const std::uint8_t> slot) {

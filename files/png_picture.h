@@ -9,17 +9,11 @@
 #include <span>
 #include <vector>
 
-#include "base/core_error.h"
 #include "files/import_export.h"
+#include "files/png_reader.h"
 #include "map/theme_map.h"
 
 namespace wqt {
-
-// A PNG the library cannot read: a fault of the offered file, not of reading it.
-class PngError : public Error {
- public:
-  using Error::Error;
-};
 
 // 8-bit RGB, three bytes a pixel, rows top to bottom without padding.
 struct RgbPicture {

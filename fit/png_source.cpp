@@ -1,15 +1,13 @@
-// PNG sources: libpng reads the file piece by piece from a ByteReader and gives 8-bit R, G, B, A
-// rows (or grey and alpha for a grey profile), which go to SourceRows as they come.
-#include <png.h>
-
-#include <csetjmp>
-#include <exception>
-#include <string>
+// PNG sources: the shared PNG reader pulls the file from a ByteReader and gives 8-bit R, G, B, A
+// rows (grey and alpha for a grey profile), which are put in sRGB and go to SourceRows as they
+// come; an interlaced picture's passes go to SourceBlocks, which holds only the reduced picture.
+#include <optional>
 #include <vector>
 
-#include "files/png_picture.h"
+#include "files/png_reader.h"
 #include "fit/colour_profile.h"
 #include "fit/fit_geometry.h"
+#include "fit/source_blocks.h"
 #include "fit/source_decoders.h"
 #include "fit/source_rows.h"
 
@@ -17,144 +15,70 @@ namespace wqt {
 
 namespace {
 
-// An interlaced picture arrives in seven passes over the whole picture, so it is held whole at
-// four bytes a pixel; a larger one than this is refused.
-constexpr std::uint64_t kMaxInterlacedPixels = kSourcePixelBudget * 2;
+// The library's own default: a row of it in the widest form (16-bit RGBA) takes 8 MB.
+constexpr std::uint32_t kMaxSide = 1'000'000;
 
-struct Session {
-  png_structp png = nullptr;
-  png_infop info = nullptr;
-  std::jmp_buf jump;
-  std::string message;
-  ByteReader* reader = nullptr;
-  std::exception_ptr readError;
+class FitSink : public PngSink {
+ public:
+  explicit FitSink(const SourceRequest& request) : request_(request) {}
 
-  explicit Session(ByteReader& source);
-  ~Session() { png_destroy_read_struct(&png, &info, nullptr); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-
-  [[noreturn]] void fail() const {
-    if (readError) std::rethrow_exception(readError);
-    throw PngError("PNG error: " + message);
+  std::optional<PngRows> start(const PngHeader& header) override {
+    if (std::uint64_t{header.width} * header.height > kMaxSourcePixels) {
+      throw SourceError(kPictureTooLargeMessage);
+    }
+    using Layout = ColourTransform::Layout;
+    const ColourTransform greyProfile =
+        header.grey ? ColourTransform::fromProfile(header.profile, Layout::GreyAlpha)
+                    : ColourTransform();
+    profile_ = greyProfile   ? greyProfile
+               : header.grey ? ColourTransform()
+                             : ColourTransform::fromProfile(header.profile, Layout::Rgba);
+    width_ = static_cast<int>(header.width);
+    height_ = static_cast<int>(header.height);
+    const int factor =
+        reductionFactor(width_, height_, minimumReadScale(width_, height_, request_.target));
+    if (header.interlaced) {
+      blocks_.emplace(width_, height_, factor, request_.background);
+    } else {
+      rows_.emplace(width_, height_, factor, 1, request_.background);
+    }
+    if (profile_) converted_.resize(std::size_t(width_) * 4);
+    return greyProfile ? PngRows::GreyAlpha : PngRows::Rgba;
   }
+
+  void row(const PngRow& row) override {
+    const std::uint8_t* rgba = row.pixels;
+    if (profile_) {
+      profile_.toRgba(row.pixels, converted_.data(), width_);
+      rgba = converted_.data();
+    }
+    if (blocks_) {
+      blocks_->add(static_cast<int>(row.y), static_cast<int>(row.first), static_cast<int>(row.step),
+                   rgba);
+    } else {
+      rows_->push(rgba);
+    }
+  }
+
+  SourcePicture finish() {
+    return {blocks_ ? blocks_->finish() : rows_->finish(), width_, height_};
+  }
+
+ private:
+  const SourceRequest& request_;
+  ColourTransform profile_;
+  int width_ = 0, height_ = 0;
+  std::optional<SourceRows> rows_;
+  std::optional<SourceBlocks> blocks_;
+  std::vector<std::uint8_t> converted_;
 };
-
-[[noreturn]] void onError(png_structp png, png_const_charp message) {
-  auto* s = static_cast<Session*>(png_get_error_ptr(png));
-  s->message = message;
-  std::longjmp(s->jump, 1);
-}
-void onWarning(png_structp, png_const_charp) {}
-
-void readBytes(png_structp png, png_bytep out, png_size_t length) {
-  auto* s = static_cast<Session*>(png_get_io_ptr(png));
-  std::size_t got = 0;
-  try {
-    got = s->reader->read({out, length});
-  } catch (...) {
-    s->readError = std::current_exception();
-  }
-  // Outside the handler: the library leaves by longjmp, which must not skip a C++ frame.
-  if (s->readError) png_error(png, "read error");
-  if (got < length) png_error(png, "file cut short");
-}
-
-Session::Session(ByteReader& source) : reader(&source) {
-  png = png_create_read_struct(PNG_LIBPNG_VER_STRING, this, onError, onWarning);
-  if (png == nullptr) throw PngError("PNG error: out of memory");
-  info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_read_struct(&png, nullptr, nullptr);
-    throw PngError("PNG error: out of memory");
-  }
-}
-
-template <typename Steps>
-bool guarded(Session& s, Steps&& steps) {
-  if (setjmp(s.jump) != 0) return false;
-  steps();
-  return true;
-}
 
 }  // namespace
 
 SourcePicture decodePngSource(ByteReader& reader, const SourceRequest& request) {
-  Session s(reader);
-  png_uint_32 width = 0, height = 0;
-  int colourType = 0, interlace = 0;
-  png_bytep icc = nullptr;
-  png_uint_32 iccLength = 0;
-  const bool header = guarded(s, [&] {
-    png_set_read_fn(s.png, &s, readBytes);
-    png_read_info(s.png, s.info);
-    width = png_get_image_width(s.png, s.info);
-    height = png_get_image_height(s.png, s.info);
-    colourType = png_get_color_type(s.png, s.info);
-    interlace = png_get_interlace_type(s.png, s.info);
-    png_charp name = nullptr;
-    int compression = 0;
-    png_get_iCCP(s.png, s.info, &name, &compression, &icc, &iccLength);
-  });
-  if (!header) s.fail();
-  if (std::uint64_t{width} * height > kMaxSourcePixels) throw SourceError(kPictureTooLargeMessage);
-  const bool interlaced = interlace != PNG_INTERLACE_NONE;
-  if (interlaced && std::uint64_t{width} * height > kMaxInterlacedPixels) {
-    throw SourceError(kPictureTooLargeMessage);
-  }
-
-  using Layout = ColourTransform::Layout;
-  const bool greyData = (colourType & PNG_COLOR_MASK_COLOR) == 0;
-  const ColourTransform greyProfile =
-      greyData ? ColourTransform::fromProfile({icc, iccLength}, Layout::GreyAlpha)
-               : ColourTransform();
-  const ColourTransform profile =
-      greyProfile ? greyProfile
-      : greyData  ? ColourTransform()
-                  : ColourTransform::fromProfile({icc, iccLength}, Layout::Rgba);
-  const std::size_t channels = greyProfile ? 2 : 4;
-  const bool started = guarded(s, [&] {
-    // Every form of PNG becomes 8-bit R, G, B, A (grey and alpha for a grey profile).
-    png_set_scale_16(s.png);
-    png_set_palette_to_rgb(s.png);
-    png_set_expand_gray_1_2_4_to_8(s.png);
-    if (png_get_valid(s.png, s.info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(s.png);
-    if (!greyProfile) png_set_gray_to_rgb(s.png);
-    png_set_add_alpha(s.png, 0xFF, PNG_FILLER_AFTER);
-    png_set_interlace_handling(s.png);
-    png_read_update_info(s.png, s.info);
-    if (png_get_rowbytes(s.png, s.info) != std::size_t{width} * channels) {
-      png_error(s.png, "unexpected row layout");
-    }
-  });
-  if (!started) s.fail();
-
-  const int w = static_cast<int>(width), h = static_cast<int>(height);
-  const int factor = reductionFactor(w, h, minimumReadScale(w, h, request.target));
-  SourceRows rows(w, h, factor, 1, request.background);
-  std::vector<std::uint8_t> converted(profile ? std::size_t{width} * 4 : 0);
-  auto push = [&](const std::uint8_t* row) {
-    if (!profile) return rows.push(row);
-    profile.toRgba(row, converted.data(), w);
-    rows.push(converted.data());
-  };
-  const std::size_t rowBytes = std::size_t{width} * channels;
-  if (interlaced) {
-    std::vector<std::uint8_t> whole(rowBytes * height);
-    std::vector<png_bytep> pointers(height);
-    for (png_uint_32 y = 0; y < height; ++y) pointers[y] = whole.data() + rowBytes * y;
-    png_bytepp rowPointers = pointers.data();
-    if (!guarded(s, [&] { png_read_image(s.png, rowPointers); })) s.fail();
-    for (png_uint_32 y = 0; y < height; ++y) push(pointers[y]);
-  } else {
-    std::vector<std::uint8_t> row(rowBytes);
-    png_bytep rowPointer = row.data();
-    for (png_uint_32 y = 0; y < height; ++y) {
-      if (!guarded(s, [&] { png_read_row(s.png, rowPointer, nullptr); })) s.fail();
-      push(row.data());
-    }
-  }
-  return {rows.finish(), w, h};
+  FitSink sink(request);
+  readPng([&](std::span<std::uint8_t> out) { return reader.read(out); }, {kMaxSide, true}, sink);
+  return sink.finish();
 }
 
 }  // namespace wqt

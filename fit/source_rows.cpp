@@ -83,16 +83,9 @@ void SourceRows::put(int x, int y, std::uint32_t word) {
 
 void SourceRows::push(const std::uint8_t* rgba) {
   if (row_ >= height_) throw std::logic_error("SourceRows: more rows than the picture has");
-  const unsigned br = background_.r, bg = background_.g, bb = background_.b;
   const bool reduce = factor_ > 1;
   for (int x = 0; x < width_; ++x, rgba += 4) {
-    unsigned r = rgba[0], g = rgba[1], b = rgba[2];
-    const unsigned a = rgba[3];
-    if (a != 255) {
-      r = (r * a + br * (255 - a) + 127) / 255;
-      g = (g * a + bg * (255 - a) + 127) / 255;
-      b = (b * a + bb * (255 - a) + 127) / 255;
-    }
+    const auto [r, g, b] = composite(rgba, background_);
     if (reduce) {
       std::uint64_t* sum = &sums_[std::size_t(x / factor_) * 3];
       sum[0] += r;

@@ -18,6 +18,20 @@ bool swapsAxes(int orientation);       // 5..8 turn by a quarter
 // minScale of its size, grown until the reduced picture fits the pixel budget.
 int reductionFactor(int width, int height, double minScale);
 
+struct Composited {
+  unsigned r, g, b;
+};
+
+// An R, G, B, A pixel laid over the background.
+inline Composited composite(const std::uint8_t* rgba, Rgb background) {
+  const unsigned a = rgba[3];
+  if (a == 255) return {rgba[0], rgba[1], rgba[2]};
+  const auto over = [a](unsigned top, unsigned under) {
+    return (top * a + under * (255 - a) + 127) / 255;
+  };
+  return {over(rgba[0], background.r), over(rgba[1], background.g), over(rgba[2], background.b)};
+}
+
 class SourceRows {
  public:
   // width × height pixels as stored, reduced by `factor`, turned by `orientation` (1..8).

@@ -1,5 +1,6 @@
 // The input is a RAW entry's width and height (two 16-bit words) followed by a PNG file offered
-// for it: the import gives exactly the entry's RAW bytes, a refusal, or "PNG error: ...".
+// for it: the import gives exactly the entry's RAW bytes, a refusal, or "PNG error: ...". The PNG
+// reading session it goes through is the one the fitting road shares.
 #include <cstdint>
 #include <cstdlib>
 #include <span>

@@ -18,6 +18,7 @@
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
+#include "fit_test_util.h"
 #include "jpeg_test_util.h"
 #include "png_test_util.h"
 #include "temp_dir.h"
@@ -388,6 +389,19 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
                         std::pair{std::filesystem::path("/dev/zero"), isDevice}}) {
     EXPECT_EQ(test::errorOf([&] { readThemeFile(c.first, MapSettings{}); }), c.second);
   }
+}
+
+// Each pass of an interlaced PNG lands on its own pixels: it decodes as its plain twin.
+TEST(PngDecode, InterlacedReadsAsItsPlainTwin) {
+  test::PngRecipe r;
+  r.width = 13;
+  r.height = 11;
+  r.pixel = [](int x, int y) {
+    return std::vector<unsigned>{unsigned(x * 19), unsigned(y * 23), unsigned(x * y)};
+  };
+  const RgbPicture plain = decodePng(test::encodePng(r), 1000);
+  r.interlaced = true;
+  EXPECT_EQ(decodePng(test::encodePng(r), 1000).rgb, plain.rgb);
 }
 
 TEST(Export, ForcesTheKindsExtension) {

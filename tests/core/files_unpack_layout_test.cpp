@@ -210,8 +210,9 @@ TEST(PngPicture, RawRoundTripKeepsWordsAndShowsPreviewColours) {
   EXPECT_EQ(wqt::importPng(wqt::FileEntry{wqt::EntryKind::Raw, "RAW", 2, 3, 0}, png).message,
             wqt::kWrongSizeMessage);
   EXPECT_THROW(wqt::importPng(entry, raw), wqt::Error);
+  // Cut inside the rows (reading ends with the last row, so what follows it is never missed).
   Bytes cut = png;
-  cut.resize(cut.size() - 20);
+  cut.resize(45);
   EXPECT_THROW(wqt::importPng(entry, cut), wqt::Error);
 }
 

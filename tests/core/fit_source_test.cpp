@@ -10,9 +10,11 @@
 
 #include "error_of.h"
 #include "files/jpeg_decoder.h"
+#include "fit/source_decoders.h"
 #include "fit/source_picture.h"
 #include "fit_test_util.h"
 #include "jpeg_test_util.h"
+#include "png_test_util.h"
 
 namespace wqt {
 namespace {
@@ -175,6 +177,14 @@ std::vector<SourceCase> sourceCases() {
          return test::encodePng(r);
        },
        20, 10, kGrey188, kGrey188},
+      // Held whole at four bytes a pixel this would take 36 MB; only the reduced picture is kept.
+      {"png interlaced of 9 megapixels",
+       [] { return test::deflateBombPng(3000, 3000, 0, true); },
+       3000,
+       3000,
+       {0, 0, 0},
+       {0, 0, 0},
+       0},
   };
   // Every EXIF orientation of the quadrant picture (red, green / blue, white): the corners it
   // must show upright, and the axes swapped from 5 on.
@@ -236,6 +246,70 @@ TEST(FitSource, RefusesWhatItCannotTake) {
     EXPECT_EQ(test::errorOf([&] { readSource(c.bytes, request); }), c.error) << c.name;
   }
   EXPECT_THROW(readSource(Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01}, request), JpegError);
+}
+
+// The passes of an interlaced picture land where its rows would, unreduced, reduced in small
+// blocks and in large ones.
+TEST(FitSource, InterlacedPngReadsAsItsPlainTwin) {
+  test::PngRecipe r = png(PNG_COLOR_TYPE_RGB_ALPHA, 8, [](int x, int y) {
+    return std::vector<unsigned>{unsigned(x * 7 % 256), unsigned(y * 11 % 256),
+                                 unsigned(x * y % 256), unsigned((x + y) * 5 % 256)};
+  });
+  r.width = 203;
+  r.height = 151;
+  const Bytes plain = test::encodePng(r);
+  r.interlaced = true;
+  const Bytes interlaced = test::encodePng(r);
+  for (const FitTarget target :
+       {FitTarget{FileKind::Raw, 203, 151}, FitTarget{FileKind::Raw, 40, 30},
+        FitTarget{FileKind::Raw, 1, 1}}) {
+    SCOPED_TRACE(target.width);
+    const SourceRequest request{target, {10, 20, 30}};
+    const SourcePicture a = readSource(plain, request), b = readSource(interlaced, request);
+    EXPECT_EQ(a.pixels.width, b.pixels.width);
+    EXPECT_EQ(a.pixels.height, b.pixels.height);
+    EXPECT_EQ(a.pixels.pixels, b.pixels.pixels);
+  }
+}
+
+// A reader that counts what is pulled, and the most asked for at once (what a careless reader
+// allocates for a chunk's claimed length).
+class CountingReader : public MemoryReader {
+ public:
+  using MemoryReader::MemoryReader;
+  std::size_t read(std::span<std::uint8_t> out) override {
+    largestAsk = std::max(largestAsk, out.size());
+    const std::size_t n = MemoryReader::read(out);
+    pulled += n;
+    return n;
+  }
+  std::size_t pulled = 0, largestAsk = 0;
+};
+
+// Hostile PNGs cost what their pixels need: a chunk's claimed length is never asked for, and
+// reading ends with the last row, however much compressed data follows it.
+TEST(FitSource, PngReadingIsBoundedByThePixels) {
+  const struct {
+    std::string name;
+    Bytes bytes;
+    std::string error;
+    std::size_t mostPulled;
+  } cases[] = {
+      {"text chunk claiming 2 GiB", test::chunkBombPng("tEXt"), "PNG error: file cut short", 57},
+      {"profile chunk claiming 2 GiB", test::chunkBombPng("iCCP"), "PNG error: file cut short", 57},
+      {"2 GiB of zeros after the rows", test::deflateBombPng(240, 320, 2048), "(no error)",
+       256 << 10},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CountingReader reader(c.bytes);
+    EXPECT_EQ(test::errorOf([&] {
+                decodePngSource(reader, {{FileKind::Raw, 16, 16}, {}});
+              }),
+              c.error);
+    EXPECT_LE(reader.pulled, c.mostPulled);
+    EXPECT_LE(reader.largestAsk, std::size_t{64} << 10);
+  }
 }
 
 TEST(FitSource, ReducesABigPictureToNoLessThanTwiceTheTarget) {

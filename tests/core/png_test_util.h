@@ -1,6 +1,7 @@
 #pragma once
 // Hand-built PNG files for tests: hostile ones that cost a careless reader gigabytes or seconds,
 // made in a few milliseconds and a few bytes.
+#include <png.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -25,12 +26,13 @@ inline void appendChunk(std::vector<std::uint8_t>& out, std::string_view type,
 }
 
 // The signature and the header of an 8-bit RGB picture.
-inline std::vector<std::uint8_t> pngStart(std::uint32_t width, std::uint32_t height) {
+inline std::vector<std::uint8_t> pngStart(std::uint32_t width, std::uint32_t height,
+                                          bool interlaced = false) {
   std::vector<std::uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> header;
   appendU32BE(header, width);
   appendU32BE(header, height);
-  header.insert(header.end(), {8, 2, 0, 0, 0});
+  header.insert(header.end(), {8, 2, 0, 0, std::uint8_t(interlaced ? 1 : 0)});
   appendChunk(out, "IHDR", header);
   return out;
 }
@@ -44,11 +46,24 @@ inline std::vector<std::uint8_t> chunkBombPng(std::string_view type) {
   return out;
 }
 
+// The bytes of a black picture's rows before compression: a filter byte and three bytes a pixel
+// for each row of each pass.
+inline std::size_t blankRowBytes(std::uint32_t width, std::uint32_t height, bool interlaced) {
+  if (!interlaced) return std::size_t{height} * (std::size_t{width} * 3 + 1);
+  std::size_t bytes = 0;
+  for (int pass = 0; pass < 7; ++pass) {
+    const std::size_t columns = PNG_PASS_COLS(width, pass), rows = PNG_PASS_ROWS(height, pass);
+    if (columns != 0) bytes += rows * (columns * 3 + 1);
+  }
+  return bytes;
+}
+
 // A black picture whose compressed rows go on with `trailingMiB` MiB of zeros inside the same
 // stream, then IEND. The zeros are one compressed MiB repeated: after a full flush the
 // compressor starts afresh, so each MiB compresses to the same bytes.
 inline std::vector<std::uint8_t> deflateBombPng(std::uint32_t width, std::uint32_t height,
-                                                std::uint32_t trailingMiB) {
+                                                std::uint32_t trailingMiB,
+                                                bool interlaced = false) {
   z_stream z{};
   deflateInit(&z, Z_BEST_COMPRESSION);
   std::vector<std::uint8_t> stream;
@@ -62,7 +77,7 @@ inline std::vector<std::uint8_t> deflateBombPng(std::uint32_t width, std::uint32
     out.erase(out.end() - static_cast<std::ptrdiff_t>(z.avail_out), out.end());
     return out;
   };
-  const std::vector<std::uint8_t> rows(std::size_t{height} * (width * 3 + 1), 0);
+  const std::vector<std::uint8_t> rows(blankRowBytes(width, height, interlaced), 0);
   const std::vector<std::uint8_t> mib(1 << 20, 0);
   stream = compress(rows, Z_FULL_FLUSH);
   const std::vector<std::uint8_t> zeros = compress(mib, Z_FULL_FLUSH);
@@ -77,7 +92,7 @@ inline std::vector<std::uint8_t> deflateBombPng(std::uint32_t width, std::uint32
   stream.insert(stream.end(), {0x01, 0x00, 0x00, 0xFF, 0xFF});
   appendU32BE(stream, static_cast<std::uint32_t>(adler));
 
-  std::vector<std::uint8_t> out = pngStart(width, height);
+  std::vector<std::uint8_t> out = pngStart(width, height, interlaced);
   appendChunk(out, "IDAT", stream);
   appendChunk(out, "IEND", {});
   return out;
