@@ -200,7 +200,9 @@ void ThemeMap::readFile(const LineValues& v) {
   entry.kind = entryKindOf(v[2]);
   entry.width = entry.height = entry.expectedSize = 0;
   if (entry.kind == EntryKind::ColourTable) {
-    entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
+    // A size beyond what a theme can hold stays beyond it rather than wrapping to a small one.
+    entry.expectedSize =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(xml::Hex2Int(v[3]), UINT32_MAX));
   } else if (entry.kind != EntryKind::Other) {
     entry.width = decimal(v[3]);
     entry.height = decimal(v[4]);

@@ -39,7 +39,7 @@ struct FileEntry {
   std::string kindName;  // the kind as the map writes it (raw bytes), kept for display
   std::uint16_t width = 0;
   std::uint16_t height = 0;
-  std::uint16_t expectedSize = 0;  // bytes, for "COLORTAB"
+  std::uint32_t expectedSize = 0;  // bytes, for "COLORTAB"; a theme holds no larger file
 };
 
 // A node of the file tree. Nodes are only ever appended as the last node in display order, so a
