@@ -35,7 +35,7 @@ std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::strin
   for (std::size_t e = 0; e < map.entries().size(); ++e) {
     int at = map.entryNode(static_cast<std::int32_t>(e));
     auto part = parts.rbegin();
-    for (; part != parts.rend() && at >= 0 && map.captionUtf8(at) == *part; ++part)
+    for (; part != parts.rend() && at >= 0 && map.captionIs(at, *part); ++part)
       at = map.tree()[static_cast<std::size_t>(at)].parent;
     if (part == parts.rend() && at >= 0) found.push_back(static_cast<std::int32_t>(e));
   }

@@ -96,7 +96,7 @@ EntryMatch findEntry(const ThemeMap& map, std::string_view text) {
     const std::string_view part = text.substr(start, slash - start);
     matched.clear();
     std::copy_if(level.begin(), level.end(), std::back_inserter(matched),
-                 [&](int node) { return map.captionUtf8(node) == part; });
+                 [&](int node) { return map.captionIs(node, part); });
     if (matched.empty()) {
       for (const int node : level) addCandidate(match, map, node);
       return match;

@@ -230,6 +230,13 @@ void ThemeMap::linkChildren() {
   }
 }
 
+bool ThemeMap::captionIs(int displayIndex, std::string_view utf8) const {
+  const std::string& raw = tree_.at(static_cast<std::size_t>(displayIndex)).caption;
+  if (captionsAreUtf8_ || !hasHighByte(raw)) return raw == utf8;
+  // Every Windows-1251 byte becomes one UTF-8 byte at least.
+  return utf8.size() >= raw.size() && cp1251ToUtf8(raw) == utf8;
+}
+
 std::string ThemeMap::textUtf8(std::string_view bytes) const {
   return captionsAreUtf8_ ? std::string(bytes) : cp1251ToUtf8(bytes);
 }

@@ -47,6 +47,29 @@ TEST(MapPaths, CaptionPathsKeepTheirEndWithinTheShownLength) {
   }
 }
 
+// Names compare as the captions read, whatever the map's encoding.
+TEST(MapPaths, EntriesFoundByCaptionsOfAWindows1251Map) {
+  wqt::test::TempDir dir;
+  wqt::ThemeMap map;
+  wqt::xml::ValueTable values;
+  // "Меню" / "Камера", then a caption of a byte the code page leaves undefined.
+  map.load(
+      dir.write("theme.rxt",
+                "<group \"\xCC\xE5\xED\xFE\">\n<file \"\xCA\xE0\xEC\xE5\xF0\xE0\" \"0\" "
+                "\"RAW\" \"1\" \"1\">\n</group \"\">\n<file \"\x98\" \"0\" \"RAW\" \"1\" \"1\">\n"),
+      values);
+  const struct {
+    const char* text;
+    std::int32_t entry;
+  } rows[] = {
+      {"Меню/Камера", 0},
+      {"Меню/Кам", -1},
+      {"?", 1},
+  };
+  for (const auto& row : rows)
+    EXPECT_EQ(wqt::findEntry(map, row.text).entry, row.entry) << row.text;
+}
+
 TEST(MapPaths, WalkGivesEachNodeUnderTheRootWithItsDepth) {
   wqt::test::TempDir dir;
   wqt::ThemeMap map;
