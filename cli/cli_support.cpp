@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/core_error.h"
+#include "base/shown_text.h"
 #include "cli/russian_text.h"
 #include "files/file_kind.h"
 #include "map/entry_paths.h"
@@ -21,13 +22,22 @@ std::string oneLine(std::string_view text) {
 }
 
 // The entries whose caption path ends with the text as its last parts ("Замок" for
-// "Экран блокировки/Замок").
+// "Экран блокировки/Замок"), below a group at least. Captions are compared from the file up, so
+// a deep tree costs what the text names, not its depth.
 std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::string_view text) {
   std::vector<std::int32_t> found;
   if (text.empty()) return found;
-  const std::string suffix = "/" + std::string(text);
+  std::vector<std::string_view> parts;
+  for (std::size_t start = 0, slash = 0; slash != std::string_view::npos; start = slash + 1) {
+    slash = text.find('/', start);
+    parts.push_back(text.substr(start, slash - start));
+  }
   for (std::size_t e = 0; e < map.entries().size(); ++e) {
-    if (wqt::entryPath(map, e).ends_with(suffix)) found.push_back(static_cast<std::int32_t>(e));
+    int at = map.entryNode(static_cast<std::int32_t>(e));
+    auto part = parts.rbegin();
+    for (; part != parts.rend() && at >= 0 && map.captionIs(at, *part); ++part)
+      at = map.tree()[static_cast<std::size_t>(at)].parent;
+    if (part == parts.rend() && at >= 0) found.push_back(static_cast<std::int32_t>(e));
   }
   return found;
 }
@@ -48,12 +58,12 @@ std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
 }  // namespace
 
 void printMessage(std::string_view message) {
-  std::fprintf(stderr, "orvalen-wqt: %s\n", escapeControls(oneLine(message), true).c_str());
+  std::fprintf(stderr, "orvalen-wqt: %s\n", wqt::escapeControls(oneLine(message), true).c_str());
 }
 
 void printProblem(std::string_view where, std::string_view message) {
-  std::fprintf(stderr, "%s: %s\n", escapeControls(where).c_str(),
-               escapeControls(oneLine(message), true).c_str());
+  std::fprintf(stderr, "%s: %s\n", wqt::escapeControls(where).c_str(),
+               wqt::escapeControls(oneLine(message), true).c_str());
 }
 
 void printData(std::string_view text) {
@@ -107,9 +117,11 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
       match.ambiguous = true;
       match.candidates.clear();
       for (const std::int32_t e : ending) {
+        if (match.candidates.size() == wqt::kMaxCandidates) break;
         match.candidates.push_back(std::to_string(e) + " " +
                                    wqt::entryPath(map, static_cast<std::size_t>(e)));
       }
+      match.unnamed = ending.size() - match.candidates.size();
     }
   }
   if (match.entry >= 0) {
@@ -119,10 +131,11 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
     }
     return match.entry;
   }
-  std::string message = "«" + std::string(text) + "» ";
+  std::string message = "«" + wqt::shortened(text) + "» ";
   message += match.ambiguous ? "называет не один файл; варианты:" : "не найден в карте темы.";
   if (!match.ambiguous && !match.candidates.empty()) message += " Есть:";
   for (const std::string& candidate : match.candidates) message += "\n  " + candidate;
+  if (match.unnamed != 0) message += "\n  … и ещё " + std::to_string(match.unnamed);
   throw Failure(kExitUsage, message);
 }
 
@@ -169,11 +182,12 @@ std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found
     case Kind::Unreadable:
       return russianError(*found.error);
     case Kind::OutsideFolder:
-      return "путь «" + found.file + "» ведёт за пределы папки «" + folder.string() + "».";
+      return "путь «" + wqt::shortened(found.file) + "» ведёт за пределы папки «" +
+             wqt::shortened(folder.string()) + "».";
     case Kind::UnknownKind:
       return wqt::kUnknownKindMessage;
     case Kind::FileAbsent:
-      return "файла нет в папке «" + folder.string() + "».";
+      return "файла нет в папке «" + wqt::shortened(folder.string()) + "».";
     case Kind::WouldNotReopen:
       return "карта темы не откроет записанную тему: " + openRefusalText(found.open);
   }

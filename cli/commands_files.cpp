@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "base/file_io.h"
+#include "base/shown_text.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/interrupt.h"
@@ -106,7 +107,7 @@ int runPack(const Options& options) {
   for (const wqt::ThemeProblem& found : outcome.problems) {
     // An entry is named with the file theme.json gives it, unless the text names the file.
     const bool named = !found.file.empty() && found.kind != wqt::ThemeProblem::Kind::OutsideFolder;
-    printProblem(named ? found.where + " (" + found.file + ")" : found.where,
+    printProblem(named ? found.where + " (" + wqt::shortened(found.file) + ")" : found.where,
                  problemText(map, found, folder));
   }
   if (outcome.stopped) stopIfInterrupted();

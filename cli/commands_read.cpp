@@ -3,6 +3,7 @@
 
 #include <vector>
 
+#include "base/shown_text.h"
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "cli/russian_text.h"
@@ -53,7 +54,8 @@ int runInfo(const Options& options) {
 
   std::string out;
   for (std::size_t i = 0; i < wqt::kNamedFields.size(); ++i)
-    out += std::string(wqt::kNamedFields[i].label) + ": " + escapeControls(header.fields[i]) + "\n";
+    out += std::string(wqt::kNamedFields[i].label) + ": " + wqt::escapeControls(header.fields[i]) +
+           "\n";
   if (header.type.shown) {
     out += "Тип темы: " +
            (header.type.type ? std::string(wqt::themeTypeName(*header.type.type))
@@ -78,8 +80,8 @@ int runList(const Options& options) {
       const wqt::FileEntry& entry = map.entries()[e];
       const std::uint32_t stored = file.entrySize(static_cast<std::int32_t>(e));
       out +=
-          std::to_string(e) + "\t" + escapeControls(wqt::entryPath(map, e)) + "\t" +
-          escapeControls(map.kindText(entry)) + "\t" +
+          std::to_string(e) + "\t" + wqt::escapeControls(wqt::entryPath(map, e)) + "\t" +
+          wqt::escapeControls(map.kindText(entry)) + "\t" +
           (hasDimensions(entry) ? std::to_string(entry.width) + "×" + std::to_string(entry.height)
                                 : wqt::sizeText(entry.expectedSize)) +
           "\t" + (stored != 0 ? wqt::sizeText(stored) : std::string("нет")) + "\n";
@@ -111,7 +113,8 @@ int runList(const Options& options) {
     files.push_back(std::move(item));
   }
   doc["files"] = std::move(files);
-  printData(doc.dump(2, ' ', false, json::error_handler_t::replace) + "\n");
+  printData(wqt::escapeJsonControls(doc.dump(2, ' ', false, json::error_handler_t::replace)) +
+            "\n");
   return kExitOk;
 }
 
@@ -122,7 +125,7 @@ int runCheck(const Options& options) {
     try {
       const std::size_t problems = checkTheme(map, theme);
       printData(
-          escapeControls(theme) + ": " +
+          wqt::escapeControls(theme) + ": " +
           (problems == 0 ? std::string("проблем нет") : "проблем: " + std::to_string(problems)) +
           "\n");
       if (problems != 0) status = std::max<int>(status, kExitProblems);

@@ -3,10 +3,10 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "base/core_error.h"
+#include "base/shown_text.h"
 
 namespace wqtcli {
 
@@ -74,9 +74,9 @@ fs::path diskOf(const fs::path& path) {
 // What a write that failed for want of room says: the disk and the file; empty for another error.
 std::string fullDiskText(const fs::path& file, int err) {
   if (err != ENOSPC && err != EDQUOT) return {};
-  return "На диске «" + diskOf(file).string() + "» " +
-         (err == ENOSPC ? "нет места" : "превышена дисковая квота") + ": файл «" + file.string() +
-         "» не записан.";
+  return "На диске «" + wqt::shortened(diskOf(file).string()) + "» " +
+         (err == ENOSPC ? "нет места" : "превышена дисковая квота") + ": файл «" +
+         wqt::shortened(file.string()) + "» не записан.";
 }
 
 }  // namespace
@@ -99,14 +99,16 @@ std::string russianError(const wqt::Error& e) {
       // A reason of the system's we have no words for stays as the system gives it.
       const char* known = knownErrnoText(err);
       return std::string(open ? "Не удалось открыть файл «" : "Не удалось записать файл «") +
-             e.path().string() + "»: " + (known != nullptr ? known : e.detail()) + ".";
+             wqt::shortened(e.path().string()) + "»: " + (known != nullptr ? known : e.detail()) +
+             ".";
     }
     case wqt::ErrorCode::Jpeg:
       return "изображение JPEG не читается (" + text + ").";
     case wqt::ErrorCode::Png:
       return "изображение PNG не читается (" + text + ").";
     case wqt::ErrorCode::NotInteger:
-      return "«" + e.detail() + "» не является целым числом (" + text + ").";
+      return "«" + wqt::shortened(e.detail()) + "» не является целым числом (" +
+             wqt::shortened(text) + ").";
     case wqt::ErrorCode::RangeCheck:
       return "число вне допустимых пределов (" + text + ").";
     case wqt::ErrorCode::FileNotFound:
@@ -124,34 +126,8 @@ std::string russianError(const wqt::Error& e) {
 std::string russianError(const fs::filesystem_error& e) {
   const int err = e.code().value();
   if (std::string full = fullDiskText(e.path1(), err); !full.empty()) return full;
-  return "Ошибка файловой системы с «" + e.path1().string() + "»: " + systemErrorText(err) + ".";
-}
-
-std::string escapeControls(std::string_view text, bool keepLineFeeds) {
-  std::string out;
-  out.reserve(text.size());
-  const auto hex = [&](unsigned char c) {
-    char buf[5];
-    std::snprintf(buf, sizeof buf, "\\x%02x", c);
-    out += buf;
-  };
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c == '\n' && keepLineFeeds) {
-      out += '\n';
-    } else if (c < 0x20 || c == 0x7F) {
-      hex(c);
-    } else if (c == 0xC2 && i + 1 < text.size() &&
-               static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
-               static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
-      // A C1 control in UTF-8 (U+0080..U+009F), which some terminals obey as ESC sequences.
-      hex(c);
-      hex(static_cast<unsigned char>(text[++i]));
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out;
+  return "Ошибка файловой системы с «" + wqt::shortened(e.path1().string()) +
+         "»: " + systemErrorText(err) + ".";
 }
 
 }  // namespace wqtcli

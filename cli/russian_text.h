@@ -21,8 +21,4 @@ std::string russianError(const wqt::Error& e);
 // The same for a failure of the standard library's file system calls.
 std::string russianError(const std::filesystem::filesystem_error& e);
 
-// Control characters (C0, DEL and C1) shown as \xHH, so that text from a theme or a map cannot
-// drive the terminal. Line feeds stay when `keepLineFeeds` is set (messages that list lines).
-std::string escapeControls(std::string_view text, bool keepLineFeeds = false);
-
 }  // namespace wqtcli

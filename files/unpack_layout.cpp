@@ -11,6 +11,7 @@
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "files/file_kind.h"
+#include "map/tree_walk.h"
 
 namespace wqt {
 
@@ -51,8 +52,9 @@ void requirePathFits(std::size_t length) {
   if (length >= kPathMax) throw Error(kLayoutTooDeepMessage);
 }
 
-// Walks the tree in display order without recursion: groups may be nested deeper than the
-// stack would take.
+// Names every node under a root in display order. Only folders whose path still fits get a name
+// table: a file below them could not be written anyway, so groups nested past the longest path
+// cost nothing however deep they go.
 struct LayoutWalk {
   const ThemeMap& map;
   const std::function<bool(std::int32_t)>& present;
@@ -60,31 +62,28 @@ struct LayoutWalk {
   std::vector<LayoutItem> items;
 
   struct Folder {
-    const std::vector<int>* nodes;
-    std::size_t next = 0;
-    std::size_t prefixLength = 0;  // of the path of the folder holding this one
+    std::size_t prefixLength = 0;  // of the path of this folder, with its "/"
     std::set<std::string> names;
   };
 
-  void walk(const std::vector<int>& top) {
+  void walk(int root) {
     std::string prefix;
-    std::vector<Folder> open;
-    open.push_back({&top, 0, 0, {}});
-    while (!open.empty()) {
-      Folder& here = open.back();
-      if (here.next == here.nodes->size()) {
-        prefix.resize(here.prefixLength);
-        open.pop_back();
-        continue;
-      }
-      const int index = (*here.nodes)[here.next++];
+    std::vector<Folder> open(1);  // by depth below the root
+    forEachNode(map, root, [&](int index, std::size_t depth) {
       const TreeNode& node = map.tree()[static_cast<std::size_t>(index)];
+      if (depth >= open.size()) {
+        // Below a folder whose path is too long already.
+        if (node.isFile() && present(node.entry)) throw Error(kLayoutTooDeepMessage);
+        return;
+      }
+      open.resize(depth + 1);
+      Folder& here = open.back();
+      prefix.resize(here.prefixLength);
       const std::string caption = map.captionUtf8(index);
       if (!node.isFile()) {
-        const std::size_t before = prefix.size();
         prefix += uniqueName(here.names, safeStem(caption, kNameMax - kSuffixRoom), "") + "/";
-        open.push_back({&node.children, 0, before, {}});
-        continue;
+        if (prefix.size() < kPathMax) open.push_back({prefix.size(), {}});
+        return;
       }
       const auto e = static_cast<std::size_t>(node.entry);
       const std::string_view ext =
@@ -95,7 +94,7 @@ struct LayoutWalk {
         requirePathFits(prefix.size() + name.size());
         items.push_back({node.entry, prefix + name});
       }
-    }
+    });
   }
 };
 
@@ -240,15 +239,7 @@ std::vector<LayoutItem> unpackLayout(const ThemeMap& map, int root,
                                      const std::function<bool(std::int32_t)>& present,
                                      RawFormat raw) {
   LayoutWalk walk{map, present, raw, {}};
-  if (root >= 0) {
-    walk.walk(map.tree().at(static_cast<std::size_t>(root)).children);
-  } else {
-    std::vector<int> top;
-    for (std::size_t i = 0; i < map.tree().size(); ++i) {
-      if (map.tree()[i].parent < 0) top.push_back(static_cast<int>(i));
-    }
-    walk.walk(top);
-  }
+  walk.walk(root);
   return std::move(walk.items);
 }
 

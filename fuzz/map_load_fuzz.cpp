@@ -8,7 +8,9 @@
 
 #include "base/core_error.h"
 #include "fuzz/fuzz_common.h"
+#include "map/entry_paths.h"
 #include "map/theme_map.h"
+#include "map/tree_walk.h"
 #include "tests/core/map_scanner_views.h"
 
 namespace {
@@ -130,5 +132,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (map.entryOfNode(-1) != -1 || map.entryOfNode(static_cast<int>(map.tree().size())) != -1) {
     std::abort();
   }
+  // The walk meets every node once, in display order, one level below its parent; every path
+  // stays within the shown length and its cut mark however deep the node lies.
+  std::vector<std::size_t> depths;
+  wqt::forEachNode(map, -1, [&](int node, std::size_t depth) {
+    const int parent = map.tree()[static_cast<std::size_t>(node)].parent;
+    const std::size_t expected = parent < 0 ? 0 : depths[static_cast<std::size_t>(parent)] + 1;
+    if (static_cast<std::size_t>(node) != depths.size() || depth != expected) std::abort();
+    depths.push_back(depth);
+    if (wqt::captionPath(map, node).size() > wqt::kShownPathBytes + 4) std::abort();
+  });
+  if (depths.size() != map.tree().size()) std::abort();
   return 0;
 }

@@ -200,7 +200,9 @@ void ThemeMap::readFile(const LineValues& v) {
   entry.kind = entryKindOf(v[2]);
   entry.width = entry.height = entry.expectedSize = 0;
   if (entry.kind == EntryKind::ColourTable) {
-    entry.expectedSize = static_cast<std::uint16_t>(xml::Hex2Int(v[3]));
+    // A size beyond what a theme can hold stays beyond it rather than wrapping to a small one.
+    entry.expectedSize =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(xml::Hex2Int(v[3]), UINT32_MAX));
   } else if (entry.kind != EntryKind::Other) {
     entry.width = decimal(v[3]);
     entry.height = decimal(v[4]);
@@ -226,6 +228,13 @@ void ThemeMap::linkChildren() {
     if (parent >= 0)
       tree_[static_cast<std::size_t>(parent)].children.push_back(static_cast<int>(i));
   }
+}
+
+bool ThemeMap::captionIs(int displayIndex, std::string_view utf8) const {
+  const std::string& raw = tree_.at(static_cast<std::size_t>(displayIndex)).caption;
+  if (captionsAreUtf8_ || !hasHighByte(raw)) return raw == utf8;
+  // Every Windows-1251 byte becomes one UTF-8 byte at least.
+  return utf8.size() >= raw.size() && cp1251ToUtf8(raw) == utf8;
 }
 
 std::string ThemeMap::textUtf8(std::string_view bytes) const {

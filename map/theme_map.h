@@ -39,7 +39,7 @@ struct FileEntry {
   std::string kindName;  // the kind as the map writes it (raw bytes), kept for display
   std::uint16_t width = 0;
   std::uint16_t height = 0;
-  std::uint16_t expectedSize = 0;  // bytes, for "COLORTAB"
+  std::uint32_t expectedSize = 0;  // bytes, for "COLORTAB"; a theme holds no larger file
 };
 
 // A node of the file tree. Nodes are only ever appended as the last node in display order, so a
@@ -83,6 +83,9 @@ class ThemeMap {
   std::string captionUtf8(int displayIndex) const {
     return textUtf8(tree_.at(static_cast<std::size_t>(displayIndex)).caption);
   }
+  // Whether the node's caption as UTF-8 is `utf8`; a caption that cannot be is not converted, so
+  // looking a name up among a million nodes costs little more than comparing their bytes.
+  bool captionIs(int displayIndex, std::string_view utf8) const;
   // Any text of the map (a caption, a kind, a value) as UTF-8, by the same rule.
   std::string textUtf8(std::string_view bytes) const;
 

@@ -1,5 +1,6 @@
 #include "ops/theme_folder.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <map>
 #include <set>
 
+#include "base/file_descriptor.h"
 #include "base/file_io.h"
 #include "base/replacing_file.h"
 #include "map/entry_paths.h"
@@ -134,6 +136,32 @@ ThemeFolder describe(const ThemeMap& map, const ThemeFileSlots& file,
   return description;
 }
 
+// theme.json of the folder (`base`, canonical; `shown` names it in messages), read only when it
+// is a regular file of the folder itself: a link could lead anywhere, and a pipe or device is no
+// description.
+std::vector<std::uint8_t> readThemeJson(const fs::path& base, const fs::path& shown) {
+  const fs::path path = base / kThemeJsonName;
+  const auto refuse = [](const char* what) {
+    throw Error(std::string(kThemeJsonName) + ": " + what +
+                " — pack читает только обычный файл в самой папке.");
+  };
+  struct stat st {};
+  // Looked at before opening: opening some devices has effects of its own.
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) refuse("это символическая ссылка");
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (!fd && errno == ELOOP) refuse("это символическая ссылка");
+  if (!fd) throwFileOpenError(shown, errno);
+  if (::fstat(fd.get(), &st) != 0) throwFileOpenError(shown, errno);
+  if (!S_ISREG(st.st_mode)) refuse("это не обычный файл");
+  if (static_cast<std::uint64_t>(st.st_size) > kThemeJsonLimit) {
+    throw Error(std::string(kThemeJsonName) + ": файл больше " +
+                std::to_string(kThemeJsonLimit >> 20) + " МиБ — это не описание темы.");
+  }
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
+  bytes.resize(readAt(fd.get(), 0, bytes, shown));
+  return bytes;
+}
+
 }  // namespace
 
 std::vector<LayoutItem> saveAllLayout(const ThemeMap& map, const ThemeDocument& doc, int group) {
@@ -209,14 +237,10 @@ PackOutcome packTheme(const ThemeMap& map, const fs::path& folder, const fs::pat
                       const RunHooks& hooks, const std::optional<FitOptions>& fit) {
   const MapSettings& settings = map.settings();
   std::error_code ec;
-  InsideFolder inside(fs::canonical(folder, ec));
+  const fs::path base = fs::canonical(folder, ec);
   if (ec) throwFileOpenError(folder, ec.value());
-  const std::vector<std::uint8_t> jsonBytes =
-      readWholeFile(folder / kThemeJsonName, kThemeJsonLimit + 1);
-  if (jsonBytes.size() > kThemeJsonLimit) {
-    throw Error(std::string(kThemeJsonName) + ": файл больше " +
-                std::to_string(kThemeJsonLimit >> 20) + " МиБ — это не описание темы.");
-  }
+  InsideFolder inside(base);
+  const std::vector<std::uint8_t> jsonBytes = readThemeJson(base, folder / kThemeJsonName);
   const ThemeFolder description = fromThemeJson(
       std::string_view(reinterpret_cast<const char*>(jsonBytes.data()), jsonBytes.size()));
 

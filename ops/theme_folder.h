@@ -58,8 +58,8 @@ struct ThemeFolder {
 
 std::string toThemeJson(const ThemeFolder& folder);
 
-// Reads theme.json; anything it cannot use throws a wqt::Error whose text says what (Russian,
-// starting "theme.json: ").
+// Reads theme.json in memory that follows the description, not the text; anything it cannot use
+// throws a wqt::Error whose text says what (Russian, starting "theme.json: ").
 ThemeFolder fromThemeJson(std::string_view text);
 
 // Progress and interruption of a long run. `progress` is told after each file; `interrupted` is
@@ -101,7 +101,8 @@ struct PackOutcome {
 // A theme from a folder unpack wrote: theme.json's header and fields, every entry's file checked
 // as the editor's import checks it. The theme replaces `target` only when nothing is wrong. A
 // folder or theme.json that cannot be read throws the file-open error; a theme.json that is no
-// description throws as fromThemeJson does, one above kThemeJsonLimit too. With `fit`, a JPEG or
+// description throws as fromThemeJson does, one above kThemeJsonLimit too, and one that is a link
+// or anything but a regular file, which could lead out of the folder. With `fit`, a JPEG or
 // PNG that is not exact for its JPG or RAW entry is fitted to it (checkFittedImport).
 PackOutcome packTheme(const ThemeMap& map, const std::filesystem::path& folder,
                       const std::filesystem::path& target, const RunHooks& hooks,

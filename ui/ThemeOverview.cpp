@@ -20,6 +20,7 @@
 #include "files/import_export.h"
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
+#include "map/tree_walk.h"
 #include "ui/ErrorReport.h"
 #include "ui/PictureImage.h"
 #include "ui/UserDialogs.h"
@@ -145,10 +146,8 @@ void TThemeOverview::rebuild() {
   content_ = new Content;
   content_->setObjectName(QStringLiteral("overviewContent"));
   scroll_->setWidget(content_);
-  const auto& tree = map_.tree();
-  for (int i = 0; i < static_cast<int>(tree.size()); ++i) {
-    if (tree[static_cast<std::size_t>(i)].parent < 0) addNode(i, 0);
-  }
+  wqt::forEachNode(map_, -1,
+                   [this](int node, std::size_t depth) { addNode(node, static_cast<int>(depth)); });
   layOut();
   makeVisible();
 }
@@ -162,9 +161,6 @@ void TThemeOverview::addNode(int displayIndex, int depth) {
   item.depth = depth;
   if (node.isFile()) measure(item);
   items_.push_back(std::move(item));
-  if (!node.isFile()) {
-    for (const int child : node.children) addNode(child, depth + 1);
-  }
 }
 
 void TThemeOverview::measure(Item& item) {

@@ -261,6 +261,15 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
   ASSERT_EQ(doc["files"].size(), 15u);
   EXPECT_EQ(doc["files"][7]["path"], "Меню/Иконки меню/Камера");
   EXPECT_EQ(doc["files"][11]["size"], 128);
+  // Controls in a caption, C1 and bidirectional ones too, stay escapes in the JSON.
+  const fs::path controls =
+      writeMap("controls.rxt",
+               "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n<ThemeSettings \"9Ch\" "
+               "\"100h\" \"1\">\n"
+               "<file \"Ж\u009b2J\u202e\" \"0\" \"COLORTAB\" \"4\">\n");
+  const Outcome escaped =
+      run(dir, {"--map", controls, "list", editorTheme(dir, controls, "c.wqt"), "--json"});
+  EXPECT_NE(escaped.out.find("\"Ж\\u009b2J\\u202e\""), std::string::npos) << escaped.out;
 
   const struct {
     std::vector<std::string> args;

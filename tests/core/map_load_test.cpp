@@ -120,6 +120,22 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
   EXPECT_EQ(map.entryOfNode(4), -1);
 }
 
+// A colour table's size is kept whole, up to the largest a theme's size field holds.
+TEST_F(MapLoad, ColourTableSizes) {
+  const struct {
+    const char* size;
+    std::uint32_t read;
+  } rows[] = {
+      {"80000h", 0x80000},
+      {"FFFFFFFFh", 0xFFFFFFFF},
+      {"100000000h", 0xFFFFFFFF},
+  };
+  for (const auto& row : rows) {
+    load(std::string("<file \"T\" \"0\" \"COLORTAB\" \"") + row.size + "\">\n");
+    EXPECT_EQ(map.entries()[0].expectedSize, row.read) << row.size;
+  }
+}
+
 TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
   // A file line with three values takes width and height from the slots an earlier line left.
   load("<dims \"a\" \"b\" \"c\" \"64\" \"48\">\n<file \"F\" \"1\" \"RAW\">\n");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/file_io.h"
+#include "error_of.h"
 #include "files/png_picture.h"
 #include "jpeg_test_util.h"
 #include "ops/entry_transfer.h"
@@ -258,6 +259,43 @@ TEST_F(Ops, UnpackThenPackGivesTheThemeBack) {
   EXPECT_EQ(unpackTheme(map, theme, dir / "stopped", RawFormat::Raw, stop).refusal,
             UnpackOutcome::Refusal::Stopped);
   EXPECT_FALSE(std::filesystem::exists(dir / "stopped"));
+}
+
+// A theme.json that would cost far more memory than it holds, or that lies elsewhere, is refused
+// before any of it is used.
+TEST_F(Ops, OutsizedOrLinkedThemeJsonIsRefused) {
+  const auto files = [](const std::string& items) { return "{\"files\": [" + items + "]}"; };
+  std::string manyObjects;
+  for (int i = 0; i < 500000; ++i) manyObjects += "{},";
+  const struct {
+    const char* name;
+    std::string text;  // empty: a link to another folder's theme.json
+    std::string error;
+  } rows[] = {
+      {"a long string", files("{\"index\": 0, \"path\": \"" + std::string(300000, 'a') + "\"}"),
+       "theme.json: строка длиннее 256 КиБ"},
+      {"a path no file system takes",
+       files("{\"index\": 0, \"file\": \"" + std::string(5000, 'a') + "\"}"),
+       "theme.json: путь «file» длиннее 4095 байт"},
+      {"many empty objects", files(manyObjects + "{}"), "должен быть номер «index»"},
+      {"a link", "", "theme.json: это символическая ссылка"},
+  };
+  ASSERT_EQ(unpackTheme(map, theme, dir / "out", RawFormat::Raw, {}).refusal,
+            UnpackOutcome::Refusal::None);
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::filesystem::path folder = dir / row.name;
+    std::filesystem::copy(dir / "out", folder, std::filesystem::copy_options::recursive);
+    std::filesystem::remove(folder / "theme.json");
+    if (row.text.empty()) {
+      std::filesystem::create_symlink(dir / "out" / "theme.json", folder / "theme.json");
+    } else {
+      dir.write(std::string(row.name) + "/theme.json", row.text);
+    }
+    const std::string error = test::errorOf([&] { packTheme(map, folder, dir / "p.wqt", {}); });
+    EXPECT_NE(error.find(row.error), std::string::npos) << error.substr(0, 200);
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir / "p.wqt"));
 }
 
 // New files and folders get the modes the umask leaves them; a replaced theme keeps its own.
