@@ -7,6 +7,7 @@
 
 #include "base/file_io.h"
 #include "files/jpeg_decoder.h"
+#include "files/jpeg_session.h"
 #include "files/preview.h"
 #include "jpeg_test_util.h"
 #include "temp_dir.h"
