@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/core_error.h"
+#include "ops/picture_error_text.h"
 
 namespace wqtcli {
 
@@ -102,7 +103,7 @@ std::string russianError(const wqt::Error& e) {
              e.path().string() + "»: " + (known != nullptr ? known : e.detail()) + ".";
     }
     case wqt::ErrorCode::Jpeg:
-      return "изображение JPEG не читается (" + text + ").";
+      return wqt::pictureErrorText(e);
     case wqt::ErrorCode::Png:
       return "изображение PNG не читается (" + text + ").";
     case wqt::ErrorCode::NotInteger:

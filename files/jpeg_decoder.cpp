@@ -27,7 +27,7 @@ JpegSize headerSize(const JpegSession& s) {
 }  // namespace
 
 JpegError::JpegError(int code, bool afterHeader)
-    : Error("JPEG error #" + std::to_string(code), ErrorCode::Jpeg),
+    : Error("JPEG error #" + std::to_string(code), ErrorCode::Jpeg, 0, {}, std::to_string(code)),
       code_(code),
       afterHeader_(afterHeader) {}
 

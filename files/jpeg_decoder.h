@@ -12,7 +12,8 @@
 
 namespace wqt {
 
-// A fatal error of the JPEG library, with its message "JPEG error #<code>". afterHeader tells
+// A fatal error of the JPEG library, with its message "JPEG error #<code>" and the code as its
+// detail (which a copy as wqt::Error keeps). afterHeader tells
 // whether the header stage had passed (or there was no header to read, for empty bytes) when
 // decoding failed: a preview clears the view at that point, so the window clears it then too.
 class JpegError : public Error {
