@@ -78,8 +78,9 @@ class JpegSession {
   bool coefficientsFit();
 
   // Whether the data ran out while the picture still needed it: a scan wanted more bits, or a
-  // progressive file ended before every coefficient was complete. On a wholeData road this is
-  // what failed.
+  // progressive file ended before every coefficient was complete. (A header the data ends in
+  // fails as the library says: it cannot tell a file cut short from one that holds no image.) On a
+  // wholeData road this is what failed.
   bool cutShort() const;
 
   // Whether the library warned about the data (corrupt or missing data, a bad marker), and its
