@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and runs each one for
 # FUZZ_SECONDS (30 by default) from our generated seed corpus, two at a time on a 2-core machine.
-# Any crash, sanitizer report, timeout (1 s per input for the JPEG decoders and the fitting reader,
-# 2 s for the PNG import, 10 s for the others) or out-of-memory (512 MiB for the PNG import and
-# the fitting reader, 2 GiB for the others) fails the script; the input that caused it is left in
+# Any crash, sanitizer report, timeout (2 s per input for the picture decoders and the fitting
+# reader, 10 s for the others) or out-of-memory (512 MiB for the PNG import and the fitting reader,
+# 2 GiB for the others) fails the script; the input that caused it is left in
 # build-fuzz/artifacts/<target>/.
 # Usage: scripts/fuzz.sh [target ...]   (default: every target)
 set -euo pipefail
@@ -33,12 +33,13 @@ run_one() {
   # A picture decode is bounded (picture size, number of scans, data after the rows): an input
   # that takes seconds is a finding too.
   local timeout=10 rss=2048 len=
+  case "$t" in jpeg_*) timeout=2 ;; esac
   # A PNG import needs its file and a slot's picture, and fitting reads any accepted picture
   # within 64 MiB (the sanitizers' own memory comes on top): more is a finding.
   case "$t" in png_* | fit_*) timeout=2 rss=512 ;; esac
-  # A JPEG's work is bounded by its frame whatever its scans and markers; inputs of up to 1 MiB
-  # let padding and scan scripts grow.
-  case "$t" in jpeg_* | fit_*) timeout=1 len=1048576 ;; esac
+  # A JPEG's work is bounded by its frame whatever its markers and scans, which inputs of up to
+  # 1 MiB may grow.
+  case "$t" in jpeg_* | fit_*) len=1048576 ;; esac
   fuzzer() {
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
