@@ -64,10 +64,23 @@ bool sized(std::vector<std::uint8_t>& bytes, std::size_t size) {
 
 // The work of a block visited by a scan, besides one step a coefficient of its band: what it costs
 // to reach (an arithmetic decoder spends three times as long on a block without data), and the
-// work of a restart marker looked for.
+// work of a restart marker looked for and of a warning about the data.
 constexpr int kBlockSteps = 16;
 constexpr int kArithmeticBlockSteps = 48;
 constexpr std::uint64_t kRestartSteps = 48;
+constexpr std::uint64_t kWarningSteps = 128;
+
+// Whether a progressive file's scans so far have brought every coefficient to its last bit (the
+// library keeps each one's remaining bits, -1 for one never sent). A sequential file has no such
+// record.
+bool progressionComplete(j_decompress_ptr cinfo) {
+  if (!cinfo->progressive_mode || cinfo->coef_bits == nullptr) return true;
+  for (int c = 0; c < cinfo->num_components; ++c) {
+    for (int k = 0; k < DCTSIZE2; ++k)
+      if (cinfo->coef_bits[c][k] != 0) return false;
+  }
+  return true;
+}
 
 constexpr std::array<std::uint8_t, 6> kExifHeader = {'E', 'x', 'i', 'f', 0, 0};
 constexpr std::array<std::uint8_t, 12> kIccHeader = {'I', 'C', 'C', '_', 'P', 'R',
@@ -79,10 +92,7 @@ constexpr std::array<std::uint8_t, 12> kIccHeader = {'I', 'C', 'C', '_', 'P', 'R
 struct JpegSessionHooks {
   static void keepText(j_common_ptr cinfo) {
     JpegSession& s = sessionOf(cinfo);
-    if (!s.text_.empty()) return;
-    char text[JMSG_LENGTH_MAX] = {};
-    cinfo->err->format_message(cinfo, text);
-    s.text_ = text;
+    if (s.text_[0] == '\0') cinfo->err->format_message(cinfo, s.text_);
   }
 
   [[noreturn]] static void onFatal(j_common_ptr cinfo) {
@@ -99,9 +109,16 @@ struct JpegSessionHooks {
     keepText(cinfo);
     s.warned_ = true;
     const int code = cinfo->err->msg_code;
-    if (code == JWRN_JPEG_EOF) s.endReached_ = true;
+    if (code == JWRN_JPEG_EOF) {
+      s.endReached_ = true;
+      // No scan can follow: a progressive file is whole only if every coefficient's passes came.
+      if (!progressionComplete(reinterpret_cast<j_decompress_ptr>(cinfo))) s.cutShort_ = true;
+    }
     if (code == JWRN_HIT_MARKER && s.endReached_) s.cutShort_ = true;
     if (s.cutShort_ && s.reading_.wholeData) ERREXIT(cinfo, JWRN_JPEG_EOF);
+    // Each warning costs the reader too: a damaged file may give one at every block.
+    s.steps_ += kWarningSteps;
+    if (s.allowedSteps_ != 0 && s.steps_ > s.allowedSteps_) ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
   }
 
   // Called before every piece of input the library decodes. Each row of a scan's blocks is
@@ -129,10 +146,6 @@ struct JpegSessionHooks {
         blocks * std::uint64_t((cinfo->arith_code ? kArithmeticBlockSteps : kBlockSteps) + band);
     if (cinfo->restart_interval > 0)
       s.steps_ += (mcus / cinfo->restart_interval + 1) * kRestartSteps;
-    if (s.allowedSteps_ == 0) {
-      const std::uint64_t pixels = std::uint64_t{cinfo->image_width} * cinfo->image_height;
-      s.allowedSteps_ = kJpegStepsPerPixel * std::max(pixels, kMinJpegWorkPixels);
-    }
     if (s.steps_ > s.allowedSteps_) ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
   }
 
@@ -223,6 +236,8 @@ bool JpegSession::createAndRead(SetSource&& setSource) {
       jpeg_set_marker_processor(&cinfo, JPEG_APP0 + 2, JpegSessionHooks::onApp2);
     }
     jpeg_read_header(&cinfo, TRUE);
+    const std::uint64_t pixels = std::uint64_t{cinfo.image_width} * cinfo.image_height;
+    allowedSteps_ = kJpegStepsPerPixel * std::max(pixels, kMinJpegWorkPixels);
   });
 }
 
@@ -239,17 +254,6 @@ bool JpegSession::readHeader(std::function<std::size_t(std::span<std::uint8_t>)>
 void JpegSession::fail(bool afterHeader) const {
   if (source_.readError) std::rethrow_exception(source_.readError);
   throw JpegError(err_.pub.msg_code, afterHeader);
-}
-
-bool JpegSession::cutShort() const {
-  if (cutShort_) return true;
-  if (!endReached_ || !cinfo.progressive_mode || cinfo.coef_bits == nullptr) return false;
-  // Each coefficient's last pass leaves its remaining bits at 0; -1 is one never sent.
-  for (int c = 0; c < cinfo.num_components; ++c) {
-    for (int k = 0; k < DCTSIZE2; ++k)
-      if (cinfo.coef_bits[c][k] != 0) return true;
-  }
-  return false;
 }
 
 bool JpegSession::coefficientsFit() {

@@ -30,9 +30,10 @@ inline constexpr int kMaxJpegScans = 256;
 // The decoding work all scans of a file may take, in steps per pixel of its frame (counted as at
 // least kMinJpegWorkPixels). A block visited by a scan costs one step for each coefficient of the
 // scan's band (a refinement pass looks at every one) and 16 to reach it (48 with arithmetic
-// coding), a restart marker 48. A real progressive photo takes 4 to 12, a baseline one 2 to 5;
-// the bound keeps a small file of empty or repeated scans over a large frame from taking seconds
-// (about 12 ns a pixel at most on a current machine).
+// coding), a restart marker 48 and a warning about the data 128. A real progressive photo takes
+// 4 to 12, a baseline one 2 to 5; the bound keeps a small file of empty or repeated scans over a
+// large frame from taking seconds (at most about 12 ns a pixel as measured on the benchmarks'
+// machine).
 inline constexpr std::uint64_t kJpegStepsPerPixel = 24;
 inline constexpr std::uint64_t kMinJpegWorkPixels = 256 * 256;
 
@@ -81,12 +82,12 @@ class JpegSession {
   // progressive file ended before every coefficient was complete. (A header the data ends in
   // fails as the library says: it cannot tell a file cut short from one that holds no image.) On a
   // wholeData road this is what failed.
-  bool cutShort() const;
+  bool cutShort() const { return cutShort_; }
 
   // Whether the library warned about the data (corrupt or missing data, a bad marker), and its
   // first text about it or about the fatal error; empty when it gave none.
   bool warned() const { return warned_; }
-  std::string firstText() const { return text_; }
+  std::string firstText() const { return std::string(text_); }
 
   // The first APP1 marker's data that begins "Exif\0\0"; empty when there was none.
   std::span<const std::uint8_t> exif() const { return exif_; }
@@ -115,7 +116,7 @@ class JpegSession {
   bool cutShort_ = false;
   bool endReached_ = false;
   bool warned_ = false;
-  std::string text_;
+  char text_[JMSG_LENGTH_MAX] = {};
   // The work spent so far and allowed, and the scan row last counted.
   std::uint64_t steps_ = 0;
   std::uint64_t allowedSteps_ = 0;
