@@ -36,7 +36,8 @@ class Error : public std::runtime_error {
   // The errno behind a file error; 0 when the system named none (a folder, a device).
   int systemError() const { return systemError_; }
   const std::filesystem::path& path() const { return path_; }
-  // The reason of a file error as the text gives it, or the text a NotInteger error quotes.
+  // The reason of a file error as the text gives it, the text a NotInteger error quotes, or a
+  // JPEG error's message code.
   const std::string& detail() const { return detail_; }
 
  private:

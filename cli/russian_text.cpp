@@ -7,6 +7,7 @@
 
 #include "base/core_error.h"
 #include "base/shown_text.h"
+#include "ops/picture_error_text.h"
 
 namespace wqtcli {
 
@@ -103,7 +104,7 @@ std::string russianError(const wqt::Error& e) {
              ".";
     }
     case wqt::ErrorCode::Jpeg:
-      return "изображение JPEG не читается (" + text + ").";
+      return wqt::pictureErrorText(e);
     case wqt::ErrorCode::Png:
       return "изображение PNG не читается (" + text + ").";
     case wqt::ErrorCode::NotInteger:

@@ -12,7 +12,8 @@
 
 namespace wqt {
 
-// A fatal error of the JPEG library, with its message "JPEG error #<code>". afterHeader tells
+// A fatal error of the JPEG library, with its message "JPEG error #<code>" and the code as its
+// detail (which a copy as wqt::Error keeps). afterHeader tells
 // whether the header stage had passed (or there was no header to read, for empty bytes) when
 // decoding failed: a preview clears the view at that point, so the window clears it then too.
 class JpegError : public Error {
@@ -43,13 +44,10 @@ JpegSize readJpegFileSize(const std::filesystem::path& path);
 // "JPEG error #N", N being the library's code for an image too big, before it is allocated.
 inline constexpr std::uint64_t kMaxPreviewPixels = 4096ull * 4096ull;
 
-// The most scans decodeJpeg goes through (a real picture needs a dozen or so; a small file of
-// empty scans could hold the window for a minute). A file with more fails, once its header has
-// been read, with the library's "JPEG error #N" for an invalid scan script.
-inline constexpr int kMaxJpegScans = 256;
-
 // Decodes the whole picture at scale 1/1 with block smoothing: 24-bit RGB, or for a grayscale
-// JPEG (and when quantize is set) at most 236 colours chosen by the library into Indexed8.
+// JPEG (and when quantize is set) at most 236 colours chosen by the library into Indexed8. A file
+// of more scans or scan work than any picture needs (files/jpeg_session.h) fails, once its header
+// has been read, with the library's "JPEG error #N" for an invalid scan script.
 Picture decodeJpeg(std::span<const std::uint8_t> bytes, bool quantize = false);
 
 // A full decode, as the theme check makes it: the import reads only a JPEG's header and the

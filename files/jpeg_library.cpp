@@ -3,22 +3,12 @@
 // After jpeglib.h: the library's message codes.
 #include <jerror.h>
 
-#include "files/jpeg_decoder.h"
-
 namespace wqt {
 
 namespace {
 
 [[noreturn]] void onFatalError(j_common_ptr cinfo) {
   std::longjmp(reinterpret_cast<JpegErrorManager*>(cinfo->err)->jump, 1);
-}
-
-// Called at every scan among other points.
-void onProgress(j_common_ptr cinfo) {
-  if (cinfo->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans) {
-    ERREXIT(cinfo, JERR_BAD_SCAN_SCRIPT);
-  }
 }
 
 boolean fillBuffer(j_decompress_ptr cinfo) {
@@ -62,10 +52,6 @@ jpeg_error_mgr* jpegErrorManager(JpegErrorManager& manager) {
   pub->emit_message = [](j_common_ptr, int) {};
   pub->output_message = [](j_common_ptr) {};
   return pub;
-}
-
-void limitJpegScans(jpeg_progress_mgr& progress) {
-  progress.progress_monitor = onProgress;
 }
 
 void useJpegReaderSource(j_decompress_ptr cinfo, JpegReaderSource& source) {

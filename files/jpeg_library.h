@@ -1,7 +1,7 @@
 #pragma once
 // The pieces every use of libjpeg here shares: an error manager whose fatal errors jump back to
-// the guarded call (no C++ exception may cross the library's frames), a progress monitor that
-// stops a file of endless scans, and a data source fed by any reading function.
+// the guarded call (no C++ exception may cross the library's frames) and a data source fed by any
+// reading function.
 #include <csetjmp>
 #include <cstddef>
 #include <cstdint>
@@ -16,11 +16,6 @@
 
 namespace wqt {
 
-// What the library may allocate for one decode beyond our picture (whole-image coefficient
-// buffers of progressive or multi-scan files). Without a backing store the library fails with
-// its own error when a picture would need more, instead of taking whatever the header asks for.
-inline constexpr long kJpegMemoryLimit = 256L << 20;
-
 struct JpegErrorManager {
   jpeg_error_mgr pub;  // first, so the library's pointer to it is a pointer to the whole
   std::jmp_buf jump;
@@ -29,9 +24,6 @@ struct JpegErrorManager {
 // The library's standard manager with fatal errors jumping to the guarded call and warnings and
 // trace messages ignored; returns what the object's err field takes.
 jpeg_error_mgr* jpegErrorManager(JpegErrorManager& manager);
-
-// A progress monitor that fails a decompression, as an invalid scan script, past kMaxJpegScans.
-void limitJpegScans(jpeg_progress_mgr& progress);
 
 // Runs library calls with the jump target set; false when the library failed. The steps must not
 // own objects with destructors nor throw: a fatal error leaves them by longjmp.

@@ -38,6 +38,11 @@ inline constexpr const char* kPictureTooLargeMessage =
 inline constexpr const char* kProgressiveTooLargeMessage =
     "Прогрессивный JPEG слишком велик для подгонки. Сохраните его как обычный (baseline) JPEG.";
 
+// A JPEG whose data ends before its picture does (a file cut short), which the library would
+// fill with grey.
+inline constexpr const char* kCutShortJpegMessage =
+    "Файл JPEG обрывается раньше конца рисунка (файл неполный). Загрузка невозможна.";
+
 class SourceError : public Error {
  public:
   using Error::Error;

@@ -32,18 +32,18 @@ run_one() {
   mkdir -p "$corpus" "$artifacts"
   # A picture decode is bounded (picture size, number of scans, data after the rows): an input
   # that takes seconds is a finding too.
-  local timeout=10 rss=2048
+  local timeout=10 rss=2048 len=
   case "$t" in jpeg_*) timeout=2 ;; esac
   # A PNG import needs its file and a slot's picture, and fitting reads any accepted picture
   # within 64 MiB (the sanitizers' own memory comes on top): more is a finding.
   case "$t" in png_* | fit_*) timeout=2 rss=512 ;; esac
-  # Padding chunks and zeros after the rows need inputs far past libFuzzer's 4096 bytes.
-  local maxlen=()
-  case "$t" in png_import) maxlen=(-max_len=1048576) ;; esac
+  # Padding markers and chunks, many scans and zeros after the rows need inputs far past
+  # libFuzzer's 4096 bytes; the readers' work stays bounded by the picture whatever their size.
+  case "$t" in jpeg_* | fit_* | png_*) len=1048576 ;; esac
   fuzzer() {
     ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=0" \
       UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1" \
-      "$build/fuzz/${t}_fuzz" -rss_limit_mb="$rss" -timeout="$timeout" "$@"
+      "$build/fuzz/${t}_fuzz" -rss_limit_mb="$rss" -timeout="$timeout" ${len:+-max_len="$len"} "$@"
   }
   # The inputs of past findings (fuzz/regressions/<target>) run once each: some are slow by
   # design (a whole 4096 x 4096 picture), and mutating them would take the run's time.
@@ -57,7 +57,7 @@ run_one() {
     return 1
   fi
   # A working corpus grows between runs; the seeds are read alongside it but never written.
-  if fuzzer "$corpus" "$build/seeds/$t" "${maxlen[@]}" -max_total_time="$seconds" -print_final_stats=1 \
+  if fuzzer "$corpus" "$build/seeds/$t" -max_total_time="$seconds" -print_final_stats=1 \
        -artifact_prefix="$artifacts/" >"$log" 2>&1; then
     echo "fuzz $t: clean ($(grep -m1 -o 'stat::number_of_executed_units: *[0-9]*' "$log" | grep -o '[0-9]*$') runs in ${seconds}s)"
   else

@@ -20,6 +20,7 @@
 #include "files/import_export.h"
 #include "fit/fit_geometry.h"
 #include "fit/resample.h"
+#include "ops/picture_error_text.h"
 #include "ui/FitSourceView.h"
 #include "ui/UserDialogs.h"
 
@@ -64,6 +65,8 @@ FitSourceRead readFitSource(const QString& path, const wqt::SourceRequest& reque
     read.picture = std::make_shared<const wqt::SourcePicture>(
         wqt::sourceFromRgba(image.constBits(), image.width(), image.height(),
                             std::size_t(image.bytesPerLine()), request));
+  } catch (const wqt::Error& e) {
+    read.error = QString::fromStdString(wqt::pictureErrorText(e));
   } catch (const std::exception& e) {
     read.error = QString::fromUtf8(e.what());
   }
@@ -240,6 +243,9 @@ void TFitDialog::refit() {
 void TFitDialog::store() {
   try {
     result_ = wqt::storePicture(*fitted_, target_, options_);
+  } catch (const wqt::Error& e) {
+    result_.reset();
+    status_->setText(QString::fromStdString(wqt::pictureErrorText(e)));
   } catch (const std::exception& e) {
     result_.reset();
     status_->setText(QString::fromUtf8(e.what()));

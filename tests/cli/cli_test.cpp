@@ -185,7 +185,7 @@ TEST_F(Cli, CheckReportsBrokenThemesWithTheEditorsTexts) {
        },
        1, "Цвета/Цвета меню: " + std::string(wqt::kMissingFileText)},
       {"not a jpeg", [&](Bytes& b) { b[slotOffset(7)] = 'X'; }, 1,
-       "Меню/Иконки меню/Камера: изображение JPEG не читается (JPEG error #"},
+       "Меню/Иконки меню/Камера: Файл не является рисунком JPEG или повреждён (JPEG error #53)."},
       {"raw size",
        [&](Bytes& b) {
          b.insert(b.begin() + slotOffset(15) - 1, 7);

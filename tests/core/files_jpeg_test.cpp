@@ -7,6 +7,8 @@
 #include <string>
 
 #include "files/jpeg_decoder.h"
+#include "files/jpeg_session.h"
+#include "fit_test_util.h"
 #include "jpeg_test_util.h"
 
 // jerror.h after jpeglib.h: the message codes the library reports.
@@ -174,6 +176,70 @@ TEST(JpegDecoder, SoundHeaderWithUndecodableDataFailsAfterTheHeader) {
   const JpegError e = expectJpegError([&] { decodeJpeg(bytes); });
   EXPECT_EQ(e.code(), JERR_CONVERSION_NOTIMPL);
   EXPECT_TRUE(e.afterHeader());
+}
+
+TEST(JpegDecoder, ProgressivePicturesOfEveryColourStayWithinTheWorkBound) {
+  // Noise makes every refinement pass carry data, as a photo's would; the frame is above the
+  // bound's floor, so the bound is the one per pixel.
+  for (const auto& [components, space] :
+       {std::pair{1, JCS_GRAYSCALE}, std::pair{3, JCS_RGB}, std::pair{4, JCS_CMYK}}) {
+    SCOPED_TRACE(components);
+    std::vector<std::uint8_t> samples(512u * 512u * std::size_t(components));
+    std::uint32_t seed = 7;
+    for (std::uint8_t& v : samples) v = std::uint8_t((seed = seed * 1103515245u + 12345u) >> 24);
+    const std::vector<std::uint8_t> jpeg =
+        wqt::gen::encodeJpeg(samples, 512, 512, components, space, 95, true);
+    EXPECT_EQ(jpegCorruption(jpeg), std::nullopt);
+  }
+}
+
+// An APPn segment of `size` bytes after its identifying header.
+test::Bytes segment(std::initializer_list<std::uint8_t> head, std::size_t size) {
+  test::Bytes payload(head);
+  payload.resize(payload.size() + size, 0x5A);
+  return payload;
+}
+
+test::Bytes iccChunk(std::uint8_t number, std::uint8_t count, std::size_t size) {
+  return segment({'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, number, count}, size);
+}
+
+TEST(JpegSession, SavesOnlyTheMarkersARoadNeedsWithinTheByteCap) {
+  const test::Bytes xmp = segment({'h', 't', 't', 'p', ':', '/', '/'}, 60000);
+  const test::Bytes exif = segment({'E', 'x', 'i', 'f', 0, 0}, 1000);
+  struct Case {
+    const char* name;
+    bool metadata;
+    std::vector<std::pair<std::uint8_t, test::Bytes>> segments;  // in file order
+    std::size_t exifSize, iccSize;
+  };
+  std::vector<std::pair<std::uint8_t, test::Bytes>> overCap;
+  for (std::uint8_t n = 1; n <= 70; ++n) overCap.push_back({0xE2, iccChunk(n, 70, 65000)});
+  const Case cases[] = {
+      {"a road without metadata", false, {{0xE1, exif}, {0xE2, iccChunk(1, 1, 500)}}, 0, 0},
+      {"the first EXIF block after other APP1 data",
+       true,
+       {{0xE1, xmp}, {0xE1, exif}, {0xE1, segment({'E', 'x', 'i', 'f', 0, 0}, 9)}},
+       1006,
+       0},
+      {"profile chunks in any order",
+       true,
+       {{0xE2, iccChunk(2, 2, 300)}, {0xE2, iccChunk(1, 2, 200)}},
+       0,
+       500},
+      {"a chunk missing", true, {{0xE2, iccChunk(1, 3, 300)}, {0xE2, iccChunk(3, 3, 300)}}, 0, 0},
+      {"a profile beyond the cap, dropped whole", true, overCap, 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::Bytes jpeg = encodeJpeg(8, 8);
+    for (auto it = c.segments.rbegin(); it != c.segments.rend(); ++it)
+      jpeg = test::withSegment(std::move(jpeg), it->first, it->second);
+    JpegSession s({.metadata = c.metadata});
+    ASSERT_TRUE(s.readHeader(jpeg));
+    EXPECT_EQ(s.exif().size(), c.exifSize);
+    EXPECT_EQ(s.iccProfile().size(), c.iccSize);
+  }
 }
 
 }  // namespace

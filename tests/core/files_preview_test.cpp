@@ -9,6 +9,7 @@
 
 #include "base/file_io.h"
 #include "files/jpeg_decoder.h"
+#include "files/jpeg_session.h"
 #include "files/preview.h"
 #include "jpeg_test_util.h"
 #include "temp_dir.h"
@@ -148,7 +149,9 @@ TEST(JpegPreview, FailuresLeaveTheScratchFileWithTheSlot) {
       {"not a JPEG", {'a', 'b', 'c', 'd'}, JERR_NO_SOI, false},
       {"picture above the preview's limit", wqt::gen::claimingJpeg(4097, 4096), JERR_IMAGE_TOO_BIG,
        true},
-      {"more scans than any picture needs", wqt::gen::claimingJpeg(4096, 4096, kMaxJpegScans),
+      {"more scans than any picture needs", wqt::gen::claimingJpeg(8, 8, kMaxJpegScans),
+       JERR_BAD_SCAN_SCRIPT, true},
+      {"scans over a large frame beyond the work bound", wqt::gen::claimingJpeg(4096, 4096, 40),
        JERR_BAD_SCAN_SCRIPT, true},
   };
   for (const Case& c : cases) {

@@ -81,10 +81,29 @@ std::function<std::vector<unsigned>(int, int)> halves(std::vector<unsigned> left
 
 const Colour kGrey188{188, 188, 188};
 
+Bytes withoutEnd(Bytes jpeg) {
+  jpeg.resize(jpeg.size() - 2);
+  return jpeg;
+}
+
+// The JPEG up to its scan number `scan` (from 1), as a file cut short there.
+Bytes cutBeforeScan(const Bytes& jpeg, int scan) {
+  for (std::size_t i = 2; i + 1 < jpeg.size(); ++i) {
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && --scan == 0)
+      return Bytes(jpeg.begin(), jpeg.begin() + i);
+  }
+  return jpeg;
+}
+
 std::vector<SourceCase> sourceCases() {
   std::vector<SourceCase> cases = {
       {"baseline", [] { return test::quadrantJpeg(64, 32); }, 64, 32, kRed, kGreen},
       {"progressive", [] { return test::quadrantJpeg(64, 32, true); }, 64, 32, kRed, kGreen},
+      // The library supplies the end-of-image marker; no data is missing.
+      {"without its end marker", [] { return withoutEnd(test::quadrantJpeg(64, 32)); }, 64, 32,
+       kRed, kGreen},
+      {"progressive without its end marker",
+       [] { return withoutEnd(test::quadrantJpeg(64, 32, true)); }, 64, 32, kRed, kGreen},
       {"grey",
        [] { return solidJpeg(test::JpegColour::Grey, 77, 0, 0); },
        32,
@@ -229,6 +248,10 @@ TEST(FitSource, RefusesWhatItCannotTake) {
   const std::uint8_t crcBytes[4] = {std::uint8_t(crc >> 24), std::uint8_t(crc >> 16),
                                     std::uint8_t(crc >> 8), std::uint8_t(crc)};
   std::memcpy(&hugePng[29], crcBytes, 4);
+  test::JpegRecipe noise;
+  noise.width = noise.height = 64;
+  noise.fill = test::JpegFill::Noise;
+  const Bytes noisy = test::encodeJpeg(noise);
   const struct {
     std::string name;
     Bytes bytes;
@@ -241,6 +264,10 @@ TEST(FitSource, RefusesWhatItCannotTake) {
       {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, kUnknownPictureMessage},
       {"empty", {}, kUnknownPictureMessage},
       {"png cut short", Bytes(hugePng.begin(), hugePng.begin() + 20), "PNG error: file cut short"},
+      {"jpeg cut short in its data", Bytes(noisy.begin(), noisy.begin() + noisy.size() / 2),
+       kCutShortJpegMessage},
+      {"progressive jpeg cut short between scans",
+       cutBeforeScan(test::quadrantJpeg(64, 32, true), 5), kCutShortJpegMessage},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(test::errorOf([&] { readSource(c.bytes, request); }), c.error) << c.name;

@@ -10,9 +10,11 @@
 
 #include "base/file_io.h"
 #include "error_of.h"
+#include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "jpeg_test_util.h"
 #include "ops/entry_transfer.h"
+#include "ops/picture_error_text.h"
 #include "ops/theme_check.h"
 #include "ops/theme_folder.h"
 #include "ops/theme_header.h"
@@ -20,6 +22,9 @@
 #include "ops/theme_save.h"
 #include "temp_dir.h"
 #include "theme/theme_layout.h"
+
+// jerror.h after jpeglib.h: the message codes the library reports.
+#include <jerror.h>
 
 namespace wqt {
 namespace {
@@ -333,6 +338,24 @@ TEST_F(Ops, CheckNamesEachProblem) {
   EXPECT_EQ(problems[0].where, "Картинка");
   EXPECT_TRUE(checkTheme(map, theme).empty());
   EXPECT_THROW(checkTheme(map, dir / "absent.wqt"), Error);
+}
+
+TEST(PictureErrorText, SaysWhatTheJpegLibraryMetKeepingItsCode) {
+  const struct {
+    Error error;
+    std::string text;
+  } rows[] = {
+      // A copy as wqt::Error, as an import outcome keeps it.
+      {JpegError(JERR_NO_SOI, false), "Файл не является рисунком JPEG или повреждён (JPEG error #" +
+                                          std::to_string(JERR_NO_SOI) + ")."},
+      {JpegError(JERR_BAD_SCAN_SCRIPT, true),
+       "Рисунок JPEG состоит из слишком многих или слишком долгих проходов (сканов) (JPEG error #" +
+           std::to_string(JERR_BAD_SCAN_SCRIPT) + ")."},
+      {JpegError(JERR_BAD_HUFF_TABLE, true),
+       "Рисунок JPEG повреждён (JPEG error #" + std::to_string(JERR_BAD_HUFF_TABLE) + ")."},
+      {Error("PNG error: file cut short", ErrorCode::Png), "PNG error: file cut short"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(pictureErrorText(row.error), row.text);
 }
 
 }  // namespace
