@@ -256,15 +256,20 @@ void JpegSession::fail(bool afterHeader) const {
   throw JpegError(err_.pub.msg_code, afterHeader);
 }
 
-bool JpegSession::coefficientsFit() {
-  if (!jpeg_has_multiple_scans(&cinfo)) return true;
+std::uint64_t JpegSession::coefficientBytes() {
+  if (!jpeg_has_multiple_scans(&cinfo)) return 0;
   // 64 coefficients of 2 bytes a block, kept for the whole picture until its last scan.
   std::uint64_t bytes = 0;
   for (int c = 0; c < cinfo.num_components; ++c) {
     const jpeg_component_info& info = cinfo.comp_info[c];
     bytes += std::uint64_t{info.width_in_blocks} * info.height_in_blocks * 128;
   }
-  return bytes <= static_cast<std::uint64_t>(reading_.memoryLimit);
+  return bytes;
+}
+
+void JpegSession::setMemoryLimit(long bytes) {
+  reading_.memoryLimit = bytes;
+  cinfo.mem->max_memory_to_use = bytes;
 }
 
 std::vector<std::uint8_t> JpegSession::iccProfile() const {

@@ -74,9 +74,11 @@ class JpegSession {
   // function's own exception when reading failed.
   [[noreturn]] void fail(bool afterHeader) const;
 
-  // Whether a multi-scan file's coefficients fit the memory limit (a one-scan file needs none);
-  // once the header is read.
-  bool coefficientsFit();
+  // The bytes of the whole-picture coefficient buffer a multi-scan file needs (0 for a one-scan
+  // file), once the header is read.
+  std::uint64_t coefficientBytes();
+  // A road that accepts that buffer raises the library's limit for it, before decoding starts.
+  void setMemoryLimit(long bytes);
 
   // Whether the data ran out while the picture still needed it: a scan wanted more bits, or a
   // progressive file ended before every coefficient was complete. (A header the data ends in

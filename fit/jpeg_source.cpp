@@ -16,10 +16,12 @@ namespace wqt {
 
 namespace {
 
-// What the library may allocate beyond our rows: the whole-picture coefficients of a progressive
-// file. A file needing more is refused before that, which keeps any accepted file within the
-// memory bound.
+// What the library may allocate beyond our rows for a one-scan file, within the 64 MiB a read
+// takes.
 constexpr long kLibraryMemoryLimit = 40L << 20;
+// A multi-scan file holds its whole picture's coefficients until the last scan; it may take that
+// buffer and this much beside it.
+constexpr std::uint64_t kBeyondCoefficients = 48u << 20;
 
 }  // namespace
 
@@ -38,8 +40,10 @@ SourcePicture decodeJpegSource(ByteReader& reader, const SourceRequest& request)
   if (std::uint64_t(width) * std::uint64_t(height) > kMaxSourcePixels) {
     throw SourceError(kPictureTooLargeMessage);
   }
-  // Refused here with a message of its own rather than the library's failure.
-  if (!s.coefficientsFit()) throw SourceError(kProgressiveTooLargeMessage);
+  // Within the pixel cap the buffer stays below 600 MiB, so the limit fits a long.
+  if (const std::uint64_t coefficients = s.coefficientBytes(); coefficients != 0) {
+    s.setMemoryLimit(static_cast<long>(coefficients + kBeyondCoefficients));
+  }
 
   const int orientation = normalOrientation(exifOrientation(s.exif()));
   const bool swap = swapsAxes(orientation);

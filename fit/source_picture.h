@@ -1,14 +1,15 @@
 #pragma once
-// Reading a picture to fit: JPEG or PNG bytes or files, or pixels another reader decoded, into
-// one upright, opaque 8-bit picture. EXIF orientation is applied, an embedded ICC profile
-// converted to sRGB, CMYK and YCCK JPEGs converted, 16-bit samples rounded to 8 bits and alpha
-// composited on the background colour.
+// Reading a picture to fit: JPEG, PNG, WebP, GIF, BMP or TIFF bytes or files, or pixels another
+// reader decoded, into one upright, opaque 8-bit picture. EXIF orientation is applied, an embedded
+// ICC profile converted to sRGB, CMYK and YCCK JPEGs converted, 16-bit samples rounded to 8 bits
+// and alpha composited on the background colour.
 //
 // Reading is bounded: a picture of more than kMaxSourcePixels is refused once its header is
 // read, before anything of its size is allocated; a large picture is reduced while it is read
 // (a JPEG by the library's DCT scaling, other pictures by averaging blocks of pixels) to no less
 // than twice what the target needs and to at most kSourcePixelBudget pixels, so reading any
-// accepted picture stays within 64 MiB.
+// accepted picture stays within 64 MiB; a progressive JPEG, whose library holds the whole
+// picture's coefficients until the last scan, within those and 48 MiB.
 #include <cstdint>
 #include <filesystem>
 #include <span>
@@ -30,18 +31,20 @@ inline constexpr std::uint64_t kSourcePixelBudget = 4u << 20;
 // Refusals of a source picture (UTF-8). Errors of the JPEG and PNG libraries are JpegError
 // ("JPEG error #N") and PngError ("PNG error: <message>").
 inline constexpr const char* kUnknownPictureMessage =
-    "Формат рисунка не поддерживается: нужен файл JPEG или PNG. Загрузка невозможна.";
+    "Формат рисунка не поддерживается: нужен файл JPEG, PNG, WebP, GIF, BMP или TIFF. Загрузка "
+    "невозможна.";
 inline constexpr const char* kPictureTooLargeMessage =
     "Размер рисунка превышает 100 мегапикселей! Загрузка невозможна.";
-// A progressive (or multi-scan) JPEG is held whole in the library's memory while it is decoded;
-// one too large for the memory bound (about 13 megapixels of a photo) is refused before that.
-inline constexpr const char* kProgressiveTooLargeMessage =
-    "Прогрессивный JPEG слишком велик для подгонки. Сохраните его как обычный (baseline) JPEG.";
-
 // A JPEG whose data ends before its picture does (a file cut short), which the library would
 // fill with grey.
 inline constexpr const char* kCutShortJpegMessage =
     "Файл JPEG обрывается раньше конца рисунка (файл неполный). Загрузка невозможна.";
+
+// A picture whose library would hold more of it than the memory bound allows (a large lossless
+// WebP, a TIFF stored in one huge compressed strip).
+inline constexpr const char* kSourceMemoryMessage =
+    "Рисунок устроен так, что для подгонки его нужно держать в памяти целиком, а он слишком велик. "
+    "Сохраните его как JPEG или PNG.";
 
 class SourceError : public Error {
  public:
@@ -63,7 +66,7 @@ struct SourceRequest {
   Rgb background;
 };
 
-// JPEG or PNG bytes, told apart by their signature. Throws SourceError for anything else or a
+// Bytes of a format read, told apart by their signature. Throws SourceError for anything else or a
 // picture above the pixel cap, JpegError or PngError for a damaged file.
 SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceRequest& request);
 
@@ -71,7 +74,7 @@ SourcePicture readSource(std::span<const std::uint8_t> bytes, const SourceReques
 // the file-open error when it cannot be opened or read, or is not a regular file.
 SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequest& request);
 
-// Whether the file begins as a JPEG or a PNG does, the formats readSourceFile reads. Throws the
+// Whether the file begins as a picture of a format readSourceFile reads. Throws the
 // file-open error as readSourceFile does.
 bool isSourceFile(const std::filesystem::path& path);
 
