@@ -12,7 +12,7 @@ std::size_t MemoryReader::read(std::span<std::uint8_t> out) {
 }
 
 FileReader::FileReader(const std::filesystem::path& path)
-    : path_(path), fd_(openForReading(path)) {}
+    : path_(path), fd_(openForReading(path, &size_)) {}
 
 std::size_t FileReader::read(std::span<std::uint8_t> out) {
   const std::size_t n = readAt(fd_.get(), offset_, out, path_);

@@ -7,6 +7,10 @@ namespace wqt {
 
 SourcePicture decodeJpegSource(ByteReader& reader, const SourceRequest& request);
 SourcePicture decodePngSource(ByteReader& reader, const SourceRequest& request);
+SourcePicture decodeWebpSource(ByteReader& reader, const SourceRequest& request);
+SourcePicture decodeGifSource(ByteReader& reader, const SourceRequest& request);
+SourcePicture decodeBmpSource(ByteReader& reader, const SourceRequest& request);
+SourcePicture decodeTiffSource(ByteReader& reader, const SourceRequest& request);
 
 // The EXIF orientation in an APP1 marker's data ("Exif\0\0" and a TIFF structure), 1 when there
 // is none or it cannot be read.

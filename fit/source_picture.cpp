@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "files/import_export.h"
 #include "fit/fit_geometry.h"
@@ -12,18 +13,30 @@ namespace wqt {
 
 namespace {
 
-enum class SourceFormat { None, Jpeg, Png };
+enum class SourceFormat { None, Jpeg, Png, Webp, Gif, Bmp, Tiff };
+
+bool startsWith(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
+  return bytes.size() >= at + text.size() &&
+         std::equal(text.begin(), text.end(), bytes.begin() + std::ptrdiff_t(at),
+                    [](char c, std::uint8_t b) { return std::uint8_t(c) == b; });
+}
 
 // The format the first bytes announce; the reader is back at the first byte after.
 SourceFormat sourceFormat(ByteReader& reader) {
-  std::array<std::uint8_t, 8> signature{};
-  const std::size_t n = reader.read(signature);
+  std::array<std::uint8_t, 12> buffer{};
+  const std::size_t n = reader.read(buffer);
   reader.rewind();
-  static constexpr std::array<std::uint8_t, 8> kPng = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-  if (n >= 3 && signature[0] == 0xFF && signature[1] == 0xD8 && signature[2] == 0xFF) {
-    return SourceFormat::Jpeg;
+  const std::span<const std::uint8_t> b(buffer.data(), n);
+  using namespace std::string_view_literals;
+  if (startsWith(b, "\xFF\xD8\xFF"sv)) return SourceFormat::Jpeg;
+  if (startsWith(b, "\x89PNG\r\n\x1A\n"sv)) return SourceFormat::Png;
+  if (startsWith(b, "RIFF"sv) && startsWith(b, "WEBP"sv, 8)) return SourceFormat::Webp;
+  if (startsWith(b, "GIF87a"sv) || startsWith(b, "GIF89a"sv)) return SourceFormat::Gif;
+  if (startsWith(b, "BM"sv) && n >= 12) return SourceFormat::Bmp;
+  if (startsWith(b, "II*\0"sv) || startsWith(b, "MM\0*"sv) || startsWith(b, "II+\0"sv) ||
+      startsWith(b, "MM\0+"sv)) {
+    return SourceFormat::Tiff;
   }
-  if (n == kPng.size() && signature == kPng) return SourceFormat::Png;
   return SourceFormat::None;
 }
 
@@ -39,6 +52,14 @@ SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
       return decodeJpegSource(reader, request);
     case SourceFormat::Png:
       return decodePngSource(reader, request);
+    case SourceFormat::Webp:
+      return decodeWebpSource(reader, request);
+    case SourceFormat::Gif:
+      return decodeGifSource(reader, request);
+    case SourceFormat::Bmp:
+      return decodeBmpSource(reader, request);
+    case SourceFormat::Tiff:
+      return decodeTiffSource(reader, request);
     case SourceFormat::None:
       break;
   }

@@ -14,6 +14,7 @@
 #include "fit/source_picture.h"
 #include "fit_test_util.h"
 #include "jpeg_test_util.h"
+#include "picture_formats_util.h"
 #include "png_test_util.h"
 
 namespace wqt {
@@ -77,6 +78,14 @@ test::PngRecipe png(int type, int depth, std::function<std::vector<unsigned>(int
 std::function<std::vector<unsigned>(int, int)> halves(std::vector<unsigned> left,
                                                       std::vector<unsigned> right) {
   return [=](int x, int) { return x < 10 ? left : right; };
+}
+
+// RGBA pictures: left and right halves, or top and bottom.
+test::Rgba split(std::array<std::uint8_t, 4> left, std::array<std::uint8_t, 4> right) {
+  return [=](int x, int) { return x < 10 ? left : right; };
+}
+test::Rgba topAndBottom(std::array<std::uint8_t, 4> top, std::array<std::uint8_t, 4> bottom) {
+  return [=](int, int y) { return y < 5 ? top : bottom; };
 }
 
 const Colour kGrey188{188, 188, 188};
@@ -204,6 +213,61 @@ std::vector<SourceCase> sourceCases() {
        {0, 0, 0},
        {0, 0, 0},
        0},
+      {"webp lossy",
+       [] {
+         return test::encodeWebp(20, 10, split({255, 0, 0, 255}, {0, 255, 0, 255}), false);
+       },
+       20, 10, kRed, kGreen, 24},
+      {"webp lossless half transparent",
+       [] {
+         return test::encodeWebp(20, 10, split({255, 255, 255, 128}, {0, 0, 255, 255}), true);
+       },
+       20,
+       10,
+       {128, 128, 128},
+       kBlue,
+       1},
+      {"gif interlaced with a transparent colour",
+       [] {
+         return test::encodeGif(
+             20, 12, {{255, 0, 0}, {0, 0, 255}}, [](int x, int) { return x < 10 ? 0 : 1; }, 0,
+             true);
+       },
+       20,
+       12,
+       {0, 0, 0},
+       kBlue,
+       0},
+      {"bmp 32-bit bottom-up with alpha",
+       [] {
+         return test::encodeBmp32(20, 10, topAndBottom({255, 255, 255, 64}, {0, 0, 255, 255}),
+                                  false);
+       },
+       20,
+       10,
+       {64, 64, 64},
+       {64, 64, 64},
+       0},
+      {"bmp 32-bit top-down",
+       [] {
+         return test::encodeBmp32(20, 10, split({255, 0, 0, 255}, {0, 255, 0, 255}), true);
+       },
+       20, 10, kRed, kGreen, 0},
+      {"tiff 16-bit with alpha",
+       [] {
+         return test::encodeTiff(20, 10, split({255, 255, 255, 128}, {0, 255, 0, 255}), 16, true);
+       },
+       20,
+       10,
+       {128, 128, 128},
+       kGreen,
+       1},
+      // Stored upside down and mirrored (orientation 3): the stored right half shows on the left.
+      {"tiff turned by its orientation",
+       [] {
+         return test::encodeTiff(20, 10, split({255, 0, 0, 255}, {0, 0, 255, 255}), 8, false, 3);
+       },
+       20, 10, kBlue, kRed, 0},
   };
   // Every EXIF orientation of the quadrant picture (red, green / blue, white): the corners it
   // must show upright, and the axes swapped from 5 on.
@@ -259,7 +323,12 @@ TEST(FitSource, RefusesWhatItCannotTake) {
   } cases[] = {
       {"jpeg over the pixel cap", wqt::gen::claimingJpeg(12000, 9000), kPictureTooLargeMessage},
       {"png over the pixel cap", hugePng, kPictureTooLargeMessage},
-      {"gif", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, kUnknownPictureMessage},
+      {"gif cut short",
+       {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0},
+       "Файл GIF повреждён или записан так, как программа не читает. Загрузка невозможна."},
+      {"unknown",
+       {'P', '6', '\n', '1', ' ', '1', '\n', '2', '5', '5', '\n', 0, 0, 0},
+       kUnknownPictureMessage},
       {"empty", {}, kUnknownPictureMessage},
       {"png cut short", Bytes(hugePng.begin(), hugePng.begin() + 20), "PNG error: file cut short"},
       {"jpeg cut short in its data", Bytes(noisy.begin(), noisy.begin() + noisy.size() / 2),

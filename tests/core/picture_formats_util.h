@@ -1,0 +1,178 @@
+#pragma once
+// Source pictures of the further formats, made in memory by their libraries' encoders (BMP by
+// hand): each from a function giving the R, G, B, A of a pixel.
+#include <gif_lib.h>
+#include <tiffio.h>
+#include <webp/encode.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+namespace wqt::test {
+
+using Rgba = std::function<std::array<std::uint8_t, 4>(int, int)>;
+
+inline std::vector<std::uint8_t> rgbaPixels(int width, int height, const Rgba& pixel) {
+  std::vector<std::uint8_t> out;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const auto p = pixel(x, y);
+      out.insert(out.end(), p.begin(), p.end());
+    }
+  }
+  return out;
+}
+
+inline std::vector<std::uint8_t> encodeWebp(int width, int height, const Rgba& pixel,
+                                            bool lossless) {
+  const std::vector<std::uint8_t> rgba = rgbaPixels(width, height, pixel);
+  std::uint8_t* out = nullptr;
+  const std::size_t size = lossless
+                               ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
+                               : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 100, &out);
+  std::vector<std::uint8_t> bytes(out, out + size);
+  WebPFree(out);
+  return bytes;
+}
+
+// A GIF of the palette's indexes, `transparent` the transparent index or -1.
+inline std::vector<std::uint8_t> encodeGif(int width, int height,
+                                           const std::vector<GifColorType>& palette,
+                                           const std::function<int(int, int)>& index,
+                                           int transparent, bool interlaced = false) {
+  std::vector<std::uint8_t> bytes;
+  const OutputFunc write = [](GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
+    out->insert(out->end(), data, data + n);
+    return n;
+  };
+  GifFileType* gif = EGifOpen(&bytes, write, nullptr);
+  ColorMapObject* map = GifMakeMapObject(256, nullptr);
+  for (std::size_t i = 0; i < palette.size(); ++i) map->Colors[i] = palette[i];
+  EGifSetGifVersion(gif, true);
+  EGifPutScreenDesc(gif, width, height, 8, 0, map);
+  if (transparent >= 0) {
+    const GifByteType control[4] = {1, 0, 0, GifByteType(transparent)};
+    EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
+  }
+  EGifPutImageDesc(gif, 0, 0, width, height, interlaced, nullptr);
+  static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+  std::vector<GifPixelType> line(static_cast<std::size_t>(width));
+  for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
+    for (int y = interlaced ? kStart[pass] : 0; y < height; y += interlaced ? kStep[pass] : 1) {
+      for (int x = 0; x < width; ++x) line[std::size_t(x)] = GifPixelType(index(x, y));
+      EGifPutLine(gif, line.data(), width);
+    }
+  }
+  EGifCloseFile(gif, nullptr);
+  GifFreeMapObject(map);
+  return bytes;
+}
+
+// A 32-bit BMP with a BITMAPV5 header and an alpha mask, bottom-up or top-down.
+inline std::vector<std::uint8_t> encodeBmp32(int width, int height, const Rgba& pixel,
+                                             bool topDown) {
+  std::vector<std::uint8_t> b;
+  const auto u16 = [&b](unsigned v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
+  const auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  const std::uint32_t data = std::uint32_t(width) * std::uint32_t(height) * 4;
+  b = {'B', 'M'};
+  u32(14 + 124 + data);
+  u32(0);
+  u32(14 + 124);
+  u32(124);
+  u32(std::uint32_t(width));
+  u32(std::uint32_t(topDown ? -height : height));
+  u16(1);
+  u16(32);
+  u32(3);  // bit fields
+  u32(data);
+  u32(2835);
+  u32(2835);
+  u32(0);
+  u32(0);
+  for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) u32(mask);
+  b.resize(14 + 124, 0);
+  for (int row = 0; row < height; ++row) {
+    const int y = topDown ? row : height - 1 - row;
+    for (int x = 0; x < width; ++x) {
+      const auto p = pixel(x, y);
+      b.insert(b.end(), {p[2], p[1], p[0], p[3]});
+    }
+  }
+  return b;
+}
+
+// An RGB(A) TIFF of 8 or 16 bits a sample, deflated in strips of two rows, with an orientation
+// tag; 16-bit samples repeat the 8-bit value in both bytes.
+inline std::vector<std::uint8_t> encodeTiff(int width, int height, const Rgba& pixel, int bits,
+                                            bool alpha, int orientation = 1) {
+  struct Memory {
+    std::vector<std::uint8_t> bytes;
+    std::uint64_t pos = 0;
+  } memory;
+  const auto read = [](thandle_t h, void* out, tmsize_t n) -> tmsize_t {
+    auto* m = static_cast<Memory*>(h);
+    const std::uint64_t end = std::min<std::uint64_t>(m->pos + std::uint64_t(n), m->bytes.size());
+    const std::uint64_t got = end > m->pos ? end - m->pos : 0;
+    std::memcpy(out, m->bytes.data() + m->pos, got);
+    m->pos += got;
+    return tmsize_t(got);
+  };
+  const auto write = [](thandle_t h, void* in, tmsize_t n) -> tmsize_t {
+    auto* m = static_cast<Memory*>(h);
+    if (m->bytes.size() < m->pos + std::uint64_t(n)) m->bytes.resize(m->pos + std::uint64_t(n));
+    std::memcpy(m->bytes.data() + m->pos, in, std::size_t(n));
+    m->pos += std::uint64_t(n);
+    return n;
+  };
+  const auto seek = [](thandle_t h, toff_t off, int whence) -> toff_t {
+    auto* m = static_cast<Memory*>(h);
+    m->pos = (whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->bytes.size() : 0) + off;
+    return m->pos;
+  };
+  const auto close = [](thandle_t) { return 0; };
+  const auto size = [](thandle_t h) -> toff_t { return static_cast<Memory*>(h)->bytes.size(); };
+  const auto map = [](thandle_t, void**, toff_t*) { return 0; };
+  const auto unmap = [](thandle_t, void*, toff_t) {};
+  TIFF* tiff = TIFFClientOpen("test", "w", &memory, read, write, seek, close, size, map, unmap);
+  const int samples = alpha ? 4 : 3;
+  TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
+  TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
+  TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, samples);
+  TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, bits);
+  TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(tiff, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 2);
+  TIFFSetField(tiff, TIFFTAG_ORIENTATION, orientation);
+  if (alpha) {
+    const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
+  std::vector<std::uint8_t> row(std::size_t(width) * std::size_t(samples) * std::size_t(bits / 8));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const auto p = pixel(x, y);
+      for (int c = 0; c < samples; ++c) {
+        for (int k = 0; k < bits / 8; ++k) {
+          row[(std::size_t(x) * std::size_t(samples) + std::size_t(c)) * std::size_t(bits / 8) +
+              std::size_t(k)] = p[std::size_t(c)];
+        }
+      }
+    }
+    TIFFWriteScanline(tiff, row.data(), std::uint32_t(y), 0);
+  }
+  TIFFClose(tiff);
+  return memory.bytes;
+}
+
+}  // namespace wqt::test
