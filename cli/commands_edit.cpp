@@ -56,8 +56,8 @@ int runReplace(const Options& options) {
   if (!imported.stored()) {
     const wqt::FileEntry& known = *map.entry(entry);
     printProblem(options.file, importRefusalText(known, imported, as));
-    if (!fit && wqt::fittingMayHelp(imported.refusal) && wqt::fitTarget(known)) {
-      printMessage("Рисунок JPEG или PNG подгоняется к файлу с --fit crop, inside или stretch.");
+    if (!fit && wqt::fittingWouldStore(known, options.file, as)) {
+      printMessage("Рисунок подгоняется к файлу с --fit crop, inside или stretch.");
     }
     return kExitProblems;
   }

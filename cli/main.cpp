@@ -103,8 +103,9 @@ std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App&
 
 // pack and replace store exact files as they are; --fit is what makes them fit the others.
 constexpr const char* kFitFooter =
-    "С --fit рисунок JPEG или PNG, который не подходит файлу JPG или RAW как есть (другой\n"
-    "размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл берётся как есть.\n"
+    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP или TIFF, который не подходит файлу JPG или RAW\n"
+    "как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл\n"
+    "берётся как есть.\n"
     "--gravity, --background, --dither и --quality действуют только вместе с --fit.";
 
 constexpr const char* kFooter =

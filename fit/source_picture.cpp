@@ -79,8 +79,13 @@ SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequ
 }
 
 bool isSourceFile(const std::filesystem::path& path) {
+  return sourceFormatName(path) != nullptr;
+}
+
+const char* sourceFormatName(const std::filesystem::path& path) {
   FileReader reader(path);
-  return sourceFormat(reader) != SourceFormat::None;
+  static constexpr const char* kNames[] = {nullptr, "JPEG", "PNG", "WebP", "GIF", "BMP", "TIFF"};
+  return kNames[static_cast<int>(sourceFormat(reader))];
 }
 
 SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,

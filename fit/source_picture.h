@@ -78,6 +78,10 @@ SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequ
 // file-open error as readSourceFile does.
 bool isSourceFile(const std::filesystem::path& path);
 
+// The name of the format the file begins as ("JPEG", "PNG", "WebP", "GIF", "BMP", "TIFF"), or
+// null for none read. Throws the file-open error as readSourceFile does.
+const char* sourceFormatName(const std::filesystem::path& path);
+
 // Non-premultiplied 8-bit RGBA pixels (R, G, B, A bytes), rows `stride` bytes apart, from a
 // reader of another format; already upright, in sRGB. Throws SourceError above the pixel cap.
 SourcePicture sourceFromRgba(const std::uint8_t* rgba, int width, int height, std::size_t stride,

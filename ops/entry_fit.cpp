@@ -22,6 +22,15 @@ ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::p
   return checkBytesImport(entry, bytes);
 }
 
+bool fittingWouldStore(const FileEntry& entry, const std::filesystem::path& file, RawFormat as) {
+  try {
+    std::vector<std::uint8_t> bytes;
+    return checkFittedImport(entry, file, as, FitOptions{}, bytes).stored();
+  } catch (const Error&) {
+    return false;
+  }
+}
+
 ImportOutcome importFittedFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
                                const std::filesystem::path& file, RawFormat as,
                                const FitOptions& options) {

@@ -1,7 +1,7 @@
 #pragma once
 // A picture offered for a JPG or RAW entry with fitting asked for: a file already exact for the
-// entry goes in as the plain import takes it; any other JPEG or PNG is fitted to the entry's kind
-// and size, and the fitted file is checked and stored as ready bytes are.
+// entry goes in as the plain import takes it; any other picture of a format read is fitted to the
+// entry's kind and size, and the fitted file is checked and stored as ready bytes are.
 #include <cstdint>
 #include <filesystem>
 #include <vector>
@@ -16,14 +16,19 @@ namespace wqt {
 // stays what it is.
 bool fittingMayHelp(ImportRefusal refusal);
 
-// checkFileImport; when it refuses a JPEG or PNG for an entry that holds a picture, the picture
-// fitted to the entry instead: `bytes` is then the fitted file and the outcome its checks as
-// ready bytes. Anything else keeps the plain refusal. A damaged picture throws JpegError or
-// PngError, one above the pixel cap SourceError, as readSourceFile does; a file that cannot be
+// checkFileImport; when it refuses a picture of a format read for an entry that holds a picture,
+// the picture fitted to the entry instead: `bytes` is then the fitted file and the outcome its
+// checks as ready bytes. Anything else keeps the plain refusal. A damaged picture throws JpegError
+// or PngError, one above the pixel cap SourceError, as readSourceFile does; a file that cannot be
 // read throws the file-open error.
 ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::path& file,
                                 RawFormat as, const FitOptions& options,
                                 std::vector<std::uint8_t>& bytes);
+
+// Whether fitting with the default options would store a file the plain import refuses: a
+// picture of a format read, whole, whose fit passes the entry's checks. (A file of another
+// format, or a picture cut short, is not helped by fitting.)
+bool fittingWouldStore(const FileEntry& entry, const std::filesystem::path& file, RawFormat as);
 
 // checkFittedImport, then the bytes go into the entry's slot. An entry the map lacks or the
 // document has no slot for is NoSlot.

@@ -13,6 +13,7 @@
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "jpeg_test_util.h"
+#include "ops/entry_fit.h"
 #include "ops/entry_transfer.h"
 #include "ops/picture_error_text.h"
 #include "ops/theme_check.h"
@@ -174,6 +175,9 @@ TEST_F(Ops, ImportRefusalsCarryWhatTheMessageNeeds) {
        {}},
       {"no JPEG", 2, Bytes(40, 1), RawFormat::Raw, ImportRefusal::PictureUnreadable, 40, 0,
        ErrorCode::Jpeg},
+      // Called a PNG ("Это рисунок PNG, а файл темы — JPG."), not a damaged JPEG.
+      {"PNG for JPG", 2, png, RawFormat::Raw, ImportRefusal::PictureUnreadable, png.size(), 0,
+       ErrorCode::Other},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -191,6 +195,28 @@ TEST_F(Ops, ImportRefusalsCarryWhatTheMessageNeeds) {
   EXPECT_EQ(exportBytes(*map.entry(0), doc.entryData(0), RawFormat::Png).size(),
             rawToPng(*map.entry(0), rawPicture()).size());
   EXPECT_EQ(exportTarget(*map.entry(2), "/x/Картинка.bmp", RawFormat::Png), "/x/Картинка.jpg");
+}
+
+// Fitting is offered only for a picture it would store: of a format read, and whole.
+TEST_F(Ops, FittingWouldStoreOnlyAWholePictureOfAFormatRead) {
+  const Bytes png = encodePng({6, 3, Bytes(54, 0x80)});
+  const struct {
+    const char* name;
+    std::int32_t entry;
+    Bytes content;
+    bool helps;
+  } rows[] = {
+      {"PNG for JPG", 2, png, true},
+      {"JPEG for RAW", 0, test::encodeJpeg(8, 8), true},
+      {"RAW bytes for JPG", 2, rawPicture(), false},
+      {"PNG cut short", 2, Bytes(png.begin(), png.begin() + 40), false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(
+        fittingWouldStore(*map.entry(row.entry), dir.write("offered", row.content), RawFormat::Raw),
+        row.helps)
+        << row.name;
+  }
 }
 
 TEST_F(Ops, HeaderAsShownAndAsSet) {
