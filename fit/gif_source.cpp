@@ -4,6 +4,8 @@
 #include <gif_lib.h>
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <exception>
 #include <vector>
 
@@ -90,14 +92,12 @@ SourcePicture decodeGifSource(ByteReader& reader, const SourceRequest& request) 
   const ColorMapObject* map = frame.ColorMap != nullptr ? frame.ColorMap : gif->SColorMap;
   if (map == nullptr) throw failed();
 
-  // Colours by index; an index past the map is transparent.
-  std::vector<std::uint8_t> colours(256 * 4, 0);
+  // Colours by index as R, G, B, A bytes; an index past the map is transparent.
+  std::array<std::uint32_t, 256> colours{};
   for (int i = 0; i < std::min(map->ColorCount, 256); ++i) {
     const GifColorType& c = map->Colors[i];
-    colours[std::size_t(i) * 4] = c.Red;
-    colours[std::size_t(i) * 4 + 1] = c.Green;
-    colours[std::size_t(i) * 4 + 2] = c.Blue;
-    colours[std::size_t(i) * 4 + 3] = i == transparent ? 0 : 255;
+    const std::uint8_t rgba[4] = {c.Red, c.Green, c.Blue, std::uint8_t(i == transparent ? 0 : 255)};
+    std::memcpy(&colours[std::size_t(i)], rgba, 4);
   }
 
   RgbaRows rows(width, height, request, 1, {}, frame.Interlace);
@@ -119,8 +119,7 @@ SourcePicture decodeGifSource(ByteReader& reader, const SourceRequest& request) 
       break;  // the rest of the frame is off the canvas
     }
     for (int x = 0; x < shown; ++x) {
-      std::copy_n(&colours[std::size_t(line[std::size_t(x)]) * 4], 4,
-                  &rgba[std::size_t(left + x) * 4]);
+      std::memcpy(&rgba[std::size_t(left + x) * 4], &colours[line[std::size_t(x)]], 4);
     }
     rows.row(y, rgba.data());
   }
