@@ -133,6 +133,13 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
   }
   std::string message = "«" + wqt::shortened(text) + "» ";
   message += match.ambiguous ? "называет не один файл; варианты:" : "не найден в карте темы.";
+  // A number past the last entry: the range is what helps, not the captions.
+  const bool number =
+      !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+  if (number && !match.ambiguous && !map.entries().empty()) {
+    throw Failure(kExitUsage,
+                  message + " Номера файлов: 0–" + std::to_string(map.entries().size() - 1) + ".");
+  }
   if (!match.ambiguous && !match.candidates.empty()) message += " Есть:";
   for (const std::string& candidate : match.candidates) message += "\n  " + candidate;
   if (match.unnamed != 0) message += "\n  … и ещё " + std::to_string(match.unnamed);

@@ -17,22 +17,41 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr const char* kSizeExpected = "ожидается ШИРИНАxВЫСОТА, например 240x320";
+constexpr const char* kSizeRange = "ширина и высота — от 1 до 65535";
 constexpr const char* kKindExpected = "ожидается jpg или raw";
 
-// "240x320": both sides from 1 to 65535, the largest picture an entry describes.
-std::optional<std::pair<int, int>> pictureSize(std::string_view text) {
+// "240x320": both sides from 1 to 65535, the largest picture an entry describes. Digits out of
+// that range are told apart from a text of another form, so the refusal can name the limits.
+struct SizeText {
+  std::optional<std::pair<int, int>> size;
+  bool outOfRange = false;
+};
+
+SizeText readSize(std::string_view text) {
   const std::size_t x = text.find('x');
-  if (x == std::string_view::npos) return std::nullopt;
-  const auto side = [](std::string_view digits) -> std::optional<int> {
-    int value = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (ec != std::errc() || end != digits.data() + digits.size() || value < 1 || value > 65535)
+  if (x == std::string_view::npos) return {};
+  const auto side = [](std::string_view digits) -> std::optional<long long> {
+    if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
       return std::nullopt;
+    }
+    if (digits.size() > 9) return 1LL << 40;  // past any side, whatever its digits
+    long long value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
     return value;
   };
   const auto width = side(text.substr(0, x)), height = side(text.substr(x + 1));
-  if (!width || !height) return std::nullopt;
-  return std::pair(*width, *height);
+  if (!width || !height) return {};
+  const auto inRange = [](long long v) { return v >= 1 && v <= 65535; };
+  if (!inRange(*width) || !inRange(*height)) return {std::nullopt, true};
+  return {std::pair(int(*width), int(*height)), false};
+}
+
+std::optional<std::pair<int, int>> pictureSize(std::string_view text) {
+  return readSize(text).size;
+}
+
+std::string sizeRefusal(std::string_view text) {
+  return readSize(text).outOfRange ? kSizeRange : kSizeExpected;
 }
 
 std::optional<wqt::FileKind> fitKind(std::string_view text) {
@@ -46,7 +65,7 @@ wqt::FitTarget fitTargetOf(const Options& options) {
   const auto kind = fitKind(options.fitKind);
   if (!size)
     throw Failure(kExitUsage,
-                  std::string("Недопустимое значение параметра --size: ") + kSizeExpected + ".");
+                  "Недопустимое значение параметра --size: " + sizeRefusal(options.fitSize) + ".");
   if (!kind)
     throw Failure(kExitUsage,
                   std::string("Недопустимое значение параметра --kind: ") + kKindExpected + ".");
@@ -59,7 +78,7 @@ void addFitCommandOptions(CLI::App* command, Options& options) {
   command->add_option("--size", options.fitSize, "Размер рисунка файла, например 240x320")
       ->required()
       ->check(CLI::Validator(
-          [](const std::string& v) { return pictureSize(v) ? std::string() : kSizeExpected; }, ""))
+          [](const std::string& v) { return pictureSize(v) ? std::string() : sizeRefusal(v); }, ""))
       ->type_name("WxH");
   command->add_option("--kind", options.fitKind, "Вид файла: jpg или raw")
       ->required()

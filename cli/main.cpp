@@ -73,6 +73,38 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
   return row[b.size()];
 }
 
+// A misspelt option of the command given (or of the program): the message naming the closest
+// one it takes, when it is a slip as unknownCommand counts one.
+std::optional<std::string> optionSlip(const CLI::ParseError& e, const CLI::App& app) {
+  if (dynamic_cast<const CLI::ExtrasError*>(&e) == nullptr) return std::nullopt;
+  std::vector<std::string> names;
+  const auto addNames = [&names](const CLI::App& from) {
+    for (const CLI::Option* option : from.get_options()) {
+      for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+    }
+  };
+  addNames(app);
+  for (const CLI::App* sub : app.get_subcommands()) addNames(*sub);
+  const std::string what = e.what();
+  const std::size_t colon = what.rfind(": ");
+  std::string_view extras =
+      colon == std::string::npos ? "" : std::string_view(what).substr(colon + 2);
+  while (!extras.empty()) {
+    const std::size_t space = extras.find(' ');
+    const std::string_view arg = extras.substr(0, space);
+    extras = space == std::string_view::npos ? "" : extras.substr(space + 1);
+    if (!arg.starts_with("--") || names.empty()) continue;
+    const std::string_view name = arg.substr(0, arg.find('='));
+    const auto closest = std::min_element(names.begin(), names.end(), [&](auto& x, auto& y) {
+      return editDistance(name, x) < editDistance(name, y);
+    });
+    if (editDistance(name, *closest) <= std::max<std::size_t>(1, closest->size() / 3)) {
+      return "Неизвестный параметр «" + std::string(name) + "». Может быть, " + *closest + "?";
+    }
+  }
+  return std::nullopt;
+}
+
 // The command word of the command line (the first argument that is not an option or --map's
 // value) when it names no command: the message naming the closest command when it is a slip
 // (at most a third of its letters wrong), else every command.
@@ -231,7 +263,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {  // --help, --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    wrong = russianParseError(e);
+    wrong = optionSlip(e, app);
+    if (!wrong) wrong = russianParseError(e);
   }
   if (wrong) {
     wqtcli::printMessage(*wrong);

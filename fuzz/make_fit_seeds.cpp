@@ -1,12 +1,15 @@
 // The seed corpus of the fitting fuzz target: make_fit_seeds <folder>. Each seed is one target
 // byte and a picture: JPEGs baseline, progressive, CMYK, turned by EXIF and with an ICC profile;
-// PNGs of each colour type, 16-bit, with alpha and interlaced.
+// PNGs of each colour type, 16-bit, with alpha and interlaced; WebP lossy and lossless, GIFs
+// with a transparent colour and interlaced, BMPs both ways up, TIFFs of 16 bits with alpha and
+// turned.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "tests/core/fit_test_util.h"
+#include "tests/core/picture_formats_util.h"
 
 namespace {
 
@@ -62,5 +65,19 @@ int main(int argc, char** argv) {
   PngRecipe iccGrey = png(PNG_COLOR_TYPE_GRAY, 8);
   iccGrey.icc = linearProfile(true);
   put(dir, "icc_grey.png", encodePng(iccGrey));
+  const Rgba gradient = [](int x, int y) {
+    return std::array<std::uint8_t, 4>{std::uint8_t(x * 28), std::uint8_t(y * 36), 90,
+                                       std::uint8_t(100 + x * 10)};
+  };
+  put(dir, "lossy.webp", encodeWebp(9, 7, gradient, false));
+  put(dir, "lossless.webp", encodeWebp(9, 7, gradient, true));
+  const std::vector<GifColorType> colours = {{255, 0, 0}, {0, 90, 200}, {30, 30, 30}};
+  const auto index = [](int x, int y) { return (x + y) % 3; };
+  put(dir, "transparent.gif", encodeGif(9, 7, colours, index, 1));
+  put(dir, "interlaced.gif", encodeGif(9, 11, colours, index, -1, true));
+  put(dir, "bottom_up.bmp", encodeBmp32(9, 7, gradient, false));
+  put(dir, "top_down.bmp", encodeBmp32(9, 7, gradient, true));
+  put(dir, "alpha16.tif", encodeTiff(9, 7, gradient, 16, true));
+  put(dir, "turned.tif", encodeTiff(9, 7, gradient, 8, false, 6));
   return 0;
 }

@@ -284,6 +284,9 @@ TEST_F(Cli, ListingAsJsonAndUsageErrors) {
       {{"unpack", theme, dir.path()}, "не пуста"},
       {{"set", theme, "--type", "grey"}, "black"},
       {{"thumbnail", "-s", "0", theme, dir / "t.png"}, "от 1 до 4096"},
+      {{"fit", "p.jpg", "--size", "0x320", "--kind", "jpg", "-o", "f.jpg"}, "от 1 до 65535"},
+      {{"extract", theme, "99"}, "Номера файлов: 0–14."},
+      {{"set", theme, "--autor", "Вася"}, "Неизвестный параметр «--autor». Может быть, --author?"},
       {{"info", dir / "none.wqt"}, "none.wqt"},
   };
   for (const auto& c : cases) {
