@@ -108,6 +108,11 @@ SourcePicture decodeTiffSource(ByteReader& reader, const SourceRequest& request)
     throw failed();
   }
   refuseOverPixelCap(width, height);
+  // A strip or tile the library would decode whole beyond its bound is said to be too large,
+  // not damaged (an uncompressed one the library reads in parts).
+  const std::uint64_t piece =
+      TIFFIsTiled(tiff.get()) ? TIFFTileSize64(tiff.get()) : TIFFStripSize64(tiff.get());
+  if (piece > std::uint64_t(kMaxLibraryAllocation)) throw SourceError(kSourceMemoryMessage);
   std::uint32_t band = 0;
   if (TIFFIsTiled(tiff.get())) {
     TIFFGetField(tiff.get(), TIFFTAG_TILELENGTH, &band);
