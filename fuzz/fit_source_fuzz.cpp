@@ -1,6 +1,6 @@
-// The input is a picture offered for fitting, of any format read, after one byte that picks the target
-// (RAW, 1 to 61 pixels a side): it is read, bounded in size and memory, and fitted, or refused
-// with a wqt::Error. Anything else escaping, or a picture of the wrong shape, is a finding.
+// The input is a picture offered for fitting, of any format read, after one byte that picks the
+// target (RAW, 1 to 61 pixels a side): it is read, bounded in size and memory, and fitted, or
+// refused with a wqt::Error. Anything else escaping, or a picture of the wrong shape, is a finding.
 #include <cstdint>
 #include <cstdlib>
 #include <span>

@@ -227,6 +227,15 @@ std::vector<SourceCase> sourceCases() {
        {128, 128, 128},
        kBlue,
        1},
+      // The TIFF structure of the EXIF segment, without its "Exif\0\0", as WebP writers store it.
+      {"webp turned by its exif chunk",
+       [] {
+         const Bytes exif = test::exifOrientation(6);
+         return test::webpWithExif(
+             test::encodeWebp(20, 10, split({255, 0, 0, 255}, {0, 0, 255, 255}), true), 20, 10,
+             Bytes(exif.begin() + 6, exif.end()));
+       },
+       10, 20, kRed, kRed, 0},
       {"gif interlaced with a transparent colour",
        [] {
          return test::encodeGif(
@@ -237,6 +246,17 @@ std::vector<SourceCase> sourceCases() {
        12,
        {0, 0, 0},
        kBlue,
+       0},
+      // The canvas the frame leaves uncovered is transparent.
+      {"gif frame on part of its canvas",
+       [] {
+         return test::encodeGif(
+             20, 10, {{0, 255, 0}}, [](int, int) { return 0; }, -1, false, 10);
+       },
+       20,
+       10,
+       {0, 0, 0},
+       kGreen,
        0},
       {"bmp 32-bit bottom-up with alpha",
        [] {

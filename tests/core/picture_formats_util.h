@@ -40,11 +40,36 @@ inline std::vector<std::uint8_t> encodeWebp(int width, int height, const Rgba& p
   return bytes;
 }
 
-// A GIF of the palette's indexes, `transparent` the transparent index or -1.
+// The still WebP with an EXIF chunk after its picture, in the extended form that allows one.
+inline std::vector<std::uint8_t> webpWithExif(const std::vector<std::uint8_t>& webp, int width,
+                                              int height, const std::vector<std::uint8_t>& exif) {
+  std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'};
+  const auto u24 = [&out](std::uint32_t v) {
+    out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16)});
+  };
+  const auto chunk = [&](const char* fourcc, const std::vector<std::uint8_t>& data) {
+    out.insert(out.end(), fourcc, fourcc + 4);
+    u24(std::uint32_t(data.size()));
+    out.push_back(0);
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() % 2 != 0) out.push_back(0);
+  };
+  out.insert(out.end(), {'V', 'P', '8', 'X', 10, 0, 0, 0, 0x08, 0, 0, 0});  // EXIF flag
+  u24(std::uint32_t(width - 1));
+  u24(std::uint32_t(height - 1));
+  out.insert(out.end(), webp.begin() + 12, webp.end());  // the picture's own chunk
+  chunk("EXIF", exif);
+  const std::uint32_t size = std::uint32_t(out.size() - 8);
+  for (int i = 0; i < 4; ++i) out[std::size_t(4 + i)] = std::uint8_t(size >> (8 * i));
+  return out;
+}
+
+// A GIF of the palette's indexes, `transparent` the transparent index or -1; its frame leaves
+// the canvas's first `left` columns uncovered.
 inline std::vector<std::uint8_t> encodeGif(int width, int height,
                                            const std::vector<GifColorType>& palette,
                                            const std::function<int(int, int)>& index,
-                                           int transparent, bool interlaced = false) {
+                                           int transparent, bool interlaced = false, int left = 0) {
   std::vector<std::uint8_t> bytes;
   const OutputFunc write = [](GifFileType* gif, const GifByteType* data, int n) {
     auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
@@ -60,13 +85,13 @@ inline std::vector<std::uint8_t> encodeGif(int width, int height,
     const GifByteType control[4] = {1, 0, 0, GifByteType(transparent)};
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, control);
   }
-  EGifPutImageDesc(gif, 0, 0, width, height, interlaced, nullptr);
+  EGifPutImageDesc(gif, left, 0, width - left, height, interlaced, nullptr);
   static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
   std::vector<GifPixelType> line(static_cast<std::size_t>(width));
   for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
     for (int y = interlaced ? kStart[pass] : 0; y < height; y += interlaced ? kStep[pass] : 1) {
-      for (int x = 0; x < width; ++x) line[std::size_t(x)] = GifPixelType(index(x, y));
-      EGifPutLine(gif, line.data(), width);
+      for (int x = left; x < width; ++x) line[std::size_t(x - left)] = GifPixelType(index(x, y));
+      EGifPutLine(gif, line.data(), width - left);
     }
   }
   EGifCloseFile(gif, nullptr);
