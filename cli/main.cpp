@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
   CLI::App* fit = command("fit", "Подогнать рисунок к файлу JPG или RAW без темы", wqtcli::runFit);
-  positional(fit, "PICTURE", options.file, "Рисунок JPEG или PNG");
+  positional(fit, "PICTURE", options.file, "Рисунок JPEG, PNG, WebP, GIF, BMP или TIFF");
   wqtcli::addFitCommandOptions(fit, options);
   CLI::App* catalogue =
       theme(command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue));
