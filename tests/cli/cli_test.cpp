@@ -18,6 +18,7 @@
 
 #include "../core/fit_test_util.h"
 #include "../core/jpeg_test_util.h"
+#include "../core/picture_formats_util.h"
 #include "../core/temp_dir.h"
 #include "base/core_error.h"
 #include "base/file_io.h"
@@ -609,6 +610,9 @@ TEST_F(Cli, ReplaceWithFitStoresTheCoresFitAndExactFilesAsTheyAre) {
   };
   const fs::path png = dir.write("drawing.png", wqt::test::encodePng(drawing));
   const fs::path exact = dir.write("exact.jpg", wqt::test::encodeJpeg(60, 60));
+  const fs::path gif = dir.write(
+      "drawing.gif", wqt::test::encodeGif(
+                         40, 30, {{250, 0, 0}, {0, 0, 250}}, [](int x, int) { return x / 20; }, 1));
   const wqt::FitTarget camera{wqt::FileKind::Jpg, 60, 60}, lock{wqt::FileKind::Raw, 32, 32};
   wqt::FitOptions inside;
   inside.mode = wqt::FitMode::Inside;
@@ -646,6 +650,8 @@ TEST_F(Cli, ReplaceWithFitStoresTheCoresFitAndExactFilesAsTheyAre) {
        {"--fit", "stretch", "--dither", "ordered"},
        lock,
        stretch},
+      // Not a .png, yet a picture: taken for a RAW file by what it holds.
+      {"raw crop of a gif", "Замок", gif, {"--fit", "crop"}, lock, {}},
       {"raw inside of a png",
        "Замок",
        png,
