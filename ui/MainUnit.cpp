@@ -7,6 +7,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -20,6 +21,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "ops/theme_header.h"
 #include "theme/theme_messages.h"
@@ -72,6 +74,7 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   wqtui::setErrorDialogs(&dialogs_);
   const QScreen* screen = QGuiApplication::primaryScreen();
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
+  undo_ = new QUndoStack(this);
   buildControls();
   connectHandlers();
   wqtui::installTreeContextMenu(*this, this);
@@ -148,14 +151,22 @@ void TMainForm::buildMenu() {
                                &TMainForm::MM_Child_OpenThemeClick, Qt::CTRL | Qt::Key_O);
   MM_Child_SaveTheme = command(file, "MM_Child_SaveTheme", "Сохранить тему",
                                &TMainForm::MM_Child_SaveThemeClick, Qt::CTRL | Qt::Key_S);
-  MM_Child_SaveTheme->setEnabled(false);
+  MM_Child_SaveThemeAs =
+      command(file, "MM_Child_SaveThemeAs", "Сохранить тему как...",
+              &TMainForm::MM_Child_SaveThemeAsClick, Qt::CTRL | Qt::SHIFT | Qt::Key_S);
   named(file->addSeparator(), "MM_Child_Sep1");
   command(file, "MM_Child_Exit", "Выход", &TMainForm::MM_Child_ExitClick, Qt::CTRL | Qt::Key_Q);
+
+  QMenu* edit = menu("MM_Main_Edit", "Правка");
+  MM_Child_Undo = command(edit, "MM_Child_Undo", "Отменить", &TMainForm::MM_Child_UndoClick);
+  MM_Child_Undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  MM_Child_Redo = command(edit, "MM_Child_Redo", "Повторить", &TMainForm::MM_Child_RedoClick);
+  MM_Child_Redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
   MM_Child_ThemeOverview =
       command(menu("MM_Main_View", "Вид"), "MM_Child_ThemeOverview", wqtui::kThemeOverviewTitle,
               &TMainForm::MM_Child_ThemeOverviewClick);
-  MM_Child_ThemeOverview->setEnabled(false);
 
   QMenu* help = menu("MM_Main_Help", "Помощь");
   QAction* about = command(help, "MM_Child_AboutProgramme", "О программе",
@@ -287,16 +298,49 @@ void TMainForm::connectHandlers() {
   connect(PCtrl, &QTabWidget::currentChanged, this, guarded(this, &TMainForm::PCtrlChange));
   connect(CBox_ThemeType, &QComboBox::activated, this,
           guarded(this, &TMainForm::CBox_ThemeTypeChange));
+  connect(undo_, &QUndoStack::indexChanged, this, [this] {
+    // Back at the saved state, the theme equals its file again.
+    if (undo_->isClean()) doc_.markUnmodified();
+    updateCommands();
+  });
 }
 
 void TMainForm::FormCreate() {
-  if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
-  mapPresent_ = false;
+  mapPresent_ = wqt::mapExists(mapPath_);
+  updateCommands();
+  if (mapPresent_) return;
   setStatus(QStringLiteral("Ошибка #1#"),
             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
-  MM_Child_CreateTheme->setEnabled(false);
-  MM_Child_OpenTheme->setEnabled(false);
+}
+
+void TMainForm::updateCommands() {
+  const bool theme = doc_.hasImage();
+  MM_Child_CreateTheme->setEnabled(mapPresent_);
+  MM_Child_OpenTheme->setEnabled(mapPresent_);
+  MM_Child_SaveTheme->setEnabled(theme);
+  MM_Child_SaveThemeAs->setEnabled(theme);
+  MM_Child_ThemeOverview->setEnabled(theme);
+
+  const auto named = [](const char* verb, const QString& step) {
+    const QString text = QString::fromUtf8(verb);
+    return step.isEmpty() ? text : text + QStringLiteral(" «") + step + QStringLiteral("»");
+  };
+  const bool undo = canUndo();
+  MM_Child_Undo->setEnabled(undo);
+  MM_Child_Undo->setText(named("Отменить", undo ? undo_->undoText() : QString()));
+  MM_Child_Redo->setEnabled(undo_->canRedo());
+  MM_Child_Redo->setText(named("Повторить", undo_->redoText()));
+
+  const QString program = QStringLiteral("Orvalen WQT Manager v1.0");
+  if (!theme) {
+    setWindowTitle(program);
+  } else {
+    const QString name =
+        themeFile_.isEmpty() ? QStringLiteral("NewTheme.wqt") : QFileInfo(themeFile_).fileName();
+    setWindowTitle(name + QStringLiteral("[*] — ") + program);
+  }
+  setWindowModified(theme && doc_.modified());
 }
 
 void TMainForm::ReadRXT() {
