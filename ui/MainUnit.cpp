@@ -1,5 +1,6 @@
 #include "ui/MainUnit.h"
 
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -61,6 +63,22 @@ QLineEdit* captionedBox(QWidget* parent, const char* labelName, const char* text
   return box;
 }
 
+// The client area: it lays its controls out again whenever its size changes.
+class ResizingClient : public QWidget {
+ public:
+  ResizingClient(QWidget* parent, std::function<void(QSize)> layout)
+      : QWidget(parent), layout_(std::move(layout)) {}
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    layout_(size());
+  }
+
+ private:
+  std::function<void(QSize)> layout_;
+};
+
 // A slot running a handler inside the top-level handler: no exception reaches Qt's event loop.
 template <class... Args>
 auto guarded(TMainForm* form, void (TMainForm::*handler)(Args...)) {
@@ -91,13 +109,13 @@ void TMainForm::buildControls() {
   setWindowTitle(QStringLiteral("Orvalen WQT Manager v1.0"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(wqtui::windowFont());
 
   buildMenu();
 
-  auto* client = named(new QWidget(this), "MainForm_Client");
-  client->setFixedSize(kClientWidth, kClientHeight);
+  auto* client = named(new ResizingClient(this, [this](QSize size) { layoutClient(size); }),
+                       "MainForm_Client");
   setCentralWidget(client);
 
   // The window and its children are created in tab order: PNL_InFo first, then PCtrl.
@@ -120,8 +138,41 @@ void TMainForm::buildControls() {
                                ED_ThemeAuthor, ED_ThemeName,  ED_ThemeVersion, CBox_ThemeType};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+  // The default size is the least; a screen too small for it (a large scale factor) gets what
+  // it has room for.
+  const int menuHeight = menuBar()->sizeHint().height();
+  QSize least(kClientWidth, kClientHeight + menuHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    least = least.boundedTo(screen->availableGeometry().size());
+  setMinimumSize(least);
+  resize(least);
+  // A hidden window is laid out when first shown; its controls are placed now.
+  client->resize(least - QSize(0, menuHeight));
+  layoutClient(client->size());
   move(191, 120);
+}
+
+void TMainForm::layoutClient(QSize size) {
+  if (SBar_Panel1 == nullptr) return;  // still being built
+  // At the default size every control sits where the window's layout puts it. Growing, the page
+  // control and its tree take half the extra width and all the extra height; the information
+  // panel keeps to their right, its picture view growing with the other half.
+  const int dw = size.width() - kClientWidth;
+  const int dh = size.height() - kClientHeight;
+  const int treeGrowth = dw / 2;
+  const int viewGrowth = dw - treeGrowth;
+  PCtrl->setGeometry(0, 0, 265 + treeGrowth, 449 + dh);
+  TreeView->setGeometry(0, 0, 257 + treeGrowth, 417 + dh);
+  PNL_InFo->setGeometry(272 + treeGrowth, 0, 481 + viewGrowth, 449 + dh);
+  PNL_IMG->setGeometry(0, 0, 244 + viewGrowth, 324 + dh);
+  IMG->setFixedSize(240 + viewGrowth, 320 + dh);
+  lbl_9->move(72 + viewGrowth / 2, 144 + dh / 2);
+  GB_Info->move(256 + viewGrowth, 1);
+  btn_load_img->move(8, 336 + dh);
+  btn_save_img->move(144, 336 + dh);
+  const int width = size.width();
+  findChild<QStatusBar*>(QStringLiteral("SBar"))->setGeometry(0, 455 + dh, width, 19);
+  SBar_Panel1->setGeometry(270, 0, width - 270, 19);
 }
 
 void TMainForm::buildMenu() {

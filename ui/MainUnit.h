@@ -110,6 +110,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void buildMenu();
   void buildInfoPanel(QWidget* client);
   void buildPages(QWidget* client);
+  // Places the client area's controls for its size.
+  void layoutClient(QSize size);
   void connectHandlers();
 
   // The commands the tree's context menu and drops run.
