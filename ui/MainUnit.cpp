@@ -1,5 +1,6 @@
 #include "ui/MainUnit.h"
 
+#include <algorithm>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -142,14 +143,17 @@ void TMainForm::buildControls() {
   // it has room for.
   const int menuHeight = menuBar()->sizeHint().height();
   QSize least(kClientWidth, kClientHeight + menuHeight);
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    least = least.boundedTo(screen->availableGeometry().size());
+  QRect room(QPoint(0, 0), QSize(1 << 20, 1 << 20));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) room = screen->availableGeometry();
+  least = least.boundedTo(room.size());
   setMinimumSize(least);
   resize(least);
   // A hidden window is laid out when first shown; its controls are placed now.
   client->resize(least - QSize(0, menuHeight));
   layoutClient(client->size());
-  move(191, 120);
+  // The usual place, moved in where the window would run off the screen.
+  move(std::max(room.left(), std::min(191, room.right() + 1 - least.width())),
+       std::max(room.top(), std::min(120, room.bottom() + 1 - least.height())));
 }
 
 void TMainForm::layoutClient(QSize size) {
