@@ -6,6 +6,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QSettings>
 #include <QTimer>
 
 #include "map/map_location.h"
@@ -143,6 +144,12 @@ int main(int argc, char** argv) {
   TChildForm_AboutProgramm aboutBox;
   mainForm.setAboutBox(&aboutBox);
 
+  // The window's size and place from the last run, under the user's configuration folder.
+  QSettings settings(QStringLiteral("Orvalen"), QStringLiteral("wqt-manager"));
+  mainForm.restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+  QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm, [&mainForm, &settings] {
+    settings.setValue(QStringLiteral("window/geometry"), mainForm.saveGeometry());
+  });
   mainForm.show();
   // Once the window is on screen, so its messages have it behind them. The call runs after main
   // has gone on, so it keeps its own copy of the name.

@@ -69,6 +69,14 @@ ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t 
   return outcome;
 }
 
+std::vector<std::uint8_t> restoreEntryData(ThemeDocument& doc, std::int32_t entry,
+                                           std::vector<std::uint8_t> data) {
+  const std::span<const std::uint8_t> held = doc.entryData(entry);
+  std::vector<std::uint8_t> replaced(held.begin(), held.end());
+  doc.replaceEntryData(entry, std::move(data));
+  return replaced;
+}
+
 ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes) {
   ImportOutcome outcome;
   try {

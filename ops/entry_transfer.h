@@ -35,6 +35,11 @@ ImportOutcome importFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t e
 ImportOutcome importBytes(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
                           std::vector<std::uint8_t> bytes);
 
+// Puts back data the entry held before (a step of the edit history taken back or done again),
+// unchecked: it was stored once already. Returns the data it replaces.
+std::vector<std::uint8_t> restoreEntryData(ThemeDocument& doc, std::int32_t entry,
+                                           std::vector<std::uint8_t> data);
+
 // The checks importBytes makes, storing nothing.
 ImportOutcome checkBytesImport(const FileEntry& entry, std::span<const std::uint8_t> bytes);
 

@@ -55,6 +55,10 @@ void setThemeType(ThemeDocument& doc, const MapSettings& settings, ThemeType typ
   doc.setThemeType(settings, static_cast<std::uint8_t>(type));
 }
 
+void setThemeTypeByte(ThemeDocument& doc, const MapSettings& settings, std::uint8_t byte) {
+  doc.setThemeType(settings, byte);
+}
+
 HeaderView viewHeader(std::span<const std::uint8_t> image, const MapSettings& settings) {
   HeaderView view;
   for (std::size_t i = 0; i < kNamedFields.size(); ++i)

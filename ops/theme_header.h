@@ -58,6 +58,8 @@ struct TypeView {
 // Throws "Stream read error" when the byte lies past the image's end.
 TypeView themeTypeOf(std::span<const std::uint8_t> image, const MapSettings& settings);
 void setThemeType(ThemeDocument& doc, const MapSettings& settings, ThemeType type);
+// Writes the type byte as the file held it, any value: a byte put back by the edit history.
+void setThemeTypeByte(ThemeDocument& doc, const MapSettings& settings, std::uint8_t byte);
 
 // Every header field and the type, as shown.
 struct HeaderView {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (ASan + UBSan) into build-fuzz/ and runs each one for
 # FUZZ_SECONDS (30 by default) from our generated seed corpus, two at a time on a 2-core machine.
-# Any crash, sanitizer report, timeout (2 s per input for the picture decoders and the fitting
+# Any crash, sanitizer report, timeout (5 s per input for the picture decoders and the fitting
 # reader, 10 s for the others) or out-of-memory (512 MiB for the PNG import, 1.5 GiB for the
 # fitting reader, 2 GiB for the others) fails the script; the input that caused it is left in
 # build-fuzz/artifacts/<target>/.
@@ -32,13 +32,16 @@ run_one() {
   mkdir -p "$corpus" "$artifacts"
   # A picture decode is bounded (picture size, number of scans, data after the rows): an input
   # that takes seconds is a finding too.
+  # 5 s of wall time covers a whole 4096 x 4096 progressive picture under the sanitizers on a
+  # loaded machine (its coefficients alone are 100 MB to fault in); an input of unbounded work
+  # (a scan bomb takes many times that) still breaks it.
   local timeout=10 rss=2048 len=
-  case "$t" in jpeg_*) timeout=2 ;; esac
+  case "$t" in jpeg_*) timeout=5 ;; esac
   # A PNG import needs its file and a slot's picture, and fitting reads any accepted picture
   # within 64 MiB (the sanitizers' own memory comes on top): more is a finding. A progressive
   # JPEG may take its coefficients beside that: up to 800 MB for a four-component one of
   # 100 megapixels.
-  case "$t" in png_*) timeout=2 rss=512 ;; fit_*) timeout=2 rss=1536 ;; esac
+  case "$t" in png_*) timeout=5 rss=512 ;; fit_*) timeout=5 rss=1536 ;; esac
   # Padding markers and chunks, many scans and zeros after the rows need inputs far past
   # libFuzzer's 4096 bytes; the readers' work stays bounded by the picture whatever their size.
   case "$t" in jpeg_* | fit_* | png_*) len=1048576 ;; esac

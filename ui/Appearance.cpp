@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include <QFontDatabase>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -19,10 +18,8 @@ void installFontSubstitutes() {
   static bool installed = false;
   if (installed) return;
   installed = true;
-  // Debian's fonts-wine holds an open face named "MS Sans Serif", with Cyrillic and the old face's
-  // metrics, in a folder only Wine looks in; the labels' boxes were measured with those metrics.
-  // Without it the substitutes below stand in.
-  QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/ms_sans_serif.ttf"));
+  // The face named "MS Sans Serif" holds bitmaps only, drawn unscaled at any scale factor: a
+  // scalable face of like metrics stands in for it.
   QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
                              {QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
   QFont::insertSubstitutions(QStringLiteral("Myriad Pro"),
@@ -33,6 +30,9 @@ QFont windowFont() {
   installFontSubstitutes();
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(11);
+  font.setStyleStrategy(QFont::PreferAntialias);
+  // The scalable face runs a little wider than the boxes measured for the old one.
+  font.setStretch(92);
   return font;
 }
 

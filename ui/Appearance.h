@@ -10,8 +10,8 @@ class QWidget;
 
 namespace wqtui {
 
-// Makes the windows' font families available: "MS Sans Serif" from fonts-wine where it is
-// installed, otherwise Liberation Sans in its place; "Myriad Pro" is PT Sans. Safe to call more
+// Makes the windows' font families available: "MS Sans Serif" is Liberation Sans, scalable and
+// antialiased; "Myriad Pro" is PT Sans. Safe to call more
 // than once; needs the application object.
 void installFontSubstitutes();
 

@@ -127,20 +127,23 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
       !given.isEmpty() ? given : dialogs_.getOpenFileName(this, filter, QString());
   if (chosen.isEmpty()) return;
 
+  const std::span<const std::uint8_t> held = doc_.entryData(e);
+  std::vector<std::uint8_t> before(held.begin(), held.end());
   if (!fitted) {
     const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
     // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
     if (fitting == Fitting::Never || !wqt::fittingMayHelp(outcome.refusal) || !target ||
         !QImageReader(chosen).canRead()) {
-      showImported(outcome, e);
+      showImported(outcome, e, std::move(before));
       return;
     }
   }
   if (std::optional<std::vector<std::uint8_t>> bytes = dialogs_.fitPicture(this, *target, chosen))
-    showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e);
+    showImported(wqt::importBytes(doc_, map_, e, std::move(*bytes)), e, std::move(before));
 }
 
-bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) {
+bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e,
+                             std::vector<std::uint8_t> before) {
   if (!outcome.stored()) {
     // A JPEG the library rejects is an error of the command; every other refusal a message.
     if (outcome.error && outcome.error->code() == wqt::ErrorCode::Jpeg)
@@ -149,11 +152,20 @@ bool TMainForm::showImported(const wqt::ImportOutcome& outcome, std::int32_t e) 
       dialogs_.infoMessage(QString::fromStdString(outcome.message));
     return false;
   }
-  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
-  if (e == selectedEntry_) updateFilePanel();
-  Q_EMIT documentChanged(e);
-  if (e == selectedEntry_) showPreview(*map_.entry(e));
+  recordImport(e, std::move(before));
+  showStored(e);
   return true;
+}
+
+void TMainForm::showStored(std::int32_t e) {
+  // The picture is replaced last: a preview that fails leaves the panel showing the new file.
+  const bool shownFile = e == selectedEntry_ && selected_ == Selected::File;
+  if (shownFile) updateFilePanel();
+  Q_EMIT documentChanged(e);
+  if (!shownFile) return;
+  // An entry emptied again shows no picture.
+  if (doc_.entryData(e).empty()) IMG->clear();
+  showPreview(*map_.entry(e));
 }
 
 void TMainForm::editExternally() {
@@ -170,6 +182,8 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   }
   const wqt::FileEntry* entry = map_.entry(update.entry);
   const auto target = entry != nullptr ? wqt::fitTarget(*entry) : std::nullopt;
+  const std::span<const std::uint8_t> held = doc_.entryData(update.entry);
+  std::vector<std::uint8_t> before(held.begin(), held.end());
   std::optional<wqt::ImportOutcome> outcome;
   if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
       QImageReader(update.path).canRead()) {
@@ -184,7 +198,7 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
     const RawFormat format = update.kind == wqt::EntryKind::Raw ? RawFormat::Png : RawFormat::Raw;
     outcome = wqt::importFile(doc_, map_, update.entry, wqtui::toPath(update.path), format);
   }
-  if (outcome && showImported(*outcome, update.entry))
+  if (outcome && showImported(*outcome, update.entry, std::move(before)))
     SBar_Panel1->setText(QStringLiteral("Файл обновлён из внешней программы."));
   if (!externalWaiting_.isEmpty()) externalFileSaved(externalWaiting_.takeFirst());
 }

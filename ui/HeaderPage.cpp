@@ -37,12 +37,18 @@ void TMainForm::showThemeType() {
 
 void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
   if (!doc_.hasImage()) return;
-  if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored)
+  const std::string before = wqt::fieldText(doc_.image(), field).decoded;
+  if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored) {
     dialogs_.infoMessage(QString::fromUtf8(wqt::kTooLongMessage));
+    return;
+  }
+  if (wqt::fieldText(doc_.image(), field).decoded != before) recordField(box, field, before);
 }
 
 void TMainForm::CBox_ThemeTypeChange(int index) {
   if (!doc_.hasImage() || index < 0 || static_cast<std::size_t>(index) >= wqt::kThemeTypes.size())
     return;
+  const std::uint8_t before = wqt::themeTypeOf(doc_.image(), map_.settings()).byte;
   wqt::setThemeType(doc_, map_.settings(), wqt::kThemeTypes[static_cast<std::size_t>(index)]);
+  if (wqt::themeTypeOf(doc_.image(), map_.settings()).byte != before) recordThemeType(before);
 }

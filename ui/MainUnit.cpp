@@ -1,5 +1,7 @@
 #include "ui/MainUnit.h"
 
+#include <algorithm>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -16,10 +19,12 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "ops/theme_header.h"
 #include "theme/theme_messages.h"
@@ -59,6 +64,22 @@ QLineEdit* captionedBox(QWidget* parent, const char* labelName, const char* text
   return box;
 }
 
+// The client area: it lays its controls out again whenever its size changes.
+class ResizingClient : public QWidget {
+ public:
+  ResizingClient(QWidget* parent, std::function<void(QSize)> layout)
+      : QWidget(parent), layout_(std::move(layout)) {}
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    layout_(size());
+  }
+
+ private:
+  std::function<void(QSize)> layout_;
+};
+
 // A slot running a handler inside the top-level handler: no exception reaches Qt's event loop.
 template <class... Args>
 auto guarded(TMainForm* form, void (TMainForm::*handler)(Args...)) {
@@ -72,6 +93,7 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
   wqtui::setErrorDialogs(&dialogs_);
   const QScreen* screen = QGuiApplication::primaryScreen();
   lowColourScreen_ = screen != nullptr && screen->depth() <= 8;
+  undo_ = new QUndoStack(this);
   buildControls();
   connectHandlers();
   wqtui::installTreeContextMenu(*this, this);
@@ -88,13 +110,13 @@ void TMainForm::buildControls() {
   setWindowTitle(QStringLiteral("Orvalen WQT Manager v1.0"));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
+                 Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
   setFont(wqtui::windowFont());
 
   buildMenu();
 
-  auto* client = named(new QWidget(this), "MainForm_Client");
-  client->setFixedSize(kClientWidth, kClientHeight);
+  auto* client = named(new ResizingClient(this, [this](QSize size) { layoutClient(size); }),
+                       "MainForm_Client");
   setCentralWidget(client);
 
   // The window and its children are created in tab order: PNL_InFo first, then PCtrl.
@@ -117,8 +139,44 @@ void TMainForm::buildControls() {
                                ED_ThemeAuthor, ED_ThemeName,  ED_ThemeVersion, CBox_ThemeType};
   for (std::size_t i = 1; i < std::size(tabOrder); ++i) setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
-  move(191, 120);
+  // The default size is the least; a screen too small for it (a large scale factor) gets what
+  // it has room for.
+  const int menuHeight = menuBar()->sizeHint().height();
+  QSize least(kClientWidth, kClientHeight + menuHeight);
+  QRect room(QPoint(0, 0), QSize(1 << 20, 1 << 20));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) room = screen->availableGeometry();
+  least = least.boundedTo(room.size());
+  setMinimumSize(least);
+  resize(least);
+  // A hidden window is laid out when first shown; its controls are placed now.
+  client->resize(least - QSize(0, menuHeight));
+  layoutClient(client->size());
+  // The usual place, moved in where the window would run off the screen.
+  move(std::max(room.left(), std::min(191, room.right() + 1 - least.width())),
+       std::max(room.top(), std::min(120, room.bottom() + 1 - least.height())));
+}
+
+void TMainForm::layoutClient(QSize size) {
+  if (SBar_Panel1 == nullptr) return;  // still being built
+  // At the default size every control sits where the window's layout puts it. Growing, the page
+  // control and its tree take half the extra width and all the extra height; the information
+  // panel keeps to their right, its picture view growing with the other half.
+  const int dw = size.width() - kClientWidth;
+  const int dh = size.height() - kClientHeight;
+  const int treeGrowth = dw / 2;
+  const int viewGrowth = dw - treeGrowth;
+  PCtrl->setGeometry(0, 0, 265 + treeGrowth, 449 + dh);
+  TreeView->setGeometry(0, 0, 257 + treeGrowth, 417 + dh);
+  PNL_InFo->setGeometry(272 + treeGrowth, 0, 481 + viewGrowth, 449 + dh);
+  PNL_IMG->setGeometry(0, 0, 244 + viewGrowth, 324 + dh);
+  IMG->setFixedSize(240 + viewGrowth, 320 + dh);
+  lbl_9->move(72 + viewGrowth / 2, 144 + dh / 2);
+  GB_Info->move(256 + viewGrowth, 1);
+  btn_load_img->move(8, 336 + dh);
+  btn_save_img->move(144, 336 + dh);
+  const int width = size.width();
+  findChild<QStatusBar*>(QStringLiteral("SBar"))->setGeometry(0, 455 + dh, width, 19);
+  SBar_Panel1->setGeometry(270, 0, width - 270, 19);
 }
 
 void TMainForm::buildMenu() {
@@ -148,14 +206,22 @@ void TMainForm::buildMenu() {
                                &TMainForm::MM_Child_OpenThemeClick, Qt::CTRL | Qt::Key_O);
   MM_Child_SaveTheme = command(file, "MM_Child_SaveTheme", "Сохранить тему",
                                &TMainForm::MM_Child_SaveThemeClick, Qt::CTRL | Qt::Key_S);
-  MM_Child_SaveTheme->setEnabled(false);
+  MM_Child_SaveThemeAs =
+      command(file, "MM_Child_SaveThemeAs", "Сохранить тему как...",
+              &TMainForm::MM_Child_SaveThemeAsClick, Qt::CTRL | Qt::SHIFT | Qt::Key_S);
   named(file->addSeparator(), "MM_Child_Sep1");
   command(file, "MM_Child_Exit", "Выход", &TMainForm::MM_Child_ExitClick, Qt::CTRL | Qt::Key_Q);
+
+  QMenu* edit = menu("MM_Main_Edit", "Правка");
+  MM_Child_Undo = command(edit, "MM_Child_Undo", "Отменить", &TMainForm::MM_Child_UndoClick);
+  MM_Child_Undo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+  MM_Child_Redo = command(edit, "MM_Child_Redo", "Повторить", &TMainForm::MM_Child_RedoClick);
+  MM_Child_Redo->setShortcuts(
+      {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
 
   MM_Child_ThemeOverview =
       command(menu("MM_Main_View", "Вид"), "MM_Child_ThemeOverview", wqtui::kThemeOverviewTitle,
               &TMainForm::MM_Child_ThemeOverviewClick);
-  MM_Child_ThemeOverview->setEnabled(false);
 
   QMenu* help = menu("MM_Main_Help", "Помощь");
   QAction* about = command(help, "MM_Child_AboutProgramme", "О программе",
@@ -287,16 +353,49 @@ void TMainForm::connectHandlers() {
   connect(PCtrl, &QTabWidget::currentChanged, this, guarded(this, &TMainForm::PCtrlChange));
   connect(CBox_ThemeType, &QComboBox::activated, this,
           guarded(this, &TMainForm::CBox_ThemeTypeChange));
+  connect(undo_, &QUndoStack::indexChanged, this, [this] {
+    // Back at the saved state, the theme equals its file again.
+    if (undo_->isClean()) doc_.markUnmodified();
+    updateCommands();
+  });
 }
 
 void TMainForm::FormCreate() {
-  if (wqt::mapExists(mapPath_)) return;
   // Without the map the editor can do nothing for the rest of the run.
-  mapPresent_ = false;
+  mapPresent_ = wqt::mapExists(mapPath_);
+  updateCommands();
+  if (mapPresent_) return;
   setStatus(QStringLiteral("Ошибка #1#"),
             QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
-  MM_Child_CreateTheme->setEnabled(false);
-  MM_Child_OpenTheme->setEnabled(false);
+}
+
+void TMainForm::updateCommands() {
+  const bool theme = doc_.hasImage();
+  MM_Child_CreateTheme->setEnabled(mapPresent_);
+  MM_Child_OpenTheme->setEnabled(mapPresent_);
+  MM_Child_SaveTheme->setEnabled(theme);
+  MM_Child_SaveThemeAs->setEnabled(theme);
+  MM_Child_ThemeOverview->setEnabled(theme);
+
+  const auto named = [](const char* verb, const QString& step) {
+    const QString text = QString::fromUtf8(verb);
+    return step.isEmpty() ? text : text + QStringLiteral(" «") + step + QStringLiteral("»");
+  };
+  const bool undo = canUndo();
+  MM_Child_Undo->setEnabled(undo);
+  MM_Child_Undo->setText(named("Отменить", undo ? undo_->undoText() : QString()));
+  MM_Child_Redo->setEnabled(undo_->canRedo());
+  MM_Child_Redo->setText(named("Повторить", undo_->redoText()));
+
+  const QString program = QStringLiteral("Orvalen WQT Manager v1.0");
+  if (!theme) {
+    setWindowTitle(program);
+  } else {
+    const QString name =
+        themeFile_.isEmpty() ? QStringLiteral("NewTheme.wqt") : QFileInfo(themeFile_).fileName();
+    setWindowTitle(name + QStringLiteral("[*] — ") + program);
+  }
+  setWindowModified(theme && doc_.modified());
 }
 
 void TMainForm::ReadRXT() {

@@ -3,8 +3,12 @@
 // and the status bar. The window keeps what the user has selected and the document; the
 // information panel is derived from the two. Its parts live in MainUnit.cpp (building),
 // ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp and OverviewCommand.cpp.
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
 
 #include <QMainWindow>
 #include <QPointer>
@@ -31,6 +35,7 @@ class QPushButton;
 class QTabWidget;
 class QTreeWidget;
 class QTreeWidgetItem;
+class QUndoStack;
 
 class TChildForm_AboutProgramm;
 
@@ -63,6 +68,14 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // The texts of the status bar's two panels, in order.
   QStringList statusTexts() const;
 
+  // The file the theme was opened from or last saved to; empty for a created theme.
+  const QString& themeFile() const { return themeFile_; }
+
+  // The edit history keeps at most this many bytes of replaced data, its oldest steps dropped
+  // first; what its steps hold now.
+  void setUndoMemoryLimit(std::size_t bytes) { undoMemoryLimit_ = bytes; }
+  std::size_t undoMemory() const;
+
  public Q_SLOTS:
   void FormCreate();
   void ReadRXT();
@@ -76,7 +89,10 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void btn_save_imgClick() { exportFile(wqt::RawFormat::Raw); }
   void MM_Child_CreateThemeClick();
   void MM_Child_OpenThemeClick();
-  void MM_Child_SaveThemeClick() { saveTheme(); }
+  void MM_Child_SaveThemeClick() { saveTheme(false); }
+  void MM_Child_SaveThemeAsClick() { saveTheme(true); }
+  void MM_Child_UndoClick();
+  void MM_Child_RedoClick();
   void MM_Child_ExitClick() { close(); }
   void MM_Child_AboutProgrammeClick();
   void MM_Child_ThemeOverviewClick();
@@ -94,6 +110,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void buildMenu();
   void buildInfoPanel(QWidget* client);
   void buildPages(QWidget* client);
+  // Places the client area's controls for its size.
+  void layoutClient(QSize size);
   void connectHandlers();
 
   // The commands the tree's context menu and drops run.
@@ -108,13 +126,16 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void externalFileSaved(const wqtui::TExternalEditUpdate& update);
   // The window after an import into entry e: the refusal's message, or, when e is the selected
   // file, its panel and preview. True once the file is stored.
-  bool showImported(const wqt::ImportOutcome& outcome, std::int32_t e);
+  // The step recorded holds `before`, the entry's data the import replaced.
+  bool showImported(const wqt::ImportOutcome& outcome, std::int32_t e,
+                    std::vector<std::uint8_t> before);
   void saveAllFilesClick(int group) override;
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override { dialogs_.infoMessage(text); }
 
-  // Save theme; true once the file has been written.
-  bool saveTheme();
+  // Save theme, into the theme's file or, asked or without one, a file the dialog gives; true
+  // once the file has been written.
+  bool saveTheme(bool ask);
   // Shows why a save was refused; true when it was not.
   bool mayBeSaved(const wqt::SaveOutcome& outcome);
   // Makes the node of the display index the tree's current one, as a click on it does.
@@ -124,6 +145,22 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void setStatus(const QString& first, const QString& second);
+  // The commands' enabled states, their texts, the title and its unsaved mark: all derived from
+  // the map, the document and the edit history.
+  void updateCommands();
+
+  // The edit history (EditHistory.cpp). A step is recorded after its change was made, with what
+  // the change replaced.
+  void recordStep(const QString& name, int key, std::vector<std::uint8_t> held,
+                  std::function<void(std::vector<std::uint8_t>&)> exchange);
+  void trimHistory();
+  bool canUndo() const;
+  void recordImport(std::int32_t e, std::vector<std::uint8_t> before);
+  void recordField(QLineEdit* box, const wqt::HeaderField& field, const std::string& before);
+  void recordThemeType(std::uint8_t before);
+  // The window after entry e's data changed: its panel and preview when it is the selected file,
+  // and whoever follows the document.
+  void showStored(std::int32_t e);
 
   // Sets the information panel from the selection and the document: which parts show, the
   // selected file's texts, the missing-file label and the export button. The picture is left to
@@ -151,6 +188,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool mapPresent_ = true;
   bool lowColourScreen_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;
+  QString themeFile_;
+  QUndoStack* undo_ = nullptr;
+  std::size_t undoMemoryLimit_ = std::size_t{64} << 20;
 
   QPointer<wqtui::TThemeOverview> overview_;  // made the first time it is asked for
 
@@ -158,6 +198,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   QAction* MM_Child_CreateTheme = nullptr;
   QAction* MM_Child_OpenTheme = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
+  QAction* MM_Child_SaveThemeAs = nullptr;
+  QAction* MM_Child_Undo = nullptr;
+  QAction* MM_Child_Redo = nullptr;
   QAction* MM_Child_ThemeOverview = nullptr;
   QTabWidget* PCtrl = nullptr;
   QTreeWidget* TreeView = nullptr;

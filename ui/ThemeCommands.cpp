@@ -1,11 +1,13 @@
 // The theme commands: create, open, save, exit, and the question about unsaved work before the
 // theme is replaced or the window closed.
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTreeWidget>
+#include <QUndoStack>
 
 #include "ops/theme_open.h"
 #include "ops/theme_save.h"
@@ -26,6 +28,7 @@ void TMainForm::MM_Child_CreateThemeClick() {
   externalEdit_.stop();
   ReadRXT();
   wqt::createTheme(map_, doc_);
+  themeFile_.clear();
   showThemeOpened();
   setStatus(QStringLiteral("NewTheme.wqt"), QStringLiteral("Создание новой темы."));
 }
@@ -58,6 +61,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
   }
 
   SBar_Panel1->setText(QStringLiteral("Файл загружен."));
+  themeFile_ = QFileInfo(chosen).absoluteFilePath();
   showThemeOpened();
 }
 
@@ -74,14 +78,17 @@ void TMainForm::showThemeOpened() {
     PCtrl->setCurrentIndex(0);
   }
   PCtrl->setEnabled(true);
-  MM_Child_SaveTheme->setEnabled(true);
-  MM_Child_ThemeOverview->setEnabled(true);
+  // Another theme starts its own history.
+  undo_->clear();
+  updateCommands();
   showHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
   showHeaderField(ED_ThemeName, wqt::kNameField);
   showHeaderField(ED_ThemeVersion, wqt::kVersionField);
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
+  undo_->clear();
   doc_.markUnmodified();
+  updateCommands();
   Q_EMIT documentChanged(-1);
 }
 
@@ -89,13 +96,24 @@ QStringList TMainForm::statusTexts() const {
   return {SBar_Panel0->text(), SBar_Panel1->text()};
 }
 
-bool TMainForm::saveTheme() {
+bool TMainForm::saveTheme(bool ask) {
   // Every refusal comes before the user picks a name.
   if (!mayBeSaved(wqt::checkSave(doc_, map_.settings()))) return false;
-  const QString chosen = dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), QString());
-  if (chosen.isEmpty()) return false;
-  return mayBeSaved(
-      wqt::saveTheme(doc_, map_.settings(), wqt::saveTarget(wqtui::toFileName(chosen))));
+  const bool inPlace = !ask && !themeFile_.isEmpty();
+  std::filesystem::path target = wqtui::toPath(themeFile_);
+  if (!inPlace) {
+    // "Сохранить тему как..." proposes the theme's own file; a created theme has none.
+    const QString chosen =
+        dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), themeFile_);
+    if (chosen.isEmpty()) return false;
+    target = wqt::saveTarget(wqtui::toFileName(chosen));
+  }
+  if (!mayBeSaved(wqt::saveTheme(doc_, map_.settings(), target))) return false;
+  themeFile_ = QFileInfo(QFile::decodeName(target.c_str())).absoluteFilePath();
+  undo_->setClean();
+  updateCommands();
+  if (inPlace) SBar_Panel1->setText(QStringLiteral("Тема сохранена."));
+  return true;
 }
 
 bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
@@ -112,7 +130,7 @@ bool TMainForm::mayDropTheme() {
   using Answer = wqtui::UserDialogs::Answer;
   const Answer answer = dialogs_.questionWithCancel(QStringLiteral("Сохранить изменения в теме?"));
   // A save that is refused, cancelled or fails keeps the theme.
-  if (answer == Answer::Yes) return saveTheme();
+  if (answer == Answer::Yes) return saveTheme(false);
   return answer == Answer::No;
 }
 

@@ -134,7 +134,8 @@ display=:$(cat "$work/display")
   "$editor" "$prefix/share/doc/orvalen-wqt-manager/examples/Sample.wqt" >"$work/editor.log" 2>&1 &
 pids+=($!)
 export DISPLAY=$display
-window=$(timeout 20 xdotool search --sync --name "^Orvalen WQT Manager v1.0$" | head -1)
+# The title names the theme opened.
+window=$(timeout 20 xdotool search --sync --name "^Sample\.wqt .* Orvalen WQT Manager v1\.0$" | head -1)
 # The desktop entry names the window's class, so a desktop ties the window to its entry.
 wm_class=$(xprop -id "$window" WM_CLASS | sed -n 's/^WM_CLASS(STRING) = "[^"]*", "\(.*\)"$/\1/p')
 grep -qxF "StartupWMClass=$wm_class" "$prefix/share/applications/$id.desktop" ||

@@ -16,6 +16,8 @@ class ThemeCommandsTest : public WindowTest {
     QCOMPARE(text(f, "ED_ThemeVersion"), QStringLiteral("1.0"));
     QCOMPARE(panel(f, 0), QStringLiteral("NewTheme.wqt"));
     QCOMPARE(panel(f, 1), QStringLiteral("Создание новой темы."));
+    QCOMPARE(f->windowTitle(), QStringLiteral("NewTheme.wqt[*] — Orvalen WQT Manager v1.0"));
+    QVERIFY(!f->isWindowModified());
     QVERIFY(enabled(f, "PCtrl"));
     QVERIFY(child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
     QVERIFY(shown(f, "lbl_7"));
@@ -165,28 +167,22 @@ class ThemeCommandsTest : public WindowTest {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("work");  // "none", "edit", "saved edit" or "edit of a new theme"
     QTest::addColumn<Answer>("answer");
-    QTest::addColumn<bool>("saveChosen");  // whether the save dialog gives a name
-    QTest::addColumn<bool>("dropped");     // the theme was closed or replaced
-    QTest::addColumn<bool>("saved");       // the edited theme was written
+    QTest::addColumn<bool>("dropped");  // the theme was closed or replaced
+    QTest::addColumn<bool>("saved");    // the edited theme was written into its file
 
     for (const char* command : {"exit", "close box", "open", "create", "drop"}) {
       const QString name = QString::fromLatin1(command);
-      QTest::addRow("%s, no change", command)
-          << name << "none" << Answer::Cancel << false << true << false;
-      QTest::addRow("%s, Да", command) << name << "edit" << Answer::Yes << true << true << true;
-      QTest::addRow("%s, Нет", command) << name << "edit" << Answer::No << false << true << false;
-      QTest::addRow("%s, Отмена", command)
-          << name << "edit" << Answer::Cancel << false << false << false;
+      QTest::addRow("%s, no change", command) << name << "none" << Answer::Cancel << true << false;
+      QTest::addRow("%s, Да", command) << name << "edit" << Answer::Yes << true << true;
+      QTest::addRow("%s, Нет", command) << name << "edit" << Answer::No << true << false;
+      QTest::addRow("%s, Отмена", command) << name << "edit" << Answer::Cancel << false << false;
     }
-    QTest::newRow("exit, Да, save dialog cancelled")
-        << "exit"
-        << "edit" << Answer::Yes << false << false << false;
     QTest::newRow("close box, Да, save refused for a missing file")
         << "close box"
-        << "edit of a new theme" << Answer::Yes << true << false << false;
+        << "edit of a new theme" << Answer::Yes << false << false;
     QTest::newRow("open after Ctrl+S saved the edit")
         << "open"
-        << "saved edit" << Answer::Cancel << true << true << true;
+        << "saved edit" << Answer::Cancel << true << true;
   }
 
   void unsavedWorkQuestion() {
@@ -194,7 +190,6 @@ class ThemeCommandsTest : public WindowTest {
     QFETCH(QString, command);
     QFETCH(QString, work);
     QFETCH(Answer, answer);
-    QFETCH(bool, saveChosen);
     QFETCH(bool, dropped);
     QFETCH(bool, saved);
 
@@ -214,8 +209,6 @@ class ThemeCommandsTest : public WindowTest {
       trigger(f, "MM_Child_OpenTheme");
     }
     if (work != "none") child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Changed"));
-    const QString savedAs = tempPath("saved.wqt");
-    if (saveChosen) dialogs->saveAnswers.push_back(savedAs);
     if (work == "saved edit") QTest::keyClick(f, Qt::Key_S, Qt::ControlModifier);
     dialogs->threeWayAnswers.push_back(answer);
     dialogs->openAnswers.push_back(other);
@@ -239,15 +232,79 @@ class ThemeCommandsTest : public WindowTest {
       const QString replacedBy = command == "create" ? "Автор темы" : "Other";
       QCOMPARE(text(f, "ED_ThemeAuthor"), dropped ? replacedBy : authorBefore);
     }
-    // The save dialog comes only from "Да"; the open dialog only once the theme may go.
+    // An opened theme is saved into its file: the open dialog is the only one, once the theme may
+    // go.
     QStringList shown;
-    if (asked && answer == Answer::Yes) shown << "WQT Theme File (*.wqt)|*.wqt";
     if (command == "open" && dropped) shown << "WQT Theme File (*.wqt)|*.wqt";
-    if (work == "edit of a new theme") shown.clear();  // refused before the save dialog
     QCOMPARE(dialogs->filters, shown);
     QCOMPARE(dialogs->messages.empty(), work != "edit of a new theme");
-    QCOMPARE(QFile::exists(savedAs), saved);
-    if (saved) QVERIFY(readFile(savedAs).contains("Changed"));
+    QCOMPARE(readFile(theme).contains("Changed"), saved);
+  }
+
+  // "Сохранить тему" writes into the theme's file; "Сохранить тему как..." and a created theme
+  // ask. Either clears the unsaved mark and makes the written file the theme's.
+  void saveInPlaceOrAs_data() {
+    QTest::addColumn<bool>("created");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("answer");   // the save dialog's answer; empty cancels
+    QTest::addColumn<QString>("preset");   // the name the dialog proposes; "-" for no dialog
+    QTest::addColumn<QString>("written");  // the file written, empty for none
+    QTest::addColumn<QString>("status");
+    QTest::newRow("opened, in place") << false << "MM_Child_SaveTheme"
+                                      << ""
+                                      << "-"
+                                      << "theme.wqt"
+                                      << "Тема сохранена.";
+    QTest::newRow("opened, as") << false << "MM_Child_SaveThemeAs"
+                                << "copy"
+                                << "theme.wqt"
+                                << "copy.wqt"
+                                << "Файл загружен.";
+    QTest::newRow("opened, as cancelled") << false << "MM_Child_SaveThemeAs"
+                                          << ""
+                                          << "theme.wqt"
+                                          << ""
+                                          << "Файл загружен.";
+    QTest::newRow("created") << true << "MM_Child_SaveTheme"
+                             << "new"
+                             << ""
+                             << "new.wqt"
+                             << "Создание новой темы.";
+  }
+
+  void saveInPlaceOrAs() {
+    QFETCH(bool, created);
+    QFETCH(QString, command);
+    QFETCH(QString, answer);
+    QFETCH(QString, preset);
+    QFETCH(QString, written);
+    QFETCH(QString, status);
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    const QString theme = writeFile(tempPath("theme.wqt"), themeBytes(files));
+    TMainForm* f = newForm();
+    if (created) {
+      trigger(f, "MM_Child_CreateTheme");
+      for (int node = 1; node <= 4; ++node)
+        importInto(node, files[node - 1], QStringLiteral("in") + QString::number(node));
+    } else {
+      dialogs->openAnswers.push_back(theme);
+      trigger(f, "MM_Child_OpenTheme");
+    }
+    child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Changed"));
+    QVERIFY(f->isWindowModified());
+    dialogs->presetNames.clear();
+    if (!answer.isEmpty()) dialogs->saveAnswers.push_back(tempPath(answer));
+    trigger(f, command.toLatin1().constData());
+
+    QCOMPARE(dialogs->presetNames,
+             preset == "-" ? QStringList() : QStringList{preset.isEmpty() ? "" : theme});
+    QCOMPARE(panel(f, 1), status);
+    QCOMPARE(f->isWindowModified(), written.isEmpty());
+    if (written.isEmpty()) return;
+    QVERIFY(readFile(tempPath(written)).contains("Changed"));
+    QCOMPARE(f->themeFile(), tempPath(written));
+    QCOMPARE(f->windowTitle(), written + QStringLiteral("[*] — Orvalen WQT Manager v1.0"));
   }
 
   void endToEnd() {

@@ -66,7 +66,8 @@ class StartTest : public WindowTest {
     QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
     QCOMPARE(f->windowTitle(), QStringLiteral("Orvalen WQT Manager v1.0"));
     QCOMPARE(f->centralWidget()->size(), QSize(757, 474));
-    QVERIFY(!(f->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(f->windowFlags() & Qt::WindowMaximizeButtonHint);
+    QCOMPARE(f->minimumSize(), f->size());
     QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
 
     f->show();
@@ -91,6 +92,41 @@ class StartTest : public WindowTest {
             qPrintable(label->objectName() + u' ' + label->text()));
       }
     }
+  }
+
+  // The controls at the default client size and grown by 200 × 100: the tree grows both ways, the
+  // information panel keeps to its right with a larger picture view, the status bar to the bottom.
+  void layoutGrows_data() {
+    QTest::addColumn<QSize>("client");
+    QTest::addColumn<QRect>("tree");
+    QTest::addColumn<QRect>("panel");
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<QRect>("info");
+    QTest::addColumn<QRect>("bar");
+    QTest::newRow("default") << QSize(757, 474) << QRect(0, 0, 257, 417) << QRect(272, 0, 481, 449)
+                             << QSize(240, 320) << QRect(256, 1, 153, 144)
+                             << QRect(0, 455, 757, 19);
+    QTest::newRow("larger") << QSize(957, 574) << QRect(0, 0, 357, 517) << QRect(372, 0, 581, 549)
+                            << QSize(340, 420) << QRect(356, 1, 153, 144) << QRect(0, 555, 957, 19);
+  }
+
+  void layoutGrows() {
+    QFETCH(QSize, client);
+    QFETCH(QRect, tree);
+    QFETCH(QRect, panel);
+    QFETCH(QSize, picture);
+    QFETCH(QRect, info);
+    QFETCH(QRect, bar);
+    TMainForm* f = newForm();
+    f->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f));
+    f->resize(f->size() + client - QSize(757, 474));
+    QTRY_COMPARE(f->centralWidget()->size(), client);
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->geometry(), tree);
+    QCOMPARE(child<QFrame>(f, "PNL_InFo")->geometry(), panel);
+    QCOMPARE(child<QLabel>(f, "IMG")->size(), picture);
+    QCOMPARE(child<QGroupBox>(f, "GB_Info")->geometry(), info);
+    QCOMPARE(child<QStatusBar>(f, "SBar")->geometry(), bar);
   }
 
   // Tabbing into the tree makes its first node current: that node is the highlighted one too,

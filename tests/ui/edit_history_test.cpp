@@ -1,0 +1,118 @@
+// The edit history: each kind of change taken back and done again, the title's unsaved mark, and
+// the bound on the bytes the history keeps.
+#include "window_fixture.h"
+
+using namespace wqttest;
+
+namespace {
+
+QString title(TMainForm* f) {
+  return f->isWindowModified() ? f->windowTitle().replace("[*]", "*")
+                               : f->windowTitle().remove("[*]");
+}
+
+bool commandEnabled(TMainForm* f, const char* name) {
+  return child<QAction>(f, name)->isEnabled();
+}
+
+}  // namespace
+
+class EditHistoryTest : public WindowTest {
+  Q_OBJECT
+
+ private Q_SLOTS:
+  void undoAndRedo_data() {
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("undoText");
+    QTest::newRow("import") << "import"
+                            << "Отменить «Загрузка: Bar»";
+    QTest::newRow("fitted import") << "fitted import"
+                                   << "Отменить «Загрузка: Wallpaper»";
+    QTest::newRow("typing into a field") << "typing"
+                                         << "Отменить «Автор темы»";
+    QTest::newRow("theme type") << "type"
+                                << "Отменить «Тип темы»";
+  }
+
+  void undoAndRedo() {
+    QFETCH(QString, change);
+    QFETCH(QString, undoText);
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    TMainForm* f = newForm();
+    dialogs->openAnswers.push_back(writeFile(tempPath("theme.wqt"), themeBytes(files)));
+    trigger(f, "MM_Child_OpenTheme");
+    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    const std::vector<std::uint8_t> image = f->document().image();
+    const QByteArray bar = entryBytes(f, 1);
+    const QByteArray wallpaper = entryBytes(f, 0);
+
+    if (change == "import") importInto(2, patternBytes(16, 9), QStringLiteral("in.raw"));
+    if (change == "fitted import") {
+      // A picture of another size, fitted by the dialog: one step for both.
+      dialogs->fitAnswers.push_back(true);
+      dialogs->openAnswers.push_back(writeFile(tempPath("big.jpg"), jpegBytes(40, 30)));
+      QMenu* menu = openTreeMenu(f, 1, ByMenuKey);
+      QVERIFY(menu != nullptr);
+      menu->findChild<QAction*>(QStringLiteral("PM_LoadFitted"))->trigger();
+    }
+    if (change == "typing") {
+      auto* box = child<QLineEdit>(f, "ED_ThemeAuthor");
+      for (const char* typed : {"A", "Ab", "Abc"}) box->setText(QString::fromLatin1(typed));
+    }
+    if (change == "type") {
+      auto* types = child<QComboBox>(f, "CBox_ThemeType");
+      types->setCurrentIndex(1);
+      Q_EMIT types->activated(1);
+    }
+    const std::vector<std::uint8_t> changedImage = f->document().image();
+    const QByteArray changedBar = entryBytes(f, 1);
+    const QByteArray changedWallpaper = entryBytes(f, 0);
+    QVERIFY(changedImage != image || changedBar != bar || changedWallpaper != wallpaper);
+    QCOMPARE(child<QAction>(f, "MM_Child_Undo")->text(), undoText);
+    QCOMPARE(title(f), QStringLiteral("theme.wqt* — Orvalen WQT Manager v1.0"));
+
+    trigger(f, "MM_Child_Undo");
+    QVERIFY(f->document().image() == image);
+    QCOMPARE(entryBytes(f, 1), bar);
+    QCOMPARE(entryBytes(f, 0), wallpaper);
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Tester"));
+    QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 0);
+    // Back at the state of the file: no unsaved work.
+    QCOMPARE(title(f), QStringLiteral("theme.wqt — Orvalen WQT Manager v1.0"));
+    QVERIFY(!f->document().modified());
+    QVERIFY(!commandEnabled(f, "MM_Child_Undo"));
+    QCOMPARE(child<QAction>(f, "MM_Child_Redo")->text(),
+             QString(undoText).replace("Отменить", "Повторить"));
+
+    trigger(f, "MM_Child_Redo");
+    QVERIFY(f->document().image() == changedImage);
+    QCOMPARE(entryBytes(f, 1), changedBar);
+    QCOMPARE(entryBytes(f, 0), changedWallpaper);
+    QVERIFY(f->isWindowModified());
+    QVERIFY(!commandEnabled(f, "MM_Child_Redo"));
+  }
+
+  // Steps past the bound are dropped, oldest first; the newest always stays.
+  void historyBound() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    f->setUndoMemoryLimit(20);
+    for (char seed : {1, 2, 3}) importInto(2, patternBytes(16, seed), QStringLiteral("in.raw"));
+    QCOMPARE(f->undoMemory(), std::size_t{16});
+    trigger(f, "MM_Child_Undo");
+    QCOMPARE(entryBytes(f, 1), patternBytes(16, 2));
+    QVERIFY(!commandEnabled(f, "MM_Child_Undo"));
+    trigger(f, "MM_Child_Undo");
+    QCOMPARE(entryBytes(f, 1), patternBytes(16, 2));
+    // A new theme starts with no history.
+    trigger(f, "MM_Child_Redo");
+    dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
+    trigger(f, "MM_Child_CreateTheme");
+    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    QCOMPARE(f->undoMemory(), std::size_t{0});
+  }
+};
+
+WQT_WINDOW_TEST(EditHistoryTest)
+#include "edit_history_test.moc"
