@@ -9,6 +9,7 @@
 #include "files/file_kind.h"
 #include "map/entry_paths.h"
 #include "map/map_location.h"
+#include "ops/picture_error_text.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
@@ -151,6 +152,7 @@ std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutc
   const bool png = as == wqt::RawFormat::Png && entry.kind == wqt::EntryKind::Raw;
   switch (outcome.refusal) {
     case wqt::ImportRefusal::PictureUnreadable:
+      if (outcome.otherFormat != nullptr) return wqt::otherFormatText(outcome.otherFormat);
       return russianError(*outcome.error);
     case wqt::ImportRefusal::Dimensions:
       if (!png) break;

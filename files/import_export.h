@@ -46,6 +46,9 @@ struct ImportOutcome {
   // PictureUnreadable: the JPEG or PNG library's error (code Jpeg or Png). The window shows a
   // JPEG's as an error, a PNG's as the message above.
   std::optional<Error> error;
+  // PictureUnreadable for a JPG entry: the format of the picture offered instead of a JPEG
+  // ("PNG", "WebP", ...), when it is one; null otherwise.
+  const char* otherFormat = nullptr;
 
   bool stored() const { return refusal == ImportRefusal::None; }
 };

@@ -37,12 +37,9 @@ ImportOutcome checkFileImport(const FileEntry& entry, const std::filesystem::pat
     candidate = asPng(entry, as) ? checkPngImport(entry, file) : checkImport(entry, file);
   } catch (const JpegError& e) {
     candidate = refusedImport(ImportRefusal::PictureUnreadable, e.what(), e);
-    // A picture of another format is called what it is rather than a damaged JPEG.
+    // A picture of another format can be called what it is rather than a damaged JPEG.
     const char* format = entry.kind == EntryKind::Jpg ? sourceFormatName(file) : nullptr;
-    if (format != nullptr && std::string_view(format) != "JPEG") {
-      const std::string text = std::string("Это рисунок ") + format + ", а файл темы — JPG.";
-      candidate = refusedImport(ImportRefusal::PictureUnreadable, text, Error(text));
-    }
+    if (format != nullptr && std::string_view(format) != "JPEG") candidate.otherFormat = format;
   }
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
   candidate.foundSize = ec ? 0 : size;

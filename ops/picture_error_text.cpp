@@ -57,4 +57,8 @@ std::string pictureErrorText(const Error& error) {
   return std::string(text) + " (" + error.what() + ").";
 }
 
+std::string otherFormatText(const char* format) {
+  return std::string("Это рисунок ") + format + ", а файл темы — JPG.";
+}
+
 }  // namespace wqt

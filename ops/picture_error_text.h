@@ -12,4 +12,7 @@ namespace wqt {
 // it is.
 std::string pictureErrorText(const Error& error);
 
+// A picture of another format offered for a JPG file: "Это рисунок PNG, а файл темы — JPG."
+std::string otherFormatText(const char* format);
+
 }  // namespace wqt

@@ -343,6 +343,7 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
     std::ofstream(f / "theme.json") << std::string((16 << 20) + 1, ' ');
   });
   dir.write("big.raw", Bytes(8192, 1));
+  dir.write("p.png", wqt::encodePng({2, 2, Bytes(12, 0)}));
   // A JPEG whose scan is cut short: its header passes the import, only decoding shows the fault.
   Bytes cut = wqt::test::encodeJpeg(60, 60);
   cut.resize(cut.size() * 3 / 4);
@@ -362,6 +363,7 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
       {{"pack", dir / "huge", dir / "o.wqt"}, 2, "theme.json: файл больше 16 МиБ"},
       {{"pack", dir / "deep", dir / "o.wqt"}, 2, "theme.json: вложенность глубже 16 уровней"},
       {{"replace", theme, "Замок", dir / "big.raw"}, 1, "8192 б, необходимо 2048 б (32 × 32 × 2)"},
+      {{"replace", theme, "Камера", dir / "p.png"}, 1, "Это рисунок PNG, а файл темы — JPG."},
       {{"set", theme, "--author", "ЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖЖ"},
        2,
        "54 б в UTF-8, поле вмещает 52 б"},

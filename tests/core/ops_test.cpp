@@ -175,9 +175,9 @@ TEST_F(Ops, ImportRefusalsCarryWhatTheMessageNeeds) {
        {}},
       {"no JPEG", 2, Bytes(40, 1), RawFormat::Raw, ImportRefusal::PictureUnreadable, 40, 0,
        ErrorCode::Jpeg},
-      // Called a PNG ("Это рисунок PNG, а файл темы — JPG."), not a damaged JPEG.
+      // The window keeps the library's error; the format is told beside it.
       {"PNG for JPG", 2, png, RawFormat::Raw, ImportRefusal::PictureUnreadable, png.size(), 0,
-       ErrorCode::Other},
+       ErrorCode::Jpeg},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
@@ -191,6 +191,8 @@ TEST_F(Ops, ImportRefusalsCarryWhatTheMessageNeeds) {
     EXPECT_EQ(outcome.error ? std::optional(outcome.error->code()) : std::nullopt, row.error);
     EXPECT_EQ(outcome.stored(), outcome.message.empty());
   }
+  EXPECT_STREQ(importFile(doc, map, 2, dir.write("offered", png), RawFormat::Raw).otherFormat,
+               "PNG");
   EXPECT_EQ(importBytes(doc, map, 1, Bytes(5)).refusal, ImportRefusal::WrongSize);
   EXPECT_EQ(exportBytes(*map.entry(0), doc.entryData(0), RawFormat::Png).size(),
             rawToPng(*map.entry(0), rawPicture()).size());
