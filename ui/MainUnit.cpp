@@ -31,6 +31,7 @@
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
+#include "ui/HistoryKeys.h"
 #include "ui/ThemeOverview.h"
 
 using wqtui::runHandler;
@@ -308,22 +309,34 @@ void TMainForm::buildPages(QWidget* client) {
   auto* other = named(new QWidget(), "TShit_Other");
   PCtrl->addTab(other, QStringLiteral("Другое"));
 
-  // A header field's caption and box; the box takes only what the field can hold.
+  // A header field's caption and box, and how much of the field its text takes; the box takes
+  // only characters the field can hold.
   auto edit = [&](const char* labelName, const char* text, QRect labelBounds, const char* name,
-                  QRect bounds, const wqt::HeaderField& field, void (TMainForm::*handler)()) {
+                  QRect bounds, const char* useName, QRect useBounds, Qt::Alignment useAlignment,
+                  const wqt::HeaderField& field, void (TMainForm::*handler)()) {
     QLineEdit* box = captionedBox(other, labelName, text, labelBounds, name, bounds);
     box->setMaxLength(field.boxLimit);
-    box->setValidator(new wqtui::Cp1251Validator(box));
+    box->setValidator(new wqtui::Cp1251Validator(
+        [this](const QString& character) { refuseCharacter(character); }, box));
+    wqtui::leaveHistoryKeys(box, {MM_Child_Undo, MM_Child_Redo});
     connect(box, &QLineEdit::textChanged, this, guarded(this, handler));
+    QLabel* use = newLabel(other, useName, "", useBounds);
+    use->setAlignment(useAlignment | Qt::AlignVCenter);
+    fieldUse_.append({box, use, field});
+    showFieldUse(box);
     return box;
   };
+  // The long fields' counts sit at the right end of their caption's row, the version's beside
+  // its short box.
   ED_ThemeAuthor = edit("lbl_4", "Автор темы:", QRect(0, 8, 63, 13), "ED_ThemeAuthor",
-                        QRect(0, 24, 257, 21), wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
+                        QRect(0, 24, 257, 21), "lbl_AuthorUse", QRect(137, 8, 120, 13),
+                        Qt::AlignRight, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
   ED_ThemeName = edit("lbl_5", "Название темы:", QRect(0, 48, 83, 13), "ED_ThemeName",
-                      QRect(0, 64, 257, 21), wqt::kNameField, &TMainForm::ED_ThemeNameChange);
-  ED_ThemeVersion =
-      edit("lbl_6", "Версия темы:", QRect(0, 88, 70, 13), "ED_ThemeVersion", QRect(0, 104, 81, 21),
-           wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
+                      QRect(0, 64, 257, 21), "lbl_NameUse", QRect(137, 48, 120, 13), Qt::AlignRight,
+                      wqt::kNameField, &TMainForm::ED_ThemeNameChange);
+  ED_ThemeVersion = edit("lbl_6", "Версия темы:", QRect(0, 88, 70, 13), "ED_ThemeVersion",
+                         QRect(0, 104, 81, 21), "lbl_VersionUse", QRect(88, 108, 120, 13),
+                         Qt::AlignLeft, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
   lbl_7 = newLabel(other, "lbl_7", "Тип темы:", QRect(0, 128, 52, 13));
 
   CBox_ThemeType = named(new QComboBox(other), "CBox_ThemeType");
@@ -399,6 +412,8 @@ void TMainForm::updateCommands() {
 }
 
 void TMainForm::ReadRXT() {
+  // The steps name entries and nodes of the map being replaced.
+  clearHistory();
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();

@@ -144,6 +144,10 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
+  // The count beside a header box: the bytes of the field its text takes.
+  void showFieldUse(QLineEdit* box);
+  // Says in the status bar why a character typed or pasted into a header box was refused.
+  void refuseCharacter(const QString& character);
   void setStatus(const QString& first, const QString& second);
   // The commands' enabled states, their texts, the title and its unsaved mark: all derived from
   // the map, the document and the edit history.
@@ -154,6 +158,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void recordStep(const QString& name, int key, std::vector<std::uint8_t> held,
                   std::function<void(std::vector<std::uint8_t>&)> exchange);
   void trimHistory();
+  // Forgets every step: their entry numbers and fields belong to the map and theme they were
+  // made on.
+  void clearHistory();
   bool canUndo() const;
   void recordImport(std::int32_t e, std::vector<std::uint8_t> before);
   void recordField(QLineEdit* box, const wqt::HeaderField& field, const std::string& before);
@@ -220,6 +227,12 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   QLineEdit* ED_IMG_Format = nullptr;
   QPushButton* btn_load_img = nullptr;
   QPushButton* btn_save_img = nullptr;
+  struct FieldUse {
+    QLineEdit* box;
+    QLabel* count;
+    wqt::HeaderField field;
+  };
+  QList<FieldUse> fieldUse_;
   QLabel* SBar_Panel0 = nullptr;
   QLabel* SBar_Panel1 = nullptr;
 };

@@ -78,17 +78,14 @@ void TMainForm::showThemeOpened() {
     PCtrl->setCurrentIndex(0);
   }
   PCtrl->setEnabled(true);
-  // Another theme starts its own history.
-  undo_->clear();
   updateCommands();
   showHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
   showHeaderField(ED_ThemeName, wqt::kNameField);
   showHeaderField(ED_ThemeVersion, wqt::kVersionField);
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
-  undo_->clear();
   doc_.markUnmodified();
-  updateCommands();
+  clearHistory();
   Q_EMIT documentChanged(-1);
 }
 
