@@ -22,6 +22,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -305,6 +306,7 @@ void TMainForm::buildPages(QWidget* client) {
   TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The classic tree draws the connecting lines and the expand boxes, the top level's included.
   wqtui::useClassicStyle(TreeView);
+  missingIcon_ = TreeView->style()->standardIcon(QStyle::SP_MessageBoxWarning);
 
   auto* other = named(new QWidget(), "TShit_Other");
   PCtrl->addTab(other, QStringLiteral("Другое"));
@@ -409,6 +411,7 @@ void TMainForm::updateCommands() {
     setWindowTitle(name + QStringLiteral("[*] — ") + program);
   }
   setWindowModified(theme && doc_.modified());
+  markMissingFiles();
 }
 
 void TMainForm::ReadRXT() {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -175,6 +176,12 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void updateFilePanel();
   const wqt::FileEntry* selectedFileEntry() const;
   bool isGroupNode(int displayIndex) const;
+  // A file node of the theme whose file is not there yet: a save refuses the theme.
+  bool isMissingFile(int displayIndex) const;
+  // Marks the file nodes without their file, for the eye and for screen readers.
+  void markMissingFiles();
+  // Brings the tree's page to the front with the first file node missing its file selected.
+  void selectFirstMissingFile();
   void showPreview(const wqt::FileEntry& entry);
 
   wqtui::UserDialogs& dialogs_;
@@ -233,6 +240,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
     wqt::HeaderField field;
   };
   QList<FieldUse> fieldUse_;
+  QIcon missingIcon_;
   QLabel* SBar_Panel0 = nullptr;
   QLabel* SBar_Panel1 = nullptr;
 };

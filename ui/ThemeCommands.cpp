@@ -117,6 +117,8 @@ bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
   if (outcome.saved()) return true;
   const char* message = wqt::saveMessageText(outcome.refusal);
   dialogs_.infoMessage(QString::fromUtf8(message != nullptr ? message : kWouldNotReopenMessage));
+  // The message names no file: the tree shows the first one.
+  if (outcome.refusal == wqt::SaveRefusal::MissingFile) selectFirstMissingFile();
   return false;
 }
 

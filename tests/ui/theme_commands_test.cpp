@@ -1,4 +1,5 @@
 // The theme commands: create, open, save, and the question about unsaved work.
+#include "theme/theme_messages.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -35,6 +36,37 @@ class ThemeCommandsTest : public WindowTest {
         dialogs->messages[0].text,
         QStringLiteral("Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!"));
     QVERIFY(dialogs->filters.isEmpty());
+  }
+
+  // File nodes without their file are marked; the mark follows imports and the edit history, and
+  // a save refused for them brings the first into view.
+  void missingFilesMarked() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    const auto marked = [f] {
+      QList<int> nodes;
+      for (int i = 0; i < 5; ++i) {
+        const QTreeWidgetItem* node = nodeAt(f, i);
+        const QString said = node->data(0, Qt::AccessibleDescriptionRole).toString();
+        if (said.contains(QStringLiteral("Файл отсутствует")) && !node->icon(0).isNull())
+          nodes << i;
+      }
+      return nodes;
+    };
+    QCOMPARE(marked(), (QList<int>{1, 2, 3, 4}));
+    importInto(2, patternBytes(16, 1), QStringLiteral("bar.raw"));
+    QCOMPARE(marked(), (QList<int>{1, 3, 4}));
+    trigger(f, "MM_Child_Undo");
+    QCOMPARE(marked(), (QList<int>{1, 2, 3, 4}));
+    trigger(f, "MM_Child_Redo");
+    QCOMPARE(marked(), (QList<int>{1, 3, 4}));
+
+    child<QTabWidget>(f, "PCtrl")->setCurrentIndex(1);
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(dialogs->messages.back().text, QString::fromUtf8(wqt::kEmptySlotMessage));
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->currentItem(), nodeAt(f, 1));
+    QVERIFY(shown(f, "PNL_InFo"));
   }
 
   // Saves the window refuses before its dialog, as an info message.
