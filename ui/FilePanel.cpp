@@ -163,9 +163,13 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
   std::vector<std::uint8_t> before(held.begin(), held.end());
   if (!fitted) {
     const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
-    // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
-    if (fitting == Fitting::Never || !wqt::fittingMayHelp(outcome.refusal) || !target ||
-        !QImageReader(chosen).canRead()) {
+    // A picture that is not exact for a JPG or RAW picture may go to the fitting dialog: a drop
+    // goes there at once, the load button's refusal offers it.
+    const bool fits =
+        wqt::fittingMayHelp(outcome.refusal) && target && QImageReader(chosen).canRead();
+    if (fits && fitting == Fitting::Never && !outcome.error) {
+      if (!dialogs_.infoMessageOfferingFit(QString::fromStdString(outcome.message))) return;
+    } else if (!fits || fitting == Fitting::Never) {
       showImported(outcome, e, std::move(before));
       return;
     }

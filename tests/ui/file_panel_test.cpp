@@ -330,6 +330,8 @@ class FilePanelTest : public WindowTest {
     if (!refusal.isEmpty()) {
       QCOMPARE(int(dialogs->messages.size()), 1);
       QCOMPARE(dialogs->messages[0].text, refusal);
+      // A picture of other dimensions is offered the fitting dialog; what is no picture is not.
+      QCOMPARE(dialogs->fitsOffered, cut < 0 ? 1 : 0);
       QVERIFY(stored.isEmpty());
       return;
     }
