@@ -206,6 +206,7 @@ void TMainForm::buildMenu() {
                                  &TMainForm::MM_Child_CreateThemeClick, Qt::CTRL | Qt::Key_N);
   MM_Child_OpenTheme = command(file, "MM_Child_OpenTheme", "Открыть тему",
                                &TMainForm::MM_Child_OpenThemeClick, Qt::CTRL | Qt::Key_O);
+  buildRecentMenu(file);
   MM_Child_SaveTheme = command(file, "MM_Child_SaveTheme", "Сохранить тему",
                                &TMainForm::MM_Child_SaveThemeClick, Qt::CTRL | Qt::Key_S);
   MM_Child_SaveThemeAs =
@@ -388,6 +389,7 @@ void TMainForm::updateCommands() {
   const bool theme = doc_.hasImage();
   MM_Child_CreateTheme->setEnabled(mapPresent_);
   MM_Child_OpenTheme->setEnabled(mapPresent_);
+  MM_Child_RecentThemes->setEnabled(mapPresent_ && !recentThemes_.isEmpty());
   MM_Child_SaveTheme->setEnabled(theme);
   MM_Child_SaveThemeAs->setEnabled(theme);
   MM_Child_ThemeOverview->setEnabled(theme);

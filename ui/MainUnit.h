@@ -32,6 +32,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
@@ -134,6 +135,15 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override { dialogs_.infoMessage(text); }
 
+  // The recent themes' submenu (RecentThemes.cpp): built once, its entries shown again whenever
+  // the list changes; a theme opened or saved goes first.
+  void buildRecentMenu(QMenu* file);
+  void showRecentThemes();
+  void rememberTheme(const QString& path);
+  void keepRecentThemes();
+  // Opens a listed theme as the open command does; a file that is gone is said and unlisted.
+  void openRecentTheme(const QString& path);
+
   // Save theme, into the theme's file or, asked or without one, a file the dialog gives; true
   // once the file has been written.
   bool saveTheme(bool ask);
@@ -203,6 +213,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool lowColourScreen_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;
   QString themeFile_;
+  QStringList recentThemes_;  // full paths, most recent first
   QUndoStack* undo_ = nullptr;
   std::size_t undoMemoryLimit_ = std::size_t{64} << 20;
 
@@ -211,6 +222,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // The controls the window changes after building them.
   QAction* MM_Child_CreateTheme = nullptr;
   QAction* MM_Child_OpenTheme = nullptr;
+  QMenu* MM_Child_RecentThemes = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
   QAction* MM_Child_SaveThemeAs = nullptr;
   QAction* MM_Child_Undo = nullptr;

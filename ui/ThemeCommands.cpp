@@ -62,6 +62,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
 
   SBar_Panel1->setText(QStringLiteral("Файл загружен."));
   themeFile_ = QFileInfo(chosen).absoluteFilePath();
+  rememberTheme(themeFile_);
   showThemeOpened();
 }
 
@@ -107,6 +108,7 @@ bool TMainForm::saveTheme(bool ask) {
   }
   if (!mayBeSaved(wqt::saveTheme(doc_, map_.settings(), target))) return false;
   themeFile_ = QFileInfo(QFile::decodeName(target.c_str())).absoluteFilePath();
+  rememberTheme(themeFile_);
   undo_->setClean();
   updateCommands();
   if (inPlace) SBar_Panel1->setText(QStringLiteral("Тема сохранена."));
