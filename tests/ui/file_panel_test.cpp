@@ -369,6 +369,10 @@ class FilePanelTest : public WindowTest {
 
     QTest::mouseClick(box(2, "overviewTextBox"), Qt::LeftButton);
     QCOMPARE(f->selectedEntry(), 1);
+
+    dialogs->saveAnswers.push_back(tempPath("overview"));
+    child<QPushButton>(overview, "saveOverviewButton")->click();
+    QCOMPARE(panel(f, 1), QStringLiteral("Обзор темы сохранён: ") + tempPath("overview.png"));
   }
 };
 
