@@ -191,7 +191,7 @@ QString TThemeOverview::captionOf(const Item& item) const {
 
 void TThemeOverview::measure(Item& item) {
   item.box = Item::Box::None;
-  item.captionWidth = content_->fontMetrics().horizontalAdvance(captionOf(item));
+  item.captionLength = static_cast<int>(captionOf(item).size());
   const wqt::FileEntry* entry = map_.entry(item.entry);
   if (entry == nullptr ||
       (entry->kind != wqt::EntryKind::Jpg && entry->kind != wqt::EntryKind::Raw))
@@ -249,12 +249,20 @@ void TThemeOverview::layOut() {
   const int available = availableWidth();
   const int width = std::max(1, available);
   const int captionHeight = content_->fontMetrics().height();
-  // Every column as wide as the widest file, narrowed to the window.
+  // Every column as wide as the widest file, narrowed to the window. Of the captions only the
+  // longest is measured, with room for wider letters: measuring thousands would slow the
+  // overview's opening several times over.
   int column = 1;
+  const Item* longest = nullptr;
   for (const Item& item : items_) {
     if (item.heading) continue;
-    column = std::max(column, item.captionWidth);
+    if (longest == nullptr || item.captionLength > longest->captionLength) longest = &item;
     if (item.box != Item::Box::None) column = std::max(column, item.naturalSize.width());
+  }
+  if (longest != nullptr) {
+    const QFontMetrics metrics = content_->fontMetrics();
+    column = std::max(
+        column, metrics.horizontalAdvance(captionOf(*longest)) + 2 * metrics.averageCharWidth());
   }
   column = std::min(column, width);
   const int columns = std::max(1, (width + kSpacing) / (column + kSpacing));

@@ -69,10 +69,10 @@ class TThemeOverview : public QWidget {
     std::int32_t entry = -1;
     int depth = 0;
     Box box = Box::None;
-    QString boxText;    // the missing file, or why the picture cannot be shown
-    QSize naturalSize;  // the box's size when the window is wide enough
-    int captionWidth = 0;
-    QRect place;  // in the content
+    QString boxText;        // the missing file, or why the picture cannot be shown
+    QSize naturalSize;      // the box's size when the window is wide enough
+    int captionLength = 0;  // in characters
+    QRect place;            // in the content
     QWidget* widget = nullptr;
   };
 
