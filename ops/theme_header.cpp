@@ -19,10 +19,14 @@ FieldText fieldText(std::span<const std::uint8_t> image, const HeaderField& fiel
   return text;
 }
 
+std::size_t fieldBytes(std::string_view cp1251) {
+  return cp1251ToUtf8(cp1251).size();
+}
+
 FieldOutcome setFieldCp1251(ThemeDocument& doc, const HeaderField& field, std::string_view cp1251) {
   const bool stored = doc.setHeaderField(field, cp1251) == ThemeDocument::FieldResult::Stored;
   // The field holds UTF-8, where a Cyrillic letter takes two bytes.
-  return {stored, cp1251ToUtf8(cp1251).size()};
+  return {stored, fieldBytes(cp1251)};
 }
 
 FieldOutcome setFieldUtf8(ThemeDocument& doc, const HeaderField& field, std::string_view utf8) {

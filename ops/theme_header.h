@@ -35,6 +35,9 @@ struct FieldOutcome {
   bool stored = true;         // false: kTooLongMessage, the image unchanged
   std::size_t utf8Bytes = 0;  // the text's length as the field would hold it (UTF-8)
 };
+// The bytes a field's Windows-1251 text takes in the file, which holds it as UTF-8.
+std::size_t fieldBytes(std::string_view cp1251);
+
 // Stores an edit box's Windows-1251 text, or UTF-8 text as the box would hold it (a character
 // Windows-1251 lacks becomes "?").
 FieldOutcome setFieldCp1251(ThemeDocument& doc, const HeaderField& field, std::string_view cp1251);

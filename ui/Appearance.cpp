@@ -1,7 +1,5 @@
 #include "ui/Appearance.h"
 
-#include <algorithm>
-
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -100,28 +98,20 @@ std::string toCp1251(const QString& text) {
   return wqt::utf8ToCp1251(text.toStdString());
 }
 
-QValidator::State Cp1251Validator::validate(QString& input, int& pos) const {
-  if (std::all_of(input.begin(), input.end(), [](QChar c) { return c.unicode() < 0x80; }))
-    return Acceptable;
-  // Map each character through the code page; a surrogate pair is one character and becomes
-  // one "?", so the cursor moves back by one for every pair before it.
-  QString mapped;
-  int newPos = pos;
-  for (qsizetype i = 0; i < input.size(); ++i) {
+QValidator::State Cp1251Validator::validate(QString& input, int&) const {
+  for (qsizetype i = 0; i < input.size();) {
+    // A surrogate pair is one character.
     const qsizetype length =
         input[i].isHighSurrogate() && i + 1 < input.size() && input[i + 1].isLowSurrogate() ? 2 : 1;
-    mapped += fromCp1251(toCp1251(input.mid(i, length)));
-    if (length == 2 && i + 1 < pos) --newPos;
-    i += length - 1;
+    const QString character = input.mid(i, length);
+    // The code page's "?" stands for every character it lacks.
+    if (character.front().unicode() >= 0x80 && toCp1251(character) == "?") {
+      if (refused_) refused_(character);
+      return Invalid;
+    }
+    i += length;
   }
-  input = mapped;
-  pos = newPos;
   return Acceptable;
-}
-
-void Cp1251Validator::fixup(QString& input) const {
-  int pos = 0;
-  validate(input, pos);
 }
 
 void useClassicStyle(QWidget* widget) {

@@ -1,5 +1,9 @@
 #pragma once
 // Fonts and the application icon shared by both windows.
+#include <functional>
+#include <string>
+#include <utility>
+
 #include <QFont>
 #include <QIcon>
 #include <QImage>
@@ -33,13 +37,18 @@ void paintApplicationIcon(QPainter& painter, int size);
 // trees with connecting lines and expand boxes.
 void useClassicStyle(QWidget* widget);
 
-// Keeps a line edit's text within Windows-1251: every character the code page lacks becomes "?"
-// as it is typed or pasted, so the box shows exactly what the theme stores.
+// Keeps a line edit's text within Windows-1251, so the box holds exactly what the theme stores:
+// an edit bringing a character the code page lacks (typed, pasted or dropped) is refused whole,
+// and the first such character is handed to `refused`.
 class Cp1251Validator : public QValidator {
  public:
-  using QValidator::QValidator;
+  using Refusal = std::function<void(const QString& character)>;
+  Cp1251Validator(Refusal refused, QObject* parent)
+      : QValidator(parent), refused_(std::move(refused)) {}
   State validate(QString& input, int& pos) const override;
-  void fixup(QString& input) const override;
+
+ private:
+  Refusal refused_;
 };
 
 // Text in the code page to Qt and back, through UTF-8.

@@ -54,6 +54,17 @@ std::size_t TMainForm::undoMemory() const {
   return total;
 }
 
+void TMainForm::clearHistory() {
+  {
+    // Emptied, the stack reports itself clean: that says nothing of the theme's file.
+    const QSignalBlocker quiet(undo_);
+    undo_->clear();
+    // Unsaved work has no saved state left to go back to.
+    if (doc_.modified()) undo_->resetClean();
+  }
+  updateCommands();
+}
+
 bool TMainForm::canUndo() const {
   return undo_->canUndo() && !stepAt(*undo_, undo_->index() - 1)->dropped();
 }
@@ -89,6 +100,7 @@ void TMainForm::recordField(QLineEdit* box, const wqt::HeaderField& field,
                held = bytesOf(now);
                const QSignalBlocker blocker(box);
                box->setText(QString::fromStdString(wqt::fieldText(doc_.image(), field).shown));
+               showFieldUse(box);
              });
 }
 

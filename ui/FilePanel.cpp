@@ -13,6 +13,9 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QTabWidget>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "files/file_kind.h"
 #include "files/import_export.h"
@@ -21,6 +24,7 @@
 #include "fit/fit_options.h"
 #include "ops/entry_fit.h"
 #include "ops/entry_transfer.h"
+#include "theme/theme_messages.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
 #include "ui/PictureImage.h"
@@ -65,6 +69,34 @@ bool TMainForm::isGroupNode(int displayIndex) const {
 bool TMainForm::nodeTakesFile(int displayIndex) const {
   return !isGroupNode(displayIndex) &&
          wqt::entryHasSlot(map_, doc_, map_.entryOfNode(displayIndex));
+}
+
+bool TMainForm::isMissingFile(int displayIndex) const {
+  return doc_.hasImage() && nodeTakesFile(displayIndex) &&
+         doc_.entryData(map_.entryOfNode(displayIndex)).empty();
+}
+
+void TMainForm::markMissingFiles() {
+  const QString missing = QString::fromUtf8(wqt::kMissingFileText);
+  for (QTreeWidgetItemIterator it(TreeView); *it != nullptr; ++it) {
+    const bool absent = isMissingFile(wqtui::displayIndexOf(*it));
+    // Most nodes keep their mark: only a change touches the item.
+    if ((*it)->data(0, Qt::AccessibleDescriptionRole).isValid() == absent) continue;
+    (*it)->setIcon(0, absent ? missingIcon_ : QIcon());
+    (*it)->setData(0, Qt::AccessibleDescriptionRole, absent ? QVariant(missing) : QVariant());
+    (*it)->setToolTip(0, absent ? missing : QString());
+  }
+}
+
+void TMainForm::selectFirstMissingFile() {
+  for (QTreeWidgetItemIterator it(TreeView); *it != nullptr; ++it) {
+    const int index = wqtui::displayIndexOf(*it);
+    if (!isMissingFile(index)) continue;
+    // The user's way there: the page switch shows the panel even when the node was current.
+    PCtrl->setCurrentIndex(0);
+    selectNode(index);
+    return;
+  }
 }
 
 void TMainForm::updateFilePanel() {
@@ -131,9 +163,13 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
   std::vector<std::uint8_t> before(held.begin(), held.end());
   if (!fitted) {
     const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
-    // A picture that is not exact for a JPG or RAW picture is offered to the fitting dialog.
-    if (fitting == Fitting::Never || !wqt::fittingMayHelp(outcome.refusal) || !target ||
-        !QImageReader(chosen).canRead()) {
+    // A picture that is not exact for a JPG or RAW picture may go to the fitting dialog: a drop
+    // goes there at once, the load button's refusal offers it.
+    const bool fits =
+        wqt::fittingMayHelp(outcome.refusal) && target && QImageReader(chosen).canRead();
+    if (fits && fitting == Fitting::Never && !outcome.error) {
+      if (!dialogs_.infoMessageOfferingFit(QString::fromStdString(outcome.message))) return;
+    } else if (!fits || fitting == Fitting::Never) {
       showImported(outcome, e, std::move(before));
       return;
     }

@@ -1,6 +1,7 @@
 // The "Другое" page: the header fields and the theme type, shown from the document and stored
 // into it as the user edits them.
 #include <algorithm>
+#include <utility>
 
 #include <QComboBox>
 #include <QLabel>
@@ -35,7 +36,24 @@ void TMainForm::showThemeType() {
   CBox_ThemeType->show();
 }
 
+void TMainForm::showFieldUse(QLineEdit* box) {
+  for (const FieldUse& use : std::as_const(fieldUse_))
+    if (use.box == box)
+      use.count->setText(QStringLiteral("%1 из %2 б")
+                             .arg(wqt::fieldBytes(wqtui::toCp1251(box->text())))
+                             .arg(use.field.width));
+}
+
+void TMainForm::refuseCharacter(const QString& character) {
+  const QString code =
+      QStringLiteral("U+%1").arg(character.toUcs4().value(0), 4, 16, QLatin1Char('0')).toUpper();
+  SBar_Panel1->setText(QStringLiteral("Символ «%1» (%2) не входит в кодировку Windows-1251 и не "
+                                      "может быть записан в тему.")
+                           .arg(character, code));
+}
+
 void TMainForm::setHeaderField(QLineEdit* box, const wqt::HeaderField& field) {
+  showFieldUse(box);
   if (!doc_.hasImage()) return;
   const std::string before = wqt::fieldText(doc_.image(), field).decoded;
   if (!wqt::setFieldCp1251(doc_, field, wqtui::toCp1251(box->text())).stored) {

@@ -22,6 +22,7 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QUndoStack>
@@ -31,6 +32,7 @@
 #include "ui/AboutProgramm.h"
 #include "ui/Appearance.h"
 #include "ui/ErrorReport.h"
+#include "ui/HistoryKeys.h"
 #include "ui/ThemeOverview.h"
 
 using wqtui::runHandler;
@@ -204,6 +206,7 @@ void TMainForm::buildMenu() {
                                  &TMainForm::MM_Child_CreateThemeClick, Qt::CTRL | Qt::Key_N);
   MM_Child_OpenTheme = command(file, "MM_Child_OpenTheme", "Открыть тему",
                                &TMainForm::MM_Child_OpenThemeClick, Qt::CTRL | Qt::Key_O);
+  buildRecentMenu(file);
   MM_Child_SaveTheme = command(file, "MM_Child_SaveTheme", "Сохранить тему",
                                &TMainForm::MM_Child_SaveThemeClick, Qt::CTRL | Qt::Key_S);
   MM_Child_SaveThemeAs =
@@ -304,26 +307,39 @@ void TMainForm::buildPages(QWidget* client) {
   TreeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // The classic tree draws the connecting lines and the expand boxes, the top level's included.
   wqtui::useClassicStyle(TreeView);
+  missingIcon_ = TreeView->style()->standardIcon(QStyle::SP_MessageBoxWarning);
 
   auto* other = named(new QWidget(), "TShit_Other");
   PCtrl->addTab(other, QStringLiteral("Другое"));
 
-  // A header field's caption and box; the box takes only what the field can hold.
+  // A header field's caption and box, and how much of the field its text takes; the box takes
+  // only characters the field can hold.
   auto edit = [&](const char* labelName, const char* text, QRect labelBounds, const char* name,
-                  QRect bounds, const wqt::HeaderField& field, void (TMainForm::*handler)()) {
+                  QRect bounds, const char* useName, QRect useBounds, Qt::Alignment useAlignment,
+                  const wqt::HeaderField& field, void (TMainForm::*handler)()) {
     QLineEdit* box = captionedBox(other, labelName, text, labelBounds, name, bounds);
     box->setMaxLength(field.boxLimit);
-    box->setValidator(new wqtui::Cp1251Validator(box));
+    box->setValidator(new wqtui::Cp1251Validator(
+        [this](const QString& character) { refuseCharacter(character); }, box));
+    wqtui::leaveHistoryKeys(box, {MM_Child_Undo, MM_Child_Redo});
     connect(box, &QLineEdit::textChanged, this, guarded(this, handler));
+    QLabel* use = newLabel(other, useName, "", useBounds);
+    use->setAlignment(useAlignment | Qt::AlignVCenter);
+    fieldUse_.append({box, use, field});
+    showFieldUse(box);
     return box;
   };
+  // The long fields' counts sit at the right end of their caption's row, the version's beside
+  // its short box.
   ED_ThemeAuthor = edit("lbl_4", "Автор темы:", QRect(0, 8, 63, 13), "ED_ThemeAuthor",
-                        QRect(0, 24, 257, 21), wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
+                        QRect(0, 24, 257, 21), "lbl_AuthorUse", QRect(137, 8, 120, 13),
+                        Qt::AlignRight, wqt::kAuthorField, &TMainForm::ED_ThemeAuthorChange);
   ED_ThemeName = edit("lbl_5", "Название темы:", QRect(0, 48, 83, 13), "ED_ThemeName",
-                      QRect(0, 64, 257, 21), wqt::kNameField, &TMainForm::ED_ThemeNameChange);
-  ED_ThemeVersion =
-      edit("lbl_6", "Версия темы:", QRect(0, 88, 70, 13), "ED_ThemeVersion", QRect(0, 104, 81, 21),
-           wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
+                      QRect(0, 64, 257, 21), "lbl_NameUse", QRect(137, 48, 120, 13), Qt::AlignRight,
+                      wqt::kNameField, &TMainForm::ED_ThemeNameChange);
+  ED_ThemeVersion = edit("lbl_6", "Версия темы:", QRect(0, 88, 70, 13), "ED_ThemeVersion",
+                         QRect(0, 104, 81, 21), "lbl_VersionUse", QRect(88, 108, 120, 13),
+                         Qt::AlignLeft, wqt::kVersionField, &TMainForm::ED_ThemeVersionChange);
   lbl_7 = newLabel(other, "lbl_7", "Тип темы:", QRect(0, 128, 52, 13));
 
   CBox_ThemeType = named(new QComboBox(other), "CBox_ThemeType");
@@ -373,6 +389,7 @@ void TMainForm::updateCommands() {
   const bool theme = doc_.hasImage();
   MM_Child_CreateTheme->setEnabled(mapPresent_);
   MM_Child_OpenTheme->setEnabled(mapPresent_);
+  MM_Child_RecentThemes->setEnabled(mapPresent_ && !recentThemes_.isEmpty());
   MM_Child_SaveTheme->setEnabled(theme);
   MM_Child_SaveThemeAs->setEnabled(theme);
   MM_Child_ThemeOverview->setEnabled(theme);
@@ -396,9 +413,12 @@ void TMainForm::updateCommands() {
     setWindowTitle(name + QStringLiteral("[*] — ") + program);
   }
   setWindowModified(theme && doc_.modified());
+  markMissingFiles();
 }
 
 void TMainForm::ReadRXT() {
+  // The steps name entries and nodes of the map being replaced.
+  clearHistory();
   lbl_7->hide();
   CBox_ThemeType->hide();
   TreeView->clear();

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include <QIcon>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -31,6 +32,7 @@ class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTabWidget;
 class QTreeWidget;
@@ -133,6 +135,15 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool mayDropTheme() override;
   void infoMessage(const QString& text) override { dialogs_.infoMessage(text); }
 
+  // The recent themes' submenu (RecentThemes.cpp): built once, its entries shown again whenever
+  // the list changes; a theme opened or saved goes first.
+  void buildRecentMenu(QMenu* file);
+  void showRecentThemes();
+  void rememberTheme(const QString& path);
+  void keepRecentThemes();
+  // Opens a listed theme as the open command does; a file that is gone is said and unlisted.
+  void openRecentTheme(const QString& path);
+
   // Save theme, into the theme's file or, asked or without one, a file the dialog gives; true
   // once the file has been written.
   bool saveTheme(bool ask);
@@ -144,6 +155,10 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void showHeaderField(QLineEdit* box, const wqt::HeaderField& field);
   void showThemeType();
   void setHeaderField(QLineEdit* box, const wqt::HeaderField& field);
+  // The count beside a header box: the bytes of the field its text takes.
+  void showFieldUse(QLineEdit* box);
+  // Says in the status bar why a character typed or pasted into a header box was refused.
+  void refuseCharacter(const QString& character);
   void setStatus(const QString& first, const QString& second);
   // The commands' enabled states, their texts, the title and its unsaved mark: all derived from
   // the map, the document and the edit history.
@@ -154,6 +169,9 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void recordStep(const QString& name, int key, std::vector<std::uint8_t> held,
                   std::function<void(std::vector<std::uint8_t>&)> exchange);
   void trimHistory();
+  // Forgets every step: their entry numbers and fields belong to the map and theme they were
+  // made on.
+  void clearHistory();
   bool canUndo() const;
   void recordImport(std::int32_t e, std::vector<std::uint8_t> before);
   void recordField(QLineEdit* box, const wqt::HeaderField& field, const std::string& before);
@@ -168,6 +186,12 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void updateFilePanel();
   const wqt::FileEntry* selectedFileEntry() const;
   bool isGroupNode(int displayIndex) const;
+  // A file node of the theme whose file is not there yet: a save refuses the theme.
+  bool isMissingFile(int displayIndex) const;
+  // Marks the file nodes without their file, for the eye and for screen readers.
+  void markMissingFiles();
+  // Brings the tree's page to the front with the first file node missing its file selected.
+  void selectFirstMissingFile();
   void showPreview(const wqt::FileEntry& entry);
 
   wqtui::UserDialogs& dialogs_;
@@ -189,6 +213,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   bool lowColourScreen_ = false;
   TChildForm_AboutProgramm* aboutBox_ = nullptr;
   QString themeFile_;
+  QStringList recentThemes_;  // full paths, most recent first
   QUndoStack* undo_ = nullptr;
   std::size_t undoMemoryLimit_ = std::size_t{64} << 20;
 
@@ -197,6 +222,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // The controls the window changes after building them.
   QAction* MM_Child_CreateTheme = nullptr;
   QAction* MM_Child_OpenTheme = nullptr;
+  QMenu* MM_Child_RecentThemes = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
   QAction* MM_Child_SaveThemeAs = nullptr;
   QAction* MM_Child_Undo = nullptr;
@@ -220,6 +246,13 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   QLineEdit* ED_IMG_Format = nullptr;
   QPushButton* btn_load_img = nullptr;
   QPushButton* btn_save_img = nullptr;
+  struct FieldUse {
+    QLineEdit* box;
+    QLabel* count;
+    wqt::HeaderField field;
+  };
+  QList<FieldUse> fieldUse_;
+  QIcon missingIcon_;
   QLabel* SBar_Panel0 = nullptr;
   QLabel* SBar_Panel1 = nullptr;
 };

@@ -1,5 +1,7 @@
 // The theme overview of the "Вид" menu: made the first time it is asked for, told of every change
 // of the document, and a click in it selects that node in the tree.
+#include <QDir>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
@@ -14,6 +16,10 @@ void TMainForm::MM_Child_ThemeOverviewClick() {
                                           lowColourScreen_, dialogs_, this);
     connect(overview_, &wqtui::TThemeOverview::nodeClicked, this,
             [this](int node) { wqtui::runHandler([&] { selectNode(node); }); });
+    connect(overview_, &wqtui::TThemeOverview::saved, this, [this](const QString& file) {
+      SBar_Panel1->setText(
+          QStringLiteral("Обзор темы сохранён: %1").arg(QDir::toNativeSeparators(file)));
+    });
     wqtui::TThemeOverview* overview = overview_;
     connect(this, &TMainForm::documentChanged, overview, [overview](std::int32_t entry) {
       if (entry < 0) {

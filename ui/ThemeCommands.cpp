@@ -62,6 +62,7 @@ void TMainForm::openThemeFile(const QString& chosen) {
 
   SBar_Panel1->setText(QStringLiteral("Файл загружен."));
   themeFile_ = QFileInfo(chosen).absoluteFilePath();
+  rememberTheme(themeFile_);
   showThemeOpened();
 }
 
@@ -78,17 +79,14 @@ void TMainForm::showThemeOpened() {
     PCtrl->setCurrentIndex(0);
   }
   PCtrl->setEnabled(true);
-  // Another theme starts its own history.
-  undo_->clear();
   updateCommands();
   showHeaderField(ED_ThemeAuthor, wqt::kAuthorField);
   showHeaderField(ED_ThemeName, wqt::kNameField);
   showHeaderField(ED_ThemeVersion, wqt::kVersionField);
   showThemeType();
   // Filling the boxes rewrites the fields; that is part of opening, not a change of the user's.
-  undo_->clear();
   doc_.markUnmodified();
-  updateCommands();
+  clearHistory();
   Q_EMIT documentChanged(-1);
 }
 
@@ -110,6 +108,7 @@ bool TMainForm::saveTheme(bool ask) {
   }
   if (!mayBeSaved(wqt::saveTheme(doc_, map_.settings(), target))) return false;
   themeFile_ = QFileInfo(QFile::decodeName(target.c_str())).absoluteFilePath();
+  rememberTheme(themeFile_);
   undo_->setClean();
   updateCommands();
   if (inPlace) SBar_Panel1->setText(QStringLiteral("Тема сохранена."));
@@ -120,6 +119,8 @@ bool TMainForm::mayBeSaved(const wqt::SaveOutcome& outcome) {
   if (outcome.saved()) return true;
   const char* message = wqt::saveMessageText(outcome.refusal);
   dialogs_.infoMessage(QString::fromUtf8(message != nullptr ? message : kWouldNotReopenMessage));
+  // The message names no file: the tree shows the first one.
+  if (outcome.refusal == wqt::SaveRefusal::MissingFile) selectFirstMissingFile();
   return false;
 }
 

@@ -3,9 +3,14 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <string>
+#include <utility>
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QBuffer>
 #include <QEvent>
+#include <QFile>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QLabel>
@@ -21,6 +26,7 @@
 #include "files/jpeg_decoder.h"
 #include "files/preview.h"
 #include "map/tree_walk.h"
+#include "ops/theme_header.h"
 #include "ui/ErrorReport.h"
 #include "ui/PictureImage.h"
 #include "ui/UserDialogs.h"
@@ -88,6 +94,19 @@ QLabel* plainLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
+// Screen readers are told the overview is a window of its own, not a plain filler.
+QAccessibleInterface* accessibleWindow(const QString& key, QObject* object) {
+  if (key != QLatin1String(TThemeOverview::staticMetaObject.className()) || !object->isWidgetType())
+    return nullptr;
+  return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+}
+
+void installAccessibleWindow() {
+  static bool installed = false;
+  if (std::exchange(installed, true)) return;
+  QAccessible::installFactory(accessibleWindow);
+}
+
 // The scrolled content: the items are placed by hand, its height is theirs.
 class Content : public QWidget {
  public:
@@ -110,6 +129,8 @@ TThemeOverview::TThemeOverview(const wqt::ThemeMap& map, const wqt::ThemeDocumen
       scroll_(new QScrollArea(this)) {
   setObjectName(QStringLiteral("ThemeOverview"));
   setWindowTitle(QString::fromUtf8(kThemeOverviewTitle));
+  setAccessibleName(windowTitle());
+  installAccessibleWindow();
   auto* layout = new QVBoxLayout(this);
   auto* save = new QPushButton(QString::fromUtf8(kSaveOverviewText), this);
   save->setObjectName(QStringLiteral("saveOverviewButton"));
@@ -163,8 +184,14 @@ void TThemeOverview::addNode(int displayIndex, int depth) {
   items_.push_back(std::move(item));
 }
 
+QString TThemeOverview::captionOf(const Item& item) const {
+  return QString::fromStdString(map_.captionUtf8(item.node)) + QStringLiteral(", ") +
+         QString::fromUtf8(wqt::sizeText(doc_.entryData(item.entry).size()));
+}
+
 void TThemeOverview::measure(Item& item) {
   item.box = Item::Box::None;
+  item.captionLength = static_cast<int>(captionOf(item).size());
   const wqt::FileEntry* entry = map_.entry(item.entry);
   if (entry == nullptr ||
       (entry->kind != wqt::EntryKind::Jpg && entry->kind != wqt::EntryKind::Raw))
@@ -222,24 +249,53 @@ void TThemeOverview::layOut() {
   const int available = availableWidth();
   const int width = std::max(1, available);
   const int captionHeight = content_->fontMetrics().height();
+  // Every column as wide as the widest file, narrowed to the window. Of the captions only the
+  // longest is measured, with room for wider letters: measuring thousands would slow the
+  // overview's opening several times over.
+  int column = 1;
+  const Item* longest = nullptr;
+  for (const Item& item : items_) {
+    if (item.heading) continue;
+    if (longest == nullptr || item.captionLength > longest->captionLength) longest = &item;
+    if (item.box != Item::Box::None) column = std::max(column, item.naturalSize.width());
+  }
+  if (longest != nullptr) {
+    const QFontMetrics metrics = content_->fontMetrics();
+    column = std::max(
+        column, metrics.horizontalAdvance(captionOf(*longest)) + 2 * metrics.averageCharWidth());
+  }
+  column = std::min(column, width);
+  const int columns = std::max(1, (width + kSpacing) / (column + kSpacing));
   int y = kMargin;
+  int at = 0;  // the next file's column in the row
+  int rowHeight = 0;
+  const auto endRow = [&] {
+    if (at == 0) return;
+    y += rowHeight + kSpacing;
+    at = 0;
+    rowHeight = 0;
+  };
   for (Item& item : items_) {
-    int height = 0;
     if (item.heading) {
-      height = QFontMetrics(headingFont(item.depth)).height();
+      endRow();
+      const int height = QFontMetrics(headingFont(item.depth)).height();
+      item.place = QRect(kMargin, y, width, height);
+      y += height + kSpacing;
     } else {
-      height = captionHeight;
-      if (item.box != Item::Box::None) height += kCaptionGap + boxSize(item, available).height();
+      int height = captionHeight;
+      if (item.box != Item::Box::None) height += kCaptionGap + boxSize(item, column).height();
+      item.place = QRect(kMargin + at * (column + kSpacing), y, column, height);
+      rowHeight = std::max(rowHeight, height);
+      if (++at == columns) endRow();
     }
-    item.place = QRect(kMargin, y, width, height);
-    y += height + kSpacing;
     if (item.widget == nullptr) continue;
     item.widget->setGeometry(item.place);
     // A file's frame: its caption, then its box when it has one.
     QLayout* parts = item.widget->layout();
     if (parts != nullptr && parts->count() > 1)
-      parts->itemAt(1)->widget()->setFixedSize(boxSize(item, available));
+      parts->itemAt(1)->widget()->setFixedSize(boxSize(item, column));
   }
+  endRow();
   static_cast<Content*>(content_)->itemsHeight = y - kSpacing + kMargin;
   content_->updateGeometry();
 }
@@ -275,11 +331,9 @@ QWidget* TThemeOverview::makeWidget(const Item& item) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(kCaptionGap);
   layout->setAlignment(Qt::AlignTop);
-  const std::span<const std::uint8_t> data = doc_.entryData(item.entry);
-  layout->addWidget(plainLabel(QString::fromStdString(map_.captionUtf8(item.node)) +
-                                   QStringLiteral(", ") +
-                                   QString::fromUtf8(wqt::sizeText(data.size())),
-                               frame));
+  const QString caption = captionOf(item);
+  frame->setAccessibleName(caption);
+  layout->addWidget(plainLabel(caption, frame));
   QWidget* box = nullptr;
   switch (item.box) {
     case Item::Box::None:
@@ -292,7 +346,8 @@ QWidget* TThemeOverview::makeWidget(const Item& item) {
       box->setObjectName(QStringLiteral("overviewPicture"));
       break;
   }
-  box->setFixedSize(boxSize(item, availableWidth()));
+  box->setAccessibleName(caption);
+  box->setFixedSize(boxSize(item, item.place.width()));
   layout->addWidget(box, 0, Qt::AlignLeft);
   return frame;
 }
@@ -325,7 +380,28 @@ void TThemeOverview::refreshEntry(std::int32_t entry) {
 
 QImage TThemeOverview::overviewImage() {
   makeWidgets(content_->rect());
-  return content_->grab().toImage();
+  const QImage items = content_->grab().toImage();
+  // The header fields as the main window shows them, one a line.
+  const wqt::HeaderView header = wqt::viewHeader(doc_.image(), map_.settings());
+  QStringList lines;
+  for (std::size_t i : {std::size_t{1}, std::size_t{0}, std::size_t{2}})
+    lines << QString::fromUtf8(wqt::kNamedFields[i].label) + QStringLiteral(": ") +
+                 QString::fromStdString(header.fields[i]);
+  QFont font = content_->font();
+  const QFontMetrics metrics(font);
+  const int top = kMargin + int(lines.size()) * metrics.lineSpacing();
+  const qreal ratio = items.devicePixelRatio();
+  QImage image(items.width(), items.height() + qRound(top * ratio), QImage::Format_RGB32);
+  image.setDevicePixelRatio(ratio);
+  image.fill(content_->palette().color(QPalette::Window));
+  QPainter painter(&image);
+  painter.setFont(font);
+  painter.setPen(content_->palette().color(QPalette::WindowText));
+  for (qsizetype i = 0; i < lines.size(); ++i)
+    painter.drawText(QPoint(kMargin, kMargin + int(i) * metrics.lineSpacing() + metrics.ascent()),
+                     lines[i]);
+  painter.drawImage(QPoint(0, top), items);
+  return image;
 }
 
 void TThemeOverview::saveAsPng() {
@@ -336,9 +412,10 @@ void TThemeOverview::saveAsPng() {
   QBuffer buffer(&png);
   buffer.open(QIODevice::WriteOnly);
   if (!overviewImage().save(&buffer, "PNG")) throw wqt::Error("PNG encoding failed");
-  wqt::writeFileReplacing(
-      wqt::exportFileName(toFileName(chosen), ".png"),
-      std::span(reinterpret_cast<const std::uint8_t*>(png.constData()), std::size_t(png.size())));
+  const std::string target = wqt::exportFileName(toFileName(chosen), ".png");
+  wqt::writeFileReplacing(target, std::span(reinterpret_cast<const std::uint8_t*>(png.constData()),
+                                            std::size_t(png.size())));
+  Q_EMIT saved(QFile::decodeName(QByteArray::fromStdString(target)));
 }
 
 bool TThemeOverview::eventFilter(QObject* watched, QEvent* event) {

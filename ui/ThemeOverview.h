@@ -43,7 +43,8 @@ class TThemeOverview : public QWidget {
   // Shows the entry's slot as it is now, in every node of that entry.
   void refreshEntry(std::int32_t entry);
 
-  // The whole overview as it is shown, scrolled-out parts included.
+  // The whole overview as it is shown, scrolled-out parts included, below the theme's name,
+  // author and version.
   QImage overviewImage();
   // Asks for a file name and writes overviewImage() there as PNG.
   void saveAsPng();
@@ -51,6 +52,8 @@ class TThemeOverview : public QWidget {
  Q_SIGNALS:
   // A file was clicked: its node's display index.
   void nodeClicked(int displayIndex);
+  // saveAsPng wrote the overview into this file.
+  void saved(const QString& file);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,9 +69,10 @@ class TThemeOverview : public QWidget {
     std::int32_t entry = -1;
     int depth = 0;
     Box box = Box::None;
-    QString boxText;    // the missing file, or why the picture cannot be shown
-    QSize naturalSize;  // the box's size when the window is wide enough
-    QRect place;        // in the content
+    QString boxText;        // the missing file, or why the picture cannot be shown
+    QSize naturalSize;      // the box's size when the window is wide enough
+    int captionLength = 0;  // in characters
+    QRect place;            // in the content
     QWidget* widget = nullptr;
   };
 
@@ -77,8 +81,11 @@ class TThemeOverview : public QWidget {
   void measure(Item& item);
   QSize textBoxSize(const QString& text, QSize least);
   QSize boxSize(const Item& item, int available) const;
+  // A file's caption: its node's and its size.
+  QString captionOf(const Item& item) const;
   QFont headingFont(int depth) const;
-  // Places every item for the window's width and moves the widgets already made.
+  // Places every item for the window's width and moves the widgets already made: files side by
+  // side in as many columns as the width takes, each group's heading across it.
   void layOut();
   // Makes the widgets of the items in (or a view's height about) the visible part.
   void makeVisible();

@@ -102,6 +102,11 @@ std::optional<std::vector<std::uint8_t>> UserDialogs::fitPicture(QWidget* parent
   return dialog.acceptedBytes();
 }
 
+bool UserDialogs::infoMessageOfferingFit(const QString& text) {
+  infoMessage(text);
+  return false;
+}
+
 void installQtTranslations() {
   // Owned by the application, so it lives as long as the texts are looked up.
   auto* translator = new QTranslator(QCoreApplication::instance());
@@ -156,6 +161,18 @@ std::unique_ptr<UserDialogs::Progress> QtUserDialogs::progress(QWidget* parent,
 
 void QtUserDialogs::infoMessage(const QString& text) {
   runMessageBox(QMessageBox::Information, QStringLiteral("Information"), text);
+}
+
+bool QtUserDialogs::infoMessageOfferingFit(const QString& text) {
+  QMessageBox box(QMessageBox::Information, QStringLiteral("Information"), text, QMessageBox::Ok,
+                  QApplication::activeWindow());
+  QAbstractButton* ok = box.button(QMessageBox::Ok);
+  ok->setText(QStringLiteral("OK"));
+  QPushButton* fit = box.addButton(QStringLiteral("Подогнать..."), QMessageBox::ActionRole);
+  box.setDefaultButton(QMessageBox::Ok);
+  box.setEscapeButton(ok);
+  box.exec();
+  return box.clickedButton() == fit;
 }
 
 void QtUserDialogs::plainMessage(const QString& text) {

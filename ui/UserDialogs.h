@@ -68,6 +68,9 @@ class UserDialogs {
 
   // Caption "Information", information icon, one OK button.
   virtual void infoMessage(const QString& text) = 0;
+  // As infoMessage, with a button "Подогнать..." beside OK: true when the user chose it. A seam
+  // without the button shows the plain message.
+  virtual bool infoMessageOfferingFit(const QString& text);
   // Caption the application title, no icon, one OK button.
   virtual void plainMessage(const QString& text) = 0;
   // Caption the application title, error icon, one OK button.
@@ -84,6 +87,7 @@ class QtUserDialogs : public UserDialogs {
   Answer questionWithCancel(const QString& text) override;
   std::unique_ptr<Progress> progress(QWidget* parent, const QString& label, int total) override;
   void infoMessage(const QString& text) override;
+  bool infoMessageOfferingFit(const QString& text) override;
   void plainMessage(const QString& text) override;
   void errorMessage(const QString& text) override;
 };

@@ -112,6 +112,48 @@ class EditHistoryTest : public WindowTest {
     QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
     QCOMPARE(f->undoMemory(), std::size_t{0});
   }
+
+  // A refused open keeps the theme but reloads the map the steps were made on: they go, and the
+  // kept theme stays unsaved.
+  void refusedOpenForgetsSteps() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    importInto(2, patternBytes(16, 1), QStringLiteral("in.raw"));
+    QVERIFY(commandEnabled(f, "MM_Child_Undo"));
+    dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
+    dialogs->openAnswers.push_back(
+        writeFile(tempPath("bad.wqt"), themeBytes({}, 0, "WQTTESTTHEMEX")));
+    trigger(f, "MM_Child_OpenTheme");
+    QCOMPARE(dialogs->messages.back().text, kBadTheme);
+    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    QVERIFY(f->document().modified());
+  }
+
+  // Ctrl+Z and Ctrl+Y typed in a header box run the theme's history, not the box's own undo.
+  void historyKeysInHeaderBox() {
+    TMainForm* f = newForm();
+    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
+                                  patternBytes(1000, 3)};
+    dialogs->openAnswers.push_back(writeFile(tempPath("theme.wqt"), themeBytes(files)));
+    trigger(f, "MM_Child_OpenTheme");
+    f->show();
+    f->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(f));
+    clickPage(f, 1);
+    auto* box = child<QLineEdit>(f, "ED_ThemeAuthor");
+    box->setFocus();
+    box->end(false);
+    QTest::keyClicks(box, QStringLiteral("Abc"));
+    QCOMPARE(box->text(), QStringLiteral("TesterAbc"));
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(box->text(), QStringLiteral("Tester"));
+    QVERIFY(!f->document().modified());
+    QTest::keyClick(box, Qt::Key_Z, Qt::ControlModifier);  // nothing left: the box keeps its text
+    QCOMPARE(box->text(), QStringLiteral("Tester"));
+    QTest::keyClick(box, Qt::Key_Y, Qt::ControlModifier);
+    QCOMPARE(box->text(), QStringLiteral("TesterAbc"));
+    QCOMPARE(utf8Field(f->document().image(), 32, 52), QByteArray("TesterAbc"));
+  }
 };
 
 WQT_WINDOW_TEST(EditHistoryTest)

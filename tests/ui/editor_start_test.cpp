@@ -29,6 +29,8 @@ Run runEditor(const QString& folder, const QStringList& arguments, bool display)
   QProcess editor;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("ORVALEN_WQT_MANAGER_REPORT_START"), QStringLiteral("1"));
+  // The recent themes and the window's place go to the folder's own settings, not the user's.
+  env.insert(QStringLiteral("XDG_CONFIG_HOME"), folder + QStringLiteral("/config"));
   env.remove(QStringLiteral("DISPLAY"));
   env.remove(QStringLiteral("WAYLAND_DISPLAY"));
   if (display) {

@@ -330,6 +330,8 @@ class FilePanelTest : public WindowTest {
     if (!refusal.isEmpty()) {
       QCOMPARE(int(dialogs->messages.size()), 1);
       QCOMPARE(dialogs->messages[0].text, refusal);
+      // A picture of other dimensions is offered the fitting dialog; what is no picture is not.
+      QCOMPARE(dialogs->fitsOffered, cut < 0 ? 1 : 0);
       QVERIFY(stored.isEmpty());
       return;
     }
@@ -367,6 +369,10 @@ class FilePanelTest : public WindowTest {
 
     QTest::mouseClick(box(2, "overviewTextBox"), Qt::LeftButton);
     QCOMPARE(f->selectedEntry(), 1);
+
+    dialogs->saveAnswers.push_back(tempPath("overview"));
+    child<QPushButton>(overview, "saveOverviewButton")->click();
+    QCOMPARE(panel(f, 1), QStringLiteral("Обзор темы сохранён: ") + tempPath("overview.png"));
   }
 };
 

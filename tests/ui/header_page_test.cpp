@@ -1,4 +1,6 @@
 // The header fields and the theme type on the "Другое" page.
+#include <QClipboard>
+
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -22,15 +24,77 @@ class HeaderPageTest : public WindowTest {
     QCOMPARE(dialogs->messages[0].text,
              QStringLiteral("Длина текста в данном поле превышает допустимое ограничение!"));
     QCOMPARE(author->text().size(), 27);  // the box keeps the new text
+    QCOMPARE(child<QLabel>(f, "lbl_AuthorUse")->text(), QStringLiteral("54 из 52 б"));
     QCOMPARE(utf8Field(f->document().image(), 32, 52), cyrillic26.toUtf8());
-
-    // A character Windows-1251 lacks becomes "?" in the box and in the file.
-    child<QLineEdit>(f, "ED_ThemeName")->setText(QStringLiteral("Ключ ☃ 😀"));
-    QCOMPARE(text(f, "ED_ThemeName"), QStringLiteral("Ключ ? ?"));
-    QCOMPARE(utf8Field(f->document().image(), 85, 52), QStringLiteral("Ключ ? ?").toUtf8());
 
     QCOMPARE(child<QLineEdit>(f, "ED_ThemeVersion")->maxLength(), 5);
     QCOMPARE(author->maxLength(), 52);
+  }
+
+  // What the user types or pastes into an empty box: what the box and the field then hold, the
+  // count beside the box, and the status bar's second panel.
+  void typedOrPasted_data() {
+    QTest::addColumn<bool>("pasted");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("held");
+    QTest::addColumn<QString>("count");
+    QTest::addColumn<QString>("status");
+    const QString kept = QStringLiteral("Создание новой темы.");
+    QTest::newRow("typed") << false << "ED_ThemeAuthor"
+                           << "Abc"
+                           << "Abc"
+                           << "3 из 52 б" << kept;
+    QTest::newRow("typed, two bytes a letter") << false << "ED_ThemeName"
+                                               << "Ключ"
+                                               << "Ключ"
+                                               << "8 из 52 б" << kept;
+    QTest::newRow("typed, a character the code page lacks")
+        << false << "ED_ThemeName"
+        << "Ключ✓"
+        << "Ключ"
+        << "8 из 52 б"
+        << "Символ «✓» (U+2713) не входит в кодировку Windows-1251 и не может быть записан в тему.";
+    QTest::newRow("pasted") << true << "ED_ThemeVersion"
+                            << "1.2"
+                            << "1.2"
+                            << "3 из 5 б" << kept;
+    QTest::newRow("pasted, refused whole")
+        << true << "ED_ThemeAuthor"
+        << "A😀"
+        << ""
+        << "0 из 52 б"
+        << "Символ «😀» (U+1F600) не входит в кодировку Windows-1251 и не может быть записан в "
+           "тему.";
+  }
+
+  void typedOrPasted() {
+    QFETCH(bool, pasted);
+    QFETCH(QString, box);
+    QFETCH(QString, input);
+    QFETCH(QString, held);
+    QFETCH(QString, count);
+    QFETCH(QString, status);
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    const QByteArray name = box.toLatin1();
+    auto* edit = child<QLineEdit>(f, name.constData());
+    edit->clear();
+    if (pasted) {
+      QGuiApplication::clipboard()->setText(input);
+      edit->paste();
+    } else {
+      // One key a character, as a keyboard layout of any script sends it.
+      for (const QChar c : input)
+        QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    QCOMPARE(edit->text(), held);
+    const int offset = box == "ED_ThemeAuthor" ? 32 : box == "ED_ThemeName" ? 85 : 140;
+    QCOMPARE(utf8Field(f->document().image(), offset, box == "ED_ThemeVersion" ? 5 : 52),
+             held.toUtf8());
+    const QByteArray use = name.mid(8) + "Use";
+    QCOMPARE(child<QLabel>(f, ("lbl_" + use).constData())->text(), count);
+    QCOMPARE(panel(f, 1), status);
   }
 
   void themeTypeByUserPick() {

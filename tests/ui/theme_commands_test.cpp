@@ -1,4 +1,7 @@
 // The theme commands: create, open, save, and the question about unsaved work.
+#include <QSettings>
+
+#include "theme/theme_messages.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -35,6 +38,81 @@ class ThemeCommandsTest : public WindowTest {
         dialogs->messages[0].text,
         QStringLiteral("Вы не можете сохранить тему, пока не будут прикреплены к теме все файлы!"));
     QVERIFY(dialogs->filters.isEmpty());
+  }
+
+  // File nodes without their file are marked; the mark follows imports and the edit history, and
+  // a save refused for them brings the first into view.
+  void missingFilesMarked() {
+    TMainForm* f = newForm();
+    trigger(f, "MM_Child_CreateTheme");
+    const auto marked = [f] {
+      QList<int> nodes;
+      for (int i = 0; i < 5; ++i) {
+        const QTreeWidgetItem* node = nodeAt(f, i);
+        const QString said = node->data(0, Qt::AccessibleDescriptionRole).toString();
+        if (said.contains(QStringLiteral("Файл отсутствует")) && !node->icon(0).isNull())
+          nodes << i;
+      }
+      return nodes;
+    };
+    QCOMPARE(marked(), (QList<int>{1, 2, 3, 4}));
+    importInto(2, patternBytes(16, 1), QStringLiteral("bar.raw"));
+    QCOMPARE(marked(), (QList<int>{1, 3, 4}));
+    trigger(f, "MM_Child_Undo");
+    QCOMPARE(marked(), (QList<int>{1, 2, 3, 4}));
+    trigger(f, "MM_Child_Redo");
+    QCOMPARE(marked(), (QList<int>{1, 3, 4}));
+
+    child<QTabWidget>(f, "PCtrl")->setCurrentIndex(1);
+    trigger(f, "MM_Child_SaveTheme");
+    QCOMPARE(dialogs->messages.back().text, QString::fromUtf8(wqt::kEmptySlotMessage));
+    QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
+    QCOMPARE(child<QTreeWidget>(f, "TreeView")->currentItem(), nodeAt(f, 1));
+    QVERIFY(shown(f, "PNL_InFo"));
+  }
+
+  // The last eight themes opened or saved, most recent first, kept for the next window; one that
+  // is gone is said and unlisted when chosen; the list cleared.
+  void recentThemes() {
+    QSettings(QStringLiteral("Orvalen"), QStringLiteral("wqt-manager")).remove("recent");
+    TMainForm* f = newForm();
+    QVERIFY(!child<QMenu>(f, "MM_Child_RecentThemes")->isEnabled());
+    const QByteArray theme = themeBytes(
+        {jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2), patternBytes(1000, 3)});
+    for (int i = 0; i < 9; ++i) {
+      dialogs->openAnswers.push_back(writeFile(tempPath(QStringLiteral("t%1.wqt").arg(i)), theme));
+      trigger(f, "MM_Child_OpenTheme");
+    }
+    dialogs->saveAnswers.push_back(tempPath("t0.wqt"));
+    trigger(f, "MM_Child_SaveThemeAs");
+    const auto listed = [this] {
+      QStringList names;
+      for (const QAction* action : child<QMenu>(form.get(), "MM_Child_RecentThemes")->actions())
+        if (!action->isSeparator()) names << action->text();
+      return names;
+    };
+    const QStringList expected{"t0.wqt", "t8.wqt", "t7.wqt", "t6.wqt",         "t5.wqt",
+                               "t4.wqt", "t3.wqt", "t2.wqt", "Очистить список"};
+    QCOMPARE(listed(), expected);
+    QCOMPARE(child<QAction>(f, "MM_Child_Recent1")->toolTip(), tempPath("t8.wqt"));
+
+    f = newForm();
+    QCOMPARE(listed(), expected);
+    QFile::remove(tempPath("t5.wqt"));
+    trigger(f, "MM_Child_Recent4");
+    QCOMPARE(dialogs->messages.back().text,
+             QStringLiteral("Файл темы «%1» не найден. Он удалён из списка недавних тем.")
+                 .arg(tempPath("t5.wqt")));
+    QVERIFY(!f->document().hasImage());
+    trigger(f, "MM_Child_Recent5");  // t3, now sixth
+    QCOMPARE(f->themeFile(), tempPath("t3.wqt"));
+    QCOMPARE(listed().mid(0, 3), (QStringList{"t3.wqt", "t0.wqt", "t8.wqt"}));
+    QCOMPARE(listed().size(), 8);
+
+    trigger(f, "MM_Child_ClearRecent");
+    QVERIFY(!child<QMenu>(f, "MM_Child_RecentThemes")->isEnabled());
+    newForm();
+    QCOMPARE(listed(), QStringList{"Очистить список"});
   }
 
   // Saves the window refuses before its dialog, as an info message.

@@ -1,8 +1,10 @@
 // The overview on its own: every picture shows exactly the preview's pixels, empty slots say so,
-// wide pictures shrink to the window, files further down are made as they are scrolled to, a
+// wide pictures shrink to the window, files stand in columns by the width, files further down
+// are made as they are scrolled to, each is named to screen readers, a
 // click names its node and the saved PNG is what it shows.
 #include <memory>
 
+#include <QAccessible>
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
@@ -173,6 +175,31 @@ class ThemeOverviewTest : public QObject {
     QCOMPARE(shown(picture), preview(4));
   }
 
+  // Files stand side by side in as many columns of the widest file as the width takes.
+  void filesFillTheWidthInColumns() {
+    overview_->resize(4200, 400);
+    QCoreApplication::processEvents();
+    const auto at = [this](int node) { return fileFrame(*overview_, node)->pos(); };
+    QCOMPARE(at(2).y(), at(1).y());
+    QVERIFY(at(2).x() >= at(1).x() + 2000);
+    QVERIFY(at(3).y() > at(1).y());
+    QCOMPARE(at(3).x(), at(1).x());
+    overview_->resize(640, 400);
+    QCoreApplication::processEvents();
+    QVERIFY(at(2).y() > at(1).y());
+    QCOMPARE(at(2).x(), at(1).x());
+  }
+
+  // A window to screen readers, each file named by its caption.
+  void accessibleNames() {
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(overview_.get());
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("Обзор темы"));
+    QWidget* picture = fileFrame(*overview_, 2)->findChild<QWidget*>("overviewPicture");
+    QCOMPARE(QAccessible::queryAccessibleInterface(picture)->text(QAccessible::Name),
+             QStringLiteral("Bar, 48 б"));
+  }
+
   // Files are made as they come into view; scrolled to the end, the last one is there.
   void scrollingShowsTheFilesFurtherDown() {
     overview_->resize(640, 120);
@@ -221,10 +248,14 @@ class ThemeOverviewTest : public QObject {
 
   void saveWritesWhatIsShown() {
     dialogs_.saveAs = dir_.filePath("overview");
+    QSignalSpy told(overview_.get(), &wqtui::TThemeOverview::saved);
     overview_->findChild<QPushButton*>("saveOverviewButton")->click();
     QVERIFY(dialogs_.errors.isEmpty());
     const QImage saved(dir_.filePath("overview.png"), "PNG");
     QVERIFY(!saved.isNull());
+    QCOMPARE(told.value(0).value(0).toString(), dir_.filePath("overview.png"));
+    // The header's lines above the files.
+    QVERIFY(saved.height() > overview_->findChild<QWidget*>("overviewContent")->height());
     QCOMPARE(saved.convertToFormat(QImage::Format_RGB32),
              overview_->overviewImage().convertToFormat(QImage::Format_RGB32));
   }

@@ -117,24 +117,38 @@ class TreeCommandsTest : public WindowTest {
   // the slot as it was; an exact file dropped goes in as it is, without the dialog.
   void fittedImport_data() {
     QTest::addColumn<int>("node");
-    QTest::addColumn<bool>("dropped");  // else the context menu
+    // "menu" (the context menu's fitted load), "drop", or "button" ("Загрузить", whose refusal
+    // offers "Подогнать...": chosen when the fitting dialog is asked for)
+    QTest::addColumn<QString>("road");
     QTest::addColumn<QString>("picture");
     QTest::addColumn<bool>("ok");
     QTest::addColumn<bool>("dialog");  // whether the fitting dialog is asked for
 
-    QTest::newRow("menu, photo into jpg") << 1 << false << "photo.jpg" << true << true;
-    QTest::newRow("menu, photo into raw") << 2 << false << "photo.jpg" << true << true;
-    QTest::newRow("menu, cancelled") << 1 << false << "photo.jpg" << false << true;
-    QTest::newRow("drop, png on jpg") << 1 << true << "drawing.png" << true << true;
-    QTest::newRow("drop, photo on raw") << 2 << true << "photo.jpg" << true << true;
-    QTest::newRow("drop, png on raw") << 2 << true << "drawing.png" << true << true;
-    QTest::newRow("drop, cancelled") << 2 << true << "photo.jpg" << false << true;
-    QTest::newRow("drop, exact jpg") << 1 << true << "exact.jpg" << true << false;
+    QTest::newRow("menu, photo into jpg") << 1 << "menu"
+                                          << "photo.jpg" << true << true;
+    QTest::newRow("menu, photo into raw") << 2 << "menu"
+                                          << "photo.jpg" << true << true;
+    QTest::newRow("menu, cancelled") << 1 << "menu"
+                                     << "photo.jpg" << false << true;
+    QTest::newRow("drop, png on jpg") << 1 << "drop"
+                                      << "drawing.png" << true << true;
+    QTest::newRow("drop, photo on raw") << 2 << "drop"
+                                        << "photo.jpg" << true << true;
+    QTest::newRow("drop, png on raw") << 2 << "drop"
+                                      << "drawing.png" << true << true;
+    QTest::newRow("drop, cancelled") << 2 << "drop"
+                                     << "photo.jpg" << false << true;
+    QTest::newRow("drop, exact jpg") << 1 << "drop"
+                                     << "exact.jpg" << true << false;
+    QTest::newRow("button, photo into jpg, fitted") << 1 << "button"
+                                                    << "photo.jpg" << true << true;
+    QTest::newRow("button, png into raw, OK") << 2 << "button"
+                                              << "drawing.png" << true << false;
   }
 
   void fittedImport() {
     QFETCH(int, node);
-    QFETCH(bool, dropped);
+    QFETCH(QString, road);
     QFETCH(QString, picture);
     QFETCH(bool, ok);
     QFETCH(bool, dialog);
@@ -159,21 +173,26 @@ class TreeCommandsTest : public WindowTest {
     tree->expandAll();
     dialogs->fitAnswers.push_back(ok);
 
-    if (dropped) {
+    if (road == "drop") {
       QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
                           {tempPath(picture)}));
-    } else {
+    } else if (road == "menu") {
       dialogs->openAnswers.push_back(tempPath(picture));
       QMenu* menu = openTreeMenu(f, node, ByMouse);
       QVERIFY(menu != nullptr);
       menu->findChild<QAction*>("PM_LoadFitted")->trigger();
+    } else {
+      dialogs->fitOffers.push_back(dialog);
+      importInto(node, readFile(tempPath(picture)), picture);
     }
 
-    QVERIFY(dialogs->messages.empty());
+    // Only the load button's refusal is a message, offering the fitting dialog.
+    QCOMPARE(int(dialogs->messages.size()), dialogs->fitsOffered);
+    QCOMPARE(dialogs->fitsOffered, road == "button" ? 1 : 0);
     QCOMPARE(dialogs->fittedPictures, dialog ? QStringList{tempPath(picture)} : QStringList());
     const QByteArray stored = entryBytes(f, f->selectedEntry());
     if (!dialog) {
-      QCOMPARE(stored, exact);
+      QCOMPARE(stored, road == "button" ? before : exact);
       return;
     }
     if (!ok) {

@@ -146,6 +146,14 @@ class ScriptedDialogs : public wqtui::UserDialogs {
     return dialog.acceptedBytes();
   }
   void infoMessage(const QString& text) override { messages.push_back({Message::Info, text}); }
+  // The message is recorded as an info message; "Подогнать..." is chosen as the queue says.
+  bool infoMessageOfferingFit(const QString& text) override {
+    infoMessage(text);
+    ++fitsOffered;
+    const bool fit = !fitOffers.empty() && fitOffers.front();
+    if (!fitOffers.empty()) fitOffers.pop_front();
+    return fit;
+  }
   void plainMessage(const QString& text) override { messages.push_back({Message::Plain, text}); }
   void errorMessage(const QString& text) override { messages.push_back({Message::Error, text}); }
 
@@ -156,6 +164,8 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   std::deque<Answer> threeWayAnswers;
   std::deque<bool> fitAnswers;  // "OK" (true) or "Отмена" of each fitting dialog
   QStringList fittedPictures;   // the picture of every fitting dialog asked for
+  std::deque<bool> fitOffers;  // "Подогнать..." (true) or "OK" of each refusal offering it
+  int fitsOffered = 0;
   int cancelAfter = -1;
   QStringList questions;
   QStringList progressLabels;  // "label /total" of every progress window
