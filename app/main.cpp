@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -6,6 +7,7 @@
 #include <QCommandLineOption>
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QScreen>
 #include <QSettings>
 #include <QTimer>
 
@@ -123,6 +125,19 @@ void reportStartAndQuit(const TMainForm& mainForm) {
   QCoreApplication::quit();
 }
 
+// A size and place kept from another screen or scale factor, pulled back onto this screen's
+// available area (restoring only keeps some of the window in view).
+void keepOnScreen(QWidget& window) {
+  const QScreen* screen = window.screen();
+  if (screen == nullptr) return;
+  const QRect room = screen->availableGeometry();
+  QRect kept = window.geometry();
+  kept.setSize(kept.size().boundedTo(room.size()).expandedTo(window.minimumSize()));
+  kept.moveLeft(std::max(room.left(), std::min(kept.left(), room.right() + 1 - kept.width())));
+  kept.moveTop(std::max(room.top(), std::min(kept.top(), room.bottom() + 1 - kept.height())));
+  if (kept != window.geometry()) window.setGeometry(kept);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -147,6 +162,7 @@ int main(int argc, char** argv) {
   // The window's size and place from the last run, under the user's configuration folder.
   QSettings settings(QStringLiteral("Orvalen"), QStringLiteral("wqt-manager"));
   mainForm.restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+  keepOnScreen(mainForm);
   QObject::connect(&app, &QCoreApplication::aboutToQuit, &mainForm, [&mainForm, &settings] {
     settings.setValue(QStringLiteral("window/geometry"), mainForm.saveGeometry());
   });

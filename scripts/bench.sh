@@ -30,6 +30,11 @@ if [ -z "${WQT_BENCH_ON_DISK:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
   export TMPDIR="$scratch" XDG_CACHE_HOME="$scratch/cache"
   echo "scratch folders in memory: $scratch"
 fi
+# The window benchmarks open and save themes, which the window lists among its recent ones and
+# whose size it keeps: in a settings folder of their own, not the user's.
+config=$(mktemp -d)
+trap 'rm -rf "$config" ${scratch:+"$scratch"}' EXIT
+export XDG_CONFIG_HOME="$config"
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(free -g | awk '/Mem:/{print $2}') GiB memory"
 status=0
 "$build/bench/wqt_bench" "$@" || status=$?
