@@ -31,6 +31,14 @@ bool fittingWouldStore(const FileEntry& entry, const std::filesystem::path& file
   }
 }
 
+bool readsAsPicture(const std::filesystem::path& file) {
+  try {
+    return isSourceFile(file);
+  } catch (const Error&) {
+    return false;  // the import that follows reports why it cannot be read
+  }
+}
+
 ImportOutcome importFittedFile(ThemeDocument& doc, const ThemeMap& map, std::int32_t entry,
                                const std::filesystem::path& file, RawFormat as,
                                const FitOptions& options) {

@@ -7,7 +7,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
@@ -33,7 +32,7 @@ using wqt::RawFormat;
 
 namespace {
 
-// Pictures the fitting dialog reads: the core's JPEG and PNG, and what Qt's readers take.
+// Pictures the fitting dialog reads: every format of the core's reader.
 constexpr const char* kPictureFilter =
     "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif)|"
     "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
@@ -165,8 +164,8 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
     const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
     // A picture that is not exact for a JPG or RAW picture may go to the fitting dialog: a drop
     // goes there at once, the load button's refusal offers it.
-    const bool fits =
-        wqt::fittingMayHelp(outcome.refusal) && target && QImageReader(chosen).canRead();
+    const bool fits = wqt::fittingMayHelp(outcome.refusal) && target &&
+                      wqt::readsAsPicture(wqtui::toPath(chosen));
     if (fits && fitting == Fitting::Never && !outcome.error) {
       if (!dialogs_.infoMessageOfferingFit(QString::fromStdString(outcome.message))) return;
     } else if (!fits || fitting == Fitting::Never) {
@@ -222,7 +221,7 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   std::vector<std::uint8_t> before(held.begin(), held.end());
   std::optional<wqt::ImportOutcome> outcome;
   if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
-      QImageReader(update.path).canRead()) {
+      wqt::readsAsPicture(wqtui::toPath(update.path))) {
     // A JPEG saved at other dimensions is offered for fitting; cancelling keeps the theme.
     const QScopedValueRollback fitting(externalFitting_, true);
     if (std::optional<std::vector<std::uint8_t>> bytes =

@@ -6,7 +6,6 @@
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -38,33 +37,13 @@ QColor qColor(const wqt::Rgb& rgb) {
   return QColor(rgb.r, rgb.g, rgb.b);
 }
 
-// Runs on a pool thread: JPEG and PNG through the core's reader (EXIF orientation, colour
-// profiles, reduction while reading), any other format Qt reads through Qt's readers.
+// Runs on a pool thread: every format through the core's reader (EXIF orientation, colour
+// profiles, reduction while reading, the same limits and refusals as the command line's).
 FitSourceRead readFitSource(const QString& path, const wqt::SourceRequest& request) {
   FitSourceRead read;
   try {
-    const QByteArray format = QImageReader::imageFormat(path);
-    if (format.isEmpty() || format == "jpeg" || format == "png") {
-      read.picture =
-          std::make_shared<const wqt::SourcePicture>(wqt::readSourceFile(toPath(path), request));
-      return read;
-    }
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QSize size = reader.size();
-    if (size.isValid() &&
-        std::uint64_t(size.width()) * std::uint64_t(size.height()) > wqt::kMaxSourcePixels) {
-      read.error = QString::fromUtf8(wqt::kPictureTooLargeMessage);
-      return read;
-    }
-    const QImage image = reader.read().convertToFormat(QImage::Format_RGBA8888);
-    if (image.isNull()) {
-      read.error = QStringLiteral("Не удалось прочитать рисунок: %1.").arg(reader.errorString());
-      return read;
-    }
-    read.picture = std::make_shared<const wqt::SourcePicture>(
-        wqt::sourceFromRgba(image.constBits(), image.width(), image.height(),
-                            std::size_t(image.bytesPerLine()), request));
+    read.picture =
+        std::make_shared<const wqt::SourcePicture>(wqt::readSourceFile(toPath(path), request));
   } catch (const wqt::Error& e) {
     read.error = QString::fromStdString(wqt::pictureErrorText(e));
   } catch (const std::exception& e) {
