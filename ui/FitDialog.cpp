@@ -20,6 +20,7 @@
 #include "fit/fit_geometry.h"
 #include "fit/resample.h"
 #include "ops/picture_error_text.h"
+#include "ui/FitResultView.h"
 #include "ui/FitSourceView.h"
 #include "ui/UserDialogs.h"
 
@@ -54,12 +55,6 @@ FitSourceRead readFitSource(const QString& path, const wqt::SourceRequest& reque
 
 }  // namespace
 
-QImage storedImage(const wqt::RgbPicture& stored) {
-  return QImage(stored.rgb.data(), stored.width, stored.height, stored.width * 3,
-                QImage::Format_RGB888)
-      .copy();
-}
-
 TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, UserDialogs& dialogs,
                        QWidget* parent)
     : QDialog(parent), target_(target), sourcePath_(source), dialogs_(dialogs) {
@@ -79,10 +74,16 @@ TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, User
     options_.cropY = roomY > 0 ? y / roomY : 0.5;
     optionsChanged(true);
   };
-  resultView_ = new QLabel(this);
-  resultView_->setObjectName(QStringLiteral("fitResultView"));
-  resultView_->setFixedSize(target.width, target.height);
-  resultView_->setContentsMargins(0, 0, 0, 0);
+  resultView_ = new TFitResultView(target, this);
+  zoom_ = new QComboBox(this);
+  zoom_->setObjectName(QStringLiteral("fitZoom"));
+  for (int zoom : TFitResultView::zooms(target)) {
+    zoom_->addItem(QStringLiteral("%1×").arg(zoom), zoom);
+  }
+  zoom_->setCurrentIndex(zoom_->findData(TFitResultView::defaultZoom(target)));
+  resultView_->setZoom(zoom_->currentData().toInt());
+  connect(zoom_, &QComboBox::currentIndexChanged, this,
+          [this] { resultView_->setZoom(zoom_->currentData().toInt()); });
 
   mode_ = new QComboBox(this);
   mode_->setObjectName(QStringLiteral("fitMode"));
@@ -160,6 +161,7 @@ TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, User
     quality_->hide();
   }
   form->addRow(QStringLiteral("Размер файла:"), size_);
+  form->addRow(QStringLiteral("Увеличение:"), zoom_);
 
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(views);
@@ -237,7 +239,7 @@ void TFitDialog::showResult() {
   const bool usable = result_ && !result_->refusal;
   buttons_->button(QDialogButtonBox::Ok)->setEnabled(usable);
   if (!result_) return;
-  resultView_->setPixmap(QPixmap::fromImage(storedImage(result_->stored)));
+  resultView_->setPicture(result_->stored);
   QString size = QString::fromStdString(wqt::sizeText(result_->bytes.size()));
   if (target_.kind == wqt::FileKind::Jpg) {
     size += QStringLiteral(", качество %1").arg(result_->quality);

@@ -1,6 +1,6 @@
 #pragma once
 // "Загрузить с подгонкой...": a picture of any size and format fitted to a JPG or RAW entry. The
-// dialog shows the source with the crop window, and the result at its real size with exactly the
+// dialog shows the source with the crop window, and the result, enlarged at will, with exactly the
 // pixels that will be stored; OK gives the bytes to import.
 //
 // The source is read off the UI thread (a 24-megapixel photo takes a good part of a second);
@@ -8,7 +8,6 @@
 // milliseconds), a change of dither or quality only stores the fitted picture again.
 #include <QDialog>
 #include <QFutureWatcher>
-#include <QImage>
 #include <QString>
 
 #include <cstdint>
@@ -29,6 +28,7 @@ class QSpinBox;
 namespace wqtui {
 
 class UserDialogs;
+class TFitResultView;
 class TFitSourceView;
 
 // What reading the source gave: the picture, or the message saying why there is none.
@@ -80,7 +80,8 @@ class TFitDialog : public QDialog {
   QFutureWatcher<FitSourceRead> reading_;
 
   TFitSourceView* sourceView_;
-  QLabel* resultView_;
+  TFitResultView* resultView_;
+  QComboBox* zoom_;
   QComboBox* mode_;
   QPushButton* background_;
   QComboBox* dither_;
@@ -89,8 +90,5 @@ class TFitDialog : public QDialog {
   QLabel* status_;
   QDialogButtonBox* buttons_;
 };
-
-// The stored pixels as an image, for the result view.
-QImage storedImage(const wqt::RgbPicture& stored);
 
 }  // namespace wqtui

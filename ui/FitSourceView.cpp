@@ -8,12 +8,8 @@
 
 namespace wqtui {
 
-namespace {
-constexpr int kViewSide = 360;
-}
-
 TFitSourceView::TFitSourceView(QWidget* parent) : QWidget(parent) {
-  setFixedSize(kViewSide, kViewSide);
+  setFixedSize(kFitViewSide, kFitViewSide);
 }
 
 void TFitSourceView::setPicture(const QImage& picture, int fullWidth, int fullHeight) {

@@ -11,6 +11,9 @@
 
 namespace wqtui {
 
+// The side of the square the source is drawn in; the result is given as much room beside it.
+inline constexpr int kFitViewSide = 360;
+
 class TFitSourceView : public QWidget {
  public:
   explicit TFitSourceView(QWidget* parent = nullptr);

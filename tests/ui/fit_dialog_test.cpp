@@ -10,6 +10,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTemporaryDir>
@@ -70,17 +72,21 @@ std::unique_ptr<wqtui::TFitDialog> openDialog(const wqt::FitTarget& target, cons
   return dialog;
 }
 
-// The result view as the screen would show it, compared pixel by pixel with what is stored.
+// The result view as the screen would show it, compared pixel by pixel with what is stored: each
+// stored pixel a block of the chosen zoom.
 void compareShown(wqtui::TFitDialog& dialog, const wqt::RgbPicture& stored) {
   QCoreApplication::processEvents();
+  const int zoom = dialog.findChild<QComboBox*>(QStringLiteral("fitZoom"))->currentData().toInt();
   const QImage shown = dialog.findChild<QLabel*>(QStringLiteral("fitResultView"))
                            ->grab()
                            .toImage()
                            .convertToFormat(QImage::Format_RGB888);
-  QCOMPARE(shown.size(), QSize(stored.width, stored.height));
-  for (int y = 0; y < stored.height; ++y) {
-    QVERIFY(std::equal(shown.constScanLine(y), shown.constScanLine(y) + stored.width * 3,
-                       stored.rgb.begin() + std::ptrdiff_t(y) * stored.width * 3));
+  QCOMPARE(shown.size(), QSize(stored.width * zoom, stored.height * zoom));
+  for (int y = 0; y < shown.height(); ++y) {
+    for (int x = 0; x < shown.width(); ++x) {
+      const auto at = stored.rgb.begin() + (std::ptrdiff_t(y / zoom) * stored.width + x / zoom) * 3;
+      QVERIFY(std::equal(at, at + 3, shown.constScanLine(y) + x * 3));
+    }
   }
 }
 
@@ -154,6 +160,34 @@ class FitDialogTest : public QObject {
     QVERIFY(dialog->fitResult());
     QVERIFY(dialog->fitResult()->bytes == expected.bytes);
     compareShown(*dialog, expected.stored);
+  }
+
+  // Small targets open enlarged as far as the room beside the source allows; any zoom shows the
+  // stored pixels as blocks, scrolled when they outgrow that room.
+  void resultViewEnlarges_data() {
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<int>("opensAt");
+    QTest::addColumn<bool>("scrollsAt2");
+    QTest::newRow("32 × 32 icon") << 32 << 32 << 8 << false;
+    QTest::newRow("240 × 320 wallpaper") << 240 << 320 << 1 << true;
+  }
+  void resultViewEnlarges() {
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(int, opensAt);
+    QFETCH(bool, scrollsAt2);
+    QTemporaryDir dir;
+    const QString path = writeJpeg(dir, 300, 180);
+    ColourDialogs dialogs;
+    auto dialog = openDialog({wqt::FileKind::Raw, width, height}, path, dialogs);
+    QVERIFY(dialog);
+    auto* zoom = dialog->findChild<QComboBox*>(QStringLiteral("fitZoom"));
+    QCOMPARE(zoom->currentData().toInt(), opensAt);
+    compareShown(*dialog, dialog->fitResult()->stored);
+    selectData(zoom, 2);
+    compareShown(*dialog, dialog->fitResult()->stored);
+    QCOMPARE(dialog->findChild<QScrollArea*>()->verticalScrollBar()->maximum() > 0, scrollsAt2);
   }
 
   void draggingTheWindowMovesTheCrop() {
