@@ -105,6 +105,9 @@ TMainForm::TMainForm(wqtui::UserDialogs& dialogs, std::filesystem::path mapPath,
 
 TMainForm::~TMainForm() {
   if (&wqtui::errorDialogs() == &dialogs_) wqtui::setErrorDialogs(nullptr);
+  // The children go after this class's part of the window: what they signal while going (the
+  // undo stack clearing itself) must not reach handlers of a window that is no longer one.
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 void TMainForm::buildControls() {
