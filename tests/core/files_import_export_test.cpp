@@ -19,7 +19,6 @@
 #include "files/png_picture.h"
 #include "fit_test_util.h"
 #include "jpeg_test_util.h"
-#include "png_test_util.h"
 #include "temp_dir.h"
 #include "theme/theme_document.h"
 

@@ -15,7 +15,6 @@
 #include "fit_test_util.h"
 #include "jpeg_test_util.h"
 #include "picture_formats_util.h"
-#include "png_test_util.h"
 
 namespace wqt {
 namespace {
