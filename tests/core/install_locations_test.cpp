@@ -22,30 +22,28 @@ using Path = std::filesystem::path;
 
 // The folders read from an environment of "NAME=value" words, as "config data
 // cache dirs" with the data folders joined by ":".
-std::string foldersOf(const std::string &env) {
+std::string foldersOf(const std::string& env) {
   std::map<std::string, std::string> vars;
   std::istringstream words(env);
   for (std::string word; words >> word;) {
     const std::size_t at = word.find('=');
     vars[word.substr(0, at)] = word.substr(at + 1);
   }
-  const wqt::XdgDirs dirs = wqt::xdgDirs([&](const char *name) -> const char * {
+  const wqt::XdgDirs dirs = wqt::xdgDirs([&](const char* name) -> const char* {
     const auto it = vars.find(name);
     return it == vars.end() ? nullptr : it->second.c_str();
   });
-  std::string out = dirs.configHome.string() + " " + dirs.dataHome.string() +
-                    " " + dirs.cacheHome.string() + " ";
-  for (const Path &p : dirs.dataDirs)
-    out += p.string() + (p == dirs.dataDirs.back() ? "" : ":");
+  std::string out =
+      dirs.configHome.string() + " " + dirs.dataHome.string() + " " + dirs.cacheHome.string() + " ";
+  for (const Path& p : dirs.dataDirs) out += p.string() + (p == dirs.dataDirs.back() ? "" : ":");
   return out;
 }
 
 TEST(XdgDirs, FromTheEnvironmentWithDefaults) {
-  const std::string home =
-      "/home/u/.config /home/u/.local/share /home/u/.cache ";
+  const std::string home = "/home/u/.config /home/u/.local/share /home/u/.cache ";
   const std::string data = "/usr/local/share:/usr/share";
   const struct {
-    const char *env;
+    const char* env;
     std::string folders;
   } rows[] = {
       {"HOME=/home/u", home + data},
@@ -59,13 +57,11 @@ TEST(XdgDirs, FromTheEnvironmentWithDefaults) {
       {"HOME=/home/u XDG_CONFIG_HOME=c XDG_DATA_HOME=d XDG_CACHE_HOME=./k "
        "XDG_DATA_DIRS=d0::/d1:rel:/d2:",
        home + "/d1:/d2"},
-      {"HOME=/h XDG_DATA_DIRS=a:b",
-       "/h/.config /h/.local/share /h/.cache " + data},
+      {"HOME=/h XDG_DATA_DIRS=a:b", "/h/.config /h/.local/share /h/.cache " + data},
       {"", "   " + data},
       {"HOME=h", "   " + data},
   };
-  for (const auto &row : rows)
-    EXPECT_EQ(foldersOf(row.env), row.folders) << row.env;
+  for (const auto& row : rows) EXPECT_EQ(foldersOf(row.env), row.folders) << row.env;
 }
 
 // The lookup's folders inside one temporary folder: bin/, config/, local/,
@@ -73,42 +69,32 @@ TEST(XdgDirs, FromTheEnvironmentWithDefaults) {
 struct Layout {
   wqt::test::TempDir dir;
   Path bin = dir / "bin";
-  wqt::XdgDirs xdg{dir / "config",
-                   dir / "local",
-                   dir / "cache",
-                   {dir / "data1", dir / "data2"}};
+  wqt::XdgDirs xdg{dir / "config", dir / "local", dir / "cache", {dir / "data1", dir / "data2"}};
 
   Layout() { std::filesystem::create_directory(bin); }
 
-  void putMap(const Path &folder) const {
+  void putMap(const Path& folder) const {
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "theme.rxt") << "<ThemeSign \"A\" \"B\">\n";
   }
 };
 
-TEST(
-    MapLookup,
-    BesideTheExecutableThenUserConfigThenUserDataThenDataFoldersThenOwnPrefix) {
+TEST(MapLookup, BesideTheExecutableThenUserConfigThenUserDataThenDataFoldersThenOwnPrefix) {
   struct Row {
-    const char *what;
-    std::vector<const char *>
-        mapsIn; // of "bin", "config", "local", "data1", "data2", "prefix"
-    const char *found;
+    const char* what;
+    std::vector<const char*> mapsIn;  // of "bin", "config", "local", "data1", "data2", "prefix"
+    const char* found;
   };
   const Row rows[] = {
-      {"portable copy wins",
-       {"bin", "config", "local", "data1", "data2"},
-       "bin"},
+      {"portable copy wins", {"bin", "config", "local", "data1", "data2"}, "bin"},
       {"user's own map", {"config", "local", "data1", "data2"}, "config"},
-      {"installed for the user (--prefix ~/.local)",
-       {"local", "data1", "data2"},
-       "local"},
+      {"installed for the user (--prefix ~/.local)", {"local", "data1", "data2"}, "local"},
       {"first data folder", {"data1", "data2"}, "data1"},
       {"later data folder", {"data2", "prefix"}, "data2"},
       {"installed elsewhere (--prefix /opt/...)", {"prefix"}, "prefix"},
       {"none: the missing map beside the executable", {}, "bin"},
   };
-  for (const Row &row : rows) {
+  for (const Row& row : rows) {
     Layout layout;
     const std::map<std::string, Path> folders = {
         {"bin", layout.bin},
@@ -117,74 +103,61 @@ TEST(
         {"data1", layout.xdg.dataDirs[0] / "orvalen-wqt-manager"},
         {"data2", layout.xdg.dataDirs[1] / "orvalen-wqt-manager"},
         {"prefix", layout.dir / "share" / "orvalen-wqt-manager"}};
-    for (const char *where : row.mapsIn)
-      layout.putMap(folders.at(where));
-    EXPECT_EQ(wqt::defaultMapPath(layout.bin, layout.xdg),
-              folders.at(row.found) / "theme.rxt")
+    for (const char* where : row.mapsIn) layout.putMap(folders.at(where));
+    EXPECT_EQ(wqt::defaultMapPath(layout.bin, layout.xdg), folders.at(row.found) / "theme.rxt")
         << row.what;
   }
 }
 
-TEST(MapLookup,
-     SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHomeNorTwice) {
+TEST(MapLookup, SearchPlacesInLookupOrderWithoutTheHomeFoldersWhenThereIsNoHomeNorTwice) {
   Layout layout;
-  const auto inApp = [](const Path &folder) {
+  const auto inApp = [](const Path& folder) {
     return folder / "orvalen-wqt-manager" / "theme.rxt";
   };
   EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
-            (std::vector<Path>{
-                layout.bin / "theme.rxt", inApp(layout.xdg.configHome),
-                inApp(layout.xdg.dataHome), inApp(layout.xdg.dataDirs[0]),
-                inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
+            (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.configHome),
+                               inApp(layout.xdg.dataHome), inApp(layout.xdg.dataDirs[0]),
+                               inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
   layout.xdg.configHome.clear();
   layout.xdg.dataHome.clear();
   layout.xdg.cacheHome.clear();
   EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
-            (std::vector<Path>{
-                layout.bin / "theme.rxt", inApp(layout.xdg.dataDirs[0]),
-                inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
+            (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.dataDirs[0]),
+                               inApp(layout.xdg.dataDirs[1]), inApp(layout.dir / "share")}));
   // A prefix the data folders already name is not searched twice.
   layout.xdg.dataDirs[1] = layout.dir / "share";
   EXPECT_EQ(wqt::mapSearchPlaces(layout.bin, layout.xdg),
-            (std::vector<Path>{layout.bin / "theme.rxt",
-                               inApp(layout.xdg.dataDirs[0]),
+            (std::vector<Path>{layout.bin / "theme.rxt", inApp(layout.xdg.dataDirs[0]),
                                inApp(layout.xdg.dataDirs[1])}));
 }
 
 TEST(ScratchFile, BesideTheExecutableOnlyWithItsOwnMapElseInTheUserCache) {
   struct Row {
-    const char *what;
-    bool mapBeside;       // whether bin/ holds a map
-    const char *mapInUse; // relative to the layout's folder
+    const char* what;
+    bool mapBeside;        // whether bin/ holds a map
+    const char* mapInUse;  // relative to the layout's folder
     bool hasHome;
-    const char *expected; // likewise
+    const char* expected;  // likewise
   };
-  const char *const cache = "cache/orvalen-wqt-manager/temp";
+  const char* const cache = "cache/orvalen-wqt-manager/temp";
   const Row rows[] = {
-      {"build folder or portable copy", true, "bin/theme.rxt", true,
-       "bin/temp"},
-      {"its own map named another way", true, "bin/../bin/theme.rxt", true,
-       "bin/temp"},
+      {"build folder or portable copy", true, "bin/theme.rxt", true, "bin/temp"},
+      {"its own map named another way", true, "bin/../bin/theme.rxt", true, "bin/temp"},
       // bin/ is writable here, as /usr/bin is to root.
-      {"installed map", true, "data1/orvalen-wqt-manager/theme.rxt", true,
-       cache},
-      {"user's own map", true, "config/orvalen-wqt-manager/theme.rxt", true,
-       cache},
+      {"installed map", true, "data1/orvalen-wqt-manager/theme.rxt", true, cache},
+      {"user's own map", true, "config/orvalen-wqt-manager/theme.rxt", true, cache},
       {"a map that is not there", true, "bin/missing.rxt", true, cache},
       {"no map beside the executable", false, "bin/theme.rxt", true, cache},
-      {"no cache without a home folder", true,
-       "data1/orvalen-wqt-manager/theme.rxt", false, "bin/temp"},
+      {"no cache without a home folder", true, "data1/orvalen-wqt-manager/theme.rxt", false,
+       "bin/temp"},
   };
-  for (const Row &row : rows) {
+  for (const Row& row : rows) {
     Layout layout;
-    if (row.mapBeside)
-      layout.putMap(layout.bin);
+    if (row.mapBeside) layout.putMap(layout.bin);
     layout.putMap(layout.xdg.configHome / "orvalen-wqt-manager");
     layout.putMap(layout.xdg.dataDirs[0] / "orvalen-wqt-manager");
-    if (!row.hasHome)
-      layout.xdg.cacheHome.clear();
-    const Path scratch =
-        wqt::scratchFilePath(layout.dir / row.mapInUse, layout.bin, layout.xdg);
+    if (!row.hasHome) layout.xdg.cacheHome.clear();
+    const Path scratch = wqt::scratchFilePath(layout.dir / row.mapInUse, layout.bin, layout.xdg);
     EXPECT_EQ(scratch, layout.dir / row.expected) << row.what;
     if (scratch.parent_path() != layout.bin) {
       struct stat st {};
@@ -197,15 +170,12 @@ TEST(ScratchFile, BesideTheExecutableOnlyWithItsOwnMapElseInTheUserCache) {
 TEST(ScratchFile, CacheFolderThatCannotBeMadeIsAFileCreateError) {
   Layout layout;
   std::filesystem::remove(layout.bin);
-  layout.dir.write("cache",
-                   std::string("a file where the cache folder should be"));
-  const std::string msg = wqt::test::errorOf([&] {
-    wqt::scratchFilePath(layout.bin / "theme.rxt", layout.bin, layout.xdg);
-  });
-  EXPECT_NE(msg.find((layout.dir / "cache" / "orvalen-wqt-manager").string()),
-            std::string::npos)
+  layout.dir.write("cache", std::string("a file where the cache folder should be"));
+  const std::string msg = wqt::test::errorOf(
+      [&] { wqt::scratchFilePath(layout.bin / "theme.rxt", layout.bin, layout.xdg); });
+  EXPECT_NE(msg.find((layout.dir / "cache" / "orvalen-wqt-manager").string()), std::string::npos)
       << msg;
   EXPECT_NE(msg.find(std::strerror(ENOTDIR)), std::string::npos) << msg;
 }
 
-} // namespace
+}  // namespace

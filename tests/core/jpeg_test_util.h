@@ -26,19 +26,15 @@ struct JpegRecipe {
   int quality = 90;
 };
 
-inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe &r) {
-  const int components = r.colour == JpegColour::Grey   ? 1
-                         : r.colour == JpegColour::Cmyk ? 4
-                                                        : 3;
+inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe& r) {
+  const int components = r.colour == JpegColour::Grey ? 1 : r.colour == JpegColour::Cmyk ? 4 : 3;
   const J_COLOR_SPACE space = components == 1   ? JCS_GRAYSCALE
                               : components == 4 ? JCS_CMYK
                                                 : JCS_RGB;
-  std::vector<std::uint8_t> samples(
-      static_cast<std::size_t>(r.width * r.height * components));
+  std::vector<std::uint8_t> samples(static_cast<std::size_t>(r.width * r.height * components));
   std::uint32_t seed = 12345;
   for (std::size_t i = 0; i < samples.size(); ++i) {
-    const int c = int(i % std::size_t(components)),
-              pixel = int(i / std::size_t(components));
+    const int c = int(i % std::size_t(components)), pixel = int(i / std::size_t(components));
     const int x = pixel % r.width, y = pixel / r.width;
     seed = seed * 1103515245u + 12345u;
     samples[i] = r.fill == JpegFill::Noise ? std::uint8_t(seed >> 16)
@@ -47,12 +43,9 @@ inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe &r) {
                         : c == 1 ? r.g
                         : c == 2 ? r.b
                                  : 0)
-                     : std::uint8_t((x * 255 / std::max(1, r.width - 1) +
-                                     y * 97 + c * 60) &
-                                    0xFF);
+                     : std::uint8_t((x * 255 / std::max(1, r.width - 1) + y * 97 + c * 60) & 0xFF);
   }
-  return wqt::gen::encodeJpeg(samples, r.width, r.height, components, space,
-                              r.quality);
+  return wqt::gen::encodeJpeg(samples, r.width, r.height, components, space, r.quality);
 }
 
 inline std::vector<std::uint8_t> encodeJpeg(int width, int height) {
@@ -62,4 +55,4 @@ inline std::vector<std::uint8_t> encodeJpeg(int width, int height) {
   return encodeJpeg(recipe);
 }
 
-} // namespace wqt::test
+}  // namespace wqt::test

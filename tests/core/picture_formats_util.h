@@ -19,8 +19,7 @@ namespace wqt::test {
 
 using Rgba = std::function<std::array<std::uint8_t, 4>(int, int)>;
 
-inline std::vector<std::uint8_t> rgbaPixels(int width, int height,
-                                            const Rgba &pixel) {
+inline std::vector<std::uint8_t> rgbaPixels(int width, int height, const Rgba& pixel) {
   std::vector<std::uint8_t> out;
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
@@ -31,14 +30,13 @@ inline std::vector<std::uint8_t> rgbaPixels(int width, int height,
   return out;
 }
 
-inline std::vector<std::uint8_t> encodeWebp(int width, int height,
-                                            const Rgba &pixel, bool lossless) {
+inline std::vector<std::uint8_t> encodeWebp(int width, int height, const Rgba& pixel,
+                                            bool lossless) {
   const std::vector<std::uint8_t> rgba = rgbaPixels(width, height, pixel);
-  std::uint8_t *out = nullptr;
-  const std::size_t size =
-      lossless
-          ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
-          : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 100, &out);
+  std::uint8_t* out = nullptr;
+  const std::size_t size = lossless
+                               ? WebPEncodeLosslessRGBA(rgba.data(), width, height, width * 4, &out)
+                               : WebPEncodeRGBA(rgba.data(), width, height, width * 4, 100, &out);
   std::vector<std::uint8_t> bytes(out, out + size);
   WebPFree(out);
   return bytes;
@@ -46,54 +44,45 @@ inline std::vector<std::uint8_t> encodeWebp(int width, int height,
 
 // The still WebP with an EXIF chunk after its picture, in the extended form
 // that allows one.
-inline std::vector<std::uint8_t>
-webpWithExif(const std::vector<std::uint8_t> &webp, int width, int height,
-             const std::vector<std::uint8_t> &exif) {
-  std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0,   0,
-                                   0,   0,   'W', 'E', 'B', 'P'};
+inline std::vector<std::uint8_t> webpWithExif(const std::vector<std::uint8_t>& webp, int width,
+                                              int height, const std::vector<std::uint8_t>& exif) {
+  std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'};
   const auto u24 = [&out](std::uint32_t v) {
-    out.insert(out.end(),
-               {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16)});
+    out.insert(out.end(), {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16)});
   };
-  const auto chunk = [&](const char *fourcc,
-                         const std::vector<std::uint8_t> &data) {
+  const auto chunk = [&](const char* fourcc, const std::vector<std::uint8_t>& data) {
     out.insert(out.end(), fourcc, fourcc + 4);
     u24(std::uint32_t(data.size()));
     out.push_back(0);
     out.insert(out.end(), data.begin(), data.end());
-    if (data.size() % 2 != 0)
-      out.push_back(0);
+    if (data.size() % 2 != 0) out.push_back(0);
   };
-  out.insert(out.end(),
-             {'V', 'P', '8', 'X', 10, 0, 0, 0, 0x08, 0, 0, 0}); // EXIF flag
+  out.insert(out.end(), {'V', 'P', '8', 'X', 10, 0, 0, 0, 0x08, 0, 0, 0});  // EXIF flag
   u24(std::uint32_t(width - 1));
   u24(std::uint32_t(height - 1));
   out.insert(out.end(), webp.begin() + 12,
-             webp.end()); // the picture's own chunk
+             webp.end());  // the picture's own chunk
   chunk("EXIF", exif);
   const std::uint32_t size = std::uint32_t(out.size() - 8);
-  for (int i = 0; i < 4; ++i)
-    out[std::size_t(4 + i)] = std::uint8_t(size >> (8 * i));
+  for (int i = 0; i < 4; ++i) out[std::size_t(4 + i)] = std::uint8_t(size >> (8 * i));
   return out;
 }
 
 // A GIF of the palette's indexes, `transparent` the transparent index or -1;
 // its frame leaves the canvas's first `left` columns uncovered.
-inline std::vector<std::uint8_t>
-encodeGif(int width, int height, const std::vector<GifColorType> &palette,
-          const std::function<int(int, int)> &index, int transparent,
-          bool interlaced = false, int left = 0) {
+inline std::vector<std::uint8_t> encodeGif(int width, int height,
+                                           const std::vector<GifColorType>& palette,
+                                           const std::function<int(int, int)>& index,
+                                           int transparent, bool interlaced = false, int left = 0) {
   std::vector<std::uint8_t> bytes;
-  const OutputFunc write = [](GifFileType *gif, const GifByteType *data,
-                              int n) {
-    auto *out = static_cast<std::vector<std::uint8_t> *>(gif->UserData);
+  const OutputFunc write = [](GifFileType* gif, const GifByteType* data, int n) {
+    auto* out = static_cast<std::vector<std::uint8_t>*>(gif->UserData);
     out->insert(out->end(), data, data + n);
     return n;
   };
-  GifFileType *gif = EGifOpen(&bytes, write, nullptr);
-  ColorMapObject *map = GifMakeMapObject(256, nullptr);
-  for (std::size_t i = 0; i < palette.size(); ++i)
-    map->Colors[i] = palette[i];
+  GifFileType* gif = EGifOpen(&bytes, write, nullptr);
+  ColorMapObject* map = GifMakeMapObject(256, nullptr);
+  for (std::size_t i = 0; i < palette.size(); ++i) map->Colors[i] = palette[i];
   EGifSetGifVersion(gif, true);
   EGifPutScreenDesc(gif, width, height, 8, 0, map);
   if (transparent >= 0) {
@@ -104,10 +93,8 @@ encodeGif(int width, int height, const std::vector<GifColorType> &palette,
   static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
   std::vector<GifPixelType> line(static_cast<std::size_t>(width));
   for (int pass = 0; pass < (interlaced ? 4 : 1); ++pass) {
-    for (int y = interlaced ? kStart[pass] : 0; y < height;
-         y += interlaced ? kStep[pass] : 1) {
-      for (int x = left; x < width; ++x)
-        line[std::size_t(x - left)] = GifPixelType(index(x, y));
+    for (int y = interlaced ? kStart[pass] : 0; y < height; y += interlaced ? kStep[pass] : 1) {
+      for (int x = left; x < width; ++x) line[std::size_t(x - left)] = GifPixelType(index(x, y));
       EGifPutLine(gif, line.data(), width - left);
     }
   }
@@ -117,12 +104,10 @@ encodeGif(int width, int height, const std::vector<GifColorType> &palette,
 }
 
 // A 32-bit BMP with a BITMAPV5 header and an alpha mask, bottom-up or top-down.
-inline std::vector<std::uint8_t> encodeBmp32(int width, int height,
-                                             const Rgba &pixel, bool topDown) {
+inline std::vector<std::uint8_t> encodeBmp32(int width, int height, const Rgba& pixel,
+                                             bool topDown) {
   std::vector<std::uint8_t> b;
-  const auto u16 = [&b](unsigned v) {
-    b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
-  };
+  const auto u16 = [&b](unsigned v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
   const auto u32 = [&](std::uint32_t v) {
     u16(v & 0xFFFF);
     u16(v >> 16);
@@ -137,15 +122,13 @@ inline std::vector<std::uint8_t> encodeBmp32(int width, int height,
   u32(std::uint32_t(topDown ? -height : height));
   u16(1);
   u16(32);
-  u32(3); // bit fields
+  u32(3);  // bit fields
   u32(data);
   u32(2835);
   u32(2835);
   u32(0);
   u32(0);
-  for (std::uint32_t mask :
-       {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u})
-    u32(mask);
+  for (std::uint32_t mask : {0x00FF0000u, 0x0000FF00u, 0x000000FFu, 0xFF000000u}) u32(mask);
   b.resize(14 + 124, 0);
   for (int row = 0; row < height; ++row) {
     const int y = topDown ? row : height - 1 - row;
@@ -159,13 +142,12 @@ inline std::vector<std::uint8_t> encodeBmp32(int width, int height,
 
 // An RGB(A) TIFF of 8 or 16 bits a sample, deflated in strips of two rows, with
 // an orientation tag; 16-bit samples repeat the 8-bit value in both bytes.
-inline std::vector<std::uint8_t> encodeTiff(int width, int height,
-                                            const Rgba &pixel, int bits,
+inline std::vector<std::uint8_t> encodeTiff(int width, int height, const Rgba& pixel, int bits,
                                             bool alpha, int orientation = 1) {
   // Written through a temporary file: the library seeks back over what it
   // wrote.
-  std::FILE *file = std::tmpfile();
-  TIFF *tiff = TIFFFdOpen(::dup(::fileno(file)), "test", "w");
+  std::FILE* file = std::tmpfile();
+  TIFF* tiff = TIFFFdOpen(::dup(::fileno(file)), "test", "w");
   const int samples = alpha ? 4 : 3;
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
@@ -180,15 +162,13 @@ inline std::vector<std::uint8_t> encodeTiff(int width, int height,
     const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
     TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
-  std::vector<std::uint8_t> row(std::size_t(width) * std::size_t(samples) *
-                                std::size_t(bits / 8));
+  std::vector<std::uint8_t> row(std::size_t(width) * std::size_t(samples) * std::size_t(bits / 8));
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const auto p = pixel(x, y);
       for (int c = 0; c < samples; ++c) {
         for (int k = 0; k < bits / 8; ++k) {
-          row[(std::size_t(x) * std::size_t(samples) + std::size_t(c)) *
-                  std::size_t(bits / 8) +
+          row[(std::size_t(x) * std::size_t(samples) + std::size_t(c)) * std::size_t(bits / 8) +
               std::size_t(k)] = p[std::size_t(c)];
         }
       }
@@ -204,4 +184,4 @@ inline std::vector<std::uint8_t> encodeTiff(int width, int height,
   return bytes;
 }
 
-} // namespace wqt::test
+}  // namespace wqt::test

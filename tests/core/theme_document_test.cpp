@@ -21,8 +21,8 @@ using wqt::ParsedTheme;
 using wqt::ThemeDocument;
 using S = ParsedTheme::Status;
 
-constexpr char kSig1[] = "ORVALEN-THEME";     // 13 bytes
-constexpr char kSig2[] = "WQT-THEME-FORMAT1"; // 17 bytes
+constexpr char kSig1[] = "ORVALEN-THEME";      // 13 bytes
+constexpr char kSig2[] = "WQT-THEME-FORMAT1";  // 17 bytes
 
 wqt::MapSettings settings(std::uint16_t count = 3) {
   wqt::MapSettings s;
@@ -36,23 +36,21 @@ wqt::MapSettings settings(std::uint16_t count = 3) {
   return s;
 }
 
-std::uint8_t typeByte(const ThemeDocument &doc, const wqt::MapSettings &s) {
+std::uint8_t typeByte(const ThemeDocument& doc, const wqt::MapSettings& s) {
   return wqt::bytesAt(doc.image(), s.typeByteOffset, 1)[0];
 }
-std::span<const std::uint8_t> fieldBytes(const ThemeDocument &doc,
-                                         const wqt::HeaderField &f) {
+std::span<const std::uint8_t> fieldBytes(const ThemeDocument& doc, const wqt::HeaderField& f) {
   return wqt::bytesAt(doc.image(), f.offset, f.width);
 }
 
-void putU32(Bytes &b, std::size_t at, std::uint32_t v) {
-  if (b.size() < at + 4)
-    b.resize(at + 4, 0);
+void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
+  if (b.size() < at + 4) b.resize(at + 4, 0);
   wqt::writeU32LE(b, at, v);
 }
 
 // A theme file for settings(): header, type byte 1, sizes, a non-zero gap, the
 // data back to back and `surplus` bytes after the data region.
-Bytes themeFile(const std::vector<Bytes> &files, std::size_t surplus = 0) {
+Bytes themeFile(const std::vector<Bytes>& files, std::size_t surplus = 0) {
   wqt::sample::ThemeRecipe recipe;
   recipe.author = "Автор";
   recipe.name = "Имя";
@@ -73,31 +71,27 @@ struct Outcome {
   S status = S::Ok;
   std::uint32_t tooLargeSlot = 0;
   std::vector<Bytes> slots;
-  bool operator==(const Outcome &) const = default;
+  bool operator==(const Outcome&) const = default;
 };
 
-Outcome outcomeOf(const std::function<ParsedTheme()> &open) {
+Outcome outcomeOf(const std::function<ParsedTheme()>& open) {
   Outcome o;
   try {
     ParsedTheme p = open();
     o.status = p.status;
     o.tooLargeSlot = p.tooLargeSlot;
     o.slots = std::move(p.slots);
-  } catch (const wqt::Error &e) {
+  } catch (const wqt::Error& e) {
     o.error = e.what();
   }
   return o;
 }
 
 // Opening in memory and from a file on disk must agree.
-Outcome openBothWays(const Bytes &file, const wqt::MapSettings &s) {
+Outcome openBothWays(const Bytes& file, const wqt::MapSettings& s) {
   wqt::test::TempDir dir;
-  const Outcome inMemory =
-      outcomeOf([&] { return wqt::parseThemeFile(file, s); });
-  EXPECT_EQ(outcomeOf([&] {
-              return wqt::readThemeFile(dir.write("t.wqt", file), s);
-            }),
-            inMemory);
+  const Outcome inMemory = outcomeOf([&] { return wqt::parseThemeFile(file, s); });
+  EXPECT_EQ(outcomeOf([&] { return wqt::readThemeFile(dir.write("t.wqt", file), s); }), inMemory);
   return inMemory;
 }
 
@@ -106,8 +100,7 @@ TEST(ThemeCreate, ImageByteForByte) {
   doc.create(settings());
   Bytes expected(0x100, 0);
   const auto put = [&](std::size_t at, std::string_view text) {
-    std::copy(text.begin(), text.end(),
-              expected.begin() + static_cast<std::ptrdiff_t>(at));
+    std::copy(text.begin(), text.end(), expected.begin() + static_cast<std::ptrdiff_t>(at));
   };
   put(0, kSig1);
   put(14, kSig2);
@@ -122,24 +115,21 @@ TEST(ThemeCreate, ImageByteForByte) {
   // A type byte past the new image is a read error.
   auto past = settings();
   past.typeByteOffset = 0x100;
-  EXPECT_EQ(wqt::test::errorOf([&] { typeByte(doc, past); }),
-            "Stream read error");
+  EXPECT_EQ(wqt::test::errorOf([&] { typeByte(doc, past); }), "Stream read error");
 }
 
 TEST(ThemeCreate, SignaturesCutOrPaddedAndHeaderAlwaysWritten) {
   auto s = settings(0x0102);
   s.signature1 = "SHORT";
   s.signature2 = std::string("WQT-THEME-FORMAT1-AND-MORE");
-  s.dataOffset =
-      0x40; // shorter than the fixed header: the image still holds all of it
+  s.dataOffset = 0x40;  // shorter than the fixed header: the image still holds all of it
   s.tableOffset = 0x30;
   ThemeDocument doc;
   doc.create(s);
   ASSERT_EQ(doc.image().size(), wqt::kHeaderFixedEnd);
   EXPECT_EQ(Bytes(doc.image().begin(), doc.image().begin() + 14),
             (Bytes{'S', 'H', 'O', 'R', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  EXPECT_EQ(std::string(doc.image().begin() + 14, doc.image().begin() + 31),
-            kSig2);
+  EXPECT_EQ(std::string(doc.image().begin() + 14, doc.image().begin() + 31), kSig2);
   EXPECT_EQ(doc.image()[31], 0);
   EXPECT_EQ(wqt::readU32LE(doc.image(), 148), 0x0102u);
 }
@@ -152,8 +142,7 @@ TEST(ThemeCreate, TwiceGivesTheSameImageAndEmptiesSlots) {
   doc.setHeaderField(wqt::kAuthorField, "x");
   doc.create(settings());
   EXPECT_EQ(doc.image(), first);
-  for (std::size_t i = 1; i <= 3; ++i)
-    EXPECT_TRUE(doc.slot(i).empty());
+  for (std::size_t i = 1; i <= 3; ++i) EXPECT_TRUE(doc.slot(i).empty());
 }
 
 TEST(ThemeOpen, ValidFileFillsSlotsAndFields) {
@@ -162,8 +151,7 @@ TEST(ThemeOpen, ValidFileFillsSlotsAndFields) {
   doc.adopt(wqt::parseThemeFile(file, settings()));
   EXPECT_EQ(doc.image(), file);
   ASSERT_EQ(doc.slotCount(), 3u);
-  for (std::size_t i = 0; i < kFiles.size(); ++i)
-    EXPECT_EQ(doc.slot(i + 1), kFiles[i]);
+  for (std::size_t i = 0; i < kFiles.size(); ++i) EXPECT_EQ(doc.slot(i + 1), kFiles[i]);
   EXPECT_FALSE(doc.hasEmptySlot(settings()));
   EXPECT_EQ(typeByte(doc, settings()), 1);
   const auto author = fieldBytes(doc, wqt::kAuthorField);
@@ -173,74 +161,62 @@ TEST(ThemeOpen, ValidFileFillsSlotsAndFields) {
 
 TEST(ThemeOpen, OutcomeOfEachDamage) {
   const struct {
-    const char *name;
-    std::function<void(Bytes &, wqt::MapSettings &)> change;
-    const char *error;
+    const char* name;
+    std::function<void(Bytes&, wqt::MapSettings&)> change;
+    const char* error;
     S status;
     std::uint32_t tooLargeSlot;
   } rows[] = {
-      {"shorter than signature 1", [](Bytes &f, auto &) { f.resize(12); },
-       "Stream read error", S::Ok, 0},
+      {"shorter than signature 1", [](Bytes& f, auto&) { f.resize(12); }, "Stream read error",
+       S::Ok, 0},
       {"signature 1 read before signature 2's length",
-       [](Bytes &f, auto &) { f.resize(13), f[0] = 'X'; }, "",
-       S::Signature1Mismatch, 0},
-      {"shorter than signature 2", [](Bytes &f, auto &) { f.resize(30); },
-       "Stream read error", S::Ok, 0},
-      {"signature 2 differs",
-       [](Bytes &f, auto &) { f.resize(31), f[30] = 'X'; }, "",
+       [](Bytes& f, auto&) { f.resize(13), f[0] = 'X'; }, "", S::Signature1Mismatch, 0},
+      {"shorter than signature 2", [](Bytes& f, auto&) { f.resize(30); }, "Stream read error",
+       S::Ok, 0},
+      {"signature 2 differs", [](Bytes& f, auto&) { f.resize(31), f[30] = 'X'; }, "",
        S::Signature2Mismatch, 0},
-      {"zero byte in signature 1", [](Bytes &f, auto &) { f[5] = 0; }, "",
-       S::Signature1Mismatch, 0},
+      {"zero byte in signature 1", [](Bytes& f, auto&) { f[5] = 0; }, "", S::Signature1Mismatch, 0},
       {"map signature of another length",
-       [](Bytes &, wqt::MapSettings &s) {
-         s.signature2 = std::string(kSig2) + "X";
-       },
-       "", S::Signature2Mismatch, 0},
-      {"header cut off", [](Bytes &f, auto &) { f.resize(144); },
+       [](Bytes&, wqt::MapSettings& s) { s.signature2 = std::string(kSig2) + "X"; }, "",
+       S::Signature2Mismatch, 0},
+      {"header cut off", [](Bytes& f, auto&) { f.resize(144); }, "Stream read error", S::Ok, 0},
+      {"size table cut off", [](Bytes&, wqt::MapSettings& s) { s.tableOffset = 0x1000; },
        "Stream read error", S::Ok, 0},
-      {"size table cut off",
-       [](Bytes &, wqt::MapSettings &s) { s.tableOffset = 0x1000; },
-       "Stream read error", S::Ok, 0},
-      {"size past the end", [](Bytes &f, auto &) { f.pop_back(); },
-       "Stream read error", S::Ok, 0},
-      {"size above the capacity",
-       [](Bytes &f, auto &) { putU32(f, 0x9C + 4, 524289); }, "",
+      {"size past the end", [](Bytes& f, auto&) { f.pop_back(); }, "Stream read error", S::Ok, 0},
+      {"size above the capacity", [](Bytes& f, auto&) { putU32(f, 0x9C + 4, 524289); }, "",
        S::SlotTooLarge, 2},
       {"too large before past the end, in table order",
-       [](Bytes &f, auto &) { putU32(f, 0x9C + 4, 0xFFFFFFFF); }, "",
-       S::SlotTooLarge, 2},
+       [](Bytes& f, auto&) { putU32(f, 0x9C + 4, 0xFFFFFFFF); }, "", S::SlotTooLarge, 2},
       {"an earlier slot past the end wins",
-       [](Bytes &f, auto &) {
+       [](Bytes& f, auto&) {
          putU32(f, 0x9C, 600);
          putU32(f, 0x9C + 8, 524289);
        },
        "Stream read error", S::Ok, 0},
-      {"type byte past the end",
-       [](Bytes &, wqt::MapSettings &s) { s.typeByteOffset = 0x1000; },
+      {"type byte past the end", [](Bytes&, wqt::MapSettings& s) { s.typeByteOffset = 0x1000; },
        "Stream read error", S::Ok, 0},
       {"size table running into the data",
-       [](Bytes &, wqt::MapSettings &s) { s.dataOffset = 0x9C + 4; }, "", S::Ok,
-       0},
+       [](Bytes&, wqt::MapSettings& s) { s.dataOffset = 0x9C + 4; }, "", S::Ok, 0},
       {"exactly the capacity, present",
-       [](Bytes &f, auto &) {
+       [](Bytes& f, auto&) {
          putU32(f, 0x9C + 4, 524288);
          f.insert(f.end() - 5, 524288 - 1, 0xAB);
        },
        "", S::Ok, 0},
       {"no type byte in the layout: its offset is never read",
-       [](Bytes &, wqt::MapSettings &s) {
+       [](Bytes&, wqt::MapSettings& s) {
          s.colourFlag = "yes";
          s.typeByteOffset = 0x1000;
        },
        "", S::Ok, 0},
       {"empty slots read nothing past the file's end",
-       [](Bytes &f, auto &) {
+       [](Bytes& f, auto&) {
          f = themeFile({{}, {}, {}});
          f.resize(0x9C + 12);
        },
        "", S::Ok, 0},
   };
-  for (const auto &row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     Bytes file = themeFile(kFiles);
     auto s = settings();
@@ -255,16 +231,13 @@ TEST(ThemeOpen, OutcomeOfEachDamage) {
 TEST(ThemeOpen, CutAtEveryRegionBoundaryIsAReadError) {
   const Bytes full = themeFile(kFiles);
   for (const std::size_t cut :
-       {0,    1,         12,    13,    14,    30,    31,    32,   84,
-        85,   137,       140,   144,   145,   148,   0x98,  0x99, 0x9C,
-        0x9E, 0x9C + 11, 0x100, 0x101, 0x103, 0x104, 0x105, 0x108}) {
+       {0,   1,   12,   13,   14,   30,   31,        32,    84,    85,    137,   140,   144,
+        145, 148, 0x98, 0x99, 0x9C, 0x9E, 0x9C + 11, 0x100, 0x101, 0x103, 0x104, 0x105, 0x108}) {
     SCOPED_TRACE(cut);
-    EXPECT_EQ(
-        openBothWays(Bytes(full.begin(),
-                           full.begin() + static_cast<std::ptrdiff_t>(cut)),
-                     settings())
-            .error,
-        "Stream read error");
+    EXPECT_EQ(openBothWays(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(cut)),
+                           settings())
+                  .error,
+              "Stream read error");
   }
   EXPECT_EQ(openBothWays(full, settings()).slots.size(), 4u);
 }
@@ -303,22 +276,19 @@ TEST(ThemeSave, OpenThenSaveZeroesGapAndDropsSurplus) {
 TEST(ThemeSave, WrittenHeaderMustReopen) {
   const std::vector<std::uint32_t> sizes = {3, 1, 5};
   const struct {
-    const char *name;
-    std::function<void(Bytes &)> change;
+    const char* name;
+    std::function<void(Bytes&)> change;
     std::string error;
     S status;
   } rows[] = {
-      {"as rebuilt", [](Bytes &) {}, "(no error)", S::Ok},
-      {"signature 1", [](Bytes &h) { h[0] ^= 1; }, "(no error)",
-       S::Signature1Mismatch},
-      {"signature 2", [](Bytes &h) { h[20] = 0; }, "(no error)",
-       S::Signature2Mismatch},
-      {"slot too large", [](Bytes &h) { putU32(h, 0x9C + 4, 524289); },
-       "(no error)", S::SlotTooLarge},
-      {"sizes differ", [](Bytes &h) { putU32(h, 0x9C, 2); },
-       wqt::kStreamReadError, S::Ok},
+      {"as rebuilt", [](Bytes&) {}, "(no error)", S::Ok},
+      {"signature 1", [](Bytes& h) { h[0] ^= 1; }, "(no error)", S::Signature1Mismatch},
+      {"signature 2", [](Bytes& h) { h[20] = 0; }, "(no error)", S::Signature2Mismatch},
+      {"slot too large", [](Bytes& h) { putU32(h, 0x9C + 4, 524289); }, "(no error)",
+       S::SlotTooLarge},
+      {"sizes differ", [](Bytes& h) { putU32(h, 0x9C, 2); }, wqt::kStreamReadError, S::Ok},
   };
-  for (const auto &row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ThemeDocument doc;
     doc.create(settings());
@@ -326,9 +296,7 @@ TEST(ThemeSave, WrittenHeaderMustReopen) {
     Bytes header(rebuilt.begin(), rebuilt.end());
     row.change(header);
     S status = S::Ok;
-    EXPECT_EQ(wqt::test::errorOf([&] {
-                status = wqt::reopenStatus(header, sizes, settings());
-              }),
+    EXPECT_EQ(wqt::test::errorOf([&] { status = wqt::reopenStatus(header, sizes, settings()); }),
               row.error);
     EXPECT_EQ(status, row.status);
   }
@@ -338,7 +306,7 @@ TEST(ThemeSave, FileCountZero) {
   auto s = settings(0);
   s.colourFlag = "yes";
   Bytes file = themeFile({});
-  file.resize(150); // shorter than the data offset, no table to read
+  file.resize(150);  // shorter than the data offset, no table to read
   ThemeDocument doc;
   doc.adopt(wqt::parseThemeFile(file, s));
   EXPECT_EQ(doc.slotCount(), 0u);
@@ -357,14 +325,12 @@ TEST(ThemeSave, MissingSlotOrOverlapRefuses) {
   EXPECT_TRUE(doc.hasEmptySlot(settings()));
   doc.replaceSlot(2, {2});
   EXPECT_FALSE(doc.hasEmptySlot(settings()));
-  EXPECT_TRUE(doc.hasEmptySlot(
-      settings(4))); // the map's count grew since: a slot is missing
+  EXPECT_TRUE(doc.hasEmptySlot(settings(4)));  // the map's count grew since: a slot is missing
 
   const Bytes before = doc.image();
   auto s = settings();
-  s.typeByteOffset = 0xF0; // in the zeroed gap
-  EXPECT_EQ(wqt::test::errorOf([&] { doc.rebuildForSave(s); }),
-            wqt::kLayoutOverlapMessage);
+  s.typeByteOffset = 0xF0;  // in the zeroed gap
+  EXPECT_EQ(wqt::test::errorOf([&] { doc.rebuildForSave(s); }), wqt::kLayoutOverlapMessage);
   EXPECT_EQ(doc.image(), before);
 }
 
@@ -380,8 +346,8 @@ TEST(ThemeSave, RefusesEveryLayoutThatWouldNotReopen) {
     return s;
   };
   const struct {
-    const char *name;
-    int table, data, count, type; // type -1: the map has no type byte
+    const char* name;
+    int table, data, count, type;  // type -1: the map has no type byte
     bool refused;
   } rows[] = {
       {"sample layout", 0x9C, 0x100, 3, 0x98, false},
@@ -402,45 +368,37 @@ TEST(ThemeSave, RefusesEveryLayoutThatWouldNotReopen) {
       {"type byte in the data", 0x9C, 0x100, 3, 0x100, true},
       {"no type byte past the data", 0x9C, 0x100, 3, -1, false},
   };
-  for (const auto &r : rows) {
-    EXPECT_EQ(wqt::saveLayoutOverlaps(layout(r.table, r.data, r.count, r.type)),
-              r.refused)
+  for (const auto& r : rows) {
+    EXPECT_EQ(wqt::saveLayoutOverlaps(layout(r.table, r.data, r.count, r.type)), r.refused)
         << r.name;
   }
 
   // Across a grid of layouts, every one that is not refused reopens as it was
   // saved.
-  const int offsets[] = {0,    0x0D, 0x20, 0x8C, 0x91, 0x94,
-                         0x98, 0x9C, 0xA0, 0xA4, 0xA8, 0x100};
+  const int offsets[] = {0, 0x0D, 0x20, 0x8C, 0x91, 0x94, 0x98, 0x9C, 0xA0, 0xA4, 0xA8, 0x100};
   for (const int table : offsets) {
     for (const int data : offsets) {
       for (const int count : {0, 1, 3}) {
         for (const int type : {-1, 0x0D, 0x20, 0x91, 0x98, 0x9C, 0xA0, 0x100}) {
           const auto s = layout(table, data, count, type);
-          if (wqt::saveLayoutOverlaps(s))
-            continue;
-          SCOPED_TRACE(::testing::Message() << std::hex << table << ' ' << data
-                                            << ' ' << count << ' ' << type);
+          if (wqt::saveLayoutOverlaps(s)) continue;
+          SCOPED_TRACE(::testing::Message()
+                       << std::hex << table << ' ' << data << ' ' << count << ' ' << type);
           ThemeDocument doc;
           doc.create(s);
           for (std::size_t i = 1; i <= doc.slotCount(); ++i) {
             doc.replaceSlot(i, Bytes(i + 2, static_cast<std::uint8_t>(i)));
           }
-          if (type >= 0)
-            doc.setThemeType(s, 1);
-          ParsedTheme reopened =
-              wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(s)), s);
+          if (type >= 0) doc.setThemeType(s, 1);
+          ParsedTheme reopened = wqt::parseThemeFile(wqt::joinParts(doc.rebuildForSave(s)), s);
           ASSERT_EQ(reopened.status, S::Ok);
           ThemeDocument again;
           again.adopt(std::move(reopened));
-          for (std::size_t i = 1; i <= doc.slotCount(); ++i)
-            EXPECT_EQ(again.slot(i), doc.slot(i));
-          for (const auto &field :
-               {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
+          for (std::size_t i = 1; i <= doc.slotCount(); ++i) EXPECT_EQ(again.slot(i), doc.slot(i));
+          for (const auto& field : {wqt::kAuthorField, wqt::kNameField, wqt::kVersionField}) {
             const auto before = fieldBytes(doc, field);
             const auto after = fieldBytes(again, field);
-            EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin(),
-                                   after.end()));
+            EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin(), after.end()));
           }
           if (type >= 0) {
             EXPECT_EQ(typeByte(again, s), 1);
@@ -455,8 +413,7 @@ TEST(ThemeSlots, CapacityIsEnforcedOnReplace) {
   ThemeDocument doc;
   doc.create(settings());
   doc.replaceSlot(1, Bytes(wqt::kSlotCapacity, 1));
-  EXPECT_EQ(wqt::test::errorOf(
-                [&] { doc.replaceSlot(2, Bytes(wqt::kSlotCapacity + 1, 1)); }),
+  EXPECT_EQ(wqt::test::errorOf([&] { doc.replaceSlot(2, Bytes(wqt::kSlotCapacity + 1, 1)); }),
             wqt::kSlotCapacityMessage);
   EXPECT_TRUE(doc.slot(2).empty());
   EXPECT_THROW(doc.replaceSlot(0, {1}), std::out_of_range);
@@ -473,12 +430,10 @@ TEST(ThemeSlots, MaximalFileCountStaysSmall) {
   // A file with 0xFFFF sizes: the table alone is 256 KiB; every file holds one
   // byte.
   s.tableOffset = 0x100;
-  s.dataOffset =
-      0x100; // the data overlaps the table: reading it is still well defined
+  s.dataOffset = 0x100;  // the data overlaps the table: reading it is still well defined
   Bytes file = themeFile({});
   file.resize(0x100 + 4 * 0xFFFF, 0);
-  for (std::size_t i = 0; i < 0xFFFF; ++i)
-    putU32(file, 0x100 + 4 * i, 1);
+  for (std::size_t i = 0; i < 0xFFFF; ++i) putU32(file, 0x100 + 4 * i, 1);
   ParsedTheme parsed = wqt::parseThemeFile(file, s);
   ASSERT_EQ(parsed.status, S::Ok);
   doc.adopt(std::move(parsed));
@@ -490,7 +445,7 @@ TEST(ThemeFields, WidthLimits) {
   ThemeDocument doc;
   doc.create(settings());
   using R = ThemeDocument::FieldResult;
-  const std::string cyr26(26, '\xC0'), cyr27(27, '\xC0'); // "А" in Windows-1251
+  const std::string cyr26(26, '\xC0'), cyr27(27, '\xC0');  // "А" in Windows-1251
   const struct {
     wqt::HeaderField field;
     std::string text;
@@ -503,10 +458,9 @@ TEST(ThemeFields, WidthLimits) {
       {wqt::kVersionField, "1.2.3", R::Stored},
       {wqt::kVersionField, "1.2.34", R::TooLong},
   };
-  for (const auto &row : rows) {
+  for (const auto& row : rows) {
     const Bytes before = doc.image();
-    EXPECT_EQ(doc.setHeaderField(row.field, row.text), row.result)
-        << row.text.size();
+    EXPECT_EQ(doc.setHeaderField(row.field, row.text), row.result) << row.text.size();
     if (row.result == R::TooLong) {
       EXPECT_EQ(doc.image(), before);
     }
@@ -530,13 +484,11 @@ TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
   const auto author = fieldBytes(doc, wqt::kAuthorField);
   EXPECT_EQ(Bytes(author.begin(), author.end()), expected);
   EXPECT_EQ(doc.image()[31],
-            0xEE); // bytes next to the field keep their content
+            0xEE);  // bytes next to the field keep their content
   EXPECT_EQ(doc.image()[85], 0xD0);
 
-  ThemeDocument
-      blank; // an image shorter than the field grows to the field's end
-  EXPECT_EQ(blank.setHeaderField(wqt::kNameField, "\xC6"),
-            ThemeDocument::FieldResult::Stored);
+  ThemeDocument blank;  // an image shorter than the field grows to the field's end
+  EXPECT_EQ(blank.setHeaderField(wqt::kNameField, "\xC6"), ThemeDocument::FieldResult::Stored);
   ASSERT_EQ(blank.image().size(), 85u + 52);
   EXPECT_EQ(blank.image()[85], 0xD0);
   EXPECT_EQ(blank.image()[86], 0x96);
@@ -548,53 +500,43 @@ TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
 // Whether the document counts as changed since it was opened, created or saved.
 TEST(ThemeModified, FollowsWhatChanged) {
   const struct {
-    const char *name;
-    bool opened; // adopt a file instead of create
-    std::function<void(ThemeDocument &)> change;
+    const char* name;
+    bool opened;  // adopt a file instead of create
+    std::function<void(ThemeDocument&)> change;
     bool modified;
   } rows[] = {
-      {"new author text", false,
-       [](auto &d) { d.setHeaderField(wqt::kAuthorField, "x"); }, true},
+      {"new author text", false, [](auto& d) { d.setHeaderField(wqt::kAuthorField, "x"); }, true},
       {"same author text", false,
-       [](auto &d) {
-         d.setHeaderField(wqt::kAuthorField, wqt::kNewAuthorCp1251);
-       },
+       [](auto& d) { d.setHeaderField(wqt::kAuthorField, wqt::kNewAuthorCp1251); }, false},
+      {"too long text", false, [](auto& d) { d.setHeaderField(wqt::kVersionField, "123456789"); },
        false},
-      {"too long text", false,
-       [](auto &d) { d.setHeaderField(wqt::kVersionField, "123456789"); },
-       false},
-      {"other type byte", true, [](auto &d) { d.setThemeType(settings(), 0); },
-       true},
-      {"same type byte", true, [](auto &d) { d.setThemeType(settings(), 1); },
-       false},
-      {"import", true, [](auto &d) { d.replaceSlot(1, {9}); }, true},
+      {"other type byte", true, [](auto& d) { d.setThemeType(settings(), 0); }, true},
+      {"same type byte", true, [](auto& d) { d.setThemeType(settings(), 1); }, false},
+      {"import", true, [](auto& d) { d.replaceSlot(1, {9}); }, true},
       {"refused import", true,
-       [](auto &d) {
-         EXPECT_THROW(d.replaceSlot(1, Bytes(wqt::kSlotCapacity + 1)),
-                      wqt::Error);
-       },
+       [](auto& d) { EXPECT_THROW(d.replaceSlot(1, Bytes(wqt::kSlotCapacity + 1)), wqt::Error); },
        false},
       {"saved after a change", true,
-       [](auto &d) {
+       [](auto& d) {
          d.replaceSlot(1, {9});
          d.rebuildForSave(settings());
          d.markUnmodified();
        },
        false},
       {"opened after a change", false,
-       [](auto &d) {
+       [](auto& d) {
          d.replaceSlot(1, {9});
          d.adopt(wqt::parseThemeFile(themeFile(kFiles), settings()));
        },
        false},
       {"created after a change", true,
-       [](auto &d) {
+       [](auto& d) {
          d.setHeaderField(wqt::kNameField, "x");
          d.create(settings());
        },
        false},
   };
-  for (const auto &row : rows) {
+  for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     ThemeDocument doc;
     if (row.opened) {
@@ -608,4 +550,4 @@ TEST(ThemeModified, FollowsWhatChanged) {
   }
 }
 
-} // namespace
+}  // namespace
