@@ -255,7 +255,8 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
     }
   }
   // A PNG offered for a RAW picture is bounded alike: too large is refused unread, and a hostile
-  // one costs its file, its picture and little time.
+  // one costs its file and its picture (the reader's own bounds are
+  // tested where it reads a picture to fit).
   const auto hugePng = sparse("huge.png", kPngFileLimit + 1);
   const Bytes trailing = test::deflateBombPng(32, 32, 2048);
   const struct {
@@ -268,12 +269,6 @@ TEST(ImportChecks, OnlyRegularFilesAndNeverMoreThanASlotIsRead) {
       {"pipe", entryOf("RAW", 240, 320), pipe, isPipe},
       {"file over the limit", entryOf("RAW", 240, 320), hugePng, kTooLargeMessage},
       {"600 MiB", entryOf("RAW", 240, 320), big, kTooLargeMessage},
-      {"text chunk claiming 2 GiB", entryOf("RAW", 32, 32),
-       dir.write("text.png", test::chunkBombPng("tEXt")), "PNG error: file cut short"},
-      {"profile chunk claiming 2 GiB", entryOf("RAW", 32, 32),
-       dir.write("iccp.png", test::chunkBombPng("iCCP")), "PNG error: file cut short"},
-      {"unknown chunk claiming 2 GiB", entryOf("RAW", 32, 32),
-       dir.write("unknown.png", test::chunkBombPng("zzZz")), "PNG error: file cut short"},
       {"entry of 20000 x 20000", entryOf("RAW", 20000, 20000),
        dir.write("vast.png", test::deflateBombPng(20000, 20000, 0)), kTooLargeMessage},
       {"2 GiB of zeros after the rows", entryOf("RAW", 32, 32), dir.write("zeros.png", trailing),
