@@ -38,8 +38,8 @@ Bytes halfOf(const Bytes& bytes) {
   return cutTo(bytes, bytes.size() / 2);
 }
 
-// The first bytes of a file the fuzzer found: a progressive JPEG header claiming
-// 57368 × 65496 pixels, whose decode once asked the library for gigabytes.
+// A progressive JPEG header claiming 57368 × 65496 pixels: a decode that trusted it would ask
+// the library for gigabytes.
 Bytes hugeProgressiveHeader() {
   return readWholeFile(std::filesystem::path(WQT_SAMPLE_MAP).parent_path().parent_path() /
                        "fuzz/regressions/jpeg_preview/huge-progressive-header.jpg");
