@@ -5,11 +5,13 @@
 
 #include "base/core_error.h"
 #include "base/shown_text.h"
+#include "cli/interrupt.h"
 #include "cli/russian_text.h"
 #include "files/file_kind.h"
 #include "map/entry_paths.h"
 #include "map/map_location.h"
 #include "ops/picture_error_text.h"
+#include "ops/theme_save.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
@@ -100,6 +102,41 @@ std::string openRefusalText(const wqt::OpenOutcome& outcome) {
 void requireOpened(const std::filesystem::path& theme, const wqt::OpenOutcome& outcome) {
   if (!outcome.opened())
     throw Failure(kExitUsage, theme.string() + ": " + openRefusalText(outcome));
+}
+
+wqt::ThemeFileSlots openEntries(const std::string& theme, const wqt::ThemeMap& map) {
+  std::optional<wqt::ThemeFileSlots> file;
+  requireOpened(theme, wqt::openThemeEntries(theme, map, file));
+  return std::move(*file);
+}
+
+wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& map) {
+  wqt::ThemeDocument doc;
+  requireOpened(theme, wqt::openTheme(theme, map, doc));
+  return doc;
+}
+
+int saveDocument(wqt::ThemeDocument& doc, const wqt::MapSettings& settings,
+                 const std::string& theme, const std::optional<std::string>& output) {
+  const wqt::SaveOutcome checked = wqt::checkSave(doc, settings);
+  if (checked.refusal == wqt::SaveRefusal::MissingFile) {
+    printMessage(wqt::kEmptySlotMessage);
+    return kExitProblems;
+  }
+  const std::filesystem::path target =
+      output ? targetPath(*output, "файл для -o") : std::filesystem::path(theme);
+  if (checked.refusal == wqt::SaveRefusal::LayoutOverlaps) {
+    printMessage(wqt::kLayoutOverlapMessage);
+    return kExitUsage;
+  }
+  if (checked.refusal == wqt::SaveRefusal::WouldNotReopen) {
+    printMessage("Тема не записана: карта темы не откроет записанную тему: " +
+                 openRefusalText(checked.reopen));
+    return kExitProblems;
+  }
+  const InterruptGuard interrupts;
+  wqt::saveTheme(doc, settings, target);
+  return kExitOk;
 }
 
 std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::HeaderField& field) {

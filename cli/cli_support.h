@@ -45,6 +45,16 @@ std::string openRefusalText(const wqt::OpenOutcome& outcome);
 // Fails the command (status 2) naming the theme when the open was refused.
 void requireOpened(const std::filesystem::path& theme, const wqt::OpenOutcome& outcome);
 
+// The theme opened for reading entry by entry, or the whole of it as the editor opens it; a
+// refusal fails the command naming the file.
+wqt::ThemeFileSlots openEntries(const std::string& theme, const wqt::ThemeMap& map);
+wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& map);
+
+// Saves as the editor does: refused while a file is missing. The file written is exactly the one
+// named: -o OUT, or the theme itself. Returns the exit status.
+int saveDocument(wqt::ThemeDocument& doc, const wqt::MapSettings& settings,
+                 const std::string& theme, const std::optional<std::string>& output);
+
 // The editor's too-long message with the lengths.
 std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::HeaderField& field);
 
