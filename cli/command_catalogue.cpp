@@ -23,9 +23,7 @@ struct CatalogueOptions {
 int run(const CatalogueOptions& options, const ProgramOptions& program) {
   const fs::path target = targetPath(options.output.value_or(""), "файл для -o");
   const wqt::ThemeMap map = loadMap(program.map);
-  std::optional<wqt::ThemeFileSlots> opened;
-  requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, opened));
-  const wqt::ThemeFileSlots& file = *opened;
+  const wqt::ThemeFileSlots file = openEntries(options.theme, map);
   const std::string name = fs::path(options.theme).filename().string();
   const std::string title = wqt::isValidUtf8(name) ? name : wqt::cp1251ToUtf8(name);
   const auto write = [&](const wqt::TextSink& sink) {

@@ -26,7 +26,8 @@ std::size_t checkTheme(const wqt::ThemeMap& map, const std::string& theme) {
     throw Failure(kExitUsage, russianError(e));
   }
   for (const wqt::ThemeProblem& found : problems) {
-    printProblem(found.where.empty() ? theme : theme + ": " + found.where, problemText(map, found));
+    printProblem(found.where.empty() ? theme : theme + ": " + found.where,
+                 wqt::problemText(map, found, {}, russianError));
   }
   return problems.size();
 }

@@ -26,15 +26,14 @@ int run(const ExtractOptions& options, const ProgramOptions& program) {
       options.output ? std::optional(targetPath(*options.output, "файл для -o")) : std::nullopt;
   const wqt::ThemeMap map = loadMap(program.map);
   const std::int32_t entry = resolveEntry(map, options.entry);
-  std::optional<wqt::ThemeFileSlots> file;
-  requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, file));
-  if (file->entrySize(entry) == 0) {
+  const wqt::ThemeFileSlots file = openEntries(options.theme, map);
+  if (file.entrySize(entry) == 0) {
     printProblem(wqt::entryPath(map, static_cast<std::size_t>(entry)), wqt::kMissingFileText);
     return kExitProblems;
   }
   const wqt::RawFormat raw = options.png ? wqt::RawFormat::Png : wqt::RawFormat::Raw;
   std::vector<std::uint8_t> data;
-  file->readEntry(entry, data);
+  file.readEntry(entry, data);
   const std::vector<std::uint8_t> bytes = wqt::exportBytes(*map.entry(entry), data, raw);
   if (output && *output == fs::path("-")) {
     printData(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));

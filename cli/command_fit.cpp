@@ -10,7 +10,7 @@
 #include "cli/commands.h"
 #include "cli/fit_arguments.h"
 #include "cli/interrupt.h"
-#include "fit/fit_picture.h"
+#include "ops/entry_fit.h"
 
 namespace wqtcli {
 
@@ -92,7 +92,7 @@ int run(const FitCommandOptions& options) {
     printProblem(options.file, wqt::kTooLargeMessage);
     return kExitProblems;
   }
-  const wqt::SourcePicture source = wqt::readSourceFile(options.file, {target, fit.background});
+  const wqt::SourcePicture source = wqt::readPictureToFit(options.file, target, fit);
   const wqt::FitResult result = wqt::fitPicture(source, target, fit);
   if (result.refusal) {
     printProblem(options.file, *result.refusal);

@@ -5,8 +5,8 @@
 #include "cli/cli_support.h"
 #include "cli/command_arguments.h"
 #include "cli/commands.h"
-#include "files/import_export.h"
 #include "map/entry_paths.h"
+#include "ops/entry_transfer.h"
 
 namespace wqtcli {
 

@@ -5,6 +5,7 @@
 #include "cli/commands.h"
 #include "cli/fit_arguments.h"
 #include "cli/interrupt.h"
+#include "cli/russian_text.h"
 #include "ops/theme_folder.h"
 
 namespace wqtcli {
@@ -31,7 +32,7 @@ int run(const PackOptions& options, const ProgramOptions& program) {
     // An entry is named with the file theme.json gives it, unless the text names the file.
     const bool named = !found.file.empty() && found.kind != wqt::ThemeProblem::Kind::OutsideFolder;
     printProblem(named ? found.where + " (" + wqt::shortened(found.file) + ")" : found.where,
-                 problemText(map, found, folder));
+                 wqt::problemText(map, found, folder, russianError));
   }
   if (outcome.stopped) stopIfInterrupted();
   if (!outcome.problems.empty()) {

@@ -3,6 +3,7 @@
 #include "cli/command_arguments.h"
 #include "cli/commands.h"
 #include "cli/fit_arguments.h"
+#include "cli/russian_text.h"
 #include "ops/entry_fit.h"
 
 namespace wqtcli {
@@ -29,7 +30,7 @@ int run(const ReplaceOptions& options, const ProgramOptions& program) {
           : wqt::importFile(doc, map, entry, options.file, as);
   if (!imported.stored()) {
     const wqt::FileEntry& known = *map.entry(entry);
-    printProblem(options.file, importRefusalText(known, imported, as));
+    printProblem(options.file, wqt::importRefusalText(known, imported, as, russianError));
     if (!fit && wqt::fittingWouldStore(known, options.file, as)) {
       printMessage("Рисунок подгоняется к файлу с --fit crop, inside или stretch.");
     }

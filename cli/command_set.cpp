@@ -29,7 +29,7 @@ int run(const SetOptions& options, const ProgramOptions& program) {
     const wqt::FieldOutcome stored = wqt::setFieldUtf8(doc, named.field, *options.fields[i]);
     if (!stored.stored) {
       throw Failure(kExitUsage,
-                    std::string(named.label) + ": " + fieldRefusalText(stored, named.field));
+                    std::string(named.label) + ": " + wqt::fieldRefusalText(stored, named.field));
     }
   }
   if (options.type) wqt::setThemeType(doc, settings, *wqt::themeTypeOfKey(*options.type));

@@ -69,7 +69,7 @@ int run(const ThumbnailOptions& options, const ProgramOptions& program) {
   const wqt::OpenOutcome open = wqt::openThemeEntries(options.theme, map, opened);
   // A file that cannot be read is no theme; any other refusal is a broken one.
   if (open.refusal == wqt::OpenRefusal::Unreadable) requireOpened(options.theme, open);
-  if (!open.opened()) throw broken(openRefusalText(open));
+  if (!open.opened()) throw broken(wqt::openRefusalText(open, russianError));
   const wqt::ThemeFileSlots& file = *opened;
   const std::optional<std::int32_t> entry = wqt::thumbnailEntry(map, file);
   if (!entry) throw broken("в теме нет рисунков JPG и RAW.");

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "fit/fit_options.h"
+#include "ops/entry_fit.h"
 
 namespace CLI {
 class App;
