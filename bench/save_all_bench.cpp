@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench/bench_dialogs.h"
 #include "bench/inputs.h"
@@ -92,15 +93,16 @@ void WindowSaveAll(benchmark::State& state) {
 }
 
 void CliUnpack(benchmark::State& state) {
-  wqtcli::Options options;
-  options.map = gMap;
-  options.theme = gTheme.string();
+  const wqtcli::ProgramOptions program{gMap};
+  CLI::App app;
+  const wqtcli::Command unpack = wqtcli::setupUnpack(app, program);
   for (auto _ : state) {
     state.PauseTiming();
     const fs::path out = freshFolder();
-    options.folder = out.string();
+    std::vector<std::string> args = {out.string(), gTheme.string(), "unpack"};  // last first
+    app.parse(args);
     state.ResumeTiming();
-    const int status = wqtcli::runUnpack(options);
+    const int status = unpack.run();
     state.PauseTiming();
     // Unpack writes theme.json beside the files.
     const bool complete = status == 0 && filesBelow(out) == kThemeFiles + 1;

@@ -5,11 +5,11 @@
 
 #include "base/core_error.h"
 #include "base/shown_text.h"
+#include "cli/interrupt.h"
 #include "cli/russian_text.h"
-#include "files/file_kind.h"
 #include "map/entry_paths.h"
 #include "map/map_location.h"
-#include "ops/picture_error_text.h"
+#include "ops/theme_save.h"
 #include "theme/theme_messages.h"
 
 namespace wqtcli {
@@ -41,19 +41,6 @@ std::vector<std::int32_t> entriesEndingWith(const wqt::ThemeMap& map, std::strin
     if (part == parts.rend() && at >= 0) found.push_back(static_cast<std::int32_t>(e));
   }
   return found;
-}
-
-// What was found and what is needed after a wrong size refusal: "8192 б, необходимо 2048 б
-// (32 × 32 × 2)". Empty for a kind without an exact size.
-std::string wrongSizeDetail(const wqt::FileEntry& entry, std::uint64_t found) {
-  const std::optional<std::int64_t> needed = wqt::expectedImportSize(entry);
-  if (!needed) return {};
-  std::string detail =
-      wqt::sizeText(found) + ", необходимо " + wqt::sizeText(static_cast<std::uint64_t>(*needed));
-  const std::string w = std::to_string(entry.width), h = std::to_string(entry.height);
-  if (entry.kind == wqt::EntryKind::Raw) detail += " (" + w + " × " + h + " × 2)";
-  if (entry.kind == wqt::EntryKind::Ani2) detail += " (" + w + " × " + h + " × 3 + 8)";
-  return detail;
 }
 
 }  // namespace
@@ -92,20 +79,44 @@ wqt::ThemeMap loadMap(const std::optional<std::filesystem::path>& mapOption) {
   return map;
 }
 
-std::string openRefusalText(const wqt::OpenOutcome& outcome) {
-  if (const char* status = wqt::openStatusText(outcome.refusal)) return status;
-  return outcome.error ? russianError(*outcome.error) : std::string();
-}
-
 void requireOpened(const std::filesystem::path& theme, const wqt::OpenOutcome& outcome) {
   if (!outcome.opened())
-    throw Failure(kExitUsage, theme.string() + ": " + openRefusalText(outcome));
+    throw Failure(kExitUsage, theme.string() + ": " + wqt::openRefusalText(outcome, russianError));
 }
 
-std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::HeaderField& field) {
-  return std::string(wqt::kTooLongMessage) + " Текст занимает " +
-         std::to_string(outcome.utf8Bytes) + " б в UTF-8, поле вмещает " +
-         std::to_string(field.width) + " б (кириллическая буква — 2 б).";
+wqt::ThemeFileSlots openEntries(const std::string& theme, const wqt::ThemeMap& map) {
+  std::optional<wqt::ThemeFileSlots> file;
+  requireOpened(theme, wqt::openThemeEntries(theme, map, file));
+  return std::move(*file);
+}
+
+wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& map) {
+  wqt::ThemeDocument doc;
+  requireOpened(theme, wqt::openTheme(theme, map, doc));
+  return doc;
+}
+
+int saveDocument(wqt::ThemeDocument& doc, const wqt::MapSettings& settings,
+                 const std::string& theme, const std::optional<std::string>& output) {
+  const wqt::SaveOutcome checked = wqt::checkSave(doc, settings);
+  if (checked.refusal == wqt::SaveRefusal::MissingFile) {
+    printMessage(wqt::kEmptySlotMessage);
+    return kExitProblems;
+  }
+  const std::filesystem::path target =
+      output ? targetPath(*output, "файл для -o") : std::filesystem::path(theme);
+  if (checked.refusal == wqt::SaveRefusal::LayoutOverlaps) {
+    printMessage(wqt::kLayoutOverlapMessage);
+    return kExitUsage;
+  }
+  if (checked.refusal == wqt::SaveRefusal::WouldNotReopen) {
+    printMessage("Тема не записана: карта темы не откроет записанную тему: " +
+                 wqt::openRefusalText(checked.reopen, russianError));
+    return kExitProblems;
+  }
+  const InterruptGuard interrupts;
+  wqt::saveTheme(doc, settings, target);
+  return kExitOk;
 }
 
 std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
@@ -145,62 +156,6 @@ std::int32_t resolveEntry(const wqt::ThemeMap& map, std::string_view text) {
   for (const std::string& candidate : match.candidates) message += "\n  " + candidate;
   if (match.unnamed != 0) message += "\n  … и ещё " + std::to_string(match.unnamed);
   throw Failure(kExitUsage, message);
-}
-
-std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
-                              wqt::RawFormat as) {
-  const bool png = as == wqt::RawFormat::Png && entry.kind == wqt::EntryKind::Raw;
-  switch (outcome.refusal) {
-    case wqt::ImportRefusal::PictureUnreadable:
-      if (outcome.otherFormat != nullptr) return wqt::otherFormatText(outcome.otherFormat);
-      return russianError(*outcome.error);
-    case wqt::ImportRefusal::Dimensions:
-      if (!png) break;
-      return std::string(wqt::kWrongSizeMessage) + " Картинка " +
-             std::to_string(outcome.pictureWidth) + " × " + std::to_string(outcome.pictureHeight) +
-             ", необходимо " + std::to_string(entry.width) + " × " + std::to_string(entry.height) +
-             ".";
-    case wqt::ImportRefusal::WrongSize:
-      if (png) break;
-      return outcome.message + " " + wrongSizeDetail(entry, outcome.foundSize) + ".";
-    default:
-      break;
-  }
-  return outcome.message;
-}
-
-std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found,
-                        const std::filesystem::path& folder) {
-  using Kind = wqt::ThemeProblem::Kind;
-  switch (found.kind) {
-    case Kind::NotOpened:
-      return openRefusalText(found.open);
-    case Kind::FieldTooLong:
-      return fieldRefusalText(found.fieldOutcome, found.field->field);
-    case Kind::LayoutOverlaps:
-      return wqt::kLayoutOverlapMessage;
-    case Kind::MissingFile:
-      return wqt::kMissingFileText;
-    case Kind::Refused:
-      return importRefusalText(*map.entry(found.entry), found.import,
-                               wqt::offeredFormat(found.file));
-    case Kind::CorruptJpeg:
-      return std::string("изображение JPEG повреждено") +
-             (found.libraryText.empty() ? std::string() : " (libjpeg: " + found.libraryText + ")") +
-             ".";
-    case Kind::Unreadable:
-      return russianError(*found.error);
-    case Kind::OutsideFolder:
-      return "путь «" + wqt::shortened(found.file) + "» ведёт за пределы папки «" +
-             wqt::shortened(folder.string()) + "».";
-    case Kind::UnknownKind:
-      return wqt::kUnknownKindMessage;
-    case Kind::FileAbsent:
-      return "файла нет в папке «" + wqt::shortened(folder.string()) + "».";
-    case Kind::WouldNotReopen:
-      return "карта темы не откроет записанную тему: " + openRefusalText(found.open);
-  }
-  return {};
 }
 
 std::filesystem::path targetPath(const std::string& text, const char* what) {

@@ -1,6 +1,6 @@
 #pragma once
 // What every command of orvalen-wqt shares: exit statuses, messages on stderr, the map, naming
-// entries, the texts of the core's outcomes.
+// entries.
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -10,7 +10,7 @@
 
 #include "map/theme_map.h"
 #include "ops/entry_transfer.h"
-#include "ops/theme_check.h"
+#include "ops/problem_text.h"
 #include "ops/theme_header.h"
 #include "ops/theme_open.h"
 
@@ -40,22 +40,18 @@ void printData(std::string_view text);
 // the map's path.
 wqt::ThemeMap loadMap(const std::optional<std::filesystem::path>& mapOption);
 
-// What a refused open says: the editor's status text, or the core's error in Russian.
-std::string openRefusalText(const wqt::OpenOutcome& outcome);
 // Fails the command (status 2) naming the theme when the open was refused.
 void requireOpened(const std::filesystem::path& theme, const wqt::OpenOutcome& outcome);
 
-// The editor's too-long message with the lengths.
-std::string fieldRefusalText(const wqt::FieldOutcome& outcome, const wqt::HeaderField& field);
+// The theme opened for reading entry by entry, or the whole of it as the editor opens it; a
+// refusal fails the command naming the file.
+wqt::ThemeFileSlots openEntries(const std::string& theme, const wqt::ThemeMap& map);
+wqt::ThemeDocument openDocument(const std::string& theme, const wqt::ThemeMap& map);
 
-// The editor's refusal of a file offered for the entry in the format `as`, with what was found and
-// what is needed.
-std::string importRefusalText(const wqt::FileEntry& entry, const wqt::ImportOutcome& outcome,
-                              wqt::RawFormat as);
-
-// What the editor's rules say of a problem the check or pack found; `folder` is pack's folder.
-std::string problemText(const wqt::ThemeMap& map, const wqt::ThemeProblem& found,
-                        const std::filesystem::path& folder = {});
+// Saves as the editor does: refused while a file is missing. The file written is exactly the one
+// named: -o OUT, or the theme itself. Returns the exit status.
+int saveDocument(wqt::ThemeDocument& doc, const wqt::MapSettings& settings,
+                 const std::string& theme, const std::optional<std::string>& output);
 
 // The entry a command-line ENTRY names. Fails listing the candidates when it names none or many,
 // and for an entry beyond the map's file count (it has no slot).

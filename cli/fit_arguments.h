@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "fit/fit_options.h"
+#include "ops/entry_fit.h"
 
 namespace CLI {
 class App;
@@ -20,6 +20,13 @@ struct FitArguments {
   std::optional<std::string> dither;
   std::optional<std::string> quality;  // 1..95 or auto
 };
+
+// pack and replace store exact files as they are; --fit is what makes them fit the others.
+inline constexpr const char* kFitFooter =
+    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP или TIFF, который не подходит файлу JPG или RAW\n"
+    "как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл\n"
+    "берётся как есть.\n"
+    "--gravity, --background, --dither и --quality действуют только вместе с --fit.";
 
 // Declares the options on the command, each checked as the command line is parsed. fit takes
 // --fit as a choice of mode; a command that also stores exact files as they are fits only when

@@ -1,8 +1,10 @@
 #include "cli/interrupt.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <csignal>
+#include <cstdio>
 
 #include "cli/cli_support.h"
 
@@ -37,6 +39,19 @@ bool interruptNoted() {
 
 void stopIfInterrupted() {
   if (noted != 0) throw Failure(kExitUsage, "Прервано сигналом.");
+}
+
+LongRun::~LongRun() {
+  if (shown_) std::fputs("\n", stderr);
+}
+
+wqt::RunHooks LongRun::hooks() {
+  return {[this](std::size_t done, std::size_t total) {
+            if (done <= 1) shown_ = total >= 100 && ::isatty(STDERR_FILENO) == 1;
+            if (shown_ && (done % 16 == 0 || done == total))
+              std::fprintf(stderr, "\r%s: %zu из %zu", verb_, done, total);
+          },
+          interruptNoted};
 }
 
 }  // namespace wqtcli

@@ -40,4 +40,11 @@ std::optional<std::int64_t> expectedImportSize(const FileEntry& entry) {
   return std::nullopt;
 }
 
+std::string importSizeFormula(const FileEntry& entry) {
+  const std::string area = std::to_string(entry.width) + " × " + std::to_string(entry.height);
+  if (entry.kind == FileKind::Raw) return area + " × 2";
+  if (entry.kind == FileKind::Ani2) return area + " × 3 + 8";
+  return {};
+}
+
 }  // namespace wqt

@@ -3,6 +3,7 @@
 // the byte size an import must have.
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "map/theme_map.h"
@@ -24,5 +25,8 @@ std::optional<KindInfo> kindInfo(EntryKind kind);
 // The exact byte size an import of the entry must have: width × height × 2 for RAW,
 // width × height × 3 + 8 for ANI2, the expected size for COLORTAB; nullopt for JPG and others.
 std::optional<std::int64_t> expectedImportSize(const FileEntry& entry);
+
+// That size as a product of the entry's numbers ("32 × 32 × 2"); empty where it is none.
+std::string importSizeFormula(const FileEntry& entry);
 
 }  // namespace wqt

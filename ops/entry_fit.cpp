@@ -1,12 +1,29 @@
 #include "ops/entry_fit.h"
 
-#include "fit/fit_picture.h"
-
 namespace wqt {
 
 bool fittingMayHelp(ImportRefusal refusal) {
   return refusal != ImportRefusal::None && refusal != ImportRefusal::NoSlot &&
          refusal != ImportRefusal::UnknownKind;
+}
+
+bool offersFitting(const FileEntry& entry, ImportRefusal refusal,
+                   const std::filesystem::path& file) {
+  return fittingMayHelp(refusal) && fitTarget(entry) && readsAsPicture(file);
+}
+
+SourcePicture readPictureToFit(const std::filesystem::path& file, const FitTarget& target,
+                               const FitOptions& options) {
+  return readSourceFile(file, {target, options.background});
+}
+
+void moveCropWindow(FitOptions& options, const SourcePicture& source, const FitTarget& target,
+                    double x, double y) {
+  const Placement placed = placePicture(source.width, source.height, target, options);
+  const double roomX = source.width - placed.source.width;
+  const double roomY = source.height - placed.source.height;
+  options.cropX = roomX > 0 ? x / roomX : 0.5;
+  options.cropY = roomY > 0 ? y / roomY : 0.5;
 }
 
 ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::path& file,
@@ -17,7 +34,7 @@ ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::p
   if (!fittingMayHelp(plain.refusal) || !target || !isSourceFile(file)) return plain;
   // A picture the slot can never hold is not read: refused as the plain import refuses one.
   if (!slotCanHold(*target)) return refusedImport(ImportRefusal::TooLarge, kTooLargeMessage);
-  const SourcePicture source = readSourceFile(file, {*target, options.background});
+  const SourcePicture source = readPictureToFit(file, *target, options);
   bytes = fitPicture(source, *target, options).bytes;
   return checkBytesImport(entry, bytes);
 }

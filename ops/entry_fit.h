@@ -1,12 +1,14 @@
 #pragma once
 // A picture offered for a JPG or RAW entry with fitting asked for: a file already exact for the
 // entry goes in as the plain import takes it; any other picture of a format read is fitted to the
-// entry's kind and size, and the fitted file is checked and stored as ready bytes are.
+// entry's kind and size, and the fitted file is checked and stored as ready bytes are. The steps
+// are here too, for a dialog that shows them.
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
-#include "fit/fit_options.h"
+#include "fit/fit_geometry.h"
+#include "fit/fit_picture.h"
 #include "ops/entry_transfer.h"
 
 namespace wqt {
@@ -15,6 +17,21 @@ namespace wqt {
 // format, its file size), which fitting a picture may mend; an unknown kind or a missing slot
 // stays what it is.
 bool fittingMayHelp(ImportRefusal refusal);
+
+// Whether a file the import refused so is offered for fitting: fitting may mend the refusal, the
+// entry holds a picture and the file reads as one.
+bool offersFitting(const FileEntry& entry, ImportRefusal refusal,
+                   const std::filesystem::path& file);
+
+// The picture read for fitting to the target: its format's reader within the pixel cap, its
+// transparent pixels laid on the options' background. Throws as readSourceFile does.
+SourcePicture readPictureToFit(const std::filesystem::path& file, const FitTarget& target,
+                               const FitOptions& options);
+
+// Moves the crop window so that its top-left corner lies at (x, y) of the source; along a side
+// the window fills, it stays centred.
+void moveCropWindow(FitOptions& options, const SourcePicture& source, const FitTarget& target,
+                    double x, double y);
 
 // checkFileImport; when it refuses a picture of a format read for an entry that holds a picture,
 // the picture fitted to the entry instead: `bytes` is then the fitted file and the outcome its

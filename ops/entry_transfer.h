@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "files/file_kind.h"
 #include "files/import_export.h"
 #include "files/unpack_layout.h"
 #include "map/theme_map.h"

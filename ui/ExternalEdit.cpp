@@ -13,30 +13,11 @@
 #include "base/core_error.h"
 #include "base/file_io.h"
 #include "base/xdg_dirs.h"
-#include "files/jpeg_decoder.h"
-#include "files/png_picture.h"
+#include "ops/entry_preview.h"
 
 namespace {
 
 const char* const kOpenFailed = "Не удалось открыть файл во внешней программе:";
-
-// The picture's dimensions when the bytes are a complete picture of the kind; nullopt while the
-// file is cut short or otherwise unreadable.
-std::optional<wqt::JpegSize> completePicture(wqt::EntryKind kind,
-                                             std::span<const std::uint8_t> bytes) {
-  try {
-    if (kind == wqt::EntryKind::Jpg) {
-      if (bytes.empty() || wqt::jpegCorruption(bytes)) return std::nullopt;
-      return wqt::readJpegSize(bytes);
-    }
-    const wqt::RgbPicture picture = wqt::decodePng(bytes, wqt::kMaxPreviewPixels);
-    if (picture.rgb.empty()) return std::nullopt;
-    return wqt::JpegSize{picture.width, picture.height};
-  } catch (const wqt::Error&) {
-    // Unreadable now; the caller gives the program one more quiet spell before reporting it.
-    return std::nullopt;
-  }
-}
 
 }  // namespace
 
@@ -74,8 +55,7 @@ QString TExternalEdit::edit(std::int32_t entry, const wqt::FileEntry& fileEntry,
   wqt::makePrivateFolders(folder_);
 
   const bool jpg = fileEntry.kind == wqt::EntryKind::Jpg;
-  const auto bytes = jpg ? std::vector<std::uint8_t>(stored.begin(), stored.end())
-                         : wqt::rawToPng(fileEntry, stored);
+  const auto bytes = wqt::editableFile(fileEntry, stored);
   const auto file = folder_ / (std::to_string(entry) + (jpg ? ".jpg" : ".png"));
   wqt::writeFileReplacing(file, bytes, 0600);
   const QString path = QString::fromStdString(file.string());
@@ -144,7 +124,7 @@ void TExternalEdit::check(const QString& path) {
     watched.quiet.start();
     return;
   }
-  const auto size = completePicture(watched.fileEntry.kind, bytes);
+  const auto size = wqt::completePicture(watched.fileEntry.kind, bytes);
   if (!size && !watched.unreadableOnce) {
     watched.unreadableOnce = true;
     watched.quiet.start();

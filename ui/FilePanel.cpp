@@ -16,12 +16,8 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "files/file_kind.h"
-#include "files/import_export.h"
-#include "files/jpeg_decoder.h"
-#include "files/preview.h"
-#include "fit/fit_options.h"
 #include "ops/entry_fit.h"
+#include "ops/entry_preview.h"
 #include "ops/entry_transfer.h"
 #include "theme/theme_messages.h"
 #include "ui/ErrorReport.h"
@@ -164,8 +160,7 @@ void TMainForm::importFile(const QString& given, RawFormat as, Fitting fitting) 
     const wqt::ImportOutcome outcome = wqt::importFile(doc_, map_, e, wqtui::toPath(chosen), as);
     // A picture that is not exact for a JPG or RAW picture may go to the fitting dialog: a drop
     // goes there at once, the load button's refusal offers it.
-    const bool fits = wqt::fittingMayHelp(outcome.refusal) && target &&
-                      wqt::readsAsPicture(wqtui::toPath(chosen));
+    const bool fits = wqt::offersFitting(*entry, outcome.refusal, wqtui::toPath(chosen));
     if (fits && fitting == Fitting::Never && !outcome.error) {
       if (!dialogs_.infoMessageOfferingFit(QString::fromStdString(outcome.message))) return;
     } else if (!fits || fitting == Fitting::Never) {
@@ -220,8 +215,8 @@ void TMainForm::externalFileSaved(const wqtui::TExternalEditUpdate& update) {
   const std::span<const std::uint8_t> held = doc_.entryData(update.entry);
   std::vector<std::uint8_t> before(held.begin(), held.end());
   std::optional<wqt::ImportOutcome> outcome;
-  if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && target &&
-      wqt::readsAsPicture(wqtui::toPath(update.path))) {
+  if (update.kind == wqt::EntryKind::Jpg && !update.dimensionsMatch && entry != nullptr &&
+      wqt::offersFitting(*entry, wqt::ImportRefusal::Dimensions, wqtui::toPath(update.path))) {
     // A JPEG saved at other dimensions is offered for fitting; cancelling keeps the theme.
     const QScopedValueRollback fitting(externalFitting_, true);
     if (std::optional<std::vector<std::uint8_t>> bytes =
@@ -252,12 +247,10 @@ void TMainForm::exportFile(RawFormat as) {
 
 void TMainForm::showPreview(const wqt::FileEntry& entry) {
   const std::span<const std::uint8_t> data = doc_.entryData(selectedEntry_);
-  const bool jpeg = entry.kind == wqt::EntryKind::Jpg;
-  if (data.empty() || (!jpeg && entry.kind != wqt::EntryKind::Raw)) return;
+  if (data.empty() || !wqt::hasPreview(entry)) return;
   wqt::Picture picture;
   try {
-    picture = jpeg ? wqt::jpegPreview(data, wqt::scratchFilePath(mapPath_), lowColourScreen_)
-                   : wqt::rawPreview(entry, data);
+    picture = wqt::entryPreview(entry, data, wqt::scratchFilePath(mapPath_), lowColourScreen_);
   } catch (const wqt::JpegError& error) {
     // The view is cleared once the header has been read; a rejected header leaves it as it was.
     if (error.afterHeader()) IMG->clear();

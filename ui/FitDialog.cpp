@@ -16,9 +16,8 @@
 #include <exception>
 #include <filesystem>
 
-#include "files/import_export.h"
-#include "fit/fit_geometry.h"
-#include "fit/resample.h"
+#include "ops/entry_fit.h"
+#include "ops/entry_transfer.h"
 #include "ops/picture_error_text.h"
 #include "ui/FitResultView.h"
 #include "ui/FitSourceView.h"
@@ -40,11 +39,12 @@ QColor qColor(const wqt::Rgb& rgb) {
 
 // Runs on a pool thread: every format through the core's reader (EXIF orientation, colour
 // profiles, reduction while reading, the same limits and refusals as the command line's).
-FitSourceRead readFitSource(const QString& path, const wqt::SourceRequest& request) {
+FitSourceRead readFitSource(const QString& path, const wqt::FitTarget& target,
+                            const wqt::FitOptions& options) {
   FitSourceRead read;
   try {
-    read.picture =
-        std::make_shared<const wqt::SourcePicture>(wqt::readSourceFile(toPath(path), request));
+    read.picture = std::make_shared<const wqt::SourcePicture>(
+        wqt::readPictureToFit(toPath(path), target, options));
   } catch (const wqt::Error& e) {
     read.error = QString::fromStdString(wqt::pictureErrorText(e));
   } catch (const std::exception& e) {
@@ -66,12 +66,7 @@ TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, User
   sourceView_->setObjectName(QStringLiteral("fitSourceView"));
   sourceView_->onWindowMoved = [this](double x, double y) {
     if (!source_) return;
-    const wqt::Placement placed =
-        wqt::placePicture(source_->width, source_->height, target_, options_);
-    const double roomX = source_->width - placed.source.width;
-    const double roomY = source_->height - placed.source.height;
-    options_.cropX = roomX > 0 ? x / roomX : 0.5;
-    options_.cropY = roomY > 0 ? y / roomY : 0.5;
+    wqt::moveCropWindow(options_, *source_, target_, x, y);
     optionsChanged(true);
   };
   resultView_ = new TFitResultView(target, this);
@@ -181,9 +176,9 @@ std::optional<std::vector<std::uint8_t>> TFitDialog::acceptedBytes() const {
 }
 
 void TFitDialog::readSource() {
-  const wqt::SourceRequest request{target_, options_.background};
-  reading_.setFuture(
-      QtConcurrent::run([path = sourcePath_, request] { return readFitSource(path, request); }));
+  reading_.setFuture(QtConcurrent::run([path = sourcePath_, target = target_, options = options_] {
+    return readFitSource(path, target, options);
+  }));
 }
 
 void TFitDialog::sourceRead() {

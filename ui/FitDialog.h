@@ -16,8 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "files/png_picture.h"
-#include "fit/fit_picture.h"
+#include "ops/entry_fit.h"
 
 class QComboBox;
 class QDialogButtonBox;

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "fit/fit_picture.h"
+#include "ops/entry_fit.h"
 
 class QLabel;
 

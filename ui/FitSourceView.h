@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "fit/fit_geometry.h"
+#include "ops/entry_fit.h"
 
 namespace wqtui {
 

@@ -5,7 +5,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 
-#include "files/preview.h"
+#include "ops/entry_preview.h"
 #include "ui/ErrorReport.h"
 #include "ui/MainUnit.h"
 #include "ui/ThemeOverview.h"

@@ -3,7 +3,7 @@
 // they all show the same pixels.
 #include <QImage>
 
-#include "files/picture.h"
+#include "ops/entry_preview.h"
 
 namespace wqtui {
 

@@ -22,10 +22,9 @@
 
 #include "base/core_error.h"
 #include "base/file_io.h"
-#include "files/import_export.h"
-#include "files/jpeg_decoder.h"
-#include "files/preview.h"
 #include "map/tree_walk.h"
+#include "ops/entry_preview.h"
+#include "ops/entry_transfer.h"
 #include "ops/theme_header.h"
 #include "ui/ErrorReport.h"
 #include "ui/PictureImage.h"
@@ -193,9 +192,7 @@ void TThemeOverview::measure(Item& item) {
   item.box = Item::Box::None;
   item.captionLength = static_cast<int>(captionOf(item).size());
   const wqt::FileEntry* entry = map_.entry(item.entry);
-  if (entry == nullptr ||
-      (entry->kind != wqt::EntryKind::Jpg && entry->kind != wqt::EntryKind::Raw))
-    return;
+  if (entry == nullptr || !wqt::hasPreview(*entry)) return;
   const QSize entrySize(entry->width, entry->height);
   const std::span<const std::uint8_t> data = doc_.entryData(item.entry);
   item.box = Item::Box::Text;
@@ -205,12 +202,8 @@ void TThemeOverview::measure(Item& item) {
     return;
   }
   try {
-    if (entry->kind == wqt::EntryKind::Jpg) {
-      const wqt::JpegSize size = wqt::readJpegSize(data);
-      item.naturalSize = QSize(size.width, size.height);
-    } else {
-      item.naturalSize = entrySize;
-    }
+    const wqt::JpegSize size = wqt::previewSize(*entry, data);
+    item.naturalSize = QSize(size.width, size.height);
     item.box = Item::Box::Picture;
   } catch (const std::exception& error) {
     // A file the preview cannot read says why in its place; the others are still shown.
@@ -356,9 +349,7 @@ QImage TThemeOverview::decodeEntry(std::int32_t entry) const {
   const wqt::FileEntry* fileEntry = map_.entry(entry);
   if (fileEntry == nullptr) throw wqt::Error("no such entry");
   const std::span<const std::uint8_t> data = doc_.entryData(entry);
-  return pictureImage(fileEntry->kind == wqt::EntryKind::Jpg
-                          ? wqt::jpegPreview(data, scratchFile_, lowColourScreen_)
-                          : wqt::rawPreview(*fileEntry, data));
+  return pictureImage(wqt::entryPreview(*fileEntry, data, scratchFile_, lowColourScreen_));
 }
 
 int TThemeOverview::availableWidth() const {

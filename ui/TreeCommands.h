@@ -3,7 +3,7 @@
 // commands they run and the facts about the selection they offer them by.
 #include <QString>
 
-#include "files/unpack_layout.h"
+#include "ops/entry_transfer.h"
 
 class QObject;
 class QTreeWidget;

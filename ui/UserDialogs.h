@@ -12,7 +12,7 @@
 #include <QColor>
 #include <QString>
 
-#include "fit/fit_options.h"
+#include "ops/entry_fit.h"
 
 class QWidget;
 

@@ -1,21 +1,18 @@
-// catalogue and thumbnail: a whole theme at a glance, as a page and as a file manager's picture.
+// thumbnail: a theme's picture for file managers.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 
-#include "base/codepage.h"
 #include "base/core_error.h"
 #include "base/file_descriptor.h"
 #include "base/file_io.h"
-#include "base/replacing_file.h"
 #include "cli/cli_support.h"
+#include "cli/command_arguments.h"
 #include "cli/commands.h"
-#include "cli/interrupt.h"
 #include "cli/russian_text.h"
-#include "ops/theme_catalogue.h"
-#include "ops/theme_open.h"
 #include "ops/theme_thumbnail.h"
 
 namespace wqtcli {
@@ -23,6 +20,12 @@ namespace wqtcli {
 namespace {
 
 namespace fs = std::filesystem;
+
+struct ThumbnailOptions {
+  std::string theme;
+  std::string out;  // the PNG file to write
+  int size = 256;   // the square it fits inside
+};
 
 // Writes the thumbnail, once it is made, so a failure leaves OUT as it was. A thumbnail service
 // creates an empty file and reads back that same file: an empty regular file (not a link) is
@@ -52,44 +55,13 @@ bool sameFile(const fs::path& a, const fs::path& b) {
   return fs::equivalent(a, b, ec);
 }
 
-}  // namespace
-
-int runCatalogue(const Options& options) {
-  const fs::path target = targetPath(options.output.value_or(""), "файл для -o");
-  const wqt::ThemeMap map = loadMap(options.map);
-  std::optional<wqt::ThemeFileSlots> opened;
-  requireOpened(options.theme, wqt::openThemeEntries(options.theme, map, opened));
-  const wqt::ThemeFileSlots& file = *opened;
-  const std::string name = fs::path(options.theme).filename().string();
-  const std::string title = wqt::isValidUtf8(name) ? name : wqt::cp1251ToUtf8(name);
-  const auto write = [&](const wqt::TextSink& sink) {
-    try {
-      wqt::writeCatalogue(map, file, title, sink);
-    } catch (const wqt::Error& e) {
-      throw Failure(kExitUsage, options.theme + ": " + russianError(e));
-    }
-  };
-  if (target == fs::path("-")) {
-    write([](std::string_view text) { printData(text); });
-    return kExitOk;
-  }
-  const InterruptGuard interrupts;
-  wqt::ReplacingFile out(target);
-  write([&](std::string_view text) {
-    out.append(std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
-    stopIfInterrupted();
-  });
-  out.commit();
-  return kExitOk;
-}
-
-int runThumbnail(const Options& options) {
-  const fs::path target = targetPath(options.picture, "файл OUT");
+int run(const ThumbnailOptions& options, const ProgramOptions& program) {
+  const fs::path target = targetPath(options.out, "файл OUT");
   if (sameFile(target, options.theme)) {
     throw Failure(kExitUsage,
                   "Файл OUT «" + target.string() + "» — это сама тема; укажите другой.");
   }
-  const wqt::ThemeMap map = loadMap(options.map);
+  const wqt::ThemeMap map = loadMap(program.map);
   const auto broken = [&](const std::string& why) {
     return Failure(kExitProblems, options.theme + ": " + why);
   };
@@ -97,7 +69,7 @@ int runThumbnail(const Options& options) {
   const wqt::OpenOutcome open = wqt::openThemeEntries(options.theme, map, opened);
   // A file that cannot be read is no theme; any other refusal is a broken one.
   if (open.refusal == wqt::OpenRefusal::Unreadable) requireOpened(options.theme, open);
-  if (!open.opened()) throw broken(openRefusalText(open));
+  if (!open.opened()) throw broken(wqt::openRefusalText(open, russianError));
   const wqt::ThemeFileSlots& file = *opened;
   const std::optional<std::int32_t> entry = wqt::thumbnailEntry(map, file);
   if (!entry) throw broken("в теме нет рисунков JPG и RAW.");
@@ -111,6 +83,29 @@ int runThumbnail(const Options& options) {
   }
   writeThumbnail(target, png);
   return kExitOk;
+}
+
+}  // namespace
+
+Command setupThumbnail(CLI::App& app, const ProgramOptions& program) {
+  const auto options = std::make_shared<ThumbnailOptions>();
+  CLI::App* sub = addCommand(app, "thumbnail", "Миниатюра темы в PNG для файловых менеджеров");
+  sub->add_option("-s", options->size, "Наибольшая сторона миниатюры (по умолчанию 256)")
+      ->check(
+          [](const std::string& value) {
+            int size = 0;
+            const auto [end, error] =
+                std::from_chars(value.data(), value.data() + value.size(), size);
+            return error == std::errc() && end == value.data() + value.size() && size >= 1 &&
+                           size <= 4096
+                       ? ""
+                       : "ожидается число от 1 до 4096";
+          },
+          "")
+      ->type_name("SIZE");
+  addTheme(sub, options->theme);
+  addPositional(sub, "OUT", options->out, "Файл PNG, который записать");
+  return {sub, [options, &program] { return run(*options, program); }};
 }
 
 }  // namespace wqtcli

@@ -6,15 +6,25 @@
 
 #include "base/file_io.h"
 #include "cli/cli_support.h"
+#include "cli/command_arguments.h"
 #include "cli/commands.h"
+#include "cli/fit_arguments.h"
 #include "cli/interrupt.h"
-#include "fit/fit_picture.h"
+#include "ops/entry_fit.h"
 
 namespace wqtcli {
 
 namespace {
 
 namespace fs = std::filesystem;
+
+struct FitCommandOptions {
+  std::string file;
+  std::string size;  // WxH
+  std::string kind;  // jpg or raw
+  FitArguments fit;
+  std::optional<std::string> output;
+};
 
 constexpr const char* kSizeExpected = "ожидается ШИРИНАxВЫСОТА, например 240x320";
 constexpr const char* kSizeRange = "ширина и высота — от 1 до 65535";
@@ -60,38 +70,19 @@ std::optional<wqt::FileKind> fitKind(std::string_view text) {
   return std::nullopt;
 }
 
-wqt::FitTarget fitTargetOf(const Options& options) {
-  const auto size = pictureSize(options.fitSize);
-  const auto kind = fitKind(options.fitKind);
+wqt::FitTarget fitTargetOf(const FitCommandOptions& options) {
+  const auto size = pictureSize(options.size);
+  const auto kind = fitKind(options.kind);
   if (!size)
     throw Failure(kExitUsage,
-                  "Недопустимое значение параметра --size: " + sizeRefusal(options.fitSize) + ".");
+                  "Недопустимое значение параметра --size: " + sizeRefusal(options.size) + ".");
   if (!kind)
     throw Failure(kExitUsage,
                   std::string("Недопустимое значение параметра --kind: ") + kKindExpected + ".");
   return {*kind, size->first, size->second};
 }
 
-}  // namespace
-
-void addFitCommandOptions(CLI::App* command, Options& options) {
-  command->add_option("--size", options.fitSize, "Размер рисунка файла, например 240x320")
-      ->required()
-      ->check(CLI::Validator(
-          [](const std::string& v) { return pictureSize(v) ? std::string() : sizeRefusal(v); }, ""))
-      ->type_name("WxH");
-  command->add_option("--kind", options.fitKind, "Вид файла: jpg или raw")
-      ->required()
-      ->check(CLI::Validator(
-          [](const std::string& v) { return fitKind(v) ? std::string() : kKindExpected; }, ""))
-      ->type_name("jpg|raw");
-  addFitOptions(command, options.fit);
-  command->add_option("-o", options.output, "Куда записать файл (- — на стандартный вывод)")
-      ->required()
-      ->type_name("FILE");
-}
-
-int runFit(const Options& options) {
+int run(const FitCommandOptions& options) {
   const wqt::FitTarget target = fitTargetOf(options);
   const wqt::FitOptions fit = fitOptions(options.fit);
   const bool toStdout = *options.output == "-";
@@ -101,7 +92,7 @@ int runFit(const Options& options) {
     printProblem(options.file, wqt::kTooLargeMessage);
     return kExitProblems;
   }
-  const wqt::SourcePicture source = wqt::readSourceFile(options.file, {target, fit.background});
+  const wqt::SourcePicture source = wqt::readPictureToFit(options.file, target, fit);
   const wqt::FitResult result = wqt::fitPicture(source, target, fit);
   if (result.refusal) {
     printProblem(options.file, *result.refusal);
@@ -115,6 +106,29 @@ int runFit(const Options& options) {
   const InterruptGuard interrupts;
   wqt::writeFileReplacing(output, result.bytes);
   return kExitOk;
+}
+
+}  // namespace
+
+Command setupFit(CLI::App& app, const ProgramOptions&) {
+  const auto options = std::make_shared<FitCommandOptions>();
+  CLI::App* sub = addCommand(app, "fit", "Подогнать рисунок к файлу JPG или RAW без темы");
+  addPositional(sub, "PICTURE", options->file, "Рисунок JPEG, PNG, WebP, GIF, BMP или TIFF");
+  sub->add_option("--size", options->size, "Размер рисунка файла, например 240x320")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& v) { return pictureSize(v) ? std::string() : sizeRefusal(v); }, ""))
+      ->type_name("WxH");
+  sub->add_option("--kind", options->kind, "Вид файла: jpg или raw")
+      ->required()
+      ->check(CLI::Validator(
+          [](const std::string& v) { return fitKind(v) ? std::string() : kKindExpected; }, ""))
+      ->type_name("jpg|raw");
+  addFitOptions(sub, options->fit);
+  sub->add_option("-o", options->output, "Куда записать файл (- — на стандартный вывод)")
+      ->required()
+      ->type_name("FILE");
+  return {sub, [options] { return run(*options); }};
 }
 
 }  // namespace wqtcli
