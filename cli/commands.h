@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/command.h"
 #include "cli/fit_arguments.h"
 
 namespace wqtcli {
@@ -41,6 +42,8 @@ int runSet(const Options& options);
 int runFit(const Options& options);
 int runCatalogue(const Options& options);
 int runThumbnail(const Options& options);
+
+Command setupPort(CLI::App& app, const ProgramOptions& program);
 
 // fit's own options: --size, --kind, the fitting options and -o.
 void addFitCommandOptions(CLI::App* command, Options& options);

@@ -154,6 +154,7 @@ constexpr const char* kFooter =
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
   Options options;
+  wqtcli::ProgramOptions program;
   CLI::App app("orvalen-wqt — командная строка редактора тем WQT Orvalen WQT Manager.",
                "orvalen-wqt");
   russianHelp(app);
@@ -163,7 +164,7 @@ int main(int argc, char** argv) {
   app.footer(kFooter);
   app.require_subcommand(1);
   app.fallthrough();
-  app.add_option("--map", options.map, "Файл карты темы")->type_name("FILE");
+  app.add_option("--map", program.map, "Файл карты темы")->type_name("FILE");
 
   std::map<CLI::App*, std::function<int(const Options&)>> run;
   const auto command = [&](const char* name, const char* description,
@@ -256,6 +257,7 @@ int main(int argc, char** argv) {
       ->type_name("SIZE");
   theme(thumbnail);
   positional(thumbnail, "OUT", options.picture, "Файл PNG, который записать");
+  const wqtcli::Command port = wqtcli::setupPort(app, program);
 
   std::optional<std::string> wrong = unknownCommand(argc, argv, app);
   try {
@@ -272,7 +274,9 @@ int main(int argc, char** argv) {
     return wqtcli::kExitUsage;
   }
 
+  options.map = program.map;
   try {
+    if (port.sub->parsed()) return port.run();
     for (const auto& [sub, body] : run)
       if (sub->parsed()) return body(options);
   } catch (const wqtcli::Failure& failure) {
