@@ -82,6 +82,7 @@ std::string unfilledText(const wqt::ThemeMap& oldMap, const wqt::FileEntry& entr
     case wqt::PortMiss::None:
       break;
   }
+  if (text.ends_with('.')) text.pop_back();
   switch (ported.base.miss) {
     case wqt::PortMiss::NoEntry:
       return text + "; базовая тема не указана (--base).";
