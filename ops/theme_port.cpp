@@ -27,6 +27,8 @@ std::string nodeKey(int parentPath, const std::string& caption) {
 std::vector<std::int32_t> matchByPath(const ThemeMap& from, const ThemeMap& to) {
   std::unordered_map<std::string, int> groups;
   std::unordered_map<std::string, std::vector<std::int32_t>> files;
+  groups.reserve(from.tree().size());
+  files.reserve(from.entries().size());
   std::vector<int> pathOf(from.tree().size(), -1);
   for (std::size_t i = 0; i < from.tree().size(); ++i) {
     const TreeNode& node = from.tree()[i];
