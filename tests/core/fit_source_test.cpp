@@ -15,7 +15,6 @@
 #include "fit_test_util.h"
 #include "jpeg_test_util.h"
 #include "picture_formats_util.h"
-#include "png_test_util.h"
 
 namespace wqt {
 namespace {
@@ -411,6 +410,7 @@ TEST(FitSource, PngReadingIsBoundedByThePixels) {
   } cases[] = {
       {"text chunk claiming 2 GiB", test::chunkBombPng("tEXt"), "PNG error: file cut short", 57},
       {"profile chunk claiming 2 GiB", test::chunkBombPng("iCCP"), "PNG error: file cut short", 57},
+      {"unknown chunk claiming 2 GiB", test::chunkBombPng("zzZz"), "PNG error: file cut short", 57},
       {"2 GiB of zeros after the rows", test::deflateBombPng(240, 320, 2048), "(no error)",
        256 << 10},
   };

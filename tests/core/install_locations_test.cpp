@@ -1,5 +1,5 @@
-// Where an installed editor finds its map and keeps its scratch file: the XDG folders from the
-// environment, the map lookup order and the scratch folder.
+// Where an installed editor finds its map and keeps its scratch file: the XDG
+// folders from the environment, the map lookup order and the scratch folder.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 
 #include "base/xdg_dirs.h"
@@ -18,80 +19,53 @@
 namespace {
 
 using Path = std::filesystem::path;
-using Env = std::map<std::string, std::string>;
 
-wqt::XdgDirs dirsOf(const Env& env) {
-  return wqt::xdgDirs([&](const char* name) -> const char* {
-    const auto it = env.find(name);
-    return it == env.end() ? nullptr : it->second.c_str();
+// The folders read from an environment of "NAME=value" words, as "config data
+// cache dirs" with the data folders joined by ":".
+std::string foldersOf(const std::string& env) {
+  std::map<std::string, std::string> vars;
+  std::istringstream words(env);
+  for (std::string word; words >> word;) {
+    const std::size_t at = word.find('=');
+    vars[word.substr(0, at)] = word.substr(at + 1);
+  }
+  const wqt::XdgDirs dirs = wqt::xdgDirs([&](const char* name) -> const char* {
+    const auto it = vars.find(name);
+    return it == vars.end() ? nullptr : it->second.c_str();
   });
+  std::string out =
+      dirs.configHome.string() + " " + dirs.dataHome.string() + " " + dirs.cacheHome.string() + " ";
+  for (const Path& p : dirs.dataDirs) out += p.string() + (p == dirs.dataDirs.back() ? "" : ":");
+  return out;
 }
 
 TEST(XdgDirs, FromTheEnvironmentWithDefaults) {
-  struct Row {
-    const char* what;
-    Env env;
-    Path config, dataHome, cache;
-    std::vector<Path> data;
+  const std::string home = "/home/u/.config /home/u/.local/share /home/u/.cache ";
+  const std::string data = "/usr/local/share:/usr/share";
+  const struct {
+    const char* env;
+    std::string folders;
+  } rows[] = {
+      {"HOME=/home/u", home + data},
+      {"HOME=/home/u XDG_CONFIG_HOME=/c XDG_DATA_HOME=/d XDG_CACHE_HOME=/k "
+       "XDG_DATA_DIRS=/d1:/d2",
+       "/c /d /k /d1:/d2"},
+      {"HOME=/home/u XDG_CONFIG_HOME= XDG_DATA_HOME= XDG_CACHE_HOME= "
+       "XDG_DATA_DIRS=",
+       home + data},
+      // Relative paths are ignored.
+      {"HOME=/home/u XDG_CONFIG_HOME=c XDG_DATA_HOME=d XDG_CACHE_HOME=./k "
+       "XDG_DATA_DIRS=d0::/d1:rel:/d2:",
+       home + "/d1:/d2"},
+      {"HOME=/h XDG_DATA_DIRS=a:b", "/h/.config /h/.local/share /h/.cache " + data},
+      {"", "   " + data},
+      {"HOME=h", "   " + data},
   };
-  const std::vector<Path> defaultData = {"/usr/local/share", "/usr/share"};
-  const Row rows[] = {
-      {"unset",
-       {{"HOME", "/home/u"}},
-       "/home/u/.config",
-       "/home/u/.local/share",
-       "/home/u/.cache",
-       defaultData},
-      {"set",
-       {{"HOME", "/home/u"},
-        {"XDG_CONFIG_HOME", "/c"},
-        {"XDG_DATA_HOME", "/d"},
-        {"XDG_CACHE_HOME", "/k"},
-        {"XDG_DATA_DIRS", "/d1:/d2"}},
-       "/c",
-       "/d",
-       "/k",
-       {"/d1", "/d2"}},
-      {"empty",
-       {{"HOME", "/home/u"},
-        {"XDG_CONFIG_HOME", ""},
-        {"XDG_DATA_HOME", ""},
-        {"XDG_CACHE_HOME", ""},
-        {"XDG_DATA_DIRS", ""}},
-       "/home/u/.config",
-       "/home/u/.local/share",
-       "/home/u/.cache",
-       defaultData},
-      {"relative paths are ignored",
-       {{"HOME", "/home/u"},
-        {"XDG_CONFIG_HOME", "c"},
-        {"XDG_DATA_HOME", "d"},
-        {"XDG_CACHE_HOME", "./k"},
-        {"XDG_DATA_DIRS", "d0::/d1:rel:/d2:"}},
-       "/home/u/.config",
-       "/home/u/.local/share",
-       "/home/u/.cache",
-       {"/d1", "/d2"}},
-      {"no data folder left",
-       {{"HOME", "/h"}, {"XDG_DATA_DIRS", "a:b"}},
-       "/h/.config",
-       "/h/.local/share",
-       "/h/.cache",
-       defaultData},
-      {"no home", {}, "", "", "", defaultData},
-      {"relative home", {{"HOME", "h"}}, "", "", "", defaultData},
-  };
-  for (const Row& row : rows) {
-    const wqt::XdgDirs dirs = dirsOf(row.env);
-    EXPECT_EQ(dirs.configHome, row.config) << row.what;
-    EXPECT_EQ(dirs.dataHome, row.dataHome) << row.what;
-    EXPECT_EQ(dirs.cacheHome, row.cache) << row.what;
-    EXPECT_EQ(dirs.dataDirs, row.data) << row.what;
-  }
+  for (const auto& row : rows) EXPECT_EQ(foldersOf(row.env), row.folders) << row.env;
 }
 
-// The lookup's folders inside one temporary folder: bin/, config/, local/, cache/, data1/,
-// data2/ and the program's own share/.
+// The lookup's folders inside one temporary folder: bin/, config/, local/,
+// cache/, data1/, data2/ and the program's own share/.
 struct Layout {
   wqt::test::TempDir dir;
   Path bin = dir / "bin";

@@ -1,6 +1,7 @@
 #pragma once
-// Encodes small JPEGs in memory with libjpeg's compressor, for tests only: the editor itself
-// never encodes.
+// Encodes small JPEGs in memory with libjpeg's compressor, for tests only: the
+// editor itself never encodes.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -12,8 +13,8 @@ namespace wqt::test {
 
 enum class JpegColour { Rgb, Grey, Cmyk };
 
-// How the pixels are filled: a smooth gradient, noise (large, hard-to-compress data) or one
-// solid colour (r, g, b; grey uses r).
+// How the pixels are filled: a smooth gradient, noise (large, hard-to-compress
+// data) or one solid colour (r, g, b; grey uses r).
 enum class JpegFill { Gradient, Noise, Solid };
 
 struct JpegRecipe {
@@ -25,43 +26,26 @@ struct JpegRecipe {
   int quality = 90;
 };
 
-inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe& recipe) {
-  int components = 3;
-  J_COLOR_SPACE space = JCS_RGB;
-  if (recipe.colour == JpegColour::Grey) {
-    components = 1;
-    space = JCS_GRAYSCALE;
-  } else if (recipe.colour == JpegColour::Cmyk) {
-    components = 4;
-    space = JCS_CMYK;
-  }
-  std::vector<std::uint8_t> samples(
-      static_cast<std::size_t>(recipe.width * recipe.height * components));
+inline std::vector<std::uint8_t> encodeJpeg(const JpegRecipe& r) {
+  const int components = r.colour == JpegColour::Grey ? 1 : r.colour == JpegColour::Cmyk ? 4 : 3;
+  const J_COLOR_SPACE space = components == 1   ? JCS_GRAYSCALE
+                              : components == 4 ? JCS_CMYK
+                                                : JCS_RGB;
+  std::vector<std::uint8_t> samples(static_cast<std::size_t>(r.width * r.height * components));
   std::uint32_t seed = 12345;
-  std::size_t at = 0;
-  for (int y = 0; y < recipe.height; ++y) {
-    for (int x = 0; x < recipe.width; ++x) {
-      for (int c = 0; c < components; ++c) {
-        std::uint8_t v = 0;
-        switch (recipe.fill) {
-          case JpegFill::Gradient:
-            v = static_cast<std::uint8_t>(
-                (x * 255 / (recipe.width > 1 ? recipe.width - 1 : 1) + y * 97 + c * 60) & 0xFF);
-            break;
-          case JpegFill::Noise:
-            seed = seed * 1103515245u + 12345u;
-            v = static_cast<std::uint8_t>(seed >> 16);
-            break;
-          case JpegFill::Solid:
-            v = c == 0 ? recipe.r : c == 1 ? recipe.g : c == 2 ? recipe.b : 0;
-            break;
-        }
-        samples[at++] = v;
-      }
-    }
+  for (std::size_t i = 0; i < samples.size(); ++i) {
+    const int c = int(i % std::size_t(components)), pixel = int(i / std::size_t(components));
+    const int x = pixel % r.width, y = pixel / r.width;
+    seed = seed * 1103515245u + 12345u;
+    samples[i] = r.fill == JpegFill::Noise ? std::uint8_t(seed >> 16)
+                 : r.fill == JpegFill::Solid
+                     ? (c == 0   ? r.r
+                        : c == 1 ? r.g
+                        : c == 2 ? r.b
+                                 : 0)
+                     : std::uint8_t((x * 255 / std::max(1, r.width - 1) + y * 97 + c * 60) & 0xFF);
   }
-  return wqt::gen::encodeJpeg(samples, recipe.width, recipe.height, components, space,
-                              recipe.quality);
+  return wqt::gen::encodeJpeg(samples, r.width, r.height, components, space, r.quality);
 }
 
 inline std::vector<std::uint8_t> encodeJpeg(int width, int height) {

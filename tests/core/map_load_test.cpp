@@ -1,9 +1,12 @@
-// Loading the theme map: settings, the tree, the entry table and the node index table.
+// Loading the theme map: settings, the tree, the entry table and the node index table; broken
+// maps load or fail with a wqt::Error, their tables consistent and the file never written.
 #include <gtest/gtest.h>
 
 #include <set>
 
+#include "base/codepage.h"
 #include "base/core_error.h"
+#include "base/file_io.h"
 #include "map/theme_map.h"
 #include "temp_dir.h"
 
@@ -100,9 +103,6 @@ TEST_F(MapLoad, NestedGroupsEntriesAndNodeIndex) {
   const std::vector<std::int32_t> byNode{0, 0, 0, 1, 2, 3, 0, 4, -1};
   for (std::size_t i = 0; i < byNode.size(); ++i)
     EXPECT_EQ(map.entryOfNode(static_cast<int>(i)), byNode[i]) << i;
-  EXPECT_EQ(map.entryOfNode(6), 0);  // empty group before the last file
-  EXPECT_EQ(map.entryOfNode(7), 4);
-  EXPECT_EQ(map.entryOfNode(8), -1);  // "Trailing", an empty group after the last file
   EXPECT_EQ(map.entryOfNode(-1), -1);
 
   // A smaller map loaded next keeps nothing of this one: nodes, child lists, entries, node index.
@@ -136,25 +136,10 @@ TEST_F(MapLoad, ColourTableSizes) {
   }
 }
 
+// The slots a line leaves behind survive the lines after it, whether a line ends in LF, in
+// CR LF, holds a stray CR or is cut by a Ctrl-Z, and the next load of a map.
 TEST_F(MapLoad, ValuesStickAcrossLinesAndLoads) {
-  // A file line with three values takes width and height from the slots an earlier line left.
-  load("<dims \"a\" \"b\" \"c\" \"64\" \"48\">\n<file \"F\" \"1\" \"RAW\">\n");
-  ASSERT_EQ(map.entries().size(), 1u);
-  EXPECT_EQ(map.entries()[0].width, 64);
-  EXPECT_EQ(map.entries()[0].height, 48);
-
-  // And from an earlier load of the map.
-  load("<file \"G\" \"1\" \"ANI2\">\n");
-  ASSERT_EQ(map.entries().size(), 1u);
-  EXPECT_EQ(map.entries()[0].width, 64);
-  EXPECT_EQ(map.entries()[0].height, 48);
-}
-
-TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
-  // The slots a line leaves behind must survive the lines after it, whether a line ends in LF,
-  // in CR LF, holds a stray CR or is cut by a Ctrl-Z.
-  for (const char* end : {"\n", "\r\n"}) {
-    const std::string e = end;
+  for (const std::string e : {"\n", "\r\n"}) {
     load("<dims \"a\" \"b\" \"c\" \"64\" \"4\r8\" \"six\">" + e +
          "<other \"x\">\x1A<file \"lost\">" + e + "<file \"F\" \"1\" \"RAW\">" + e);
     ASSERT_EQ(map.entries().size(), 1u) << "line end " << (e.size() == 1 ? "LF" : "CR LF");
@@ -162,6 +147,8 @@ TEST_F(MapLoad, ValuesStickWhateverTheLineEnds) {
     EXPECT_EQ(map.entries()[0].height, 48);
     EXPECT_EQ(values, (wqt::xml::ValueTable{"F", "1", "RAW", "64", "48", "six"}));
   }
+  load("<file \"G\" \"1\" \"ANI2\">\n");
+  EXPECT_EQ(map.entries()[0].height, 48);
 }
 
 TEST_F(MapLoad, LineEndsAndCtrlZ) {
@@ -280,6 +267,63 @@ TEST(SampleMap, LoadsWithItsTreeEntriesAndSettings) {
   for (int i = 0; i < static_cast<int>(map.tree().size()); ++i) {
     if (map.tree()[static_cast<std::size_t>(i)].children.empty()) {
       EXPECT_GE(map.entryOfNode(i), 0);
+    }
+  }
+}
+
+void expectConsistent(const wqt::ThemeMap& map) {
+  for (std::size_t i = 0; i < map.tree().size(); ++i) {
+    const int e = map.entryOfNode(static_cast<int>(i));
+    EXPECT_GE(e, -1);
+    EXPECT_LT(e, static_cast<int>(map.entries().size()));
+    EXPECT_LT(map.tree()[i].parent, static_cast<int>(i));
+  }
+  EXPECT_EQ(map.entryOfNode(static_cast<int>(map.tree().size())), -1);
+}
+
+TEST(BrokenMap, SampleCutAnywhereLoadsOrFailsCleanly) {
+  const std::vector<std::uint8_t> sample = wqt::readWholeFile(WQT_SAMPLE_MAP);
+  TempDir dir;
+  std::vector<std::size_t> cuts;
+  for (std::size_t i = 0; i < sample.size(); ++i) {
+    if (sample[i] == '\n' || sample[i] == '"' || i % 7 == 0) cuts.push_back(i);
+  }
+  for (const std::size_t cut : cuts) {
+    const std::string text(sample.begin(), sample.begin() + static_cast<std::ptrdiff_t>(cut));
+    const auto path = dir.write("theme.rxt", text);
+    wqt::ThemeMap map;
+    wqt::xml::ValueTable values;
+    try {
+      map.load(path, values);
+    } catch (const wqt::Error& e) {
+      // Only the scanner's own failures: a bad decimal number or an unbalanced "/group".
+      const std::string msg = e.what();
+      EXPECT_TRUE(msg == "Range check error" ||
+                  msg.find("is not a valid integer value") != std::string::npos)
+          << msg;
+    }
+    expectConsistent(map);
+    EXPECT_EQ(wqt::readWholeFile(path), std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+}
+
+TEST(BrokenMap, BinaryAndMalformedTextGiveValidCaptions) {
+  TempDir dir;
+  const std::string lines[] = {
+      std::string("<file name=\"\xFF\xFE\xD0\" id=\"0\" type=\"RAW\" width=\"1\" height=\"1\">\n"),
+      std::string("<group name=\"\xEF\xBB\xBF\x80\x80\">\n<file n=\"\0\x1b\" i=\"\" t=\"X\">\n",
+                  46),
+      std::string(1000, '"') + "\n<" + std::string(5000, 'a') + " \"v\"\n",
+  };
+  for (const std::string& text : lines) {
+    const auto path = dir.write("theme.rxt", text);
+    wqt::ThemeMap map;
+    wqt::xml::ValueTable values;
+    map.load(path, values);
+    expectConsistent(map);
+    for (std::size_t i = 0; i < map.tree().size(); ++i) {
+      const std::string caption = map.captionUtf8(static_cast<int>(i));
+      EXPECT_TRUE(wqt::isValidUtf8(caption)) << caption;
     }
   }
 }

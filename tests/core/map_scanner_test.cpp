@@ -1,87 +1,64 @@
-// The map line scanner: line rules, tag names, values and the two number readers.
+// The map line scanner: which lines count, tag names, values and the two number readers.
 #include <gtest/gtest.h>
 
-#include "base/core_error.h"
+#include <optional>
+#include <string>
+#include <vector>
+
 #include "map/xml_lib.h"
-#include "tests/core/map_scanner_views.h"
 
 namespace {
 
 using namespace wqt::xml;
 
-TEST(Cut, ModesAroundTheFirstOccurrence) {
-  struct Row {
-    const char* text;
-    char c;
-    int mode;
-    const char* expected;
+TEST(ScanLine, SkipTagAndValues) {
+  const struct {
+    const char* line;
+    bool skipped;
+    const char* tag;
+    int count;  // -1: an odd number of quotes
+    std::vector<std::string> values;
   } rows[] = {
-      {"ab<cd<ef", '<', 1, "<cd<ef"},
-      {"ab<cd<ef", '<', 2, "cd<ef"},
-      {"ab<cd<ef", '<', 3, "ab<"},
-      {"ab<cd<ef", '<', 4, "ab"},
-      {"ab<cd<ef", '<', 0, "ab<cd<ef"},
-      {"ab<cd<ef", '<', 7, "ab<cd<ef"},
-      {"abc", '<', 2, "ERROR"},
-      {"abc", '<', 9, "ERROR"},
-      {"<", '<', 2, ""},
-      {"<", '<', 4, ""},
+      {"<a b", true, "a", 0, {}},  // four characters, even though it is a tag
+      {"<a \"x", false, "a", -1, {}},
+      {"; <file \"x\">", true, "file", 1, {"x"}},
+      {"  ;x <file \"a\">", true, "file", 1, {"a"}},  // ";" before the first "<"
+      {"  <file \"a;b\">", false, "file", 1, {"a;b"}},
+      {"plain text line", true, "ERROR", 0, {}},
+      {"\t\t<group \"G\">", false, "group", 1, {"G"}},
+      {"", true, "ERROR", 0, {}},
+      {"  <ThemeSign a=\"1\">", false, "ThemeSign", 1, {"1"}},
+      {"</group>", false, "ERROR", 0, {}},  // no space: the closing bracket is never stripped
+      {"</group end=\"\">", false, "/group", 1, {""}},
+      {"<file\t\"x\">", false, "ERROR", 1, {"x"}},
+      {"x < y z", false, "", 0, {}},
+      {"<a \"1\" \"2>", false, "a", -1, {}},
+      // Past the sixth value nothing is kept; a line longer than a scan block.
+      {"<x \"1\"\"2\" \" 3 \" \"&amp;\" \"5\" \"6\" \"7\" \"8\">",
+       false,
+       "x",
+       8,
+       {"1", "2", " 3 ", "&amp;", "5", "6"}},
+      {"<file name=\"Меню/Камера\" id=\"0\" type=\"JPG\" width=\"240\" height=\"320\">",
+       false,
+       "file",
+       5,
+       {"Меню/Камера", "0", "JPG", "240", "320"}},
   };
-  for (const Row& r : rows) {
-    EXPECT_EQ(cut(r.text, r.c, r.mode), r.expected) << r.text << " mode " << r.mode;
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.line);
+    const LineParts parts = scanLine(r.line);
+    EXPECT_EQ(parts.skipped, r.skipped);
+    EXPECT_EQ(parts.tag, r.tag);
+    EXPECT_EQ(parts.valueCount, r.count);
+    EXPECT_EQ(
+        std::vector<std::string>(parts.values.begin(), parts.values.begin() + r.values.size()),
+        r.values);
   }
 }
 
-TEST(LineIsSkipped, ShortCommentAndTagLines) {
-  struct Row {
-    const char* line;
-    bool skipped;
-  } rows[] = {
-      {"<a b", true},                // four characters, even though it is a tag
-      {"<a \"x", false},             // five characters starting with "<"
-      {"; <file \"x\">", true},      // comment
-      {"  ;x <file \"a\">", true},   // ";" before the first "<"
-      {"  <file \"a;b\">", false},   // ";" after the first "<"
-      {"plain text line", true},     // no "<" at all
-      {"\t\t<group \"G\">", false},  // indentation does not matter
-      {"", true},
-  };
-  for (const Row& r : rows) EXPECT_EQ(lineIsSkipped(r.line), r.skipped) << r.line;
-}
-
-TEST(TagName, RunAfterTheAngleUpToTheFirstSpace) {
-  struct Row {
-    const char* line;
-    const char* tag;
-  } rows[] = {
-      {"<file name=\"x\">", "file"},
-      {"  <ThemeSign a=\"1\">", "ThemeSign"},
-      {"</group>", "ERROR"},  // no space: the closing bracket is never stripped
-      {"</group end=\"\">", "/group"},
-      {"<file\t\"x\">", "ERROR"},
-      {"x < y z", ""},
-  };
-  for (const Row& r : rows) EXPECT_EQ(tagName(r.line), r.tag) << r.line;
-}
-
-TEST(ValueCount, HalfTheQuotesOrMinusOne) {
-  EXPECT_EQ(valueCount("</group>"), 0);
-  EXPECT_EQ(valueCount("<a \"1\" \"2\">"), 2);
-  EXPECT_EQ(valueCount("<a \"1\" \"2>"), -1);
-  EXPECT_EQ(valueCount("<a \"\">"), 1);
-}
-
-TEST(ReadValues, OverwritesOnlyTheSlotsItFills) {
-  ValueTable values{"s0", "s1", "s2", "s3", "s4", "s5"};
-  readValues("<file a=\"one\" b=\"two\">", values);
-  EXPECT_EQ(values, (ValueTable{"one", "two", "s2", "s3", "s4", "s5"}));
-
-  readValues("<x \"1\"\"2\" \" 3 \" \"&amp;\" \"5\" \"6\" \"7\" \"8\">", values);
-  EXPECT_EQ(values, (ValueTable{"1", "2", " 3 ", "&amp;", "5", "6"}));
-}
-
 TEST(Hex2Int, NotationsAndMalformedTexts) {
-  struct Row {
+  const struct {
     const char* text;
     std::uint64_t value;
   } rows[] = {
@@ -91,13 +68,13 @@ TEST(Hex2Int, NotationsAndMalformedTexts) {
       {"H", 0},        {"0X", 0},        {"", 0},
       {"FFFF", 65535}, {"10000", 65536}, {"FFFFFFFFFFFFFFFF", 0xFFFFFFFFFFFFFFFFull},
   };
-  for (const Row& r : rows) EXPECT_EQ(Hex2Int(r.text), r.value) << '"' << r.text << '"';
+  for (const auto& r : rows) EXPECT_EQ(Hex2Int(r.text), r.value) << '"' << r.text << '"';
 }
 
-TEST(DecimalValue, AcceptsDecimalAndPrefixedHex) {
-  struct Row {
+TEST(DecimalValue, DecimalAndPrefixedHexWithinTheSigned32BitRange) {
+  const struct {
     const char* text;
-    std::int32_t value;
+    std::optional<std::int32_t> value;
   } rows[] = {
       {"240", 240},
       {"  320", 320},
@@ -111,20 +88,20 @@ TEST(DecimalValue, AcceptsDecimalAndPrefixedHex) {
       {"0", 0},
       {"2147483647", 2147483647},
       {"-2147483648", -2147483647 - 1},
+      {"", {}},
+      {" ", {}},
+      {"12 ", {}},
+      {"1a", {}},
+      {"+", {}},
+      {"0x", {}},
+      {"$", {}},
+      {"2147483648", {}},
+      {"-2147483649", {}},
+      {"99999999999999999999", {}},
+      {"1.5", {}},
+      {"\t5", {}},
   };
-  for (const Row& r : rows) EXPECT_EQ(decimalValue(r.text), r.value) << r.text;
-}
-
-TEST(DecimalValue, RejectsAnythingElseWithTheConversionMessage) {
-  for (const char* text : {"", " ", "12 ", "1a", "abc", "+", "0x", "$", "2147483648", "-2147483649",
-                           "99999999999999999999", "1.5", "\t5"}) {
-    try {
-      decimalValue(text);
-      ADD_FAILURE() << "accepted '" << text << "'";
-    } catch (const wqt::Error& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + std::string(text) + "' is not a valid integer value");
-    }
-  }
+  for (const auto& r : rows) EXPECT_EQ(tryDecimalValue(r.text), r.value) << '"' << r.text << '"';
 }
 
 }  // namespace

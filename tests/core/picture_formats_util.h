@@ -1,8 +1,10 @@
 #pragma once
-// Source pictures of the further formats, made in memory by their libraries' encoders (BMP by
-// hand): each from a function giving the R, G, B, A of a pixel.
+// Source pictures of the further formats, made in memory by their libraries'
+// encoders (BMP by hand): each from a function giving the R, G, B, A of a
+// pixel.
 #include <gif_lib.h>
 #include <tiffio.h>
+#include <unistd.h>
 #include <webp/encode.h>
 
 #include <algorithm>
@@ -40,7 +42,8 @@ inline std::vector<std::uint8_t> encodeWebp(int width, int height, const Rgba& p
   return bytes;
 }
 
-// The still WebP with an EXIF chunk after its picture, in the extended form that allows one.
+// The still WebP with an EXIF chunk after its picture, in the extended form
+// that allows one.
 inline std::vector<std::uint8_t> webpWithExif(const std::vector<std::uint8_t>& webp, int width,
                                               int height, const std::vector<std::uint8_t>& exif) {
   std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'};
@@ -57,15 +60,16 @@ inline std::vector<std::uint8_t> webpWithExif(const std::vector<std::uint8_t>& w
   out.insert(out.end(), {'V', 'P', '8', 'X', 10, 0, 0, 0, 0x08, 0, 0, 0});  // EXIF flag
   u24(std::uint32_t(width - 1));
   u24(std::uint32_t(height - 1));
-  out.insert(out.end(), webp.begin() + 12, webp.end());  // the picture's own chunk
+  out.insert(out.end(), webp.begin() + 12,
+             webp.end());  // the picture's own chunk
   chunk("EXIF", exif);
   const std::uint32_t size = std::uint32_t(out.size() - 8);
   for (int i = 0; i < 4; ++i) out[std::size_t(4 + i)] = std::uint8_t(size >> (8 * i));
   return out;
 }
 
-// A GIF of the palette's indexes, `transparent` the transparent index or -1; its frame leaves
-// the canvas's first `left` columns uncovered.
+// A GIF of the palette's indexes, `transparent` the transparent index or -1;
+// its frame leaves the canvas's first `left` columns uncovered.
 inline std::vector<std::uint8_t> encodeGif(int width, int height,
                                            const std::vector<GifColorType>& palette,
                                            const std::function<int(int, int)>& index,
@@ -136,39 +140,14 @@ inline std::vector<std::uint8_t> encodeBmp32(int width, int height, const Rgba& 
   return b;
 }
 
-// An RGB(A) TIFF of 8 or 16 bits a sample, deflated in strips of two rows, with an orientation
-// tag; 16-bit samples repeat the 8-bit value in both bytes.
+// An RGB(A) TIFF of 8 or 16 bits a sample, deflated in strips of two rows, with
+// an orientation tag; 16-bit samples repeat the 8-bit value in both bytes.
 inline std::vector<std::uint8_t> encodeTiff(int width, int height, const Rgba& pixel, int bits,
                                             bool alpha, int orientation = 1) {
-  struct Memory {
-    std::vector<std::uint8_t> bytes;
-    std::uint64_t pos = 0;
-  } memory;
-  const auto read = [](thandle_t h, void* out, tmsize_t n) -> tmsize_t {
-    auto* m = static_cast<Memory*>(h);
-    const std::uint64_t end = std::min<std::uint64_t>(m->pos + std::uint64_t(n), m->bytes.size());
-    const std::uint64_t got = end > m->pos ? end - m->pos : 0;
-    std::memcpy(out, m->bytes.data() + m->pos, got);
-    m->pos += got;
-    return tmsize_t(got);
-  };
-  const auto write = [](thandle_t h, void* in, tmsize_t n) -> tmsize_t {
-    auto* m = static_cast<Memory*>(h);
-    if (m->bytes.size() < m->pos + std::uint64_t(n)) m->bytes.resize(m->pos + std::uint64_t(n));
-    std::memcpy(m->bytes.data() + m->pos, in, std::size_t(n));
-    m->pos += std::uint64_t(n);
-    return n;
-  };
-  const auto seek = [](thandle_t h, toff_t off, int whence) -> toff_t {
-    auto* m = static_cast<Memory*>(h);
-    m->pos = (whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->bytes.size() : 0) + off;
-    return m->pos;
-  };
-  const auto close = [](thandle_t) { return 0; };
-  const auto size = [](thandle_t h) -> toff_t { return static_cast<Memory*>(h)->bytes.size(); };
-  const auto map = [](thandle_t, void**, toff_t*) { return 0; };
-  const auto unmap = [](thandle_t, void*, toff_t) {};
-  TIFF* tiff = TIFFClientOpen("test", "w", &memory, read, write, seek, close, size, map, unmap);
+  // Written through a temporary file: the library seeks back over what it
+  // wrote.
+  std::FILE* file = std::tmpfile();
+  TIFF* tiff = TIFFFdOpen(::dup(::fileno(file)), "test", "w");
   const int samples = alpha ? 4 : 3;
   TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, std::uint32_t(width));
   TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, std::uint32_t(height));
@@ -197,7 +176,12 @@ inline std::vector<std::uint8_t> encodeTiff(int width, int height, const Rgba& p
     TIFFWriteScanline(tiff, row.data(), std::uint32_t(y), 0);
   }
   TIFFClose(tiff);
-  return memory.bytes;
+  std::fseek(file, 0, SEEK_END);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::ftell(file)));
+  std::rewind(file);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
+  std::fclose(file);
+  return bytes;
 }
 
 }  // namespace wqt::test
