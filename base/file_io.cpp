@@ -52,4 +52,9 @@ void makePrivateFolders(const std::filesystem::path& folder) {
   if (::chmod(folder.c_str(), 0700) != 0) throwFileCreateError(folder, errno);
 }
 
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
 }  // namespace wqt

@@ -34,4 +34,7 @@ inline void writeFileReplacing(const std::filesystem::path& path,
 // the file-create error naming the folder that could not be made.
 void makePrivateFolders(const std::filesystem::path& folder);
 
+// The same file under two names (a link, "./"), so an output would overwrite an input.
+bool sameFile(const std::filesystem::path& a, const std::filesystem::path& b);
+
 }  // namespace wqt

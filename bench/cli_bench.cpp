@@ -1,8 +1,10 @@
 // Benchmarks of the command-line twin on the 2,000-file 64 MiB theme: unpack beside tar -x of an
 // archive of the same files into an empty folder, pack beside tar -c of the unpacked folder plus
 // one fdatasync of the archive, thumbnail beside the same on a 1 MiB theme and beside
-// vipsthumbnail, catalogue beside unpack --png, and the peak resident memory of unpack, pack and
-// check. Every case runs a program in a fresh process, the baselines too.
+// vipsthumbnail, catalogue beside unpack --png, port to a copy of its map beside unpack and pack,
+// and the peak resident memory of unpack, pack, check and port; port of a 15-file theme fitting
+// five pictures beside five runs of fit. Every case runs a program in a fresh process, the
+// baselines too.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -27,7 +29,11 @@ constexpr int kThemeFiles = wqt::gen::kUnpackThemeFiles;
 constexpr wqt::gen::MapShape kShape = wqt::gen::kUnpackThemeShape;
 constexpr double kPeakRssGoalMiB = 48;
 
-fs::path gDir, gMap, gTheme, gUnpacked, gArchive, gSmallTheme, gFirstPicture;
+fs::path gDir, gMap, gTheme, gUnpacked, gArchive, gSmallTheme, gFirstPicture, gMapCopy;
+// port's fitting: a 15-file theme, a map giving five of its pictures another size, and those
+// five pictures as files for fit (the RAW ones as PNG).
+fs::path gFitMap, gFitTheme, gFitNewMap;
+std::vector<std::pair<fs::path, const char*>> gFitPictures;
 
 void writeBytes(const fs::path& p, const void* data, std::size_t n) {
   std::ofstream out(p, std::ios::binary);
@@ -93,6 +99,48 @@ void PackBaseline(benchmark::State& state) {
     if (fd < 0 || ::fdatasync(fd) != 0) state.SkipWithError("fdatasync failed");
     ::close(fd);
   }
+}
+
+// port to a copy of its map carries every file as it is: the work of unpack and pack together.
+void PortCase(benchmark::State& state) {
+  for (auto _ : state) {
+    settleWrites(state);
+    mustRun(state, {WQT_CLI, "--map", gMap, "port", gTheme, "--to-map", gMapCopy, "-o",
+                    gDir / "port.wqt"});
+  }
+}
+
+void UnpackPackBaseline(benchmark::State& state) {
+  for (auto _ : state) {
+    const fs::path out = freshFolder(state);
+    mustRun(state, {WQT_CLI, "--map", gMap, "unpack", gTheme, out});
+    mustRun(state, {WQT_CLI, "--map", gMap, "pack", out, gDir / "p.wqt"});
+  }
+}
+
+void PortFitCase(benchmark::State& state) {
+  for (auto _ : state) {
+    mustRun(state, {WQT_CLI, "--map", gFitMap, "port", gFitTheme, "--to-map", gFitNewMap, "-o",
+                    gDir / "fitted.wqt"});
+  }
+}
+
+void FiveFitsBaseline(benchmark::State& state) {
+  for (auto _ : state) {
+    for (const auto& [picture, kind] : gFitPictures) {
+      mustRun(state, {WQT_CLI, "fit", picture, "--size", "176x220", "--kind", kind, "-o",
+                      gDir / "fitted.out"});
+    }
+  }
+}
+
+// The map with the pictures of the files numbered given another size.
+std::string resized(std::string map, const std::vector<int>& files, const std::string& size) {
+  for (const int n : files) {
+    const std::size_t width = map.find("width=", map.find("\"File " + std::to_string(n) + "\""));
+    map.replace(width, map.find('>', width) - width, size);
+  }
+  return map;
 }
 
 // The thumbnail reads only the first picture's slot: the 64 MiB theme beside a 1 MiB theme of the
@@ -177,6 +225,27 @@ void setUp() {
   const auto smallTheme = wqt::sample::themeFile(recipe, small);
   gSmallTheme = gDir / "small.wqt";
   writeBytes(gSmallTheme, smallTheme.data(), smallTheme.size());
+  gMapCopy = gDir / "copy.rxt";
+  writeBytes(gMapCopy, map.data(), map.size());
+  const std::string fitMap = wqt::gen::nestedMap(15);
+  const auto fitTheme = wqt::gen::validThemeFile(15, {});
+  gFitMap = gDir / "fit.rxt";
+  gFitNewMap = gDir / "fit-new.rxt";
+  gFitTheme = gDir / "fit.wqt";
+  const std::string fitNewMap = resized(fitMap, {0, 1, 4, 5, 8}, "width=\"176\" height=\"220\"");
+  writeBytes(gFitMap, fitMap.data(), fitMap.size());
+  writeBytes(gFitNewMap, fitNewMap.data(), fitNewMap.size());
+  writeBytes(gFitTheme, fitTheme.data(), fitTheme.size());
+  for (const int n : {0, 1, 4, 5, 8}) {
+    const bool raw = n % 4 == 1;
+    gFitPictures.emplace_back(gDir / ("picture" + std::to_string(n) + (raw ? ".png" : ".jpg")),
+                              raw ? "raw" : "jpg");
+    if (spawn({WQT_CLI, "--map", gFitMap, "extract", gFitTheme, std::to_string(n), "--png", "-o",
+               gFitPictures.back().first})
+            .status != 0) {
+      throw std::runtime_error("cannot extract the pictures to fit");
+    }
+  }
   gUnpacked = gDir / "unpacked";
   gArchive = gDir / "files.tar";
   if (spawn({WQT_CLI, "--map", gMap, "unpack", gTheme, gUnpacked}).status != 0 ||
@@ -201,6 +270,10 @@ int main(int argc, char** argv) {
   reg("cli_unpack/tar_x", UnpackBaseline);
   reg("cli_pack/orvalen-wqt", PackCase);
   reg("cli_pack/tar_c_fdatasync", PackBaseline);
+  reg("cli_port/orvalen-wqt", PortCase);
+  reg("cli_port/unpack_pack", UnpackPackBaseline);
+  reg("cli_port_fit/orvalen-wqt", PortFitCase, 24);
+  reg("cli_port_fit/five_fits", FiveFitsBaseline, 24);
   reg("cli_thumbnail/64MiB_theme", ThumbnailCase, 48);
   reg("cli_thumbnail/1MiB_theme", ThumbnailSmallTheme, 48);
   reg("cli_thumbnail/vipsthumbnail", ThumbnailVips, 48);
@@ -222,6 +295,10 @@ int main(int argc, char** argv) {
            "cli_thumbnail/vipsthumbnail", 2.0},
           {"13. catalogue of 64 MiB theme vs unpack --png", "cli_catalogue/orvalen-wqt",
            "cli_catalogue/unpack_png", 2.0},
+          {"22. port 64 MiB theme vs unpack + pack", "cli_port/orvalen-wqt", "cli_port/unpack_pack",
+           1.5},
+          {"23. port fitting 5 pictures vs 5 fit runs", "cli_port_fit/orvalen-wqt",
+           "cli_port_fit/five_fits", 1.5},
       });
 
   // Peak memory of each command on the same theme, in a fresh process each.
@@ -234,6 +311,8 @@ int main(int argc, char** argv) {
       {"   peak RSS pack 64 MiB folder",
        {WQT_CLI, "--map", gMap, "pack", gUnpacked, gDir / "r.wqt"}},
       {"   peak RSS check 64 MiB theme", {WQT_CLI, "--map", gMap, "check", gTheme}},
+      {"   peak RSS port 64 MiB theme",
+       {WQT_CLI, "--map", gMap, "port", gTheme, "--to-map", gMapCopy, "-o", gDir / "r.wqt"}},
   };
   for (const auto& r : rss) {
     const long kib = peakKiBOf(r.args);

@@ -49,15 +49,9 @@ void writeThumbnail(const fs::path& path, std::span<const std::uint8_t> png) {
   wqt::writeFileReplacing(path, png);
 }
 
-// The same file by another name (a link, "./"): OUT may not be the theme it is made from.
-bool sameFile(const fs::path& a, const fs::path& b) {
-  std::error_code ec;
-  return fs::equivalent(a, b, ec);
-}
-
 int run(const ThumbnailOptions& options, const ProgramOptions& program) {
   const fs::path target = targetPath(options.out, "файл OUT");
-  if (sameFile(target, options.theme)) {
+  if (wqt::sameFile(target, options.theme)) {
     throw Failure(kExitUsage,
                   "Файл OUT «" + target.string() + "» — это сама тема; укажите другой.");
   }

@@ -16,5 +16,6 @@ Command setupSet(CLI::App& app, const ProgramOptions& program);
 Command setupFit(CLI::App& app, const ProgramOptions& program);
 Command setupCatalogue(CLI::App& app, const ProgramOptions& program);
 Command setupThumbnail(CLI::App& app, const ProgramOptions& program);
+Command setupPort(CLI::App& app, const ProgramOptions& program);
 
 }  // namespace wqtcli

@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
       setupInfo(app, program),      setupList(app, program),     setupCheck(app, program),
       setupExtract(app, program),   setupUnpack(app, program),   setupPack(app, program),
       setupReplace(app, program),   setupSet(app, program),      setupFit(app, program),
-      setupCatalogue(app, program), setupThumbnail(app, program)};
+      setupCatalogue(app, program), setupThumbnail(app, program), setupPort(app, program)};
 
   std::optional<std::string> wrong = unknownCommand(argc, argv, app);
   try {

@@ -63,7 +63,7 @@ struct LayoutWalk {
 
   struct Folder {
     std::size_t prefixLength = 0;  // of the path of this folder, with its "/"
-    std::set<std::string> names;
+    TakenNames names;
   };
 
   void walk(int root) {
@@ -221,10 +221,12 @@ std::string safeName(std::string_view caption) {
   return safeStem(caption, kNameMax - kSuffixRoom);
 }
 
-std::string uniqueName(std::set<std::string>& used, const std::string& stem, std::string_view ext) {
+std::string uniqueName(TakenNames& used, const std::string& stem, std::string_view ext) {
   std::string name = stem + std::string(ext);
-  for (int n = 2; !used.insert(name).second; ++n)
-    name = stem + " (" + std::to_string(n) + ")" + std::string(ext);
+  // Numbers below `next` were taken for this name already and names are never given back.
+  int& next = used.next.try_emplace(name, 2).first->second;
+  for (; !used.names.insert(name).second; ++next)
+    name = stem + " (" + std::to_string(next) + ")" + std::string(ext);
   return name;
 }
 

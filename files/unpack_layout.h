@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <span>
 #include <string>
@@ -23,9 +24,17 @@ enum class RawFormat { Raw, Png };
 // unique): for a single file named after its caption.
 std::string safeName(std::string_view caption);
 
+// The names taken in one folder, and for each name asked for the number to try next: thousands of
+// files of one caption then cost what as many different captions do, not a search from " (2)"
+// each.
+struct TakenNames {
+  std::set<std::string> names;
+  std::map<std::string, int> next;
+};
+
 // `stem` and `ext` joined, or with " (2)", " (3)"... before `ext` when `used` holds that name
 // already; the name given is added to `used`.
-std::string uniqueName(std::set<std::string>& used, const std::string& stem, std::string_view ext);
+std::string uniqueName(TakenNames& used, const std::string& stem, std::string_view ext);
 
 struct LayoutItem {
   std::int32_t entry = -1;

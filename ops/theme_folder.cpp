@@ -104,9 +104,9 @@ class InsideFolder {
 void keepThemeJsonName(std::vector<LayoutItem>& items) {
   const std::string reserved = kThemeJsonName;
   const auto topName = [](const std::string& path) { return path.substr(0, path.find('/')); };
-  std::set<std::string> taken;
-  for (const LayoutItem& item : items) taken.insert(topName(item.path));
-  if (!taken.contains(reserved)) return;
+  TakenNames taken;
+  for (const LayoutItem& item : items) taken.names.insert(topName(item.path));
+  if (!taken.names.contains(reserved)) return;
   const fs::path name(reserved);
   const std::string replacement = uniqueName(taken, name.stem(), name.extension().string());
   for (LayoutItem& item : items) {

@@ -352,6 +352,15 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
                       dir / "cut.wqt"})
                 .status,
             0);
+  // Another model: the camera icon as a smaller RAW picture, and a file the sample lacks.
+  const fs::path small = writeMap("small.rxt",
+                                  "<ThemeSign \"ORVALEN-THEME\" \"WQT-THEME-FORMAT1\">\n"
+                                  "<ThemeSettings \"9Ch\" \"100h\" \"2\">\n"
+                                  "<group \"Меню\">\n<group \"Иконки меню\">\n"
+                                  "<file \"Камера\" \"0\" \"RAW\" \"30\" \"30\">\n"
+                                  "</group \"\">\n</group \"\">\n"
+                                  "<file \"Новый\" \"1\" \"COLORTAB\" \"4\">\n");
+  const fs::path smallBase = editorTheme(dir, small, "base.wqt");
 
   const struct {
     std::vector<std::string> args;
@@ -371,6 +380,15 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
       {{"check", dir / "cut.wqt"}, 1, "Камера: изображение JPEG повреждено (libjpeg: Premature"},
       {{"info", dir / "none.wqt"}, 2, "none.wqt»: нет такого файла или папки."},
       {{"replace", theme, "Замок", dir / "none.raw"}, 2, "none.raw»: нет такого файла или папки."},
+      {{"port", theme, "--to-map", small, "--base", smallBase, "-o", dir / "ported.wqt"},
+       0,
+       "1\tНовый\tиз базовой темы\n"},
+      {{"port", theme, "--to-map", small, "-o", dir / "o.wqt"},
+       1,
+       "Новый: в старой карте нет файла с этим путём; базовая тема не указана."},
+      {{"port", theme, "--to-map", small, "--base", smallBase, "-o", smallBase},
+       2,
+       "укажите другой"},
       {{"--map", nested, "extract", nestedTheme, "Файл 0"},
        2,
        "называет не один файл; варианты:\n  0 Группа 0/Вложенная/Файл 0\n  3 Группа 0/"},
@@ -381,7 +399,7 @@ TEST_F(Cli, MessagesSayWhatHappenedInRussian) {
     if (args[0] != "--map") args.insert(args.begin(), {"--map", WQT_SAMPLE_MAP});
     const Outcome result = run(dir, args);
     EXPECT_EQ(result.status, c.status) << result.err;
-    EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    EXPECT_NE((result.err + result.out).find(c.message), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(dir / "o.wqt"));
   }
 

@@ -66,6 +66,13 @@ TEST_F(Layout, SafeStableUniqueNames) {
   ASSERT_EQ(group.size(), 7u);
   EXPECT_EQ(group[2].path, "Камера.png");
   EXPECT_EQ(group[3].path, "a_b_c/__.jpg");
+  // Numbers go on where the last left off: 30,000 files of one caption, each searching from
+  // " (2)", would take a minute.
+  std::string same;
+  for (int i = 0; i < 30000; ++i) same += file("f");
+  wqt::ThemeMap many;
+  many.load(dir.write("many.rxt", same), values);
+  EXPECT_EQ(wqt::unpackLayout(many, -1, all).back().path, "f (30000).jpg");
 }
 
 TEST_F(Layout, WriterCreatesFoldersAsksOnceBeforeReplacingAndStops) {

@@ -94,7 +94,7 @@ if $cli_installed; then
     got=$(complete_line "${words[@]}")
     [ "$got" = "$wanted" ] || fail "completing \"$line\": \"$got\", wanted \"$wanted\""
   done <<'ROWS'
-orvalen-wqt |catalogue check extract fit info list pack replace set thumbnail unpack
+orvalen-wqt |catalogue check extract fit info list pack port replace set thumbnail unpack
 orvalen-wqt -|--help --map --version
 orvalen-wqt --map |folder m.rxt
 orvalen-wqt --map m.rxt info |a.wqt folder
@@ -105,6 +105,7 @@ orvalen-wqt extract a.wqt 3 -|--help --png -o
 orvalen-wqt set a.wqt --type |black white
 orvalen-wqt catalogue -|--help -o
 orvalen-wqt thumbnail -s 128 a.wqt |a.wqt b.png folder m.rxt
+orvalen-wqt port a.wqt --to-map m.rxt --base |a.wqt folder
 ROWS
 fi
 
