@@ -135,9 +135,9 @@ std::optional<std::string> unknownCommand(int argc, char** argv, const CLI::App&
 
 // pack and replace store exact files as they are; --fit is what makes them fit the others.
 constexpr const char* kFitFooter =
-    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP или TIFF, который не подходит файлу JPG или RAW\n"
-    "как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл\n"
-    "берётся как есть.\n"
+    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC или AVIF, который не подходит файлу\n"
+    "JPG или RAW как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный\n"
+    "файл берётся как есть.\n"
     "--gravity, --background, --dither и --quality действуют только вместе с --fit.";
 
 constexpr const char* kFooter =
@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
       ->type_name("black|white");
   output(set, "Записать тему в другой файл");
   CLI::App* fit = command("fit", "Подогнать рисунок к файлу JPG или RAW без темы", wqtcli::runFit);
-  positional(fit, "PICTURE", options.file, "Рисунок JPEG, PNG, WebP, GIF, BMP или TIFF");
+  positional(fit, "PICTURE", options.file,
+             "Рисунок JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC или AVIF");
   wqtcli::addFitCommandOptions(fit, options);
   CLI::App* catalogue =
       theme(command("catalogue", "Страница HTML со всеми файлами темы", wqtcli::runCatalogue));
