@@ -105,12 +105,11 @@ using Handle = std::unique_ptr<const heif_image_handle, decltype(&heif_image_han
 using Image = std::unique_ptr<const heif_image, decltype(&heif_image_release)>;
 using Nclx = std::unique_ptr<heif_color_profile_nclx, decltype(&heif_nclx_color_profile_free)>;
 
-// One plane's samples, 8 bits or more in 16-bit words, scaled to 0..1.
+// One plane's stored samples: 8 bits, or more in 16-bit words.
 struct Plane {
   const std::uint8_t* data = nullptr;
   int stride = 0, shiftX = 0, shiftY = 0;
-  bool wide = false;
-  float scale = 1.0f / 255;
+  unsigned maximum = 255;
 
   Plane(const heif_image* image, heif_channel channel, int width, int height) {
     if (!heif_image_has_channel(image, channel)) return;
@@ -125,75 +124,86 @@ struct Plane {
     shiftX = w < width ? 1 : 0;
     shiftY = h < height ? 1 : 0;
     if ((width + shiftX) >> shiftX > w || (height + shiftY) >> shiftY > h) data = nullptr;
-    wide = bits > 8;
-    scale = 1.0f / float((1 << bits) - 1);
+    maximum = (1u << bits) - 1;
   }
   explicit operator bool() const { return data != nullptr; }
-  float at(int x, int y) const {
+  // Within 0..maximum whatever the word holds, so that it indexes the tables below.
+  unsigned at(int x, int y) const {
     const std::uint8_t* row = data + std::size_t(y >> shiftY) * std::size_t(stride);
     x >>= shiftX;
-    if (!wide) return row[x] * scale;
+    if (maximum <= 255) return std::min<unsigned>(row[x], maximum);
     std::uint16_t v;
     std::memcpy(&v, row + std::size_t(x) * 2, 2);
-    return v * scale;
+    return std::min<unsigned>(v, maximum);
   }
 };
 
-// YCbCr to RGB by the matrix the colours name (BT.601 when they name none), in full or video
-// range; the identity matrix stores G, B, R.
+// Each stored value's share of R, G, B in 1/65536, by the matrix the colours name (BT.601 when
+// they name none), in full or video range: a table lookup a sample instead of arithmetic. The
+// identity matrix stores G, B, R as they are.
 struct Matrix {
-  bool identity = false, full = true;
-  float rCr = 0, gCb = 0, gCr = 0, bCb = 0;
+  bool identity = false;
+  std::vector<std::int32_t> luma, redCr, greenCb, greenCr, blueCb;
 
-  explicit Matrix(const heif_color_profile_nclx* nclx) {
-    float kr = 0.299f, kb = 0.114f;
+  Matrix(const heif_color_profile_nclx* nclx, unsigned lumaMax, unsigned chromaMax) {
+    double kr = 0.299, kb = 0.114;
+    bool full = true;
     if (nclx != nullptr) {
       full = nclx->full_range_flag != 0;
       switch (nclx->matrix_coefficients) {
         case heif_matrix_coefficients_RGB_GBR:
           identity = true;
+          full = true;
           break;
         case heif_matrix_coefficients_ITU_R_BT_709_5:
-          kr = 0.2126f, kb = 0.0722f;
+          kr = 0.2126, kb = 0.0722;
           break;
         case heif_matrix_coefficients_SMPTE_240M:
-          kr = 0.212f, kb = 0.087f;
+          kr = 0.212, kb = 0.087;
           break;
         case heif_matrix_coefficients_ITU_R_BT_2020_2_non_constant_luminance:
         case heif_matrix_coefficients_ITU_R_BT_2020_2_constant_luminance:
-          kr = 0.2627f, kb = 0.0593f;
+          kr = 0.2627, kb = 0.0593;
           break;
         default:
           break;
       }
     }
-    const float kg = 1 - kr - kb;
-    rCr = 2 * (1 - kr);
-    bCb = 2 * (1 - kb);
-    gCb = -bCb * kb / kg;
-    gCr = -rCr * kr / kg;
+    const double kg = 1 - kr - kb, rCr = 2 * (1 - kr), bCb = 2 * (1 - kb);
+    const double gCb = -bCb * kb / kg, gCr = -rCr * kr / kg;
+    constexpr double kOne = 255 * 65536.0;
+    const auto fixed = [](double v) { return std::int32_t(std::lround(v * kOne)); };
+    // Under the identity matrix the chroma planes index this table too.
+    luma.resize(std::max(lumaMax, identity ? chromaMax : 0) + 1);
+    for (unsigned v = 0; v < luma.size(); ++v) {
+      const double f = double(v) / lumaMax;
+      luma[v] = fixed(full ? f : (f - 16.0 / 255) * (255.0 / 219));
+    }
+    if (identity) return;
+    for (auto* table : {&redCr, &greenCb, &greenCr, &blueCb}) table->resize(chromaMax + 1);
+    for (unsigned v = 0; v <= chromaMax; ++v) {
+      const double f = double(v) / chromaMax;
+      const double c = (full ? f : (f - 16.0 / 255) * (255.0 / 224)) - 0.5;
+      redCr[v] = fixed(rCr * c);
+      greenCb[v] = fixed(gCb * c);
+      greenCr[v] = fixed(gCr * c);
+      blueCb[v] = fixed(bCb * c);
+    }
   }
 
-  void toRgb(float y, float cb, float cr, std::uint8_t* rgb) const {
+  static std::uint8_t byte(std::int32_t v) {
+    return std::uint8_t(std::clamp((v + 32768) >> 16, 0, 255));
+  }
+
+  void toRgb(unsigned y, unsigned cb, unsigned cr, std::uint8_t* rgb) const {
     if (identity) {
-      store(cr, y, cb, rgb);
+      rgb[0] = byte(luma[cr]), rgb[1] = byte(luma[y]), rgb[2] = byte(luma[cb]);
       return;
     }
-    if (!full) {
-      y = (y - 16.0f / 255) * (255.0f / 219);
-      cb = (cb - 16.0f / 255) * (255.0f / 224);
-      cr = (cr - 16.0f / 255) * (255.0f / 224);
-    }
-    cb -= 0.5f;
-    cr -= 0.5f;
-    store(y + rCr * cr, y + gCb * cb + gCr * cr, y + bCb * cb, rgb);
-  }
-
-  static void store(float r, float g, float b, std::uint8_t* rgb) {
-    const auto byte = [](float v) {
-      return std::uint8_t(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
-    };
-    rgb[0] = byte(r), rgb[1] = byte(g), rgb[2] = byte(b);
+    const std::int32_t l = luma[y];
+    rgb[0] = byte(l + redCr[cr]);
+    rgb[1] = byte(l + greenCb[cb] + greenCr[cr]);
+    rgb[2] = byte(l + blueCb[cb]);
   }
 };
 
@@ -314,7 +324,11 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   heif_color_profile_nclx identity{};
   identity.matrix_coefficients = heif_matrix_coefficients_RGB_GBR;
   identity.full_range_flag = 1;
-  const Matrix matrix(rgb ? &identity : nclx.get());
+  const Matrix matrix(rgb ? &identity : nclx.get(), first.maximum,
+                      grey ? first.maximum : std::max(second.maximum, third.maximum));
+  std::vector<std::uint8_t> alphaBytes(alpha ? alpha.maximum + 1 : 0);
+  for (unsigned v = 0; v < alphaBytes.size(); ++v)
+    alphaBytes[v] = std::uint8_t((v * 255u + alpha.maximum / 2) / alpha.maximum);
   std::vector<std::uint8_t> icc = iccProfile(primary);
   if (icc.empty()) icc = nclxProfile(nclx.get());
 
@@ -323,15 +337,13 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       std::uint8_t* p = row.data() + std::size_t(x) * 4;
-      const float luma = first.at(x, y);
+      const unsigned luma = first.at(x, y);
       if (grey) {
-        const float v = matrix.full ? luma : (luma - 16.0f / 255) * (255.0f / 219);
-        Matrix::store(v, v, v, p);
+        p[0] = p[1] = p[2] = Matrix::byte(matrix.luma[luma]);
       } else {
         matrix.toRgb(luma, second.at(x, y), third.at(x, y), p);
       }
-      const float a = alpha ? alpha.at(x, y) : 1.0f;
-      p[3] = std::uint8_t(std::lround(a * 255));
+      p[3] = alpha ? alphaBytes[alpha.at(x, y)] : 255;
       if (premultiplied && p[3] != 0 && p[3] != 255) {
         for (int c = 0; c < 3; ++c)
           p[c] = std::uint8_t(std::min(255u, (p[c] * 255u + p[3] / 2u) / p[3]));
