@@ -31,8 +31,8 @@ constexpr std::uint64_t kHeifBudget = 64u << 20;
 constexpr std::uint64_t kHeifFixed = 8u << 20;
 constexpr double kHeifPerPixel = 4.75, kHeifAlphaPerPixel = 2.5, kHeifPerFileByte = 4;
 
-// The AV1 codec decodes with a thread per processor, each holding a frame's worth of its own;
-// confined to one, it holds one. It counts the processors this thread may run on.
+// The AV1 codec decodes with a thread per processor, each holding a frame's worth of its own,
+// and counts the processors this thread may run on: confined to one, it holds one frame.
 class OneProcessor {
  public:
   OneProcessor() {
@@ -279,7 +279,9 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   if (width <= 0 || height <= 0) throw SourceError(unreadablePictureMessage(format));
   refuseOverPixelCap(std::uint64_t(width), std::uint64_t(height));
   const double pixels = double(width) * height;
-  const double depth = heif_image_handle_get_luma_bits_per_pixel(primary) > 8 ? 2 : 1;
+  // Samples above 8 bits take 16-bit words; a depth not given is taken as such.
+  const int bits = heif_image_handle_get_luma_bits_per_pixel(primary);
+  const double depth = bits > 8 || bits < 0 ? 2 : 1;
   const bool hasAlpha = heif_image_handle_has_alpha_channel(primary) != 0;
   const double need = double(kHeifFixed) + pixels * depth * kHeifPerPixel +
                       (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
@@ -287,9 +289,6 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   if (need > double(kHeifBudget)) throw SourceError(kSourceMemoryMessage);
 
   heif_image* decoded = nullptr;
-  using Options = std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)>;
-  const Options options(heif_decoding_options_alloc(), heif_decoding_options_free);
-  if (!options) throw std::bad_alloc();
   // 4:2:0, as the codecs give a photo: no conversion of the whole picture, which "as it is"
   // would make 4:4:4 RGB planes of. Colours stored as G, B, R (lossless ones) are asked for as RGB.
   heif_color_profile_nclx* stored = nullptr;
@@ -301,7 +300,7 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
     const OneProcessor confined;
     check(heif_decode_image(primary, &decoded,
                             storedRgb ? heif_colorspace_RGB : heif_colorspace_YCbCr,
-                            storedRgb ? heif_chroma_444 : heif_chroma_420, options.get()));
+                            storedRgb ? heif_chroma_444 : heif_chroma_420, nullptr));
   }
   const Image image(decoded, heif_image_release);
   // The turned picture is the size the handle said; anything else is not the picture it names.
@@ -318,7 +317,7 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   const Plane alpha(decoded, heif_channel_Alpha, width, height);
   const bool grey = space == heif_colorspace_monochrome || !second || !third;
   if (!first || (rgb && grey)) throw SourceError(unreadablePictureMessage(format));
-  const bool premultiplied = alpha && heif_image_handle_is_premultiplied_alpha(primary);
+  const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(decoded);
 
   const Nclx nclx = nclxOf(decoded, primary);
   heif_color_profile_nclx identity{};
