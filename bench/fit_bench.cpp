@@ -1,11 +1,11 @@
 // Fitting pictures beside ImageMagick and vipsthumbnail doing the same, every case a program in a
 // fresh process (this one runs itself for our side): a 6000 × 4000 photo cropped to a 240 × 320
-// JPG, the same scene as a progressive JPEG (4:2:0) and as a 4000 × 3000 lossy WebP, and a
+// JPG, the same scene as a progressive JPEG (4:2:0), as a 4000 × 3000 lossy WebP and HEIC, and a
 // 2000 × 2000 drawing with alpha to a 128 × 128 RAW with error diffusion. The pairs run
 // interleaved, round after round, and their fastest runs are compared, so a busy moment of the
 // machine hurts both sides alike. Then the quality of the fitted picture against ImageMagick's
 // Lanczos of the same source rectangle (PSNR), and the peak memory of our fit.
-// The inputs are made by ImageMagick once and kept in the build folder.
+// The inputs are made by ImageMagick (the HEIC by vips) once and kept in the build folder.
 
 #include <algorithm>
 #include <chrono>
@@ -133,6 +133,7 @@ int main(int argc, char** argv) {
   const std::string photo = (dir / "photo.jpg").string(), drawing = (dir / "drawing.png").string();
   const std::string progressive = (dir / "progressive.jpg").string();
   const std::string webp = (dir / "photo.webp").string();
+  const std::string heic = (dir / "photo.heic").string(), heicPng = (dir / "photo12.png").string();
   // Detail at every scale, as a photo has, and some hard edges for the filters to ring on; the
   // same scene at any size, each file kept once made.
   const auto makePhoto = [](const std::string& path, int w, int h,
@@ -167,6 +168,11 @@ int main(int argc, char** argv) {
   makePhoto(progressive, 6000, 4000,
             {"-sampling-factor", "2x2", "-interlace", "JPEG", "-quality", "92"});
   makePhoto(webp, 4000, 3000, {"-quality", "90"});
+  if (!fs::exists(heic)) {
+    makePhoto(heicPng, 4000, 3000, {"-depth", "8", "-alpha", "off"});
+    std::printf("making %s\n", heic.c_str());
+    mustRun({"vips", "copy", heicPng, heic + "[Q=40]"});
+  }
   if (!fs::exists(drawing)) {
     std::printf("making %s\n", drawing.c_str());
     mustRun({"convert", "-size",     "2000x2000",    "xc:none",
@@ -191,7 +197,8 @@ int main(int argc, char** argv) {
     const wqt::SourcePicture source = wqt::readSourceFile(path, {jpg, options.background});
     return std::to_string(wqt::fitPicture(source, jpg, options).quality);
   };
-  const std::string progressiveQ = qualityOf(progressive), webpQ = qualityOf(webp);
+  const std::string progressiveQ = qualityOf(progressive), webpQ = qualityOf(webp),
+                    heicQ = qualityOf(heic);
 
   std::vector<Pair> pairs = {
       {"24 MP JPEG to 240x320 JPG, crop: ImageMagick",
@@ -223,6 +230,11 @@ int main(int argc, char** argv) {
        {self, "--fit", webp, "jpg", "240", "320", out + "/ours-webp.jpg"},
        {"vipsthumbnail", webp, "-s", "240x320", "-m", "centre", "-o",
         out + "/vips-webp.jpg[Q=" + webpQ + ",optimize_coding,strip]"},
+       1.2},
+      {"12 MP HEIC to 240x320 JPG, crop: vipsthumbnail",
+       {self, "--fit", heic, "jpg", "240", "320", out + "/ours-heic.jpg"},
+       {"vipsthumbnail", heic, "-s", "240x320", "-m", "centre", "-o",
+        out + "/vips-heic.jpg[Q=" + heicQ + ",optimize_coding,strip]"},
        1.2},
   };
   for (int round = 0; round < kRounds; ++round) {
@@ -308,6 +320,7 @@ int main(int argc, char** argv) {
       {"the 4 MP PNG", pairs[2].peakKiB, 0},
       {"the progressive JPEG", pairs[3].peakKiB, coefficientMiB + kBeyondCoefficientsMiB},
       {"the WebP", pairs[5].peakKiB, 0},
+      {"the HEIC", pairs[6].peakKiB, kPeakRssGoalMiB},
   };
   std::printf(
       "\nPeak RSS of our fit (its own VmHWM); the progressive JPEG's coefficients: %.1f MiB\n",

@@ -113,7 +113,8 @@ int run(const FitCommandOptions& options) {
 Command setupFit(CLI::App& app, const ProgramOptions&) {
   const auto options = std::make_shared<FitCommandOptions>();
   CLI::App* sub = addCommand(app, "fit", "Подогнать рисунок к файлу JPG или RAW без темы");
-  addPositional(sub, "PICTURE", options->file, "Рисунок JPEG, PNG, WebP, GIF, BMP или TIFF");
+  addPositional(sub, "PICTURE", options->file,
+                "Рисунок JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC или AVIF");
   sub->add_option("--size", options->size, "Размер рисунка файла, например 240x320")
       ->required()
       ->check(CLI::Validator(

@@ -23,9 +23,9 @@ struct FitArguments {
 
 // pack and replace store exact files as they are; --fit is what makes them fit the others.
 inline constexpr const char* kFitFooter =
-    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP или TIFF, который не подходит файлу JPG или RAW\n"
-    "как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный файл\n"
-    "берётся как есть.\n"
+    "С --fit рисунок JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC или AVIF, который не подходит файлу\n"
+    "JPG или RAW как есть (другой размер, PNG для JPG, JPEG для RAW), подгоняется к нему; точный\n"
+    "файл берётся как есть.\n"
     "--gravity, --background, --dither и --quality действуют только вместе с --fit.";
 
 // Declares the options on the command, each checked as the command line is parsed. fit takes

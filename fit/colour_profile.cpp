@@ -72,4 +72,23 @@ void cmykToRgba(const std::uint8_t* in, std::uint8_t* rgba, int width, bool inve
   }
 }
 
+std::vector<std::uint8_t> rgbProfile(const std::array<double, 8>& xy, double gamma) {
+  const cmsCIExyY white{xy[6], xy[7], 1.0};
+  const cmsCIExyYTRIPLE primaries{{xy[0], xy[1], 1.0}, {xy[2], xy[3], 1.0}, {xy[4], xy[5], 1.0}};
+  // The sRGB curve as Little CMS's parametric type 4: gamma, a, b, c, d.
+  static constexpr double kSrgb[5] = {2.4, 1.0 / 1.055, 0.055 / 1.055, 1.0 / 12.92, 0.04045};
+  using Curve = std::unique_ptr<cmsToneCurve, decltype(&cmsFreeToneCurve)>;
+  const Curve curve(
+      gamma > 0 ? cmsBuildGamma(nullptr, gamma) : cmsBuildParametricToneCurve(nullptr, 4, kSrgb),
+      cmsFreeToneCurve);
+  if (!curve) return {};
+  cmsToneCurve* curves[3] = {curve.get(), curve.get(), curve.get()};
+  const Profile profile(cmsCreateRGBProfile(&white, &primaries, curves), cmsCloseProfile);
+  cmsUInt32Number size = 0;
+  if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size)) return {};
+  std::vector<std::uint8_t> bytes(size);
+  if (!cmsSaveProfileToMem(profile.get(), bytes.data(), &size)) return {};
+  return bytes;
+}
+
 }  // namespace wqt

@@ -1,9 +1,11 @@
 #pragma once
 // An embedded ICC profile applied with Little CMS: rows in the picture's own colours to 8-bit
 // sRGB with alpha.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 namespace wqt {
 
@@ -31,5 +33,9 @@ class ColourTransform {
 // Profile-less CMYK to RGB, each ink taking its share of the light: what a print would look
 // like with no profile to say better.
 void cmykToRgba(const std::uint8_t* in, std::uint8_t* rgba, int width, bool inverted);
+
+// The ICC profile of RGB primaries: the CIE xy of red, green, blue and white, with the sRGB
+// curve (gamma 0) or a power curve; empty when Little CMS cannot make it.
+std::vector<std::uint8_t> rgbProfile(const std::array<double, 8>& xy, double gamma);
 
 }  // namespace wqt

@@ -11,6 +11,9 @@ SourcePicture decodeWebpSource(ByteReader& reader, const SourceRequest& request)
 SourcePicture decodeGifSource(ByteReader& reader, const SourceRequest& request);
 SourcePicture decodeBmpSource(ByteReader& reader, const SourceRequest& request);
 SourcePicture decodeTiffSource(ByteReader& reader, const SourceRequest& request);
+// HEIC and AVIF alike; `format` names the file in a refusal.
+SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
+                               const char* format);
 
 // The EXIF orientation in an APP1 marker's data ("Exif\0\0" and a TIFF structure), 1 when there
 // is none or it cannot be read.

@@ -13,7 +13,7 @@ namespace wqt {
 
 namespace {
 
-enum class SourceFormat { None, Jpeg, Png, Webp, Gif, Bmp, Tiff };
+enum class SourceFormat { None, Jpeg, Png, Webp, Gif, Bmp, Tiff, Heic, Avif };
 
 bool startsWith(std::span<const std::uint8_t> bytes, std::string_view text, std::size_t at = 0) {
   return bytes.size() >= at + text.size() &&
@@ -21,9 +21,29 @@ bool startsWith(std::span<const std::uint8_t> bytes, std::string_view text, std:
                     [](char c, std::uint8_t b) { return std::uint8_t(c) == b; });
 }
 
+// A HEIF container by its file-type box's brands: AVIF when the major brand or, for a generic
+// major brand, a compatible one says so.
+SourceFormat heifFormat(std::span<const std::uint8_t> b) {
+  using namespace std::string_view_literals;
+  if (!startsWith(b, "ftyp"sv, 4)) return SourceFormat::None;
+  const auto brand = [&b](std::size_t at) {
+    return std::string_view(reinterpret_cast<const char*>(b.data()) + at, 4);
+  };
+  const std::string_view major = brand(8);
+  if (major == "avif"sv || major == "avis"sv) return SourceFormat::Avif;
+  if (major == "heic"sv || major == "heix"sv) return SourceFormat::Heic;
+  if (major != "mif1"sv && major != "msf1"sv) return SourceFormat::None;
+  const std::size_t box = std::size_t(b[0]) << 24 | std::size_t(b[1]) << 16 |
+                          std::size_t(b[2]) << 8 | std::size_t(b[3]);
+  for (std::size_t at = 16; at + 4 <= std::min(box, b.size()); at += 4) {
+    if (brand(at) == "avif"sv || brand(at) == "avis"sv) return SourceFormat::Avif;
+  }
+  return SourceFormat::Heic;
+}
+
 // The format the first bytes announce; the reader is back at the first byte after.
 SourceFormat sourceFormat(ByteReader& reader) {
-  std::array<std::uint8_t, 12> buffer{};
+  std::array<std::uint8_t, 64> buffer{};
   const std::size_t n = reader.read(buffer);
   reader.rewind();
   const std::span<const std::uint8_t> b(buffer.data(), n);
@@ -37,6 +57,7 @@ SourceFormat sourceFormat(ByteReader& reader) {
       startsWith(b, "MM\0+"sv)) {
     return SourceFormat::Tiff;
   }
+  if (n >= 12) return heifFormat(b);
   return SourceFormat::None;
 }
 
@@ -60,6 +81,10 @@ SourcePicture readFrom(ByteReader& reader, const SourceRequest& request) {
       return decodeBmpSource(reader, request);
     case SourceFormat::Tiff:
       return decodeTiffSource(reader, request);
+    case SourceFormat::Heic:
+      return decodeHeifSource(reader, request, "HEIC");
+    case SourceFormat::Avif:
+      return decodeHeifSource(reader, request, "AVIF");
     case SourceFormat::None:
       break;
   }
@@ -84,7 +109,8 @@ bool isSourceFile(const std::filesystem::path& path) {
 
 const char* sourceFormatName(const std::filesystem::path& path) {
   FileReader reader(path);
-  static constexpr const char* kNames[] = {nullptr, "JPEG", "PNG", "WebP", "GIF", "BMP", "TIFF"};
+  static constexpr const char* kNames[] = {nullptr, "JPEG", "PNG",  "WebP", "GIF",
+                                           "BMP",   "TIFF", "HEIC", "AVIF"};
   return kNames[static_cast<int>(sourceFormat(reader))];
 }
 

@@ -1,8 +1,9 @@
 #pragma once
-// Reading a picture to fit: JPEG, PNG, WebP, GIF, BMP or TIFF bytes or files, or pixels another
-// reader decoded, into one upright, opaque 8-bit picture. EXIF orientation is applied, an embedded
-// ICC profile converted to sRGB, CMYK and YCCK JPEGs converted, 16-bit samples rounded to 8 bits
-// and alpha composited on the background colour.
+// Reading a picture to fit: JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC or AVIF bytes or files, or
+// pixels another reader decoded, into one upright, opaque 8-bit picture. EXIF orientation (or a
+// HEIF container's own turns) is applied, an embedded ICC profile converted to sRGB, CMYK and
+// YCCK JPEGs converted, 16-bit samples rounded to 8 bits and alpha composited on the background
+// colour.
 //
 // Reading is bounded: a picture of more than kMaxSourcePixels is refused once its header is
 // read, before anything of its size is allocated; a large picture is reduced while it is read
@@ -31,8 +32,8 @@ inline constexpr std::uint64_t kSourcePixelBudget = 4u << 20;
 // Refusals of a source picture (UTF-8). Errors of the JPEG and PNG libraries are JpegError
 // ("JPEG error #N") and PngError ("PNG error: <message>").
 inline constexpr const char* kUnknownPictureMessage =
-    "Формат рисунка не поддерживается: нужен файл JPEG, PNG, WebP, GIF, BMP или TIFF. Загрузка "
-    "невозможна.";
+    "Формат рисунка не поддерживается: нужен файл JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC или AVIF. "
+    "Загрузка невозможна.";
 inline constexpr const char* kPictureTooLargeMessage =
     "Размер рисунка превышает 100 мегапикселей! Загрузка невозможна.";
 // A JPEG whose data ends before its picture does (a file cut short), which the library would
@@ -41,7 +42,7 @@ inline constexpr const char* kCutShortJpegMessage =
     "Файл JPEG обрывается раньше конца рисунка (файл неполный). Загрузка невозможна.";
 
 // A picture whose library would hold more of it than the memory bound allows (a large lossless
-// WebP, a TIFF stored in one huge compressed strip).
+// WebP, a TIFF stored in one huge compressed strip, a large HEIC or AVIF).
 inline constexpr const char* kSourceMemoryMessage =
     "Рисунок устроен так, что для подгонки его нужно держать в памяти целиком, а он слишком велик. "
     "Сохраните его как JPEG или PNG.";
@@ -78,7 +79,8 @@ SourcePicture readSourceFile(const std::filesystem::path& path, const SourceRequ
 // file-open error as readSourceFile does.
 bool isSourceFile(const std::filesystem::path& path);
 
-// The name of the format the file begins as ("JPEG", "PNG", "WebP", "GIF", "BMP", "TIFF"), or
+// The name of the format the file begins as ("JPEG", "PNG", "WebP", "GIF", "BMP", "TIFF",
+// "HEIC", "AVIF"), or
 // null for none read. Throws the file-open error as readSourceFile does.
 const char* sourceFormatName(const std::filesystem::path& path);
 

@@ -47,8 +47,8 @@ ImportOutcome checkFittedImport(const FileEntry& entry, const std::filesystem::p
 // format, or a picture cut short, is not helped by fitting.)
 bool fittingWouldStore(const FileEntry& entry, const std::filesystem::path& file, RawFormat as);
 
-// Whether the file begins as a picture the fitting reads (JPEG, PNG, WebP, GIF, BMP, TIFF); false
-// for any other file and for one that cannot be read.
+// Whether the file begins as a picture the fitting reads (JPEG, PNG, WebP, GIF, BMP, TIFF, HEIC,
+// AVIF); false for any other file and for one that cannot be read.
 bool readsAsPicture(const std::filesystem::path& file);
 
 // checkFittedImport, then the bytes go into the entry's slot. An entry the map lacks or the

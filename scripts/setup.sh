@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-svg-dev qt6-translations-l10n
   qt6-image-formats-plugins
   libjpeg62-turbo-dev libpng-dev libcli11-dev nlohmann-json3-dev
-  libwebp-dev libgif-dev libtiff-dev
+  libwebp-dev libgif-dev libtiff-dev libheif-dev
   liblcms2-dev libpixman-1-dev libexif-dev libvips-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth imagemagick xdotool

@@ -30,8 +30,8 @@ namespace {
 
 // Pictures the fitting dialog reads: every format of the core's reader.
 constexpr const char* kPictureFilter =
-    "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif)|"
-    "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff";
+    "Рисунки (.jpg, .png, .bmp, .gif, .webp, .tif, .heic, .avif)|"
+    "*.jpg;*.jpeg;*.png;*.bmp;*.gif;*.webp;*.tif;*.tiff;*.heic;*.heif;*.avif";
 
 // The open and save dialogs' filter for a kind; a RAW picture exchanged as PNG takes PNG's.
 QString dialogFilter(const wqt::KindInfo& kind, RawFormat as) {

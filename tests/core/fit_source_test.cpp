@@ -16,6 +16,11 @@
 #include "jpeg_test_util.h"
 #include "picture_formats_util.h"
 
+// x265 keeps two small buffers of its own for the life of the process: not ours to report.
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libx265.so\n";
+}
+
 namespace wqt {
 namespace {
 
@@ -281,6 +286,21 @@ std::vector<SourceCase> sourceCases() {
        {128, 128, 128},
        kGreen,
        1},
+      // Made by libheif's own encoders; none (empty) where it has none.
+      {"heic",
+       [] {
+         return test::encodeHeif(20, 10, split({255, 0, 0, 255}, {0, 0, 255, 255}), false);
+       },
+       20, 10, kRed, kBlue, 24},
+      {"avif half transparent",
+       [] {
+         return test::encodeHeif(20, 10, split({255, 255, 255, 128}, {0, 255, 0, 255}), true);
+       },
+       20,
+       10,
+       {128, 128, 128},
+       kGreen,
+       24},
       // Stored upside down and mirrored (orientation 3): the stored right half shows on the left.
       {"tiff turned by its orientation",
        [] {
@@ -311,14 +331,21 @@ void expectNear(Colour actual, Colour expected, int tolerance, const std::string
 
 TEST(FitSource, ReadsEverySourceUprightAndOpaque) {
   const SourceRequest request{{FileKind::Raw, 16, 16}, {0, 0, 0}};
+  std::string missing;
   for (const SourceCase& c : sourceCases()) {
     SCOPED_TRACE(c.name);
-    const SourcePicture s = readSource(c.bytes(), request);
+    const Bytes bytes = c.bytes();
+    if (bytes.empty()) {
+      missing += " " + c.name;
+      continue;
+    }
+    const SourcePicture s = readSource(bytes, request);
     EXPECT_EQ(s.width, c.width);
     EXPECT_EQ(s.height, c.height);
     expectNear(at(s, 0.1, 0.1), c.topLeft, c.tolerance, "top left");
     expectNear(at(s, 0.9, 0.1), c.topRight, c.tolerance, "top right");
   }
+  if (!missing.empty()) GTEST_SKIP() << "no encoder here for:" << missing;
 }
 
 TEST(FitSource, RefusesWhatItCannotTake) {

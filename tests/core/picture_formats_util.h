@@ -3,6 +3,7 @@
 // encoders (BMP by hand): each from a function giving the R, G, B, A of a
 // pixel.
 #include <gif_lib.h>
+#include <libheif/heif.h>
 #include <tiffio.h>
 #include <unistd.h>
 #include <webp/encode.h>
@@ -181,6 +182,44 @@ inline std::vector<std::uint8_t> encodeTiff(int width, int height, const Rgba& p
   std::rewind(file);
   bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file));
   std::fclose(file);
+  return bytes;
+}
+
+// A HEIC (x265) or an AVIF (aom) of the picture, alpha kept; empty when libheif has no such
+// encoder here.
+inline std::vector<std::uint8_t> encodeHeif(int width, int height, const Rgba& pixel, bool avif) {
+  std::vector<std::uint8_t> bytes;
+  heif_context* context = heif_context_alloc();
+  heif_encoder* encoder = nullptr;
+  if (heif_context_get_encoder_for_format(
+          context, avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder)
+          .code == heif_error_Ok) {
+    heif_encoder_set_lossy_quality(encoder, 90);
+    heif_image* image = nullptr;
+    heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, &image);
+    heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
+    int stride = 0;
+    std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
+    const std::vector<std::uint8_t> rgba = rgbaPixels(width, height, pixel);
+    for (int y = 0; y < height; ++y) {
+      std::memcpy(plane + std::size_t(y) * std::size_t(stride),
+                  rgba.data() + std::size_t(y) * width * 4, std::size_t(width) * 4);
+    }
+    heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* out) {
+                         auto* to = static_cast<std::vector<std::uint8_t>*>(out);
+                         to->insert(to->end(), static_cast<const std::uint8_t*>(data),
+                                    static_cast<const std::uint8_t*>(data) + size);
+                         return heif_error{heif_error_Ok, heif_suberror_Unspecified, ""};
+                       }};
+    if (heif_context_encode_image(context, image, encoder, nullptr, nullptr).code !=
+            heif_error_Ok ||
+        heif_context_write(context, &writer, &bytes).code != heif_error_Ok) {
+      bytes.clear();
+    }
+    heif_image_release(image);
+    heif_encoder_release(encoder);
+  }
+  heif_context_free(context);
   return bytes;
 }
 
