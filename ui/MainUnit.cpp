@@ -215,6 +215,8 @@ void TMainForm::buildMenu() {
   MM_Child_SaveThemeAs =
       command(file, "MM_Child_SaveThemeAs", "Сохранить тему как...",
               &TMainForm::MM_Child_SaveThemeAsClick, Qt::CTRL | Qt::SHIFT | Qt::Key_S);
+  MM_Child_PortTheme = command(file, "MM_Child_PortTheme", "Перенести на другую карту...",
+                               &TMainForm::MM_Child_PortThemeClick);
   named(file->addSeparator(), "MM_Child_Sep1");
   command(file, "MM_Child_Exit", "Выход", &TMainForm::MM_Child_ExitClick, Qt::CTRL | Qt::Key_Q);
 
@@ -395,6 +397,7 @@ void TMainForm::updateCommands() {
   MM_Child_RecentThemes->setEnabled(mapPresent_ && !recentThemes_.isEmpty());
   MM_Child_SaveTheme->setEnabled(theme);
   MM_Child_SaveThemeAs->setEnabled(theme);
+  MM_Child_PortTheme->setEnabled(theme);
   MM_Child_ThemeOverview->setEnabled(theme);
 
   const auto named = [](const char* verb, const QString& step) {

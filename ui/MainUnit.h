@@ -2,7 +2,8 @@
 // The main window: menu, file tree, header fields, the information panel of the selected file,
 // and the status bar. The window keeps what the user has selected and the document; the
 // information panel is derived from the two. Its parts live in MainUnit.cpp (building),
-// ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp and OverviewCommand.cpp.
+// ThemeCommands.cpp, FilePanel.cpp, HeaderPage.cpp, GroupExport.cpp, OverviewCommand.cpp and
+// PortCommand.cpp.
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
@@ -49,8 +50,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   Q_OBJECT
 
  public:
-  // Builds every control, then runs FormCreate. The dialogs must outlive the window. The map path
-  // holds for the whole run: the start-up check and every map load use it.
+  // Builds every control, then runs FormCreate. The dialogs must outlive the window. The start-up
+  // check and every map load use the map path, until a theme carried to another map is opened.
   explicit TMainForm(wqtui::UserDialogs& dialogs,
                      std::filesystem::path mapPath = wqt::defaultMapPath(),
                      QWidget* parent = nullptr);
@@ -93,6 +94,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   void MM_Child_OpenThemeClick();
   void MM_Child_SaveThemeClick() { saveTheme(false); }
   void MM_Child_SaveThemeAsClick() { saveTheme(true); }
+  void MM_Child_PortThemeClick();
   void MM_Child_UndoClick();
   void MM_Child_RedoClick();
   void MM_Child_ExitClick() { close(); }
@@ -200,7 +202,8 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   // Saves that came while the fitting dialog was open for an earlier one.
   bool externalFitting_ = false;
   QList<wqtui::TExternalEditUpdate> externalWaiting_;
-  const std::filesystem::path mapPath_;
+  // The map every load uses; a theme carried to another map may be opened with that one.
+  std::filesystem::path mapPath_;
   wqt::ThemeMap map_;
   wqt::ThemeDocument doc_;
   // What the tree's selection is: nothing (after a theme was created or opened), a group or a
@@ -225,6 +228,7 @@ class TMainForm : public QMainWindow, private wqtui::TreeCommands {
   QMenu* MM_Child_RecentThemes = nullptr;
   QAction* MM_Child_SaveTheme = nullptr;
   QAction* MM_Child_SaveThemeAs = nullptr;
+  QAction* MM_Child_PortTheme = nullptr;
   QAction* MM_Child_Undo = nullptr;
   QAction* MM_Child_Redo = nullptr;
   QAction* MM_Child_ThemeOverview = nullptr;

@@ -13,6 +13,7 @@
 #include <QTranslator>
 
 #include "ui/FitDialog.h"
+#include "ui/PortDialog.h"
 
 namespace wqtui {
 
@@ -100,6 +101,16 @@ std::optional<std::vector<std::uint8_t>> UserDialogs::fitPicture(QWidget* parent
   TFitDialog dialog(target, picture, *this, parent);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.acceptedBytes();
+}
+
+std::optional<PortChoice> UserDialogs::portChoice(QWidget* parent) {
+  TPortDialog dialog(*this, parent);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return dialog.choice();
+}
+
+void UserDialogs::portReport(QWidget* parent, const PortReport& report) {
+  showPortReport(parent, report);
 }
 
 bool UserDialogs::infoMessageOfferingFit(const QString& text) {

@@ -13,6 +13,7 @@
 #include <QString>
 
 #include "ops/entry_fit.h"
+#include "ui/PortChoice.h"
 
 class QWidget;
 
@@ -47,6 +48,12 @@ class UserDialogs {
   virtual std::optional<std::vector<std::uint8_t>> fitPicture(QWidget* parent,
                                                               const wqt::FitTarget& target,
                                                               const QString& picture);
+
+  // What "Перенести на другую карту..." is to do; nullopt after "Отмена". The editor's own dialog
+  // unless a seam answers it.
+  virtual std::optional<PortChoice> portChoice(QWidget* parent);
+  // What became of each file after the carrying. The editor's own window unless a seam shows it.
+  virtual void portReport(QWidget* parent, const PortReport& report);
 
   // Caption the application title, question icon, buttons "Да" and "Нет"; true for "Да".
   virtual bool question(const QString& text) = 0;
