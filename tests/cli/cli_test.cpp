@@ -55,14 +55,15 @@ Bytes validFile(const wqt::FileEntry& entry, std::size_t e) {
   return bytes;
 }
 
-// A theme as the editor writes it: every file imported, the author set, type 1, and bytes the
-// editor carries unchanged set in the header.
-fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::string& name) {
+// A theme as the editor writes it: every file imported but `missing`, the author set, type 1, and
+// bytes the editor carries unchanged set in the header.
+fs::path editorTheme(const TempDir& dir, const fs::path& mapPath, const std::string& name,
+                     std::size_t missing = SIZE_MAX) {
   const wqt::ThemeMap map = loadMap(mapPath);
   wqt::ThemeDocument doc;
   doc.create(map.settings());
   for (std::size_t e = 0; e < map.settings().fileCount; ++e)
-    doc.replaceSlot(e + 1, validFile(map.entries()[e], e));
+    if (e != missing) doc.replaceSlot(e + 1, validFile(map.entries()[e], e));
   doc.setHeaderField(wqt::kAuthorField, "\xC0\xE2\xF2\xEE\xF0");  // "Автор"
   if (map.settings().hasTypeByte()) doc.setThemeType(map.settings(), 1);
   wqt::ParsedTheme parsed =
@@ -134,6 +135,8 @@ TEST_F(Cli, ExitStatusesAndTheirMessages) {
   ASSERT_EQ(run(dir, {"--map", WQT_SAMPLE_MAP, "unpack", theme, dir / "u"}).status, 0);
   fs::copy(dir / "u", dir / "lost", fs::copy_options::recursive);
   fs::remove(dir / "lost/Экран блокировки/Замок.raw");
+  std::string tooLong;
+  for (int i = 0; i < 27; ++i) tooLong += "Ж";
   const struct {
     std::vector<std::string> args;
     int status;
@@ -141,8 +144,13 @@ TEST_F(Cli, ExitStatusesAndTheirMessages) {
   } cases[] = {
       {{"check", theme}, 0, ""},
       {{"set", theme, "--name", "x", "-o", dir / "named.bin"}, 0, ""},
+      {{"unpack", theme, (dir / "t").string() + "//"}, 0, ""},
       {{"check", dir / "cut.wqt"}, 1, "Stream read error"},
+      {{"check", editorTheme(dir, WQT_SAMPLE_MAP, "gap.wqt", 12)},
+       1,
+       "Цвета/Цвета меню: " + std::string(wqt::kMissingFileText)},
       {{"replace", theme, "Замок", dir / "big.raw"}, 1, "8192 б, необходимо 2048 б (32 × 32 × 2)"},
+      {{"replace", theme, "Цифры часов", dir / "big.raw"}, 1, "(16 × 24 × 3 + 8)"},
       {{"replace", theme, "Камера", photo}, 1, "подгоняется к файлу с --fit"},
       {{"pack", dir / "lost", dir / "o.wqt"}, 1, "Замок (Экран блокировки/Замок.raw): файла нет"},
       {{"extrct", theme, "0"}, 2, "Неизвестная команда «extrct». Может быть, «extract»?"},
@@ -155,11 +163,18 @@ TEST_F(Cli, ExitStatusesAndTheirMessages) {
       {{"extract", theme, "Меню"}, 2, "называет не один файл; варианты:\n  4 Меню/Фон меню"},
       {{"extract", theme, "99"}, 2, "Номера файлов: 0–14."},
       {{"unpack", theme, ""}, 2, "Путь пуст: укажите папку DIR."},
+      {{"unpack", theme, dir.path()}, 2, "не пуста"},
+      {{"set", theme, "--author", tooLong}, 2, "Текст занимает 54 б в UTF-8, поле вмещает 52 б"},
       {{"set", theme, "--name", "x", "-o", "/dev/null"}, 2, "device"},
       {{"set", theme, "--type", "grey"}, 2, "black"},
       {{"thumbnail", "-s", "0", theme, dir / "t.png"}, 2, "от 1 до 4096"},
       {{"replace", theme, "Камера", photo, "--quality", "50"}, 2, "только вместе с --fit"},
       {{"fit", photo, "--size", "240", "--kind", "jpg", "-o", dir / "o.wqt"}, 2, "--size"},
+      {{"fit", photo, "--size", "8x8", "--kind", "ani2", "-o", dir / "o.wqt"}, 2, "--kind"},
+      {{"fit", photo, "--size", "8x8", "--kind", "raw", "--background", "12345", "-o",
+        dir / "o.wqt"},
+       2,
+       "RRGGBB"},
       {{"fit", photo, "--size", "8x8", "--kind", "jpg", "--quality", "96", "-o", dir / "o.wqt"},
        2,
        "от 1 до 95 или auto"},
@@ -176,7 +191,7 @@ TEST_F(Cli, ExitStatusesAndTheirMessages) {
     EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
     EXPECT_FALSE(fs::exists(dir / "o.wqt"));
   }
-  EXPECT_TRUE(fs::exists(dir / "named.bin"));
+  EXPECT_TRUE(fs::exists(dir / "named.bin") && fs::exists(dir / "t/theme.json"));
 }
 
 // A caption path names its file; its data on stdout with "-o -"; text from a theme reaches the
@@ -492,6 +507,7 @@ TEST_F(Cli, CatalogueIsValidHtmlShowingEveryPictureOnADesktopAndAPhone) {
 TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
   const fs::path theme = flatTheme(dir);
   const fs::path map = dir / "flat.rxt", out = dir / "out.png";
+  const std::size_t good = fs::file_size(theme);
   const auto thumbnail = [&](const fs::path& t, std::vector<std::string> size, const fs::path& to) {
     std::vector<std::string> args = {"--map", map, "thumbnail"};
     args.insert(args.end(), size.begin(), size.end());
@@ -545,6 +561,8 @@ TEST_F(Cli, ThumbnailIsTheFirstPictureOrNothingAtAll) {
   const Outcome folder = thumbnail(theme, {}, dir.path());
   EXPECT_EQ(folder.status, 2);
   EXPECT_NE(folder.err.find("папка"), std::string::npos) << folder.err;
+  EXPECT_EQ(thumbnail(theme, {}, dir / "." / "flat.wqt").status, 2);
+  EXPECT_EQ(wqt::readWholeFile(theme).size(), good);
 }
 
 }  // namespace

@@ -74,6 +74,9 @@ class EditorStartTest : public QObject {
                               << "";
     QTest::newRow("unknown option without a display") << QStringList{"--bogus"} << false << 2 << ""
                                                       << "Неизвестный параметр «bogus»";
+    QTest::newRow("two themes without a display")
+        << QStringList{"a.wqt", "b.wqt"} << false << 2 << ""
+        << "Лишний аргумент «b.wqt»";
     QTest::newRow("help without a display")
         << QStringList{"--help"} << false << 0 << "Использование:"
         << "";

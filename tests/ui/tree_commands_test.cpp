@@ -31,6 +31,8 @@ class TreeCommandsTest : public WindowTest {
     QTest::newRow("unknown kind with data")
         << 5 << int(ByMouse) << QStringList{"PM_LoadFile", "PM_SaveFile-"} << 4;
     QTest::newRow("group by mouse") << 0 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 0;
+    QTest::newRow("group by menu key")
+        << 0 << int(ByMenuKey) << QStringList{"PM_SaveAllFiles"} << 0;
     QTest::newRow("tree area by mouse")
         << -1 << int(ByMouse) << QStringList{"PM_SaveAllFiles"} << 3;
   }
@@ -206,6 +208,11 @@ class TreeCommandsTest : public WindowTest {
     QTest::newRow("on a group") << "0" << QStringList{"bar.raw"} << false << "" << -1;
     QTest::newRow("a folder on a node") << "2" << QStringList{"."} << false << "" << 0;
     QTest::newRow("theme on the window") << "window" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("theme on a file node") << "1" << QStringList{"drop.wqt"} << true << "" << -1;
+    QTest::newRow("two themes on the window")
+        << "window" << QStringList{"drop.wqt", "drop.wqt"} << false << "" << -1;
+    QTest::newRow("theme on an edit box")
+        << "ED_ThemeAuthor" << QStringList{"drop.wqt"} << true << "" << -1;
     QTest::newRow("other file on the window")
         << "window" << QStringList{"bar.raw"} << false << "" << -1;
     QTest::newRow("theme while a dialog is open")

@@ -302,6 +302,7 @@ bool dragAndDrop(QWidget* target, QPoint pos, const QStringList& files) {
   QList<QUrl> urls;
   for (const QString& file : files) urls << QUrl::fromLocalFile(file);
   mime.setUrls(urls);
+  mime.setText(files.join(u'\n'));  // as file managers offer them
   QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(target, &enter);
   QDragMoveEvent move(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);

@@ -184,7 +184,7 @@ enum MenuOpening { ByMouse, ByMenuKey, ByShiftF10 };
 QMenu* openTreeMenu(TMainForm* form, int displayIndex, MenuOpening how);
 // The menu's commands by object name, a "-" after a disabled one.
 QStringList commands(const QMenu* menu);
-// Drags local files over a point of a widget as the platform does, and drops them there when
+// Drags local files over a point of a widget as a file manager does, and drops them there when
 // the widget accepts them. Returns whether the drop was taken.
 bool dragAndDrop(QWidget* target, QPoint pos, const QStringList& files);
 
