@@ -237,56 +237,79 @@ class FilePanelTest : public WindowTest {
     QVERIFY(!shown(f, "GB_Info"));
   }
 
-  // RAW pictures to and from PNG: the picture's colours go back to the very RAW words.
-  void pngPictures_data() {
-    QTest::addColumn<QString>("how");  // "menu", "drop" or "save"
-    QTest::addColumn<bool>("png");     // a PNG picture offered, or a text
-    QTest::newRow("load from png") << "menu" << true;
-    QTest::newRow("not a png") << "menu" << false;
-    QTest::newRow("png dropped on the raw node") << "drop" << true;
-    QTest::newRow("save as png") << "save" << true;
+  // The file commands of the tree's menu, and a PNG dropped on a RAW node: a RAW picture's
+  // colours go to PNG and back to the very RAW words.
+  void menuTransfers_data() {
+    QTest::addColumn<QString>("how");  // a command of the tree's menu, or "drop"
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("file");  // the file offered, or the slot's bytes for a save
+    QTest::addColumn<QString>("answer");   // the name the file dialog returns
+    QTest::addColumn<QString>("written");  // the file a save writes
+    QTest::addColumn<QString>("filter");   // of the file dialog, empty where it is not checked
+    QTest::addColumn<QString>("refusal");
+    const QByteArray raw = patternBytes(16, 11), png = pngBytes(rawPicture(raw, 4, 2));
+    const QString pngFilter = QStringLiteral("PNG-изображение (.png)|*.png");
+    QTest::newRow("load") << "PM_LoadFile" << 2 << raw << "bar.raw" << QString()
+                          << "RAW-изображение (.raw)|*.raw" << QString();
+    QTest::newRow("load png") << "PM_LoadPng" << 2 << png << "bar.png" << QString() << pngFilter
+                              << QString();
+    QTest::newRow("load png, not a png")
+        << "PM_LoadPng" << 2 << QByteArray("just text\n") << "bar.png" << QString() << pngFilter
+        << "Файл не является изображением PNG или повреждён. Загрузка невозможна.";
+    QTest::newRow("png dropped") << "drop" << 2 << png << "bar.png" << QString() << QString()
+                                 << QString();
+    QTest::newRow("save under a typed name") << "PM_SaveFile" << 2 << raw << "bar.png"
+                                             << "bar.raw" << QString() << QString();
+    QTest::newRow("save as png") << "PM_SavePng" << 2 << raw << "exported"
+                                 << "exported.png" << pngFilter << QString();
   }
 
-  void pngPictures() {
+  void menuTransfers() {
     QFETCH(QString, how);
-    QFETCH(bool, png);
+    QFETCH(int, node);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(QString, filter);
+    QFETCH(QString, refusal);
     const QByteArray raw = patternBytes(16, 11);
-    const QImage picture = rawPicture(raw, 4, 2);
-    TMainForm* f = createdForm();
-    const QString file =
-        writeFile(tempPath("bar.png"), png ? pngBytes(picture) : QByteArray("just text\n"));
-    if (how == "save") {
-      importInto(2, raw, QStringLiteral("bar.raw"));
-      dialogs->saveAnswers.push_back(tempPath("exported"));
-      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_SavePng")->trigger();
-      QCOMPARE(dialogs->filters.last(), QStringLiteral("PNG-изображение (.png)|*.png"));
-      QCOMPARE(dialogs->presetNames.last(), QStringLiteral("Bar"));
-      QCOMPARE(pixelsOf(QImage(tempPath("exported.png"))), pixelsOf(picture));
+    QList<QByteArray> files = fourFiles();
+    files[1] = written.isEmpty() ? QByteArray() : raw;
+    TMainForm* f = openedForm(themeBytes(files));
+    if (!written.isEmpty())
+      dialogs->saveAnswers.push_back(tempPath(answer));
+    else if (how != "drop")
+      dialogs->openAnswers.push_back(writeFile(tempPath(answer), file));
+    if (how == "drop") {
+      auto* tree = child<QTreeWidget>(f, "TreeView");
+      tree->expandAll();
+      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
+                          {writeFile(tempPath(answer), file)}));
+    } else {
+      openTreeMenu(f, node, ByMouse)->findChild<QAction*>(how)->trigger();
+    }
+    if (!filter.isEmpty()) QCOMPARE(dialogs->filters.last(), filter);
+    if (!written.isEmpty()) {
+      QCOMPARE(dialogs->presetNames.last(), nodeAt(f, node)->text(0));
+      if (how == "PM_SavePng")
+        QCOMPARE(pixelsOf(QImage(tempPath(written))), pixelsOf(rawPicture(raw, 4, 2)));
+      else
+        QCOMPARE(readFile(tempPath(written)), file);
       QVERIFY(dialogs->messages.empty());
       return;
     }
-    if (how == "menu") {
-      dialogs->openAnswers.push_back(file);
-      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_LoadPng")->trigger();
-      QCOMPARE(dialogs->filters, QStringList{"PNG-изображение (.png)|*.png"});
-    } else {
-      auto* tree = child<QTreeWidget>(f, "TreeView");
-      tree->expandAll();
-      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, 2)).center(), {file}));
-    }
-    const QByteArray stored = entryBytes(f, 1);
-    if (!png) {
+    const QByteArray stored = entryBytes(f, node - 1);
+    if (!refusal.isEmpty()) {
       QCOMPARE(int(dialogs->messages.size()), 1);
-      QCOMPARE(
-          dialogs->messages[0].text,
-          QStringLiteral("Файл не является изображением PNG или повреждён. Загрузка невозможна."));
+      QCOMPARE(dialogs->messages[0].text, refusal);
       QCOMPARE(dialogs->fitsOffered, 0);
       QVERIFY(stored.isEmpty());
       return;
     }
     QVERIFY(dialogs->messages.empty());
     QCOMPARE(stored, raw);
-    QCOMPARE(shownPicture(f, QSize(4, 2)), picture);
+    QCOMPARE(f->selectedEntry(), node - 1);
+    QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
   }
 
   // The overview of the "Вид" menu follows an import as it happens, and a click in it selects

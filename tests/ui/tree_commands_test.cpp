@@ -62,53 +62,6 @@ class TreeCommandsTest : public WindowTest {
     menu->close();
   }
 
-  void treeContextMenuCommands_data() {
-    QTest::addColumn<int>("node");
-    QTest::addColumn<QString>("command");
-    QTest::addColumn<QString>("answer");    // the file the dialog returns
-    QTest::addColumn<QString>("written");   // the file the command writes, empty for an import
-    QTest::addColumn<QByteArray>("bytes");  // the imported or written bytes
-
-    const QByteArray raw = patternBytes(16, 5);
-    QTest::newRow("load raw") << 2 << "PM_LoadFile"
-                              << "bar.raw" << QString() << raw;
-    QTest::newRow("save jpg under a typed name") << 1 << "PM_SaveFile"
-                                                 << "logo.png"
-                                                 << "logo.jpg" << jpegBytes(16, 8);
-  }
-
-  void treeContextMenuCommands() {
-    QFETCH(int, node);
-    QFETCH(QString, command);
-    QFETCH(QString, answer);
-    QFETCH(QString, written);
-    QFETCH(QByteArray, bytes);
-
-    const QString path = writeFile(
-        tempPath("theme.wqt"),
-        themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1), patternBytes(1000, 2)}));
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(path);
-    trigger(f, "MM_Child_OpenTheme");
-    if (written.isEmpty())
-      dialogs->openAnswers.push_back(writeFile(tempPath(answer), bytes));
-    else
-      dialogs->saveAnswers.push_back(tempPath(answer));
-
-    QMenu* menu = openTreeMenu(f, node, ByMouse);
-    QVERIFY(menu != nullptr);
-    menu->findChild<QAction*>(command)->trigger();
-
-    QVERIFY(dialogs->messages.empty());
-    if (written.isEmpty()) {
-      QCOMPARE(entryBytes(f, f->selectedEntry()), bytes);
-      QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
-    } else {
-      QCOMPARE(dialogs->presetNames.back(), nodeAt(f, node)->text(0));
-      QCOMPARE(readFile(tempPath(written)), bytes);
-    }
-  }
-
   // "Загрузить с подгонкой..." and a picture of another size or format dropped on a JPG or RAW
   // node: the fitting dialog's result is imported as "Загрузить" imports a file; "Отмена" leaves
   // the slot as it was; an exact file dropped goes in as it is, without the dialog.

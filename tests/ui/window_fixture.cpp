@@ -17,23 +17,6 @@
 
 namespace wqttest {
 
-QString ScriptedDialogs::getOpenFileName(QWidget*, const QString& filter, const QString& name) {
-  return answer(openAnswers, filter, name);
-}
-
-QString ScriptedDialogs::getSaveFileName(QWidget*, const QString& filter, const QString& name) {
-  return answer(saveAnswers, filter, name);
-}
-
-QString ScriptedDialogs::getExistingDirectory(QWidget*, const QString& caption) {
-  return answer(folderAnswers, caption, QString());
-}
-
-bool ScriptedDialogs::question(const QString& text) {
-  questions << text;
-  return replaceAnswer;
-}
-
 ScriptedDialogs::Answer ScriptedDialogs::questionWithCancel(const QString& text) {
   questions << text;
   if (threeWayAnswers.empty()) return Answer::Cancel;

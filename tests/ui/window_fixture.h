@@ -85,10 +85,19 @@ struct Message {
 // Answers file dialogs from queues (an empty answer cancels) and records every message.
 class ScriptedDialogs : public wqtui::UserDialogs {
  public:
-  QString getOpenFileName(QWidget*, const QString& filter, const QString& fileName) override;
-  QString getSaveFileName(QWidget*, const QString& filter, const QString& fileName) override;
-  QString getExistingDirectory(QWidget*, const QString& caption) override;
-  bool question(const QString& text) override;
+  QString getOpenFileName(QWidget*, const QString& filter, const QString& name) override {
+    return answer(openAnswers, filter, name);
+  }
+  QString getSaveFileName(QWidget*, const QString& filter, const QString& name) override {
+    return answer(saveAnswers, filter, name);
+  }
+  QString getExistingDirectory(QWidget*, const QString& caption) override {
+    return answer(folderAnswers, caption, QString());
+  }
+  bool question(const QString& text) override {
+    questions << text;
+    return replaceAnswer;
+  }
   // "Да", "Нет" or "Отмена" from a queue; an empty queue answers "Отмена".
   Answer questionWithCancel(const QString& text) override;
   // Counts the steps shown; the cancel button is "clicked" once cancelAfter steps are done.
