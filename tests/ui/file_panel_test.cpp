@@ -9,55 +9,6 @@ class FilePanelTest : public WindowTest {
   Q_OBJECT
 
  private Q_SLOTS:
-  void importFile_data() {
-    QTest::addColumn<int>("node");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("refusal");
-
-    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
-    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
-    QTest::newRow("jpg accepted") << 1 << jpegBytes(16, 8) << jpgFilter << QString();
-    QTest::newRow("jpg wrong dimensions")
-        << 1 << jpegBytes(8, 16) << jpgFilter
-        << QStringLiteral(
-               "Размеры загружаемого изображения должны соответствовать заданным в карте темы!"
-               "\r\nЗагружаемый размер: 8x16, необходим: 16x8");
-    QTest::newRow("raw accepted") << 2 << patternBytes(16, 1) << rawFilter << QString();
-    QTest::newRow("raw one short") << 2 << patternBytes(15, 1) << rawFilter << kWrongSize;
-  }
-
-  void importFile() {
-    QFETCH(int, node);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, filter);
-    QFETCH(QString, refusal);
-
-    TMainForm* f = createdForm();
-    select(f, node);
-    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
-    importInto(node, bytes, QStringLiteral("candidate"));
-    QCOMPARE(dialogs->filters, QStringList{filter});
-
-    const QByteArray stored = entryBytes(f, f->selectedEntry());
-    if (refusal.isEmpty()) {
-      QVERIFY(dialogs->messages.empty());
-      QCOMPARE(stored, bytes);
-      QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
-      QVERIFY(!shown(f, "lbl_9"));
-      QVERIFY(enabled(f, "btn_save_img"));
-    } else {
-      QCOMPARE(int(dialogs->messages.size()), 1);
-      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
-      QCOMPARE(dialogs->messages[0].text, refusal);
-      QVERIFY(stored.isEmpty());
-      QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
-      QVERIFY(shown(f, "lbl_9"));
-      QVERIFY(!enabled(f, "btn_save_img"));
-    }
-    QCOMPARE(child<QLabel>(f, "IMG")->pixmap().isNull(), !refusal.isEmpty());
-  }
-
   // Every pixel of a colour preview as the user sees it: after the node is selected, after
   // "Другое" and back, after another picture is imported into it, and after the page switch again.
   void shownPictures_data() {
@@ -237,10 +188,10 @@ class FilePanelTest : public WindowTest {
     QVERIFY(!shown(f, "GB_Info"));
   }
 
-  // The file commands of the tree's menu, and a PNG dropped on a RAW node: a RAW picture's
-  // colours go to PNG and back to the very RAW words.
-  void menuTransfers_data() {
-    QTest::addColumn<QString>("how");  // a command of the tree's menu, or "drop"
+  // The load and save commands of the panel's buttons and the tree's menu, and a PNG dropped on
+  // a RAW node: a RAW picture's colours go to PNG and back to the very RAW words.
+  void fileTransfers_data() {
+    QTest::addColumn<QString>("how");  // a button, a command of the tree's menu, or "drop"
     QTest::addColumn<int>("node");
     QTest::addColumn<QByteArray>("file");  // the file offered, or the slot's bytes for a save
     QTest::addColumn<QString>("answer");   // the name the file dialog returns
@@ -248,12 +199,22 @@ class FilePanelTest : public WindowTest {
     QTest::addColumn<QString>("filter");   // of the file dialog, empty where it is not checked
     QTest::addColumn<QString>("refusal");
     const QByteArray raw = patternBytes(16, 11), png = pngBytes(rawPicture(raw, 4, 2));
+    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
+    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
     const QString pngFilter = QStringLiteral("PNG-изображение (.png)|*.png");
-    QTest::newRow("load") << "PM_LoadFile" << 2 << raw << "bar.raw" << QString()
-                          << "RAW-изображение (.raw)|*.raw" << QString();
-    QTest::newRow("load png") << "PM_LoadPng" << 2 << png << "bar.png" << QString() << pngFilter
-                              << QString();
-    QTest::newRow("load png, not a png")
+    QTest::newRow("button, jpg") << "btn_load_img" << 1 << jpegBytes(16, 8) << "in.jpg" << QString()
+                                 << jpgFilter << QString();
+    QTest::newRow("button, jpg of other dimensions")
+        << "btn_load_img" << 1 << jpegBytes(8, 16) << "in.jpg" << QString() << jpgFilter
+        << "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+           "Загружаемый размер: 8x16, необходим: 16x8";
+    QTest::newRow("button, raw one short") << "btn_load_img" << 2 << patternBytes(15, 1) << "in.raw"
+                                           << QString() << rawFilter << kWrongSize;
+    QTest::newRow("menu") << "PM_LoadFile" << 2 << raw << "bar.raw" << QString() << rawFilter
+                          << QString();
+    QTest::newRow("menu, png") << "PM_LoadPng" << 2 << png << "bar.png" << QString() << pngFilter
+                               << QString();
+    QTest::newRow("menu, png, not a png")
         << "PM_LoadPng" << 2 << QByteArray("just text\n") << "bar.png" << QString() << pngFilter
         << "Файл не является изображением PNG или повреждён. Загрузка невозможна.";
     QTest::newRow("png dropped") << "drop" << 2 << png << "bar.png" << QString() << QString()
@@ -264,7 +225,7 @@ class FilePanelTest : public WindowTest {
                                  << "exported.png" << pngFilter << QString();
   }
 
-  void menuTransfers() {
+  void fileTransfers() {
     QFETCH(QString, how);
     QFETCH(int, node);
     QFETCH(QByteArray, file);
@@ -273,10 +234,11 @@ class FilePanelTest : public WindowTest {
     QFETCH(QString, filter);
     QFETCH(QString, refusal);
     const QByteArray raw = patternBytes(16, 11);
+    const bool save = !written.isEmpty();
     QList<QByteArray> files = fourFiles();
-    files[1] = written.isEmpty() ? QByteArray() : raw;
+    files[node - 1] = save ? file : QByteArray();
     TMainForm* f = openedForm(themeBytes(files));
-    if (!written.isEmpty())
+    if (save)
       dialogs->saveAnswers.push_back(tempPath(answer));
     else if (how != "drop")
       dialogs->openAnswers.push_back(writeFile(tempPath(answer), file));
@@ -285,11 +247,14 @@ class FilePanelTest : public WindowTest {
       tree->expandAll();
       QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
                           {writeFile(tempPath(answer), file)}));
+    } else if (how.startsWith("btn")) {
+      select(f, node);
+      child<QPushButton>(f, how.toLatin1().constData())->click();
     } else {
       openTreeMenu(f, node, ByMouse)->findChild<QAction*>(how)->trigger();
     }
     if (!filter.isEmpty()) QCOMPARE(dialogs->filters.last(), filter);
-    if (!written.isEmpty()) {
+    if (save) {
       QCOMPARE(dialogs->presetNames.last(), nodeAt(f, node)->text(0));
       if (how == "PM_SavePng")
         QCOMPARE(pixelsOf(QImage(tempPath(written))), pixelsOf(rawPicture(raw, 4, 2)));
@@ -298,18 +263,21 @@ class FilePanelTest : public WindowTest {
       QVERIFY(dialogs->messages.empty());
       return;
     }
+    // Refused: one info message, offering the fitting dialog for a picture of other dimensions.
     const QByteArray stored = entryBytes(f, node - 1);
-    if (!refusal.isEmpty()) {
-      QCOMPARE(int(dialogs->messages.size()), 1);
-      QCOMPARE(dialogs->messages[0].text, refusal);
-      QCOMPARE(dialogs->fitsOffered, 0);
-      QVERIFY(stored.isEmpty());
-      return;
-    }
-    QVERIFY(dialogs->messages.empty());
-    QCOMPARE(stored, raw);
     QCOMPARE(f->selectedEntry(), node - 1);
-    QVERIFY(!child<QLabel>(f, "IMG")->pixmap().isNull());
+    QCOMPARE(int(dialogs->messages.size()), refusal.isEmpty() ? 0 : 1);
+    if (!refusal.isEmpty()) {
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
+      QCOMPARE(dialogs->messages[0].text, refusal);
+      QCOMPARE(dialogs->fitsOffered, refusal.startsWith(u"Размеры") ? 1 : 0);
+    }
+    QCOMPARE(stored, refusal.isEmpty() ? (how.contains("Png") || how == "drop" ? raw : file)
+                                       : QByteArray());
+    QCOMPARE(text(f, "ED_FileSize"), QString::number(stored.size()) + QStringLiteral(" б"));
+    QCOMPARE(shown(f, "lbl_9"), stored.isEmpty());
+    QCOMPARE(enabled(f, "btn_save_img"), !stored.isEmpty());
+    QCOMPARE(child<QLabel>(f, "IMG")->pixmap().isNull(), stored.isEmpty());
   }
 
   // The overview of the "Вид" menu follows an import as it happens, and a click in it selects
