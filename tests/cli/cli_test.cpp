@@ -140,7 +140,7 @@ TEST_F(Cli, ExitStatusesAndTheirMessages) {
   const struct {
     std::vector<std::string> args;
     int status;
-    std::string message;  // a part of stderr
+    std::string message;  // found in stderr
   } cases[] = {
       {{"check", theme}, 0, ""},
       {{"set", theme, "--name", "x", "-o", dir / "named.bin"}, 0, ""},
