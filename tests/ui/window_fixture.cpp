@@ -17,6 +17,38 @@
 
 namespace wqttest {
 
+const char* const kMapFourKinds =
+    "; test map\n"
+    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
+    "<ColorThemesSettings \"no\" \"98\">\n"
+    "<group \"Pictures\">\n"
+    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
+    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
+    "</group \"\">\n"
+    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
+    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
+
+// The later settings line raises the file count to 5.
+const std::string kMapWithOddNodes = std::string(kMapFourKinds) +
+                                     "<ThemeSettings \"A0\" \"100\" \"5\">\n"
+                                     "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
+                                     "<group \"Empty\">\n"
+                                     "</group \"\">\n";
+
+const char* const kMapNested =
+    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
+    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
+    "<ColorThemesSettings \"no\" \"98\">\n"
+    "<group \"Pictures\">\n"
+    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
+    "<group \"Icons\">\n"
+    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
+    "</group \"\">\n"
+    "</group \"\">\n"
+    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
+    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
+
 ScriptedDialogs::Answer ScriptedDialogs::questionWithCancel(const QString& text) {
   questions << text;
   if (threeWayAnswers.empty()) return Answer::Cancel;

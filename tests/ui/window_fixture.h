@@ -34,40 +34,13 @@ namespace wqttest {
 
 // Four embedded files, one of each kind, and a theme-type byte at 98h.
 // Display order: 0 "Pictures", 1 "Wallpaper", 2 "Bar", 3 "Clock", 4 "Colours".
-inline constexpr const char* kMapFourKinds =
-    "; test map\n"
-    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
-    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
-    "<ColorThemesSettings \"no\" \"98\">\n"
-    "<group \"Pictures\">\n"
-    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
-    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
-    "</group \"\">\n"
-    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
-    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
-
+extern const char* const kMapFourKinds;
 // The same plus an entry of an unknown kind (5 "Odd") and an empty group after the last file
-// (6 "Empty"), which has no entry; the later settings line raises the file count to 5.
-inline const std::string kMapWithOddNodes = std::string(kMapFourKinds) +
-                                            "<ThemeSettings \"A0\" \"100\" \"5\">\n"
-                                            "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
-                                            "<group \"Empty\">\n"
-                                            "</group \"\">\n";
-
+// (6 "Empty"), which has no entry.
+extern const std::string kMapWithOddNodes;
 // The four kinds again, the RAW picture in a group nested in the JPG's group.
 // Display order: 0 "Pictures", 1 "Wallpaper", 2 "Icons", 3 "Bar", 4 "Clock", 5 "Colours".
-inline constexpr const char* kMapNested =
-    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
-    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
-    "<ColorThemesSettings \"no\" \"98\">\n"
-    "<group \"Pictures\">\n"
-    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
-    "<group \"Icons\">\n"
-    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
-    "</group \"\">\n"
-    "</group \"\">\n"
-    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
-    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
+extern const char* const kMapNested;
 
 inline constexpr int kTableOffset = 0xA0;
 inline constexpr int kDataOffset = 0x100;
