@@ -57,7 +57,7 @@ void TMainForm::MM_Child_PortThemeClick() {
   }
 
   wqtui::PortReport report;
-  report.summary = QString::fromUtf8(wqt::portSummaryText(outcome, newMap));
+  report.summary = QString::fromUtf8(wqt::portSummaryText(outcome));
   for (const bool unfilled : {true, false}) {
     for (const wqt::PortedEntry& ported : outcome.entries) {
       if ((ported.step == wqt::PortStep::Unfilled) != unfilled) continue;

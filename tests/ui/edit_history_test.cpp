@@ -10,11 +10,6 @@ QString title(TMainForm* f) {
   return f->isWindowModified() ? f->windowTitle().replace("[*]", "*")
                                : f->windowTitle().remove("[*]");
 }
-
-bool commandEnabled(TMainForm* f, const char* name) {
-  return child<QAction>(f, name)->isEnabled();
-}
-
 }  // namespace
 
 class EditHistoryTest : public WindowTest {
@@ -37,12 +32,8 @@ class EditHistoryTest : public WindowTest {
   void undoAndRedo() {
     QFETCH(QString, change);
     QFETCH(QString, undoText);
-    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
-                                  patternBytes(1000, 3)};
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(writeFile(tempPath("theme.wqt"), themeBytes(files)));
-    trigger(f, "MM_Child_OpenTheme");
-    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    TMainForm* f = openedForm(themeBytes(fourFiles()));
+    QVERIFY(!enabled(f, "MM_Child_Undo") && !enabled(f, "MM_Child_Redo"));
     const std::vector<std::uint8_t> image = f->document().image();
     const QByteArray bar = entryBytes(f, 1);
     const QByteArray wallpaper = entryBytes(f, 0);
@@ -81,7 +72,7 @@ class EditHistoryTest : public WindowTest {
     // Back at the state of the file: no unsaved work.
     QCOMPARE(title(f), QStringLiteral("theme.wqt — Orvalen WQT Manager v1.0"));
     QVERIFY(!f->document().modified());
-    QVERIFY(!commandEnabled(f, "MM_Child_Undo"));
+    QVERIFY(!enabled(f, "MM_Child_Undo"));
     QCOMPARE(child<QAction>(f, "MM_Child_Redo")->text(),
              QString(undoText).replace("Отменить", "Повторить"));
 
@@ -90,52 +81,46 @@ class EditHistoryTest : public WindowTest {
     QCOMPARE(entryBytes(f, 1), changedBar);
     QCOMPARE(entryBytes(f, 0), changedWallpaper);
     QVERIFY(f->isWindowModified());
-    QVERIFY(!commandEnabled(f, "MM_Child_Redo"));
+    QVERIFY(!enabled(f, "MM_Child_Redo"));
   }
 
   // Steps past the bound are dropped, oldest first; the newest always stays.
   void historyBound() {
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
+    TMainForm* f = createdForm();
     f->setUndoMemoryLimit(20);
     for (char seed : {1, 2, 3}) importInto(2, patternBytes(16, seed), QStringLiteral("in.raw"));
     QCOMPARE(f->undoMemory(), std::size_t{16});
     trigger(f, "MM_Child_Undo");
     QCOMPARE(entryBytes(f, 1), patternBytes(16, 2));
-    QVERIFY(!commandEnabled(f, "MM_Child_Undo"));
+    QVERIFY(!enabled(f, "MM_Child_Undo"));
     trigger(f, "MM_Child_Undo");
     QCOMPARE(entryBytes(f, 1), patternBytes(16, 2));
     // A new theme starts with no history.
     trigger(f, "MM_Child_Redo");
     dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
     trigger(f, "MM_Child_CreateTheme");
-    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    QVERIFY(!enabled(f, "MM_Child_Undo") && !enabled(f, "MM_Child_Redo"));
     QCOMPARE(f->undoMemory(), std::size_t{0});
   }
 
   // A refused open keeps the theme but reloads the map the steps were made on: they go, and the
   // kept theme stays unsaved.
   void refusedOpenForgetsSteps() {
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
+    TMainForm* f = createdForm();
     importInto(2, patternBytes(16, 1), QStringLiteral("in.raw"));
-    QVERIFY(commandEnabled(f, "MM_Child_Undo"));
+    QVERIFY(enabled(f, "MM_Child_Undo"));
     dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
     dialogs->openAnswers.push_back(
         writeFile(tempPath("bad.wqt"), themeBytes({}, 0, "WQTTESTTHEMEX")));
     trigger(f, "MM_Child_OpenTheme");
     QCOMPARE(dialogs->messages.back().text, kBadTheme);
-    QVERIFY(!commandEnabled(f, "MM_Child_Undo") && !commandEnabled(f, "MM_Child_Redo"));
+    QVERIFY(!enabled(f, "MM_Child_Undo") && !enabled(f, "MM_Child_Redo"));
     QVERIFY(f->document().modified());
   }
 
   // Ctrl+Z and Ctrl+Y typed in a header box run the theme's history, not the box's own undo.
   void historyKeysInHeaderBox() {
-    TMainForm* f = newForm();
-    const QList<QByteArray> files{jpegBytes(16, 8), patternBytes(16, 1), patternBytes(26, 2),
-                                  patternBytes(1000, 3)};
-    dialogs->openAnswers.push_back(writeFile(tempPath("theme.wqt"), themeBytes(files)));
-    trigger(f, "MM_Child_OpenTheme");
+    TMainForm* f = openedForm(themeBytes(fourFiles()));
     f->show();
     f->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(f));

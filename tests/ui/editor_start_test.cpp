@@ -66,9 +66,6 @@ class EditorStartTest : public QObject {
     QTest::addColumn<QString>("out");  // the status panels, tab between, or the help's first line
     QTest::addColumn<QString>("err");  // a part of what goes to standard error
 
-    QTest::newRow("relative theme name") << QStringList{"--map", "MAP", "Relative.wqt"} << true << 0
-                                         << "Relative.wqt\tФайл загружен.\n"
-                                         << "";
     QTest::newRow("theme in a subfolder, platform option before it")
         << QStringList{"-platform", "offscreen", "--map", "MAP", "sub/../Relative.wqt"} << true << 0
         << "Relative.wqt\tФайл загружен.\n"
@@ -77,9 +74,6 @@ class EditorStartTest : public QObject {
                               << "";
     QTest::newRow("unknown option without a display") << QStringList{"--bogus"} << false << 2 << ""
                                                       << "Неизвестный параметр «bogus»";
-    QTest::newRow("option without its value, without a display")
-        << QStringList{"--map"} << false << 2 << ""
-        << "Отсутствует значение после «--map»";
     QTest::newRow("two themes without a display")
         << QStringList{"a.wqt", "b.wqt"} << false << 2 << ""
         << "Лишний аргумент «b.wqt»";

@@ -3,6 +3,10 @@
 // twice by writing a new file and renaming it over the old one. Each save is imported once, with
 // its final bytes; a JPEG saved at other dimensions goes through the fitting dialog; watching ends
 // with the theme.
+#include <QBuffer>
+#include <QFileInfo>
+
+#include "base/file_io.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "ui/ExternalEdit.h"

@@ -9,83 +9,13 @@ class FilePanelTest : public WindowTest {
   Q_OBJECT
 
  private Q_SLOTS:
-  void importFile_data() {
-    QTest::addColumn<int>("node");
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("filter");
-    QTest::addColumn<QString>("refusal");
-    QTest::addColumn<QSize>("preview");
-
-    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
-    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
-    const QString aniFilter = QStringLiteral("ANI2-изображение (c) Dravik (.ani2)|*.ani2");
-    const QString tabFilter = QStringLiteral("Файл таблицы цветов (.tab)|*.tab");
-    QTest::newRow("jpg accepted") << 1 << jpegBytes(16, 8) << jpgFilter << QString()
-                                  << QSize(16, 8);
-    QTest::newRow("jpg wrong dimensions")
-        << 1 << jpegBytes(8, 16) << jpgFilter
-        << QStringLiteral(
-               "Размеры загружаемого изображения должны соответствовать заданным в карте темы!"
-               "\r\nЗагружаемый размер: 8x16, необходим: 16x8")
-        << QSize();
-    QTest::newRow("raw accepted") << 2 << patternBytes(16, 1) << rawFilter << QString()
-                                  << QSize(4, 2);
-    QTest::newRow("raw one short")
-        << 2 << patternBytes(15, 1) << rawFilter << kWrongSize << QSize();
-    QTest::newRow("ani2 accepted") << 3 << patternBytes(26, 2) << aniFilter << QString() << QSize();
-    QTest::newRow("ani2 one long")
-        << 3 << patternBytes(27, 2) << aniFilter << kWrongSize << QSize();
-    QTest::newRow("colour table accepted")
-        << 4 << patternBytes(1000, 3) << tabFilter << QString() << QSize();
-    QTest::newRow("colour table short")
-        << 4 << patternBytes(999, 3) << tabFilter << kWrongSize << QSize();
-  }
-
-  void importFile() {
-    QFETCH(int, node);
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, filter);
-    QFETCH(QString, refusal);
-    QFETCH(QSize, preview);
-
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
-    select(f, node);
-    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
-    importInto(node, bytes, QStringLiteral("candidate"));
-    QCOMPARE(dialogs->filters, QStringList{filter});
-
-    const QByteArray stored = entryBytes(f, f->selectedEntry());
-    if (refusal.isEmpty()) {
-      QVERIFY(dialogs->messages.empty());
-      QCOMPARE(stored, bytes);
-      QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
-      QVERIFY(!shown(f, "lbl_9"));
-      QVERIFY(enabled(f, "btn_save_img"));
-    } else {
-      QCOMPARE(int(dialogs->messages.size()), 1);
-      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
-      QCOMPARE(dialogs->messages[0].text, refusal);
-      QVERIFY(stored.isEmpty());
-      QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("0 б"));
-      QVERIFY(shown(f, "lbl_9"));
-      QVERIFY(!enabled(f, "btn_save_img"));
-    }
-    const QPixmap picture = child<QLabel>(f, "IMG")->pixmap();
-    QCOMPARE(picture.isNull() ? QSize() : picture.size(), preview);
-    if (preview.isValid()) {
-      const QImage expected = node == 1 ? expectedJpeg(bytes) : rawPicture(bytes, 4, 2);
-      QCOMPARE(shownPicture(f, preview), expected);
-    }
-  }
-
   // Every pixel of a colour preview as the user sees it: after the node is selected, after
   // "Другое" and back, after another picture is imported into it, and after the page switch again.
   void shownPictures_data() {
     QTest::addColumn<int>("node");
     QTest::addColumn<QByteArray>("opened");
     QTest::addColumn<QByteArray>("imported");
-    QTest::newRow("jpeg") << 1 << toBytes(wqt::test::encodeJpeg(16, 8)) << jpegBytes(16, 8);
+    QTest::newRow("jpeg") << 1 << bytesOf(wqt::test::encodeJpeg(16, 8)) << jpegBytes(16, 8);
     QTest::newRow("raw") << 2 << patternBytes(16, 1) << patternBytes(16, 77);
   }
 
@@ -100,9 +30,7 @@ class FilePanelTest : public WindowTest {
                             patternBytes(1000, 3)};
     files[node - 1] = opened;
 
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(writeFile(tempPath("pictures.wqt"), themeBytes(files)));
-    trigger(f, "MM_Child_OpenTheme");
+    TMainForm* f = openedForm(themeBytes(files), "pictures.wqt");
     select(f, node);
     const QSize size = expected(opened).size();
     QCOMPARE(shownPicture(f, size), expected(opened));
@@ -136,8 +64,7 @@ class FilePanelTest : public WindowTest {
     const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()),
                            qsizetype(encoded.size()));
 
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
+    TMainForm* f = createdForm();
     importInto(1, jpegBytes(16, 8), QStringLiteral("good.jpg"));
     QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpegBytes(16, 8)));
 
@@ -152,15 +79,6 @@ class FilePanelTest : public WindowTest {
     QCOMPARE(text(f, "ED_FileSize"), QString::number(encoded.size()) + QStringLiteral(" б"));
     QVERIFY(!shown(f, "lbl_9"));
     QVERIFY(enabled(f, "btn_save_img"));
-  }
-
-  void colourTableSizeText() {
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
-    importInto(4, patternBytes(1000, 9), QStringLiteral("colours.tab"));
-    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("1000 б"));
-    QCOMPARE(text(f, "ED_IMG_Width"), QString());
-    QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("COLORTAB"));
   }
 
   void selectionRules_data() {
@@ -183,10 +101,9 @@ class FilePanelTest : public WindowTest {
                                    << QStringList{"16", "8", "JPG", jpegSize} << true;
     QTest::newRow("raw empty") << -1 << 2 << 1 << true << true << true << false
                                << QStringList{"4", "2", "RAW", "0 б"} << false;
-    QTest::newRow("ani2 with data") << -1 << 3 << 2 << true << true << false << true
-                                    << QStringList{"2", "3", "ANI2", "26 б"} << false;
-    QTest::newRow("colour table after ani2") << 3 << 4 << 3 << true << true << false << true
-                                             << QStringList{"", "", "COLORTAB", "1000 б"} << false;
+    QTest::newRow("colour table after a group")
+        << 0 << 4 << 3 << true << true << false << true << QStringList{"", "", "COLORTAB", "1000 б"}
+        << false;
     QTest::newRow("unknown kind keeps dimensions") << 3 << 5 << 4 << true << true << true << false
                                                    << QStringList{"2", "3", "BMP", "5 б"} << false;
     QTest::newRow("empty group after last file") << 3 << 6 << -1 << true << true << true << false
@@ -235,7 +152,6 @@ class FilePanelTest : public WindowTest {
     }
     QCOMPARE(text(f, "ED_FileSize"), texts[3]);
     QCOMPARE(!child<QLabel>(f, "IMG")->pixmap().isNull(), picture);
-    if (picture) QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpeg));
     QVERIFY(dialogs->messages.empty());
 
     // Import refuses a node of an unknown kind and one without an entry, with no dialog.
@@ -272,76 +188,96 @@ class FilePanelTest : public WindowTest {
     QVERIFY(!shown(f, "GB_Info"));
   }
 
-  void pngPictures_data() {
-    QTest::addColumn<QString>("how");  // "menu", "drop" or "save"
-    QTest::addColumn<QSize>("size");   // of the PNG picture offered
-    QTest::addColumn<int>("cut");      // bytes of the PNG file offered, -1 all; 0 offers text
+  // The load and save commands of the panel's buttons and the tree's menu, and a PNG dropped on
+  // a RAW node: a RAW picture's colours go to PNG and back to the very RAW words.
+  void fileTransfers_data() {
+    QTest::addColumn<QString>("how");  // a button, a command of the tree's menu, or "drop"
+    QTest::addColumn<int>("node");
+    QTest::addColumn<QByteArray>("file");  // the file offered, or the slot's bytes for a save
+    QTest::addColumn<QString>("answer");   // the name the file dialog returns
+    QTest::addColumn<QString>("written");  // the file a save writes
+    QTest::addColumn<QString>("filter");   // of the file dialog, empty where it is not checked
     QTest::addColumn<QString>("refusal");
-
-    const QString dimensions = QStringLiteral(
-        "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
-        "Загружаемый размер: %1, необходим: 4x2");
-    const QString notPng =
-        QStringLiteral("Файл не является изображением PNG или повреждён. Загрузка невозможна.");
-    QTest::newRow("load from png") << "menu" << QSize(4, 2) << -1 << QString();
-    QTest::newRow("png of other dimensions")
-        << "menu" << QSize(2, 4) << -1 << dimensions.arg("2x4");
-    QTest::newRow("not a png") << "menu" << QSize(4, 2) << 0 << notPng;
-    QTest::newRow("png cut short") << "menu" << QSize(4, 2) << 40 << notPng;
-    QTest::newRow("png dropped on the raw node") << "drop" << QSize(4, 2) << -1 << QString();
-    // A PNG of other dimensions dropped opens the fitting dialog (see the tree commands' tests).
-    QTest::newRow("not a png dropped") << "drop" << QSize(4, 2) << 0 << notPng;
-    QTest::newRow("save as png") << "save" << QSize(4, 2) << -1 << QString();
+    const QByteArray raw = patternBytes(16, 11), png = pngBytes(rawPicture(raw, 4, 2));
+    const QString jpgFilter = QStringLiteral("JPEG-изображение (.jpg, .jpeg)|*.jpg;*.jpeg");
+    const QString rawFilter = QStringLiteral("RAW-изображение (.raw)|*.raw");
+    const QString pngFilter = QStringLiteral("PNG-изображение (.png)|*.png");
+    QTest::newRow("button, jpg") << "btn_load_img" << 1 << jpegBytes(16, 8) << "in.jpg" << QString()
+                                 << jpgFilter << QString();
+    QTest::newRow("button, jpg of other dimensions")
+        << "btn_load_img" << 1 << jpegBytes(8, 16) << "in.jpg" << QString() << jpgFilter
+        << "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
+           "Загружаемый размер: 8x16, необходим: 16x8";
+    QTest::newRow("button, raw one short") << "btn_load_img" << 2 << patternBytes(15, 1) << "in.raw"
+                                           << QString() << rawFilter << kWrongSize;
+    QTest::newRow("menu") << "PM_LoadFile" << 2 << raw << "bar.raw" << QString() << rawFilter
+                          << QString();
+    QTest::newRow("menu, png") << "PM_LoadPng" << 2 << png << "bar.png" << QString() << pngFilter
+                               << QString();
+    QTest::newRow("menu, png, not a png")
+        << "PM_LoadPng" << 2 << QByteArray("just text\n") << "bar.png" << QString() << pngFilter
+        << "Файл не является изображением PNG или повреждён. Загрузка невозможна.";
+    QTest::newRow("png dropped") << "drop" << 2 << png << "bar.png" << QString() << QString()
+                                 << QString();
+    QTest::newRow("save under a typed name") << "PM_SaveFile" << 2 << raw << "bar.png"
+                                             << "bar.raw" << QString() << QString();
+    QTest::newRow("save as png") << "PM_SavePng" << 2 << raw << "exported"
+                                 << "exported.png" << pngFilter << QString();
   }
 
-  void pngPictures() {
+  void fileTransfers() {
     QFETCH(QString, how);
-    QFETCH(QSize, size);
-    QFETCH(int, cut);
+    QFETCH(int, node);
+    QFETCH(QByteArray, file);
+    QFETCH(QString, answer);
+    QFETCH(QString, written);
+    QFETCH(QString, filter);
     QFETCH(QString, refusal);
-
-    const QByteArray raw = patternBytes(2 * size.width() * size.height(), 11);
-    const QImage picture = rawPicture(raw, size.width(), size.height());
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
-    child<QTreeWidget>(f, "TreeView")->expandAll();
-    const QString png = writeFile(tempPath("bar.png"), cut == 0  ? QByteArray("just text\n")
-                                                       : cut < 0 ? pngBytes(picture)
-                                                                 : pngBytes(picture).left(cut));
-    if (how == "save") {
-      importInto(2, raw, QStringLiteral("bar.raw"));
-      dialogs->saveAnswers.push_back(tempPath("exported"));
-      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_SavePng")->trigger();
-      QCOMPARE(dialogs->filters.last(), QStringLiteral("PNG-изображение (.png)|*.png"));
-      QCOMPARE(dialogs->presetNames.last(), QStringLiteral("Bar"));
-      QCOMPARE(pixelsOf(QImage(tempPath("exported.png"))), pixelsOf(picture));
+    const QByteArray raw = patternBytes(16, 11);
+    const bool save = !written.isEmpty();
+    QList<QByteArray> files = fourFiles();
+    files[node - 1] = save ? file : QByteArray();
+    TMainForm* f = openedForm(themeBytes(files));
+    if (save)
+      dialogs->saveAnswers.push_back(tempPath(answer));
+    else if (how != "drop")
+      dialogs->openAnswers.push_back(writeFile(tempPath(answer), file));
+    if (how == "drop") {
+      auto* tree = child<QTreeWidget>(f, "TreeView");
+      tree->expandAll();
+      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
+                          {writeFile(tempPath(answer), file)}));
+    } else if (how.startsWith("btn")) {
+      select(f, node);
+      child<QPushButton>(f, how.toLatin1().constData())->click();
+    } else {
+      openTreeMenu(f, node, ByMouse)->findChild<QAction*>(how)->trigger();
+    }
+    if (!filter.isEmpty()) QCOMPARE(dialogs->filters.last(), filter);
+    if (save) {
+      QCOMPARE(dialogs->presetNames.last(), nodeAt(f, node)->text(0));
+      if (how == "PM_SavePng")
+        QCOMPARE(pixelsOf(QImage(tempPath(written))), pixelsOf(rawPicture(raw, 4, 2)));
+      else
+        QCOMPARE(readFile(tempPath(written)), file);
       QVERIFY(dialogs->messages.empty());
       return;
     }
-    if (how == "menu") {
-      dialogs->openAnswers.push_back(png);
-      openTreeMenu(f, 2, ByMouse)->findChild<QAction*>("PM_LoadPng")->trigger();
-      QCOMPARE(dialogs->filters, QStringList{"PNG-изображение (.png)|*.png"});
-    } else {
-      auto* tree = child<QTreeWidget>(f, "TreeView");
-      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, 2)).center(), {png}));
-    }
-    const QByteArray stored = entryBytes(f, 1);
+    // Refused: one info message, offering the fitting dialog for a picture of other dimensions.
+    const QByteArray stored = entryBytes(f, node - 1);
+    QCOMPARE(f->selectedEntry(), node - 1);
+    QCOMPARE(int(dialogs->messages.size()), refusal.isEmpty() ? 0 : 1);
     if (!refusal.isEmpty()) {
-      QCOMPARE(int(dialogs->messages.size()), 1);
+      QCOMPARE(int(dialogs->messages[0].kind), int(Message::Info));
       QCOMPARE(dialogs->messages[0].text, refusal);
-      // A picture of other dimensions is offered the fitting dialog; what is no picture is not.
-      QCOMPARE(dialogs->fitsOffered, cut < 0 ? 1 : 0);
-      QVERIFY(stored.isEmpty());
-      return;
+      QCOMPARE(dialogs->fitsOffered, refusal.startsWith(u"Размеры") ? 1 : 0);
     }
-    QVERIFY(dialogs->messages.empty());
-    // The picture's colours go back to the very RAW words, and the panel shows them.
-    QCOMPARE(stored, raw);
-    QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("16 б"));
-
-    QCOMPARE(pixelsOf(child<QLabel>(f, "IMG")->pixmap().toImage()), pixelsOf(picture));
-    QCOMPARE(shownPicture(f, size), picture);
+    QCOMPARE(stored, refusal.isEmpty() ? (how.contains("Png") || how == "drop" ? raw : file)
+                                       : QByteArray());
+    QCOMPARE(text(f, "ED_FileSize"), QString::number(stored.size()) + QStringLiteral(" б"));
+    QCOMPARE(shown(f, "lbl_9"), stored.isEmpty());
+    QCOMPARE(enabled(f, "btn_save_img"), !stored.isEmpty());
+    QCOMPARE(child<QLabel>(f, "IMG")->pixmap().isNull(), stored.isEmpty());
   }
 
   // The overview of the "Вид" menu follows an import as it happens, and a click in it selects

@@ -147,8 +147,6 @@ class ThemeOverviewTest : public QObject {
     QTest::addColumn<QString>("box");  // empty: no box below the caption
     QTest::newRow("missing JPG") << 3 << "Empty, 0 б"
                                  << "Файл отсутствует!";
-    QTest::newRow("ANI2") << 6 << "Clock, 26 б"
-                          << "";
     QTest::newRow("colour table") << 7 << "Colours, 8 б"
                                   << "";
   }
@@ -216,22 +214,10 @@ class ThemeOverviewTest : public QObject {
     QCOMPARE(last->findChild<QLabel*>()->text(), QStringLiteral("Colours, 8 б"));
   }
 
-  void refreshShowsTheSlotAsItIsNow() {
-    doc_.replaceEntryData(2, jpegBytes(200, 60, QImage::Format_RGB32));
-    doc_.replaceEntryData(1, {});
-    overview_->refreshEntry(2);
-    overview_->refreshEntry(1);
-    QCoreApplication::processEvents();
-    QCOMPARE(shown(fileFrame(*overview_, 3)->findChild<QWidget*>("overviewPicture")), preview(2));
-    QCOMPARE(fileFrame(*overview_, 2)->findChild<QLabel*>("overviewTextBox")->text(),
-             QStringLiteral("Файл отсутствует!"));
-  }
-
   void aClickNamesTheNode_data() {
     QTest::addColumn<int>("node");
     QTest::addColumn<QString>("part");
     QTest::newRow("picture") << 2 << "overviewPicture";
-    QTest::newRow("missing box") << 3 << "overviewTextBox";
     QTest::newRow("caption") << 6 << "";
   }
   void aClickNamesTheNode() {

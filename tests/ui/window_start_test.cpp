@@ -1,5 +1,16 @@
 // The window as it starts, with and without its map; the message boxes, the error box and
 // the About box.
+#include <QAccessible>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "ui/AboutProgramm.h"
+#include "ui/ErrorReport.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -9,84 +20,62 @@ class StartTest : public WindowTest {
 
  private Q_SLOTS:
   // A folder named like the map is no map either.
-  void startupWithoutMap_data() {
-    QTest::addColumn<bool>("folder");
-    QTest::newRow("missing") << false;
-    QTest::newRow("folder of that name") << true;
-  }
-
   void startupWithoutMap() {
-    QFETCH(bool, folder);
     removeMap();
-    if (folder) QVERIFY(QDir().mkdir(mapPath()));
+    QVERIFY(QDir().mkdir(mapPath()));
     TMainForm* f = newForm();
     QCOMPARE(panel(f, 0), QStringLiteral("Ошибка #1#"));
     QCOMPARE(panel(f, 1),
              QStringLiteral("Отсутствует файл theme.rxt. Дальнейшая работа невозможна."));
-    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
-    QVERIFY(!child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
-    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
-    QVERIFY(child<QAction>(f, "MM_Child_Exit")->isEnabled());
+    for (const char* command : {"MM_Child_CreateTheme", "MM_Child_OpenTheme", "MM_Child_SaveTheme"})
+      QVERIFY2(!enabled(f, command), command);
+    QVERIFY(enabled(f, "MM_Child_Exit"));
     QVERIFY(!enabled(f, "PCtrl"));
-    QVERIFY(dialogs->messages.empty());
 
-    // Putting the map in place later does not bring the commands back.
-    if (folder) QVERIFY(QDir().rmdir(mapPath()));
+    // Putting the map in place later brings nothing back, nor opens a theme named on the
+    // command line.
+    QVERIFY(QDir().rmdir(mapPath()));
     writeMap(kMapFourKinds);
     trigger(f, "MM_Child_CreateTheme");
-    QVERIFY(!child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
-    // Nor does a theme named on the command line open.
     f->openThemeFile(writeFile(tempPath("named.wqt"), themeBytes({})));
     QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
-    QVERIFY(!enabled(f, "PCtrl"));
+    QVERIFY(!enabled(f, "MM_Child_CreateTheme"));
     QVERIFY(dialogs->messages.empty());
   }
 
   void namedMapServesTheWholeRun() {
     removeMap();
-    const QString named = writeFile(tempPath("named.rxt"), kMapFourKinds);
-    TMainForm* f = newForm(named);
-    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
-    // A map beside the editor does not replace the named one.
-    writeMap(kMapWithOddNodes.c_str());
+    TMainForm* f = newForm(writeFile(tempPath("named.rxt"), kMapFourKinds));
+    writeMap(kMapWithOddNodes.c_str());  // beside the editor: not used
     trigger(f, "MM_Child_CreateTheme");
-    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 3);
     QCOMPARE(f->document().slotCount(), std::size_t{4});
   }
 
   void startupWithMap() {
     TMainForm* f = newForm();
-    QCOMPARE(panel(f, 0), QString());
-    QCOMPARE(panel(f, 1), QString());
-    QVERIFY(child<QAction>(f, "MM_Child_CreateTheme")->isEnabled());
-    QVERIFY(child<QAction>(f, "MM_Child_OpenTheme")->isEnabled());
-    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
+    QCOMPARE(panel(f, 0) + panel(f, 1), QString());
+    QVERIFY(enabled(f, "MM_Child_CreateTheme") && enabled(f, "MM_Child_OpenTheme"));
+    QVERIFY(!enabled(f, "MM_Child_SaveTheme"));
     QVERIFY(!enabled(f, "PCtrl"));
     QVERIFY(!shown(f, "PNL_InFo"));
-    QCOMPARE(child<QTreeWidget>(f, "TreeView")->topLevelItemCount(), 0);
     QCOMPARE(f->windowTitle(), QStringLiteral("Orvalen WQT Manager v1.0"));
-    QCOMPARE(f->centralWidget()->size(), QSize(757, 474));
     QVERIFY(f->windowFlags() & Qt::WindowMaximizeButtonHint);
     QCOMPARE(f->minimumSize(), f->size());
     QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
 
     f->show();
     QVERIFY(QTest::qWaitForWindowExposed(f));
-    // The status bar is Qt's, which screen readers know as one, along the client area's bottom.
+    // The status bar is Qt's, which screen readers know as one.
     auto* bar = child<QStatusBar>(f, "SBar");
-    QCOMPARE(bar->geometry(), QRect(0, 455, 757, 19));
     QCOMPARE(child<QLabel>(f, "SBar_Panel0")->geometry(), QRect(0, 0, 270, 19));
     QCOMPARE(child<QLabel>(f, "SBar_Panel1")->geometry(), QRect(270, 0, 487, 19));
     QCOMPARE(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::StatusBar);
-    // The drop-down menus are drawn in the window's font.
-    for (const char* menu : {"MM_Main_File", "MM_Main_Help"}) {
+    for (const char* menu : {"MM_Main_File", "MM_Main_Help"})
       QCOMPARE(child<QMenu>(f, menu)->font(), f->font());
-    }
     // Every label's text fits its box.
     for (QWidget* window :
          {static_cast<QWidget*>(f), static_cast<QWidget*>(new TChildForm_AboutProgramm(f))}) {
       for (const QLabel* label : window->findChildren<QLabel*>()) {
-        if (label->text().isEmpty()) continue;
         QVERIFY2(
             label->fontMetrics().horizontalAdvance(label->text()) <= label->contentsRect().width(),
             qPrintable(label->objectName() + u' ' + label->text()));
@@ -132,17 +121,13 @@ class StartTest : public WindowTest {
   // Tabbing into the tree makes its first node current: that node is the highlighted one too,
   // and its panel the one shown.
   void focusInHighlightsTheShownNode() {
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
+    TMainForm* f = createdForm();
     auto* tree = child<QTreeWidget>(f, "TreeView");
-    QCOMPARE(tree->currentItem(), nullptr);
     QFocusEvent focusIn(QEvent::FocusIn, Qt::TabFocusReason);
     QApplication::sendEvent(tree, &focusIn);
-    QCOMPARE(tree->currentItem(), nodeAt(f, 0));
     QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 0)});
     QCOMPARE(f->selectedEntry(), 0);
     QTest::keyClick(tree, Qt::Key_Down);  // past the closed group to "Clock"
-    QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{nodeAt(f, 3)});
     QCOMPARE(text(f, "ED_IMG_Format"), QStringLiteral("ANI2"));
   }
 
@@ -182,17 +167,12 @@ class StartTest : public WindowTest {
     QTest::addColumn<QString>("shown");
     QTest::newRow("letter") << "Stream read error"
                             << "Stream read error.";
-    QTest::newRow("full stop") << "Done."
-                               << "Done.";
     QTest::newRow("quote") << "'x' is not a valid integer value"
                            << "'x' is not a valid integer value.";
     QTest::newRow("closing parenthesis") << "failed (5)"
                                          << "failed (5)";
-    QTest::newRow("exclamation") << "Stop!"
-                                 << "Stop!";
-    QTest::newRow("slash") << "a/b/"
-                           << "a/b/.";
-    QTest::newRow("cyrillic") << QStringLiteral("Ошибка") << QStringLiteral("Ошибка.");
+    QTest::newRow("full stop") << "Done."
+                               << "Done.";
     QTest::newRow("empty") << ""
                            << "";
   }
@@ -203,22 +183,18 @@ class StartTest : public WindowTest {
     QCOMPARE(wqtui::withFullStop(message), shown);
   }
 
+  // A map with a width that is not a number stops create theme; the window goes on.
   void handlerErrorsReachTheErrorBox() {
-    // A map with a width that is not a number stops create theme; the tree shows what was
-    // built before the bad line, and the window goes on.
     writeMap(
         "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
         "<ThemeSettings \"A0\" \"100\" \"2\">\n"
         "<file \"First\" \"0\" \"ANI2\" \"2\" \"2\">\n"
         "<file \"Second\" \"1\" \"JPG\" \"wide\" \"2\">\n");
-    TMainForm* f = newForm();
-    trigger(f, "MM_Child_CreateTheme");
+    TMainForm* f = createdForm();
     QCOMPARE(int(dialogs->messages.size()), 1);
     QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
     QCOMPARE(dialogs->messages[0].text, QStringLiteral("'wide' is not a valid integer value."));
-    QVERIFY(!child<QAction>(f, "MM_Child_SaveTheme")->isEnabled());
-    QVERIFY(child<QTreeWidget>(f, "TreeView")->topLevelItemCount() >= 1);
-    QCOMPARE(panel(f, 1), QString());
+    QVERIFY(!enabled(f, "MM_Child_SaveTheme"));
 
     // The error box is the one registered by the window.
     wqtui::reportException(std::runtime_error("Range check error"));
@@ -228,8 +204,8 @@ class StartTest : public WindowTest {
   void aboutBoxKeys() {
     TChildForm_AboutProgramm about;
     QCOMPARE(about.windowTitle(), QStringLiteral("О программе"));
-    QCOMPARE(about.size(), QSize(403, 337));
     const QStringList lines = TChildForm_AboutProgramm::memoLines();
+    QCOMPARE(about.size(), QSize(403, 337));
     QCOMPARE(lines.size(), 21);
     QCOMPARE(lines[1], QStringLiteral("============"));
     QCOMPARE(lines[6], QStringLiteral("(за искл. D500, X700, E730, E760)."));
@@ -241,38 +217,31 @@ class StartTest : public WindowTest {
     auto* ok = child<QPushButton>(&about, "btn_modal_ok");
     QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
     QVERIFY(memo->isReadOnly());
-    QVERIFY(ok->isDefault());
     QTRY_VERIFY(memo->hasFocus());
-
-    QTest::keyClick(memo, Qt::Key_Return);
-    QTest::keyClick(memo, Qt::Key_Enter);
-    QTest::keyClick(memo, Qt::Key_Escape);
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+      QTest::keyClick(memo, key);
     QVERIFY(about.isVisible());
-    QCOMPARE(memo->toPlainText(), lines.join(u'\n'));
 
     ok->setFocus();
     QTest::keyClick(ok, Qt::Key_Escape);
     QVERIFY(about.isVisible());
     QTest::keyClick(ok, Qt::Key_Return);
-    QVERIFY(!about.isVisible());
     QCOMPARE(about.result(), int(QDialog::Accepted));
   }
 
   void aboutCommandWithoutMap() {
     removeMap();
     TMainForm* f = newForm();
-    for (int round = 0; round < 2; ++round) {
-      bool closed = false;
-      QTimer::singleShot(0, f, [&closed] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr) return;
-        child<QPushButton>(modal, "btn_modal_ok")->click();
-        closed = true;
-      });
-      trigger(f, "MM_Child_AboutProgramme");
-      QVERIFY(closed);
-      QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
-    }
+    bool closed = false;
+    QTimer::singleShot(0, f, [&closed] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (modal == nullptr) return;
+      child<QPushButton>(modal, "btn_modal_ok")->click();
+      closed = true;
+    });
+    trigger(f, "MM_Child_AboutProgramme");
+    QVERIFY(closed);
+    QVERIFY(child<QAction>(f, "MM_Child_AboutProgramme")->isChecked());
   }
 };
 
