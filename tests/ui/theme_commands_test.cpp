@@ -313,6 +313,79 @@ class ThemeCommandsTest : public WindowTest {
     QCOMPARE(f->themeFile(), tempPath(written));
     QCOMPARE(f->windowTitle(), written + QStringLiteral("[*] — Orvalen WQT Manager v1.0"));
   }
+
+  // The theme in the window, unsaved change included, carried to another map; on success the new
+  // theme opens with that map.
+  void portToAnotherMap_data() {
+    QTest::addColumn<QString>("wallpaper");  // the new map's wallpaper line
+    QTest::addColumn<QString>("extra");      // lines the new map adds
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("firstLine");
+    QTest::newRow("fitted and carried") << "<file \"Wallpaper\" \"0\" \"JPG\" \"8\" \"8\">"
+                                        << ""
+                                        << "ported.wqt"
+                                        << "Перенесено: 3, подогнано: 1, из базовой темы: 0."
+                                        << "Pictures/Wallpaper: подогнан из JPG 16×8";
+    QTest::newRow("a file nothing fills")
+        << "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">"
+        << "<ThemeSettings \"A0\" \"100\" \"5\">\n<file \"New\" \"4\" \"COLORTAB\" \"4\">\n"
+        << "ported.wqt"
+        << "Тема не записана: не заполнено файлов: 1."
+        << "New: в старой карте нет файла с этим путём; базовая тема не указана.";
+    QTest::newRow("over the open theme") << ""
+                                         << ""
+                                         << "theme.wqt"
+                                         << ""
+                                         << "";
+  }
+  void portToAnotherMap() {
+    QFETCH(QString, wallpaper);
+    QFETCH(QString, extra);
+    QFETCH(QString, target);
+    QFETCH(QString, summary);
+    QFETCH(QString, firstLine);
+    const QString theme = writeFile(tempPath("theme.wqt"), themeBytes(fourFiles()));
+    TMainForm* f = openedForm(readFile(theme));
+    child<QLineEdit>(f, "ED_ThemeAuthor")->setText(QStringLiteral("Changed"));
+    const QString newMap = writeFile(
+        tempPath("other.rxt"),
+        QString::fromUtf8(kMapFourKinds)
+                .replace(QStringLiteral("<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">"),
+                         wallpaper.isEmpty()
+                             ? QStringLiteral("<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">")
+                             : wallpaper)
+                .toUtf8() +
+            extra.toUtf8());
+    wqt::FitOptions fit;
+    dialogs->portChoices.push_back({newMap, QString(), tempPath(target), fit});
+    dialogs->replaceAnswer = true;
+    dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
+    trigger(f, "MM_Child_PortTheme");
+
+    if (summary.isEmpty()) {
+      QCOMPARE(dialogs->messages.back().text,
+               QStringLiteral("Новую тему нельзя записать в файл открытой или базовой темы. "
+                              "Выберите другой файл."));
+      QCOMPARE(readFile(theme), themeBytes(fourFiles()));
+      return;
+    }
+    QCOMPARE(dialogs->portReports.size(), std::size_t{1});
+    const wqtui::PortReport& report = dialogs->portReports.front();
+    QCOMPARE(report.summary, summary);
+    QCOMPARE(report.lines.front().path + QStringLiteral(": ") + report.lines.front().step,
+             firstLine);
+    const bool written = extra.isEmpty();
+    QCOMPARE(QFile::exists(tempPath(target)), written);
+    // "Открыть её?", then whether to save the change left in the window's theme.
+    QCOMPARE(dialogs->questions.size(), written ? 2 : 0);
+    if (!written) return;
+    // "Да": the new theme is the window's, opened with the other map.
+    QCOMPARE(f->themeFile(), tempPath(target));
+    QCOMPARE(f->themeMap().entry(0)->width, 8);
+    QCOMPARE(text(f, "ED_ThemeAuthor"), QStringLiteral("Changed"));
+    QVERIFY(!f->isWindowModified());
+  }
 };
 
 WQT_WINDOW_TEST(ThemeCommandsTest)

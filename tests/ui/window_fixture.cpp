@@ -98,6 +98,13 @@ std::optional<std::vector<std::uint8_t>> ScriptedDialogs::fitPicture(QWidget* pa
   return dialog.acceptedBytes();
 }
 
+std::optional<wqtui::PortChoice> ScriptedDialogs::portChoice(QWidget*) {
+  if (portChoices.empty()) return std::nullopt;
+  wqtui::PortChoice chosen = portChoices.front();
+  portChoices.pop_front();
+  return chosen;
+}
+
 bool ScriptedDialogs::infoMessageOfferingFit(const QString& text) {
   infoMessage(text);
   ++fitsOffered;

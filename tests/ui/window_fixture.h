@@ -79,6 +79,10 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   // queue says false or is empty.
   std::optional<std::vector<std::uint8_t>> fitPicture(QWidget* parent, const wqt::FitTarget& target,
                                                       const QString& picture) override;
+  std::optional<wqtui::PortChoice> portChoice(QWidget*) override;
+  void portReport(QWidget*, const wqtui::PortReport& report) override {
+    portReports.push_back(report);
+  }
   void infoMessage(const QString& text) override { messages.push_back({Message::Info, text}); }
   // Recorded as an info message; "Подогнать..." is chosen as the queue says.
   bool infoMessageOfferingFit(const QString& text) override;
@@ -90,6 +94,8 @@ class ScriptedDialogs : public wqtui::UserDialogs {
   std::deque<QString> folderAnswers;
   bool replaceAnswer = true;
   std::deque<Answer> threeWayAnswers;
+  std::deque<wqtui::PortChoice> portChoices;  // an empty queue answers "Отмена"
+  std::vector<wqtui::PortReport> portReports;
   std::deque<bool> fitAnswers;  // "OK" (true) or "Отмена" of each fitting dialog
   QStringList fittedPictures;   // the picture of every fitting dialog asked for
   std::deque<bool> fitOffers;  // "Подогнать..." (true) or "OK" of each refusal offering it
