@@ -52,7 +52,6 @@ TEST(JpegDecoder, ReadsTheHeaderSize) {
     int width, height;
   } rows[] = {
       {"upright", encodeJpeg(240, 320), 240, 320},
-      {"lying", encodeJpeg(320, 240), 320, 240},
       {"one pixel", encodeJpeg(1, 1), 1, 1},
       {"empty", {}, 0, 0},
       {"cut in half", halfOf(encodeJpeg({128, 128, JpegColour::Rgb, JpegFill::Noise})), 128, 128},
