@@ -278,25 +278,6 @@ TEST(PngDecode, InterlacedReadsAsItsPlainTwin) {
   EXPECT_EQ(decodePng(test::encodePng(r), 1000).rgb, plain.rgb);
 }
 
-TEST(Export, ForcesTheKindsExtension) {
-  const struct {
-    const char* chosen;
-    const char* extension;
-    const char* written;
-  } cases[] = {
-      {"Main", ".jpg", "Main.jpg"},
-      {"Main", ".tab", "Main.tab"},
-      {"logo.png", ".jpg", "logo.jpg"},
-      {"Icon 1.2", ".jpg", "Icon 1.jpg"},
-      {"pic.JPG", ".jpg", "pic.jpg"},
-      {"/home/user/my.themes/Main", ".raw", "/home/user/my.themes/Main.raw"},
-      {"/home/user/a.b/c.d", ".ani2", "/home/user/a.b/c.ani2"},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(exportFileName(c.chosen, c.extension), c.written) << c.chosen;
-  }
-}
-
 TEST(EntryHasSlot, OnlyEntriesOfTheMapThatHaveASlot) {
   test::TempDir dir;
   const std::string file = "<file name=\"F\" id=\"0\" type=\"JPG\" width=\"1\" height=\"1\">\n";
