@@ -179,32 +179,30 @@ TEST_F(MapLoad, SelectorStaysAsFarAsTheLoadGot) {
   EXPECT_TRUE(map.typeSelectorShown());
 }
 
-TEST_F(MapLoad, MissingMapEmptiesTheTreeAndKeepsTheRest) {
-  load(
-      "<ThemeSettings \"9C\" \"100\" \"1\">\n<file \"F\" \"1\" \"JPG\" \"1\" \"1\">\n"
-      "<ColorThemesSettings \"no\" \"98\">\n");
-  std::filesystem::remove(dir / "theme.rxt");
-  EXPECT_EQ(map.load(dir / "theme.rxt", values), ThemeMap::LoadResult::MapMissing);
-  EXPECT_TRUE(map.tree().empty());
-  EXPECT_FALSE(map.typeSelectorShown());
-  EXPECT_EQ(map.entries().size(), 1u);
-  EXPECT_EQ(map.entryOfNode(0), 0);  // the node index table is kept too
-  EXPECT_EQ(map.settings().fileCount, 1);
-}
-
 // A file the system cannot read: reading the process's memory at address 0 fails with EIO.
 TEST_F(MapLoad, UnreadableMapReportsTheTextFileError) {
   EXPECT_EQ(wqt::test::errorOf([&] { map.load("/proc/self/mem", values); }), "I/O error 5");
 }
 
+// Only a file or a link to one is the map; a missing map empties the tree and hides the selector,
+// the rest staying as the last load left it.
 TEST_F(MapLoad, OnlyAFileOrALinkToOneIsTheMap) {
   std::filesystem::create_directory(dir / "folder");
-  std::filesystem::create_symlink(dir.write("real.rxt", "<group \"G\">\n"), dir / "link.rxt");
-  EXPECT_FALSE(wqt::mapExists(dir / "folder"));
-  EXPECT_EQ(map.load(dir / "folder", values), ThemeMap::LoadResult::MapMissing);
+  std::filesystem::create_symlink(
+      dir.write("real.rxt",
+                "<ThemeSettings \"9C\" \"100\" \"1\">\n<file \"F\" \"1\" \"JPG\" \"1\" \"1\">\n"
+                "<ColorThemesSettings \"no\" \"98\">\n"),
+      dir / "link.rxt");
   EXPECT_FALSE(wqt::mapExists(dir / "absent.rxt"));
   EXPECT_TRUE(wqt::mapExists(dir / "link.rxt"));
   EXPECT_EQ(map.load(dir / "link.rxt", values), ThemeMap::LoadResult::Loaded);
+  EXPECT_FALSE(wqt::mapExists(dir / "folder"));
+  EXPECT_EQ(map.load(dir / "folder", values), ThemeMap::LoadResult::MapMissing);
+  EXPECT_TRUE(map.tree().empty());
+  EXPECT_FALSE(map.typeSelectorShown());
+  EXPECT_EQ(map.entries().size(), 1u);
+  EXPECT_EQ(map.entryOfNode(0), 0);  // the node index table is kept too
+  EXPECT_EQ(map.settings().fileCount, 1);
 }
 
 TEST_F(MapLoad, CaptionsDecodeByTheMapsEncoding) {
