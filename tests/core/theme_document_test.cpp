@@ -467,13 +467,6 @@ TEST(ThemeModified, FollowsWhatChanged) {
       {"refused import", true,
        [](auto& d) { EXPECT_THROW(d.replaceSlot(1, Bytes(wqt::kSlotCapacity + 1)), wqt::Error); },
        false},
-      {"saved after a change", true,
-       [](auto& d) {
-         d.replaceSlot(1, {9});
-         d.rebuildForSave(settings());
-         d.markUnmodified();
-       },
-       false},
       {"opened after a change", false,
        [](auto& d) {
          d.replaceSlot(1, {9});
