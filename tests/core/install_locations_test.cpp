@@ -142,7 +142,6 @@ TEST(ScratchFile, BesideTheExecutableOnlyWithItsOwnMapElseInTheUserCache) {
       {"its own map named another way", true, "bin/../bin/theme.rxt", true, "bin/temp"},
       // bin/ is writable here, as /usr/bin is to root.
       {"installed map", true, "data1/orvalen-wqt-manager/theme.rxt", true, cache},
-      {"user's own map", true, "config/orvalen-wqt-manager/theme.rxt", true, cache},
       {"a map that is not there", true, "bin/missing.rxt", true, cache},
       {"no map beside the executable", false, "bin/theme.rxt", true, cache},
       {"no cache without a home folder", true, "data1/orvalen-wqt-manager/theme.rxt", false,
