@@ -310,7 +310,9 @@ TEST(ThemeSave, RefusesEveryLayoutThatWouldNotReopen) {
       {"table one byte into the data", 0x9C, 0xA7, 3, 0x98, true},
       {"table ending at the data", 0x9C, 0xA8, 3, 0x98, false},
       {"type byte between the signatures", 0x9C, 0x100, 3, 13, false},
+      {"type byte in signature 2", 0x9C, 0x100, 3, 0x16, true},
       {"type byte in the author", 0x9C, 0x100, 3, 40, true},
+      {"type byte in the name", 0x9C, 0x100, 3, 0x60, true},
       {"type byte after the version", 0x9C, 0x100, 3, 0x91, false},
       {"type byte in the file count", 0x9C, 0x100, 3, 0x94, true},
       {"type byte just before the table", 0x9C, 0x100, 3, 0x9B, false},
@@ -330,7 +332,7 @@ TEST(ThemeSave, RefusesEveryLayoutThatWouldNotReopen) {
   for (const int table : offsets) {
     for (const int data : offsets) {
       for (const int count : {0, 1, 3}) {
-        for (const int type : {-1, 0x0D, 0x20, 0x91, 0x98, 0x9C, 0xA0, 0x100}) {
+        for (const int type : {-1, 0x05, 0x0D, 0x20, 0x91, 0x98, 0x9C, 0xA0, 0x100}) {
           const auto s = layout(table, data, count, type);
           if (wqt::saveLayoutOverlaps(s)) continue;
           SCOPED_TRACE(::testing::Message()
