@@ -421,10 +421,9 @@ TEST(ThemeFields, WidthLimits) {
   EXPECT_EQ(doc.image()[140 + 4], '3');
   EXPECT_EQ(doc.image()[145], 0);
   const auto name = fieldBytes(doc, wqt::kNameField);
-  for (std::size_t i = 0; i < 52; i += 2) {
-    EXPECT_EQ(name[i], 0xD0);
-    EXPECT_EQ(name[i + 1], 0x90);
-  }
+  std::string a26;
+  for (int i = 0; i < 26; ++i) a26 += "А";
+  EXPECT_EQ(std::string(name.begin(), name.end()), a26);
 }
 
 TEST(ThemeFields, WriteClearsTheWholeFieldAndExtendsTheImage) {
