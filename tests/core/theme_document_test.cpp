@@ -268,6 +268,22 @@ TEST(ThemeSave, WrittenHeaderMustReopen) {
   }
 }
 
+// A theme of no files, shorter than the data offset: nothing is missing, and the save pads it.
+TEST(ThemeSave, FileCountZero) {
+  auto s = settings(0);
+  s.colourFlag = "yes";
+  Bytes file = themeFile({});
+  file.resize(150);  // shorter than the data offset, no table to read
+  ThemeDocument doc;
+  doc.adopt(wqt::parseThemeFile(file, s));
+  EXPECT_EQ(doc.slotCount(), 0u);
+  EXPECT_FALSE(doc.hasEmptySlot(s));
+  Bytes expected = file;
+  expected.resize(0x100, 0);
+  std::fill(expected.begin() + 0x9C, expected.end(), 0);
+  EXPECT_EQ(wqt::joinParts(doc.rebuildForSave(s)), expected);
+}
+
 TEST(ThemeSave, MissingSlotOrOverlapRefuses) {
   ThemeDocument doc;
   doc.create(settings());
