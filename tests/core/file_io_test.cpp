@@ -85,12 +85,6 @@ TEST(FileIo, WritesOnlyRegularFilesOrNewNames) {
          return d / "t.wqt";
        },
        "Cannot open file \"%\". Is a pipe, not a regular file"},
-      {"link to fifo",
-       [&](auto& d) {
-         ::mkfifo((d / "p").c_str(), 0600);
-         return linkTo(d, d / "p");
-       },
-       "Cannot open file \"%\". Is a pipe, not a regular file"},
       {"socket", [&](auto& d) { return bindSocket(d / "s"); },
        "Cannot open file \"%\". Is a socket, not a regular file"},
       {"link to a device",

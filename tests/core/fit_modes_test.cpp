@@ -95,7 +95,6 @@ TEST(FitModes, OnlyJpgAndRawEntriesWithASizeAreTargets) {
       {{entryKindOf("JPG"), "JPG", 240, 320, 0}, FileKind::Jpg},
       {{entryKindOf("RAW"), "RAW", 16, 8, 0}, FileKind::Raw},
       {{entryKindOf("ANI2"), "ANI2", 16, 8, 0}, std::nullopt},
-      {{entryKindOf("jpg"), "jpg", 16, 8, 0}, std::nullopt},
       {{entryKindOf("RAW"), "RAW", 0, 8, 0}, std::nullopt},
   };
   for (const auto& c : cases) {

@@ -46,7 +46,6 @@ TEST(FitOutput, DithersKeepAGradientsMeanWhereTopBitsDarkenIt) {
     for (int x = 0; x < 248; ++x)
       picture.rgb.insert(picture.rgb.end(), {std::uint8_t(x), std::uint8_t(x), std::uint8_t(x)});
   }
-  const FileEntry entry{entryKindOf("RAW"), "RAW", 248, 64, 0};
   for (const Dither d : kDithers) {
     const std::vector<std::uint8_t> raw = ditherToRgb565(picture, d);
     double totalError = 0;

@@ -18,6 +18,14 @@ std::string repeated(std::string_view text, int times) {
   return out;
 }
 
+wqt::ThemeMap loaded(const std::string& text) {
+  wqt::test::TempDir dir;
+  wqt::ThemeMap map;
+  wqt::xml::ValueTable values;
+  map.load(dir.write("theme.rxt", text), values);
+  return map;
+}
+
 // `depth` groups captioned `group`, one inside the other, with the file `file` in the innermost.
 std::string nested(int depth, const std::string& group, const std::string& file) {
   return repeated("<group \"" + group + "\">\n", depth) + "<file \"" + file +
@@ -36,12 +44,9 @@ TEST(MapPaths, CaptionPathsKeepTheirEndWithinTheShownLength) {
       // Windows-1251 "Ж" is two bytes in UTF-8: only the caption's end is shown.
       {"long caption", nested(1, "g", std::string(1000, '\xC6')), "…" + repeated("Ж", 128)},
   };
-  wqt::test::TempDir dir;
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
-    wqt::ThemeMap map;
-    wqt::xml::ValueTable values;
-    map.load(dir.write("theme.rxt", row.map), values);
+    const wqt::ThemeMap map = loaded(row.map);
     EXPECT_EQ(wqt::captionPath(map, static_cast<int>(map.tree().size()) - 1), row.path);
     EXPECT_EQ(wqt::entryPath(map, 0), row.path);
   }
@@ -49,15 +54,10 @@ TEST(MapPaths, CaptionPathsKeepTheirEndWithinTheShownLength) {
 
 // Names compare as the captions read, whatever the map's encoding.
 TEST(MapPaths, EntriesFoundByCaptionsOfAWindows1251Map) {
-  wqt::test::TempDir dir;
-  wqt::ThemeMap map;
-  wqt::xml::ValueTable values;
   // "Меню" / "Камера", then a caption of a byte the code page leaves undefined.
-  map.load(
-      dir.write("theme.rxt",
-                "<group \"\xCC\xE5\xED\xFE\">\n<file \"\xCA\xE0\xEC\xE5\xF0\xE0\" \"0\" "
-                "\"RAW\" \"1\" \"1\">\n</group \"\">\n<file \"\x98\" \"0\" \"RAW\" \"1\" \"1\">\n"),
-      values);
+  const wqt::ThemeMap map = loaded(
+      "<group \"\xCC\xE5\xED\xFE\">\n<file \"\xCA\xE0\xEC\xE5\xF0\xE0\" \"0\" "
+      "\"RAW\" \"1\" \"1\">\n</group \"\">\n<file \"\x98\" \"0\" \"RAW\" \"1\" \"1\">\n");
   const struct {
     const char* text;
     std::int32_t entry;
@@ -71,14 +71,10 @@ TEST(MapPaths, EntriesFoundByCaptionsOfAWindows1251Map) {
 }
 
 TEST(MapPaths, WalkGivesEachNodeUnderTheRootWithItsDepth) {
-  wqt::test::TempDir dir;
-  wqt::ThemeMap map;
-  wqt::xml::ValueTable values;
-  map.load(dir.write("theme.rxt",
-                     "<group \"A\">\n<group \"B\">\n<file \"1\" \"0\" \"RAW\" \"1\" \"1\">\n"
-                     "</group \"\">\n<file \"2\" \"0\" \"RAW\" \"1\" \"1\">\n</group \"\">\n"
-                     "<file \"3\" \"0\" \"RAW\" \"1\" \"1\">\n"),
-           values);
+  const wqt::ThemeMap map = loaded(
+      "<group \"A\">\n<group \"B\">\n<file \"1\" \"0\" \"RAW\" \"1\" \"1\">\n"
+      "</group \"\">\n<file \"2\" \"0\" \"RAW\" \"1\" \"1\">\n</group \"\">\n"
+      "<file \"3\" \"0\" \"RAW\" \"1\" \"1\">\n");
   using Visits = std::vector<std::pair<int, std::size_t>>;
   const struct {
     int root;
