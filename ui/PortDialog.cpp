@@ -90,6 +90,7 @@ TPortDialog::TPortDialog(UserDialogs& dialogs, QWidget* parent)
   connect(target_, &QLineEdit::textChanged, this, updateOk);
   updateOk();
   chooseBackground();
+  map_->setFocus();
 }
 
 QWidget* TPortDialog::fileRow(QLineEdit*& line, const char* name, bool save, const char* filter) {
