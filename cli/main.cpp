@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
   } catch (const CLI::Success& e) {  // --help, --version
     return app.exit(e);
   } catch (const CLI::ParseError& e) {
-    wrong = optionSlip(e, app);
+    wrong = optionSlip(argc, argv, app);
     if (!wrong) wrong = russianParseError(e);
   }
   if (wrong) {

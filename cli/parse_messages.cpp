@@ -47,8 +47,7 @@ std::string russianParseError(const CLI::ParseError& e) {
   return "Неверная командная строка: " + what + ".";
 }
 
-std::optional<std::string> optionSlip(const CLI::ParseError& e, const CLI::App& app) {
-  if (dynamic_cast<const CLI::ExtrasError*>(&e) == nullptr) return std::nullopt;
+std::optional<std::string> optionSlip(int argc, char** argv, const CLI::App& app) {
   std::vector<std::string> names;
   const auto addNames = [&names](const CLI::App& from) {
     for (const CLI::Option* option : from.get_options()) {
@@ -57,16 +56,11 @@ std::optional<std::string> optionSlip(const CLI::ParseError& e, const CLI::App& 
   };
   addNames(app);
   for (const CLI::App* sub : app.get_subcommands()) addNames(*sub);
-  const std::string what = e.what();
-  const std::size_t colon = what.rfind(": ");
-  std::string_view extras =
-      colon == std::string::npos ? "" : std::string_view(what).substr(colon + 2);
-  while (!extras.empty()) {
-    const std::size_t space = extras.find(' ');
-    const std::string_view arg = extras.substr(0, space);
-    extras = space == std::string_view::npos ? "" : extras.substr(space + 1);
-    if (!arg.starts_with("--") || names.empty()) continue;
+  for (int i = 1; i < argc && !names.empty(); ++i) {
+    const std::string_view arg = argv[i];
+    if (!arg.starts_with("--")) continue;
     const std::string_view name = arg.substr(0, arg.find('='));
+    if (std::find(names.begin(), names.end(), name) != names.end()) continue;
     const auto closest = std::min_element(names.begin(), names.end(), [&](auto& x, auto& y) {
       return editDistance(name, x) < editDistance(name, y);
     });

@@ -10,9 +10,10 @@ namespace wqtcli {
 
 std::string russianParseError(const CLI::ParseError& e);
 
-// A misspelt option of the command given (or of the program): the message naming the closest
-// one it takes, when it is a slip as unknownCommand counts one.
-std::optional<std::string> optionSlip(const CLI::ParseError& e, const CLI::App& app);
+// A misspelt option on a command line the parse refused, whatever it refused first (a required
+// option a slip left out is missed before the slip is seen): the message naming the closest
+// option taken, when it is a slip as unknownCommand counts one.
+std::optional<std::string> optionSlip(int argc, char** argv, const CLI::App& app);
 
 // The command word of the command line (the first argument that is not an option or --map's
 // value) when it names no command: the message naming the closest command when it is a slip
