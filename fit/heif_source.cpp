@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fit/colour_profile.h"
+#include "fit/heif_layout.h"
 #include "fit/rgba_rows.h"
 #include "fit/source_decoders.h"
 
@@ -25,11 +26,13 @@ namespace {
 // What decoding takes at its peak, measured with both codecs on 4:2:0 pictures: the codec's
 // picture and tables beside the library's copy of it (4.75 bytes a pixel at 8 bits, twice that
 // above), an alpha plane decoded the same way, and the compressed data, held in a few copies. A
-// picture that would take more than the budget is refused before decoding. Tiled pictures need
-// less, but the library does not say which pictures are tiled.
+// grid's tiles are decoded one at a time into the whole picture's RGB planes (3 bytes a pixel
+// and the allocator's spread), beside one tile's decoding; its data is read a tile at a time. A
+// picture that would take more than the budget is refused before decoding.
 constexpr std::uint64_t kHeifBudget = 64u << 20;
 constexpr std::uint64_t kHeifFixed = 8u << 20;
 constexpr double kHeifPerPixel = 4.75, kHeifAlphaPerPixel = 2.5, kHeifPerFileByte = 4;
+constexpr double kHeifGridPerPixel = 3.5, kHeifGridPerFileByte = 1;
 
 // The AV1 codec decodes with a thread per processor, each holding a frame's worth of its own,
 // and counts the processors this thread may run on: confined to one, it holds one frame.
@@ -283,18 +286,31 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   const int bits = heif_image_handle_get_luma_bits_per_pixel(primary);
   const double depth = bits > 8 || bits < 0 ? 2 : 1;
   const bool hasAlpha = heif_image_handle_has_alpha_channel(primary) != 0;
-  const double need = double(kHeifFixed) + pixels * depth * kHeifPerPixel +
-                      (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
-                      double(reader.size()) * kHeifPerFileByte;
+  // A coded picture larger than the container claims is decoded whole before the claim is
+  // checked, so the stream headers' sizes count too. A grid is credited only when the library
+  // takes the same item for the primary picture as the walk did.
+  const std::optional<HeifLayout> layout = readHeifLayout(reader);
+  heif_item_id primaryId = 0;
+  const bool grid = layout && layout->gridPixels != 0 &&
+                    heif_context_get_primary_image_ID(context.get(), &primaryId).code == 0 &&
+                    primaryId == layout->primary;
+  const double coded = layout ? double(layout->codedPixels) : 0;
+  const double need =
+      double(kHeifFixed) + (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
+      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel +
+                  coded * depth * kHeifPerPixel + double(reader.size()) * kHeifGridPerFileByte
+            : std::max(pixels, coded) * depth * kHeifPerPixel +
+                  double(reader.size()) * kHeifPerFileByte);
   if (need > double(kHeifBudget)) throw SourceError(kSourceMemoryMessage);
 
   heif_image* decoded = nullptr;
   // 4:2:0, as the codecs give a photo: no conversion of the whole picture, which "as it is"
-  // would make 4:4:4 RGB planes of. Colours stored as G, B, R (lossless ones) are asked for as RGB.
+  // would make 4:4:4 RGB planes of. Colours stored as G, B, R (lossless ones) are asked for as
+  // RGB, and so is a grid: the library pastes its tiles into RGB planes, which 4:2:0 would copy.
   heif_color_profile_nclx* stored = nullptr;
   heif_image_handle_get_nclx_color_profile(primary, &stored);
-  const bool storedRgb =
-      stored != nullptr && stored->matrix_coefficients == heif_matrix_coefficients_RGB_GBR;
+  const bool storedRgb = grid || (stored != nullptr &&
+                                  stored->matrix_coefficients == heif_matrix_coefficients_RGB_GBR);
   heif_nclx_color_profile_free(stored);
   {
     const OneProcessor confined;

@@ -1,0 +1,448 @@
+// The walk reads the top-level boxes through the reader and the meta box whole (it is small in
+// any photo), then parses spans only: every box must lie inside its parent, and the nesting is
+// fixed by the structure, so nothing here recurses.
+#include "fit/heif_layout.h"
+
+#include <algorithm>
+#include <array>
+#include <map>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace wqt {
+
+namespace {
+
+constexpr std::uint64_t kMaxMetaBytes = 4u << 20;
+constexpr std::size_t kMaxTopBoxes = 1024, kMaxItems = 1u << 14, kMaxProperties = 1u << 14;
+
+using Bytes = std::span<const std::uint8_t>;
+
+// Big-endian fields of a span; past its end every read gives 0 and clears `ok`.
+struct Cursor {
+  Bytes bytes;
+  std::size_t pos = 0;
+  bool ok = true;
+
+  std::uint64_t take(std::size_t n) {
+    if (n > bytes.size() - pos) {
+      ok = false;
+      pos = bytes.size();
+      return 0;
+    }
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < n; ++i) v = v << 8 | bytes[pos++];
+    return v;
+  }
+  Bytes rest() const { return bytes.subspan(pos); }
+  bool done() const { return pos >= bytes.size(); }
+};
+
+struct Box {
+  std::string_view type;
+  Bytes body;
+};
+
+// The next box of a parent's body; nothing at its end or when a size leaves the parent.
+std::optional<Box> nextBox(Cursor& in) {
+  if (in.done()) return std::nullopt;
+  const std::size_t start = in.pos;
+  std::uint64_t size = in.take(4);
+  const Bytes type = in.bytes.subspan(in.pos, std::min<std::size_t>(4, in.rest().size()));
+  in.take(4);
+  if (size == 1) size = in.take(8);
+  if (size == 0) size = in.bytes.size() - start;
+  const std::size_t header = in.pos - start;
+  if (!in.ok || size < header || size > in.bytes.size() - start) {
+    in.ok = false;
+    return std::nullopt;
+  }
+  in.pos = start + std::size_t(size);
+  return Box{{reinterpret_cast<const char*>(type.data()), 4},
+             in.bytes.subspan(start + header, std::size_t(size) - header)};
+}
+
+// Exp-Golomb and fixed-width fields of a stream header, emulation-prevention bytes removed.
+struct Bits {
+  std::vector<std::uint8_t> bytes;
+  std::size_t bit = 0;
+  bool ok = true;
+
+  std::uint64_t u(int n) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < n; ++i) {
+      if (bit >= bytes.size() * 8) {
+        ok = false;
+        return 0;
+      }
+      v = v << 1 | ((bytes[bit / 8] >> (7 - bit % 8)) & 1);
+      ++bit;
+    }
+    return v;
+  }
+  std::uint64_t ue() {
+    int zeros = 0;
+    while (ok && u(1) == 0) {
+      if (++zeros > 32) ok = false;
+    }
+    return ok ? (std::uint64_t(1) << zeros) - 1 + u(zeros) : 0;
+  }
+};
+
+// The picture size of an HEVC sequence parameter set (NAL header included), 0 if unreadable.
+std::uint64_t hevcSpsPixels(Bytes nal) {
+  Bits b;
+  for (std::size_t i = 2; i < nal.size(); ++i) {
+    if (i >= 4 && nal[i] == 3 && nal[i - 1] == 0 && nal[i - 2] == 0) continue;
+    b.bytes.push_back(nal[i]);
+  }
+  b.u(4);
+  const int subLayers = int(b.u(3));
+  b.u(1);
+  b.u(96);  // general profile, tier and level
+  std::vector<bool> profile(subLayers), level(subLayers);
+  for (int i = 0; i < subLayers; ++i) profile[i] = b.u(1), level[i] = b.u(1);
+  if (subLayers > 0) b.u(2 * (8 - subLayers));
+  for (int i = 0; i < subLayers; ++i) b.u((profile[i] ? 88 : 0) + (level[i] ? 8 : 0));
+  b.ue();
+  if (b.ue() == 3) b.u(1);
+  const std::uint64_t width = b.ue(), height = b.ue();
+  return b.ok ? width * height : 0;
+}
+
+// The largest picture the sequence parameter sets of an hvcC box describe.
+std::uint64_t hevcConfigPixels(Bytes hvcC) {
+  Cursor in{hvcC};
+  in.take(22);
+  const std::uint64_t arrays = in.take(1);
+  std::uint64_t most = 0;
+  for (std::uint64_t a = 0; a < arrays && in.ok; ++a) {
+    const bool sps = (in.take(1) & 0x3f) == 33;
+    const std::uint64_t count = in.take(2);
+    for (std::uint64_t n = 0; n < count && in.ok; ++n) {
+      const std::size_t length = std::size_t(in.take(2));
+      if (length > in.rest().size()) return most;
+      if (sps) most = std::max(most, hevcSpsPixels(in.rest().first(length)));
+      in.pos += length;
+    }
+  }
+  return most;
+}
+
+std::uint64_t leb128(Cursor& in) {
+  std::uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) {
+    const std::uint64_t byte = in.take(1);
+    v |= (byte & 0x7f) << (7 * i);
+    if ((byte & 0x80) == 0) break;
+  }
+  return v;
+}
+
+// The largest frame an AV1 sequence header OBU allows, 0 if unreadable.
+std::uint64_t av1SequencePixels(Bytes obu) {
+  Bits b{{obu.begin(), obu.end()}};
+  b.u(3);
+  b.u(1);
+  if (b.u(1) != 0) {  // reduced still picture header
+    b.u(5);
+  } else {
+    int delayLength = 0;
+    bool decoderModel = false;
+    if (b.u(1) != 0) {  // timing info
+      b.u(64);
+      if (b.u(1) != 0) b.ue();
+      decoderModel = b.u(1) != 0;
+      if (decoderModel) {
+        delayLength = int(b.u(5)) + 1;
+        b.u(32 + 5 + 5);
+      }
+    }
+    const bool displayDelay = b.u(1) != 0;
+    const int points = int(b.u(5)) + 1;
+    for (int i = 0; i < points && b.ok; ++i) {
+      b.u(12);
+      if (b.u(5) > 7) b.u(1);
+      if (decoderModel && b.u(1) != 0) b.u(2 * delayLength + 1);
+      if (displayDelay && b.u(1) != 0) b.u(4);
+    }
+  }
+  const int widthBits = int(b.u(4)) + 1, heightBits = int(b.u(4)) + 1;
+  const std::uint64_t width = b.u(widthBits) + 1, height = b.u(heightBits) + 1;
+  return b.ok ? width * height : 0;
+}
+
+// The sequence header among an av1C box's configuration OBUs, if it carries one.
+std::uint64_t av1ConfigPixels(Bytes av1C) {
+  Cursor in{av1C};
+  in.take(4);
+  while (in.ok && !in.done()) {
+    const std::uint64_t header = in.take(1);
+    if (header & 4) in.take(1);
+    const std::uint64_t size = header & 2 ? leb128(in) : in.rest().size();
+    if (!in.ok || size > in.rest().size()) return 0;
+    if ((header >> 3 & 15) == 1) return av1SequencePixels(in.rest().first(std::size_t(size)));
+    in.pos += std::size_t(size);
+  }
+  return 0;
+}
+
+bool readAt(ByteReader& reader, std::uint64_t offset, std::span<std::uint8_t> out) {
+  reader.seek(offset);
+  std::size_t got = 0;
+  while (got < out.size()) {
+    const std::size_t n = reader.read(out.subspan(got));
+    if (n == 0) return false;
+    got += n;
+  }
+  return true;
+}
+
+struct Item {
+  std::string_view type;
+  std::uint64_t pixels = 0;  // the most any of its size-bearing properties says
+};
+
+struct Meta {
+  std::optional<std::uint32_t> primary;
+  std::map<std::uint32_t, Item> items;
+  std::vector<std::uint64_t> propertyPixels;
+  std::vector<std::uint32_t> tiles;
+  Bytes idat;
+  bool sawIinf = false, sawIpco = false, sawIpma = false, sawIref = false, sawIloc = false;
+  // The grid description's place: in the file (method 0) or in idat (method 1).
+  std::optional<std::pair<int, std::pair<std::uint64_t, std::uint64_t>>> gridPlace;
+};
+
+bool readIinf(Bytes body, Meta& meta) {
+  Cursor in{body};
+  const std::uint64_t version = in.take(4) >> 24;
+  const std::uint64_t count = in.take(version == 0 ? 2 : 4);
+  if (!in.ok || count > kMaxItems) return false;
+  while (auto box = nextBox(in)) {
+    if (box->type != "infe") continue;
+    Cursor e{box->body};
+    const std::uint64_t v = e.take(4) >> 24;
+    if (v < 2) continue;
+    const auto id = std::uint32_t(e.take(v == 2 ? 2 : 4));
+    e.take(2);
+    const Bytes type = e.rest().first(std::min<std::size_t>(4, e.rest().size()));
+    e.take(4);
+    if (!e.ok || meta.items.size() >= kMaxItems) return false;
+    if (!meta.items.emplace(id, Item{{reinterpret_cast<const char*>(type.data()), 4}}).second)
+      return false;
+  }
+  return in.ok;
+}
+
+bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::size_t>>& links) {
+  Cursor in{body};
+  while (auto box = nextBox(in)) {
+    if (box->type == "ipco") {
+      if (std::exchange(meta.sawIpco, true)) return false;
+      Cursor p{box->body};
+      while (auto property = nextBox(p)) {
+        if (meta.propertyPixels.size() >= kMaxProperties) return false;
+        std::uint64_t pixels = 0;
+        if (property->type == "ispe") {
+          Cursor s{property->body};
+          s.take(4);
+          pixels = s.take(4) * s.take(4);
+        } else if (property->type == "hvcC") {
+          pixels = hevcConfigPixels(property->body);
+        } else if (property->type == "av1C") {
+          pixels = av1ConfigPixels(property->body);
+        }
+        meta.propertyPixels.push_back(pixels);
+      }
+      if (!p.ok) return false;
+    } else if (box->type == "ipma") {
+      if (std::exchange(meta.sawIpma, true)) return false;
+      Cursor a{box->body};
+      const std::uint64_t head = a.take(4);
+      const bool wideIds = head >> 24 >= 1, wideIndices = head & 1;
+      const std::uint64_t count = a.take(4);
+      if (count > kMaxItems) return false;
+      for (std::uint64_t i = 0; i < count && a.ok; ++i) {
+        const auto id = std::uint32_t(a.take(wideIds ? 4 : 2));
+        const std::uint64_t n = a.take(1);
+        for (std::uint64_t j = 0; j < n && a.ok; ++j) {
+          const std::uint64_t entry = a.take(wideIndices ? 2 : 1);
+          const std::uint64_t index = entry & (wideIndices ? 0x7fff : 0x7f);
+          if (index != 0) links.emplace_back(id, std::size_t(index - 1));
+          if (links.size() > kMaxItems * 16) return false;
+        }
+      }
+      if (!a.ok) return false;
+    }
+  }
+  return in.ok;
+}
+
+bool readIref(Bytes body, Meta& meta) {
+  Cursor in{body};
+  const bool wide = in.take(4) >> 24 >= 1;
+  while (auto box = nextBox(in)) {
+    Cursor r{box->body};
+    const auto from = std::uint32_t(r.take(wide ? 4 : 2));
+    const std::uint64_t count = r.take(2);
+    if (box->type != "dimg" || !meta.primary || from != *meta.primary) continue;
+    if (!meta.tiles.empty()) return false;
+    for (std::uint64_t i = 0; i < count && r.ok; ++i)
+      meta.tiles.push_back(std::uint32_t(r.take(wide ? 4 : 2)));
+    if (!r.ok) return false;
+  }
+  return in.ok;
+}
+
+bool readIloc(Bytes body, Meta& meta) {
+  Cursor in{body};
+  const std::uint64_t version = in.take(4) >> 24;
+  if (version > 2) return false;
+  const std::uint64_t sizes = in.take(2);
+  const std::size_t offsetSize = sizes >> 12, lengthSize = sizes >> 8 & 15,
+                    baseSize = sizes >> 4 & 15, indexSize = version > 0 ? sizes & 15 : 0;
+  const std::uint64_t count = in.take(version < 2 ? 2 : 4);
+  if (count > kMaxItems) return false;
+  for (std::uint64_t i = 0; i < count && in.ok; ++i) {
+    const auto id = std::uint32_t(in.take(version < 2 ? 2 : 4));
+    const int method = version > 0 ? int(in.take(2) & 15) : 0;
+    in.take(2);
+    const std::uint64_t base = in.take(baseSize);
+    const std::uint64_t extents = in.take(2);
+    for (std::uint64_t e = 0; e < extents && in.ok; ++e) {
+      in.take(indexSize);
+      const std::uint64_t offset = in.take(offsetSize), length = in.take(lengthSize);
+      // A grid's description is short; one extent holds it in any file seen.
+      if (meta.primary && id == *meta.primary && e == 0)
+        meta.gridPlace = {method, {base + offset, length}};
+    }
+  }
+  return in.ok;
+}
+
+// The output size a grid description gives.
+std::uint64_t gridOutputPixels(Bytes grid) {
+  Cursor in{grid};
+  in.take(1);
+  const bool wide = in.take(1) & 1;
+  in.take(2);
+  const std::uint64_t width = in.take(wide ? 4 : 2), height = in.take(wide ? 4 : 2);
+  return in.ok ? width * height : 0;
+}
+
+}  // namespace
+
+std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
+  // The meta box among the top-level boxes.
+  std::vector<std::uint8_t> metaBytes;
+  std::uint64_t offset = 0;
+  bool found = false;
+  for (std::size_t n = 0; offset < reader.size(); ++n) {
+    std::array<std::uint8_t, 16> header{};
+    const std::uint64_t left = reader.size() - offset;
+    if (n >= kMaxTopBoxes || left < 8 ||
+        !readAt(reader, offset, std::span(header).first(std::min<std::uint64_t>(16, left)))) {
+      return std::nullopt;
+    }
+    Cursor in{std::span(header).first(std::min<std::uint64_t>(16, left))};
+    std::uint64_t size = in.take(4);
+    const std::string_view type(reinterpret_cast<const char*>(header.data()) + 4, 4);
+    in.take(4);
+    if (size == 1) size = in.take(8);
+    if (size == 0) size = left;
+    if (!in.ok || size < in.pos || size > left) return std::nullopt;
+    if (type == "meta") {
+      if (found || size - in.pos > kMaxMetaBytes) return std::nullopt;
+      found = true;
+      metaBytes.resize(std::size_t(size - in.pos));
+      if (!readAt(reader, offset + in.pos, metaBytes)) return std::nullopt;
+    }
+    offset += size;
+  }
+  if (!found) return std::nullopt;
+
+  Meta meta;
+  std::vector<std::pair<std::uint32_t, std::size_t>> links;
+  Cursor in{metaBytes};
+  in.take(4);
+  std::vector<Box> boxes;
+  while (auto box = nextBox(in)) {
+    if (boxes.size() >= kMaxTopBoxes) return std::nullopt;
+    boxes.push_back(*box);
+  }
+  if (!in.ok) return std::nullopt;
+  // pitm first: the references and locations read below are the primary item's.
+  for (const Box& box : boxes) {
+    if (box.type != "pitm") continue;
+    Cursor p{box.body};
+    const bool wide = p.take(4) >> 24 >= 1;
+    const auto id = std::uint32_t(p.take(wide ? 4 : 2));
+    if (!p.ok || meta.primary) return std::nullopt;
+    meta.primary = id;
+  }
+  if (!meta.primary) return std::nullopt;
+  for (const Box& box : boxes) {
+    bool ok = true;
+    if (box.type == "iinf") {
+      ok = !std::exchange(meta.sawIinf, true) && readIinf(box.body, meta);
+    } else if (box.type == "iprp") {
+      ok = readIprp(box.body, meta, links);
+    } else if (box.type == "iref") {
+      ok = !std::exchange(meta.sawIref, true) && readIref(box.body, meta);
+    } else if (box.type == "iloc") {
+      ok = !std::exchange(meta.sawIloc, true) && readIloc(box.body, meta);
+    } else if (box.type == "idat") {
+      ok = meta.idat.empty();
+      meta.idat = box.body;
+    }
+    if (!ok) return std::nullopt;
+  }
+  for (const auto& [id, index] : links) {
+    if (index >= meta.propertyPixels.size()) return std::nullopt;
+    const auto item = meta.items.find(id);
+    if (item != meta.items.end())
+      item->second.pixels = std::max(item->second.pixels, meta.propertyPixels[index]);
+  }
+
+  HeifLayout layout;
+  layout.primary = *meta.primary;
+  for (const auto& [id, item] : meta.items) {
+    if (item.type == "hvc1" || item.type == "av01")
+      layout.codedPixels = std::max(layout.codedPixels, item.pixels);
+  }
+  const auto primary = meta.items.find(*meta.primary);
+  if (primary == meta.items.end() || primary->second.type != "grid" || meta.tiles.empty() ||
+      !meta.gridPlace) {
+    return layout;
+  }
+  for (const std::uint32_t tile : meta.tiles) {
+    const auto item = meta.items.find(tile);
+    if (item == meta.items.end() || item->second.pixels == 0 ||
+        (item->second.type != "hvc1" && item->second.type != "av01")) {
+      return layout;
+    }
+  }
+  std::array<std::uint8_t, 12> grid{};
+  const auto [method, place] = *meta.gridPlace;
+  const std::size_t length = std::size_t(std::min<std::uint64_t>(place.second, grid.size()));
+  if (method == 0) {
+    if (place.first > reader.size() || length > reader.size() - place.first ||
+        !readAt(reader, place.first, std::span(grid).first(length))) {
+      return layout;
+    }
+  } else if (method == 1 && place.first <= meta.idat.size() &&
+             length <= meta.idat.size() - place.first) {
+    std::copy_n(meta.idat.begin() + std::ptrdiff_t(place.first), length, grid.begin());
+  } else {
+    return layout;
+  }
+  const std::uint64_t output = gridOutputPixels(std::span(grid).first(length));
+  if (output == 0) return layout;
+  layout.gridPixels = std::max(output, primary->second.pixels);
+  return layout;
+}
+
+}  // namespace wqt
