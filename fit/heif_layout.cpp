@@ -209,6 +209,7 @@ struct Meta {
   std::optional<std::uint32_t> primary;
   std::map<std::uint32_t, Item> items;
   std::vector<std::uint64_t> propertyPixels;
+  std::vector<bool> propertyTurns;
   std::vector<std::uint32_t> tiles;
   Bytes idat;
   bool sawIinf = false, sawIpco = false, sawIpma = false, sawIref = false, sawIloc = false;
@@ -256,6 +257,10 @@ bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::
           pixels = av1ConfigPixels(property->body);
         }
         meta.propertyPixels.push_back(pixels);
+        const bool turn = property->type == "irot"
+                              ? !property->body.empty() && (property->body[0] & 3) != 0
+                              : property->type == "imir" || property->type == "clap";
+        meta.propertyTurns.push_back(turn);
       }
       if (!p.ok) return false;
     } else if (box->type == "ipma") {
@@ -316,8 +321,10 @@ bool readIloc(Bytes body, Meta& meta) {
       in.take(indexSize);
       const std::uint64_t offset = in.take(offsetSize), length = in.take(lengthSize);
       // A grid's description is short; one extent holds it in any file seen.
-      if (meta.primary && id == *meta.primary && e == 0)
+      if (meta.primary && id == *meta.primary && e == 0) {
+        if (meta.gridPlace) return false;
         meta.gridPlace = {method, {base + offset, length}};
+      }
     }
   }
   return in.ok;
@@ -365,6 +372,7 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
   if (!found) return std::nullopt;
 
   Meta meta;
+  HeifLayout layout;
   std::vector<std::pair<std::uint32_t, std::size_t>> links;
   Cursor in{metaBytes};
   in.take(4);
@@ -405,9 +413,9 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
     const auto item = meta.items.find(id);
     if (item != meta.items.end())
       item->second.pixels = std::max(item->second.pixels, meta.propertyPixels[index]);
+    if (id == *meta.primary && meta.propertyTurns[index]) layout.turned = true;
   }
 
-  HeifLayout layout;
   layout.primary = *meta.primary;
   for (const auto& [id, item] : meta.items) {
     if (item.type == "hvc1" || item.type == "av01")

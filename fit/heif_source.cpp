@@ -27,8 +27,9 @@ namespace {
 // picture and tables beside the library's copy of it (4.75 bytes a pixel at 8 bits, twice that
 // above), an alpha plane decoded the same way, and the compressed data, held in a few copies. A
 // grid's tiles are decoded one at a time into the whole picture's RGB planes (3 bytes a pixel
-// and the allocator's spread), beside one tile's decoding; its data is read a tile at a time. A
-// picture that would take more than the budget is refused before decoding.
+// and the allocator's spread), beside one tile's decoding; its data is read a tile at a time.
+// Turning, mirroring or cropping it makes a second such picture. A picture that would take more
+// than the budget is refused before decoding.
 constexpr std::uint64_t kHeifBudget = 64u << 20;
 constexpr std::uint64_t kHeifFixed = 8u << 20;
 constexpr double kHeifPerPixel = 4.75, kHeifAlphaPerPixel = 2.5, kHeifPerFileByte = 4;
@@ -297,7 +298,7 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   const double coded = layout ? double(layout->codedPixels) : 0;
   const double need =
       double(kHeifFixed) + (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
-      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel +
+      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel * (layout->turned ? 2 : 1) +
                   coded * depth * kHeifPerPixel + double(reader.size()) * kHeifGridPerFileByte
             : std::max(pixels, coded) * depth * kHeifPerPixel +
                   double(reader.size()) * kHeifPerFileByte);
