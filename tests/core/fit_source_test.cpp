@@ -390,8 +390,8 @@ TEST(FitSource, RefusesWhatItCannotTake) {
 }
 
 // A grid is decoded a tile at a time, so a 12-megapixel one fits where one coded picture of that
-// size would not; a coded picture counts at the size its stream header gives, whatever its
-// container claims.
+// size would not, unless turning it takes a second whole picture; a coded picture counts at the
+// size its stream header gives, whatever its container claims.
 TEST(FitSource, HeifIsReckonedByWhatItsDecodingHolds) {
   const SourceRequest request{{FileKind::Jpg, 240, 320}, {0, 0, 0}};
   const Bytes tile = test::encodeHeif(512, 512, split({90, 90, 90, 255}, {90, 90, 90, 255}), false);
@@ -408,6 +408,8 @@ TEST(FitSource, HeifIsReckonedByWhatItsDecodingHolds) {
   } cases[] = {
       {"grid of 8 × 6 tiles, 4032 × 3024",
        test::heifGrid(std::vector(48, tile), 8, 512, 4032, 3024), "(no error)"},
+      {"the same grid turned a quarter",
+       test::heifGrid(std::vector(48, tile), 8, 512, 4032, 3024, true), kSourceMemoryMessage},
       {"4096 × 3200 claiming 150 × 100", claimingLess, kSourceMemoryMessage},
   };
   for (const auto& c : cases) {

@@ -242,9 +242,11 @@ inline std::vector<std::uint8_t> heifBox(const std::vector<std::uint8_t>& file, 
 }
 
 // A HEIC grid of `columns` tiles a row, tileSide pixels square, showing width × height: each
-// tile's coded data and hvcC taken from a single-picture HEIC of encodeHeif.
+// tile's coded data and hvcC taken from a single-picture HEIC of encodeHeif; the grid turned a
+// quarter when asked.
 inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uint8_t>>& tiles,
-                                          int columns, int tileSide, int width, int height) {
+                                          int columns, int tileSide, int width, int height,
+                                          bool quarterTurned = false) {
   using Bytes = std::vector<std::uint8_t>;
   const auto be = [](Bytes& out, std::uint64_t v, int n) {
     for (int i = n - 1; i >= 0; --i) out.push_back(std::uint8_t(v >> (8 * i)));
@@ -273,8 +275,11 @@ inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uin
     return box("ispe", b, 0);
   };
   props = join({ispe(width, height), ispe(tileSide, tileSide)});
+  if (quarterTurned) props = join({props, box("irot", {1})});
+  const std::size_t firstConfig = quarterTurned ? 4 : 3;
   be(links, n + 1, 4);
-  be(links, 1, 2), be(links, 1, 1), be(links, 1, 1);
+  be(links, 1, 2), be(links, quarterTurned ? 2 : 1, 1), be(links, 1, 1);
+  if (quarterTurned) be(links, 0x83, 1);
   infes = box("infe", {0, 1, 0, 0, 'g', 'r', 'i', 'd', 0}, 2);
   for (std::size_t i = 0; i < n; ++i) {
     Bytes e;
@@ -283,7 +288,7 @@ inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uin
     infes = join({infes, box("infe", e, 2)});
     be(refs, i + 2, 2);
     props = join({props, heifBox(tiles[i], "hvcC", true)});
-    be(links, i + 2, 2), be(links, 2, 1), be(links, 0x80 | (i + 3), 1), be(links, 2, 1);
+    be(links, i + 2, 2), be(links, 2, 1), be(links, 0x80 | (i + firstConfig), 1), be(links, 2, 1);
   }
   const auto meta = [&](std::size_t dataAt) {
     Bytes count, locations;
