@@ -209,7 +209,7 @@ struct Meta {
   std::optional<std::uint32_t> primary;
   std::map<std::uint32_t, Item> items;
   std::vector<std::uint64_t> propertyPixels;
-  std::vector<bool> propertyTurns;
+  std::vector<int> propertyTurns;
   std::vector<std::uint32_t> tiles;
   Bytes idat;
   bool sawIinf = false, sawIpco = false, sawIpma = false, sawIref = false, sawIloc = false;
@@ -257,9 +257,10 @@ bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::
           pixels = av1ConfigPixels(property->body);
         }
         meta.propertyPixels.push_back(pixels);
-        const bool turn = property->type == "irot"
-                              ? !property->body.empty() && (property->body[0] & 3) != 0
-                              : property->type == "imir" || property->type == "clap";
+        // Quarter turns anticlockwise, or -1 for a mirror or a crop.
+        int turn = 0;
+        if (property->type == "irot" && !property->body.empty()) turn = property->body[0] & 3;
+        if (property->type == "imir" || property->type == "clap") turn = -1;
         meta.propertyTurns.push_back(turn);
       }
       if (!p.ok) return false;
@@ -413,7 +414,9 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
     const auto item = meta.items.find(id);
     if (item != meta.items.end())
       item->second.pixels = std::max(item->second.pixels, meta.propertyPixels[index]);
-    if (id == *meta.primary && meta.propertyTurns[index]) layout.turned = true;
+    if (id == *meta.primary && meta.propertyTurns[index] < 0) layout.reshaped = true;
+    if (id == *meta.primary && meta.propertyTurns[index] > 0)
+      layout.quarterTurns = (layout.quarterTurns + meta.propertyTurns[index]) % 4;
   }
 
   layout.primary = *meta.primary;

@@ -16,8 +16,10 @@ struct HeifLayout {
   std::uint64_t gridPixels = 0;
   // The most pixels of any one coded picture in the file, 0 when none tells its size.
   std::uint64_t codedPixels = 0;
-  // The primary picture is turned, mirrored or cropped: the library makes a new picture for it.
-  bool turned = false;
+  // The primary picture's quarter turns anticlockwise, and whether it is also mirrored or
+  // cropped: for each, the library makes a new whole picture.
+  int quarterTurns = 0;
+  bool reshaped = false;
 };
 
 // Nothing when the boxes are not the plain structure read here (or exceed its caps).

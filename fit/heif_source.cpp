@@ -1,8 +1,8 @@
 // HEIC and AVIF sources: libheif reads the container through the reader, piece by piece, and
 // decodes the primary picture whole, in the codec's own planes (4:2:0 YCbCr takes 1.5 bytes a
 // pixel); the rows are turned into RGB here, so no interleaved copy of the whole picture is made.
-// The library applies the container's turns, mirrors and crop itself: EXIF orientation is not
-// applied on top.
+// The library applies the container's turns, mirrors and crop itself (a grid's turns alone are
+// applied here, as its rows are read): EXIF orientation is not applied on top.
 #include <libheif/heif.h>
 #include <sched.h>
 
@@ -298,11 +298,16 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   const double coded = layout ? double(layout->codedPixels) : 0;
   const double need =
       double(kHeifFixed) + (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
-      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel * (layout->turned ? 2 : 1) +
+      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel * (layout->reshaped ? 2 : 1) +
                   coded * depth * kHeifPerPixel + double(reader.size()) * kHeifGridPerFileByte
             : std::max(pixels, coded) * depth * kHeifPerPixel +
                   double(reader.size()) * kHeifPerFileByte);
   if (need > double(kHeifBudget)) throw SourceError(kSourceMemoryMessage);
+  // A grid only turned is turned here, as its rows are read, instead of in a second picture.
+  const int turns = grid && !layout->reshaped ? layout->quarterTurns : 0;
+  static constexpr int kOrientationOfTurns[4] = {1, 8, 3, 6};
+  const int storedWidth = turns % 2 != 0 ? height : width;
+  const int storedHeight = turns % 2 != 0 ? width : height;
 
   heif_image* decoded = nullptr;
   // 4:2:0, as the codecs give a photo: no conversion of the whole picture, which "as it is"
@@ -314,24 +319,28 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
                                   stored->matrix_coefficients == heif_matrix_coefficients_RGB_GBR);
   heif_nclx_color_profile_free(stored);
   {
+    const std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
+        heif_decoding_options_alloc(), heif_decoding_options_free);
+    if (!options) throw std::bad_alloc();
+    options->ignore_transformations = turns != 0;
     const OneProcessor confined;
     check(heif_decode_image(primary, &decoded,
                             storedRgb ? heif_colorspace_RGB : heif_colorspace_YCbCr,
-                            storedRgb ? heif_chroma_444 : heif_chroma_420, nullptr));
+                            storedRgb ? heif_chroma_444 : heif_chroma_420, options.get()));
   }
   const Image image(decoded, heif_image_release);
   // The turned picture is the size the handle said; anything else is not the picture it names.
-  if (heif_image_get_primary_width(decoded) != width ||
-      heif_image_get_primary_height(decoded) != height) {
+  if (heif_image_get_primary_width(decoded) != storedWidth ||
+      heif_image_get_primary_height(decoded) != storedHeight) {
     throw SourceError(unreadablePictureMessage(format));
   }
 
   const heif_colorspace space = heif_image_get_colorspace(decoded);
   const bool rgb = space == heif_colorspace_RGB;
-  const Plane first(decoded, rgb ? heif_channel_G : heif_channel_Y, width, height);
-  const Plane second(decoded, rgb ? heif_channel_B : heif_channel_Cb, width, height);
-  const Plane third(decoded, rgb ? heif_channel_R : heif_channel_Cr, width, height);
-  const Plane alpha(decoded, heif_channel_Alpha, width, height);
+  const Plane first(decoded, rgb ? heif_channel_G : heif_channel_Y, storedWidth, storedHeight);
+  const Plane second(decoded, rgb ? heif_channel_B : heif_channel_Cb, storedWidth, storedHeight);
+  const Plane third(decoded, rgb ? heif_channel_R : heif_channel_Cr, storedWidth, storedHeight);
+  const Plane alpha(decoded, heif_channel_Alpha, storedWidth, storedHeight);
   const bool grey = space == heif_colorspace_monochrome || !second || !third;
   if (!first || (rgb && grey)) throw SourceError(unreadablePictureMessage(format));
   const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(decoded);
@@ -348,10 +357,10 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   std::vector<std::uint8_t> icc = iccProfile(primary);
   if (icc.empty()) icc = nclxProfile(nclx.get());
 
-  RgbaRows rows(width, height, request, 1, icc);
-  std::vector<std::uint8_t> row(std::size_t(width) * 4);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
+  RgbaRows rows(storedWidth, storedHeight, request, kOrientationOfTurns[turns], icc);
+  std::vector<std::uint8_t> row(std::size_t(storedWidth) * 4);
+  for (int y = 0; y < storedHeight; ++y) {
+    for (int x = 0; x < storedWidth; ++x) {
       std::uint8_t* p = row.data() + std::size_t(x) * 4;
       const unsigned luma = first.at(x, y);
       if (grey) {

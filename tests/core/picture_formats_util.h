@@ -242,11 +242,12 @@ inline std::vector<std::uint8_t> heifBox(const std::vector<std::uint8_t>& file, 
 }
 
 // A HEIC grid of `columns` tiles a row, tileSide pixels square, showing width × height: each
-// tile's coded data and hvcC taken from a single-picture HEIC of encodeHeif; the grid turned a
-// quarter when asked.
+// tile's coded data and hvcC taken from a single-picture HEIC of encodeHeif; the grid given
+// a one-byte transform property ("irot", "imir") when asked.
 inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uint8_t>>& tiles,
                                           int columns, int tileSide, int width, int height,
-                                          bool quarterTurned = false) {
+                                          const char* transform = nullptr,
+                                          std::uint8_t transformValue = 0) {
   using Bytes = std::vector<std::uint8_t>;
   const auto be = [](Bytes& out, std::uint64_t v, int n) {
     for (int i = n - 1; i >= 0; --i) out.push_back(std::uint8_t(v >> (8 * i)));
@@ -275,11 +276,11 @@ inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uin
     return box("ispe", b, 0);
   };
   props = join({ispe(width, height), ispe(tileSide, tileSide)});
-  if (quarterTurned) props = join({props, box("irot", {1})});
-  const std::size_t firstConfig = quarterTurned ? 4 : 3;
+  if (transform) props = join({props, box(transform, {transformValue})});
+  const std::size_t firstConfig = transform ? 4 : 3;
   be(links, n + 1, 4);
-  be(links, 1, 2), be(links, quarterTurned ? 2 : 1, 1), be(links, 1, 1);
-  if (quarterTurned) be(links, 0x83, 1);
+  be(links, 1, 2), be(links, transform ? 2 : 1, 1), be(links, 1, 1);
+  if (transform) be(links, 0x83, 1);
   infes = box("infe", {0, 1, 0, 0, 'g', 'r', 'i', 'd', 0}, 2);
   for (std::size_t i = 0; i < n; ++i) {
     Bytes e;
