@@ -174,10 +174,10 @@ std::uint64_t av1SequencePixels(Bytes obu) {
   return b.ok ? width * height : 0;
 }
 
-// The sequence header among an av1C box's configuration OBUs, if it carries one.
-std::uint64_t av1ConfigPixels(Bytes av1C) {
-  Cursor in{av1C};
-  in.take(4);
+// The sequence header among OBUs (an av1C box's configuration OBUs, or the start of an item's
+// data), if they carry one.
+std::uint64_t av1ObuPixels(Bytes obus) {
+  Cursor in{obus};
   while (in.ok && !in.done()) {
     const std::uint64_t header = in.take(1);
     if (header & 4) in.take(1);
@@ -213,8 +213,12 @@ struct Meta {
   std::vector<std::uint32_t> tiles;
   Bytes idat;
   bool sawIinf = false, sawIpco = false, sawIpma = false, sawIref = false, sawIloc = false;
-  // The grid description's place: in the file (method 0) or in idat (method 1).
-  std::optional<std::pair<int, std::pair<std::uint64_t, std::uint64_t>>> gridPlace;
+  // Each item's first extent: in the file (method 0) or in idat (method 1).
+  struct Place {
+    int method;
+    std::uint64_t offset, length;
+  };
+  std::map<std::uint32_t, Place> places;
 };
 
 bool readIinf(Bytes body, Meta& meta) {
@@ -254,7 +258,7 @@ bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::
         } else if (property->type == "hvcC") {
           pixels = hevcConfigPixels(property->body);
         } else if (property->type == "av1C") {
-          pixels = av1ConfigPixels(property->body);
+          pixels = property->body.size() < 4 ? 0 : av1ObuPixels(property->body.subspan(4));
         }
         meta.propertyPixels.push_back(pixels);
         // Quarter turns anticlockwise, or -1 for a mirror or a crop.
@@ -321,11 +325,10 @@ bool readIloc(Bytes body, Meta& meta) {
     for (std::uint64_t e = 0; e < extents && in.ok; ++e) {
       in.take(indexSize);
       const std::uint64_t offset = in.take(offsetSize), length = in.take(lengthSize);
-      // A grid's description is short; one extent holds it in any file seen.
-      if (meta.primary && id == *meta.primary && e == 0) {
-        if (meta.gridPlace) return false;
-        meta.gridPlace = {method, {base + offset, length}};
-      }
+      // What is read of an item (a grid's description, a stream's first header) is short:
+      // its first extent holds it in any file seen.
+      if (e == 0 && !meta.places.emplace(id, Meta::Place{method, base + offset, length}).second)
+        return false;
     }
   }
   return in.ok;
@@ -420,13 +423,26 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
   }
 
   layout.primary = *meta.primary;
-  for (const auto& [id, item] : meta.items) {
+  for (auto& [id, item] : meta.items) {
+    // An AV1 stream's sequence header is in its data when its av1C does not carry one.
+    const auto place = meta.places.find(id);
+    if (item.type == "av01" && place != meta.places.end() && place->second.method == 0 &&
+        place->second.offset < reader.size()) {
+      std::array<std::uint8_t, 256> start{};
+      // A length of 0 runs to the end of the file.
+      const std::uint64_t left = reader.size() - place->second.offset;
+      const std::size_t n = std::size_t(std::min<std::uint64_t>(
+          {start.size(), place->second.length == 0 ? left : place->second.length, left}));
+      if (readAt(reader, place->second.offset, std::span(start).first(n)))
+        item.pixels = std::max(item.pixels, av1ObuPixels(std::span(start).first(n)));
+    }
     if (item.type == "hvc1" || item.type == "av01")
       layout.codedPixels = std::max(layout.codedPixels, item.pixels);
   }
   const auto primary = meta.items.find(*meta.primary);
+  const auto gridPlace = meta.places.find(*meta.primary);
   if (primary == meta.items.end() || primary->second.type != "grid" || meta.tiles.empty() ||
-      !meta.gridPlace) {
+      gridPlace == meta.places.end()) {
     return layout;
   }
   for (const std::uint32_t tile : meta.tiles) {
@@ -437,16 +453,16 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
     }
   }
   std::array<std::uint8_t, 12> grid{};
-  const auto [method, place] = *meta.gridPlace;
-  const std::size_t length = std::size_t(std::min<std::uint64_t>(place.second, grid.size()));
-  if (method == 0) {
-    if (place.first > reader.size() || length > reader.size() - place.first ||
-        !readAt(reader, place.first, std::span(grid).first(length))) {
+  const Meta::Place place = gridPlace->second;
+  const std::size_t length = std::size_t(std::min<std::uint64_t>(place.length, grid.size()));
+  if (place.method == 0) {
+    if (place.offset > reader.size() || length > reader.size() - place.offset ||
+        !readAt(reader, place.offset, std::span(grid).first(length))) {
       return layout;
     }
-  } else if (method == 1 && place.first <= meta.idat.size() &&
-             length <= meta.idat.size() - place.first) {
-    std::copy_n(meta.idat.begin() + std::ptrdiff_t(place.first), length, grid.begin());
+  } else if (place.method == 1 && place.offset <= meta.idat.size() &&
+             length <= meta.idat.size() - place.offset) {
+    std::copy_n(meta.idat.begin() + std::ptrdiff_t(place.offset), length, grid.begin());
   } else {
     return layout;
   }
