@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <map>
 #include <span>
 #include <string_view>
@@ -17,6 +18,7 @@ namespace {
 
 constexpr std::uint64_t kMaxMetaBytes = 4u << 20;
 constexpr std::size_t kMaxTopBoxes = 1024, kMaxItems = 1u << 14, kMaxProperties = 1u << 14;
+constexpr std::size_t kMaxNalUnits = 1u << 16;
 
 using Bytes = std::span<const std::uint8_t>;
 
@@ -203,13 +205,40 @@ bool readAt(ByteReader& reader, std::uint64_t offset, std::span<std::uint8_t> ou
 struct Item {
   std::string_view type;
   std::uint64_t pixels = 0;  // the most any of its size-bearing properties says
+  int nalLength = 4;         // bytes of each HEVC NAL unit's length in its data
 };
+
+// The largest picture the sequence parameter sets among an HEVC item's NAL units describe: the
+// decoder takes one met in the data over the hvcC's. Every unit's header is read, up to `units`
+// over the whole file; past that the item counts as too large to read.
+std::uint64_t hevcDataPixels(ByteReader& reader, std::uint64_t at, std::uint64_t end, int nalLength,
+                             std::size_t& units) {
+  std::uint64_t most = 0;
+  std::array<std::uint8_t, 512> sps{};
+  while (end - at > std::uint64_t(nalLength) + 2) {
+    if (units-- == 0) return std::numeric_limits<std::uint64_t>::max();
+    std::array<std::uint8_t, 6> head{};
+    if (!readAt(reader, at, std::span(head).first(std::size_t(nalLength) + 2))) return most;
+    Cursor in{head};
+    const std::uint64_t length = in.take(std::size_t(nalLength));
+    at += std::uint64_t(nalLength);
+    if (length > end - at) return most;
+    if ((head[std::size_t(nalLength)] >> 1 & 0x3f) == 33) {
+      const std::size_t n = std::size_t(std::min<std::uint64_t>(length, sps.size()));
+      if (readAt(reader, at, std::span(sps).first(n)))
+        most = std::max(most, hevcSpsPixels(std::span(sps).first(n)));
+    }
+    at += length;
+  }
+  return most;
+}
 
 struct Meta {
   std::optional<std::uint32_t> primary;
   std::map<std::uint32_t, Item> items;
   std::vector<std::uint64_t> propertyPixels;
   std::vector<int> propertyTurns;
+  std::vector<int> propertyNalLength;  // 0 for all but hvcC
   std::vector<std::uint32_t> tiles;
   Bytes idat;
   bool sawIinf = false, sawIpco = false, sawIpma = false, sawIref = false, sawIloc = false;
@@ -251,12 +280,14 @@ bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::
       while (auto property = nextBox(p)) {
         if (meta.propertyPixels.size() >= kMaxProperties) return false;
         std::uint64_t pixels = 0;
+        int nalLength = 0;
         if (property->type == "ispe") {
           Cursor s{property->body};
           s.take(4);
           pixels = s.take(4) * s.take(4);
         } else if (property->type == "hvcC") {
           pixels = hevcConfigPixels(property->body);
+          if (property->body.size() > 21) nalLength = (property->body[21] & 3) + 1;
         } else if (property->type == "av1C") {
           pixels = property->body.size() < 4 ? 0 : av1ObuPixels(property->body.subspan(4));
         }
@@ -266,6 +297,7 @@ bool readIprp(Bytes body, Meta& meta, std::vector<std::pair<std::uint32_t, std::
         if (property->type == "irot" && !property->body.empty()) turn = property->body[0] & 3;
         if (property->type == "imir" || property->type == "clap") turn = -1;
         meta.propertyTurns.push_back(turn);
+        meta.propertyNalLength.push_back(nalLength);
       }
       if (!p.ok) return false;
     } else if (box->type == "ipma") {
@@ -417,12 +449,15 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
     const auto item = meta.items.find(id);
     if (item != meta.items.end())
       item->second.pixels = std::max(item->second.pixels, meta.propertyPixels[index]);
+    if (item != meta.items.end() && meta.propertyNalLength[index] != 0)
+      item->second.nalLength = meta.propertyNalLength[index];
     if (id == *meta.primary && meta.propertyTurns[index] < 0) layout.reshaped = true;
     if (id == *meta.primary && meta.propertyTurns[index] > 0)
       layout.quarterTurns = (layout.quarterTurns + meta.propertyTurns[index]) % 4;
   }
 
   layout.primary = *meta.primary;
+  std::size_t units = kMaxNalUnits;
   for (auto& [id, item] : meta.items) {
     // An AV1 stream's sequence header is in its data when its av1C does not carry one.
     const auto place = meta.places.find(id);
@@ -435,6 +470,15 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
           {start.size(), place->second.length == 0 ? left : place->second.length, left}));
       if (readAt(reader, place->second.offset, std::span(start).first(n)))
         item.pixels = std::max(item.pixels, av1ObuPixels(std::span(start).first(n)));
+    }
+    if (item.type == "hvc1" && place != meta.places.end() && place->second.method == 0 &&
+        place->second.offset < reader.size()) {
+      const std::uint64_t left = reader.size() - place->second.offset;
+      const std::uint64_t length =
+          place->second.length == 0 ? left : std::min(left, place->second.length);
+      item.pixels = std::max(
+          item.pixels, hevcDataPixels(reader, place->second.offset, place->second.offset + length,
+                                      item.nalLength, units));
     }
     if (item.type == "hvc1" || item.type == "av01")
       layout.codedPixels = std::max(layout.codedPixels, item.pixels);
