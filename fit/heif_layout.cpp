@@ -386,7 +386,8 @@ std::optional<HeifLayout> readHeifLayout(ByteReader& reader) {
   for (std::size_t n = 0; offset < reader.size(); ++n) {
     std::array<std::uint8_t, 16> header{};
     const std::uint64_t left = reader.size() - offset;
-    if (n >= kMaxTopBoxes || left < 8 ||
+    if (left < 8) break;  // a few stray bytes at the end hold no box
+    if (n >= kMaxTopBoxes ||
         !readAt(reader, offset, std::span(header).first(std::min<std::uint64_t>(16, left)))) {
       return std::nullopt;
     }

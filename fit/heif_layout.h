@@ -22,7 +22,8 @@ struct HeifLayout {
   bool reshaped = false;
 };
 
-// Nothing when the boxes are not the plain structure read here (or exceed its caps).
+// Nothing when the boxes are not the plain structure read here (or exceed its caps): then the
+// sizes the streams carry are not known, and the file is not decoded.
 std::optional<HeifLayout> readHeifLayout(ByteReader& reader);
 
 }  // namespace wqt

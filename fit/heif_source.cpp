@@ -291,11 +291,12 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   // checked, so the stream headers' sizes count too. A grid is credited only when the library
   // takes the same item for the primary picture as the walk did.
   const std::optional<HeifLayout> layout = readHeifLayout(reader);
+  if (!layout) throw SourceError(unreadablePictureMessage(format));
   heif_item_id primaryId = 0;
-  const bool grid = layout && layout->gridPixels != 0 &&
+  const bool grid = layout->gridPixels != 0 &&
                     heif_context_get_primary_image_ID(context.get(), &primaryId).code == 0 &&
                     primaryId == layout->primary;
-  const double coded = layout ? double(layout->codedPixels) : 0;
+  const double coded = double(layout->codedPixels);
   const double need =
       double(kHeifFixed) + (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
       (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel * (layout->reshaped ? 2 : 1) +
