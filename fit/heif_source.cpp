@@ -1,8 +1,8 @@
 // HEIC and AVIF sources: libheif reads the container through the reader, piece by piece, and
 // decodes the primary picture whole, in the codec's own planes (4:2:0 YCbCr takes 1.5 bytes a
 // pixel); the rows are turned into RGB here, so no interleaved copy of the whole picture is made.
-// The library applies the container's turns, mirrors and crop itself: EXIF orientation is not
-// applied on top.
+// The library applies the container's turns, mirrors and crop itself (a grid's turns alone are
+// applied here, as its rows are read): EXIF orientation is not applied on top.
 #include <libheif/heif.h>
 #include <sched.h>
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "fit/colour_profile.h"
+#include "fit/heif_layout.h"
 #include "fit/rgba_rows.h"
 #include "fit/source_decoders.h"
 
@@ -25,11 +26,14 @@ namespace {
 // What decoding takes at its peak, measured with both codecs on 4:2:0 pictures: the codec's
 // picture and tables beside the library's copy of it (4.75 bytes a pixel at 8 bits, twice that
 // above), an alpha plane decoded the same way, and the compressed data, held in a few copies. A
-// picture that would take more than the budget is refused before decoding. Tiled pictures need
-// less, but the library does not say which pictures are tiled.
+// grid's tiles are decoded one at a time into the whole picture's RGB planes (3 bytes a pixel
+// and the allocator's spread), beside one tile's decoding; its data is read a tile at a time.
+// Turning, mirroring or cropping it makes a second such picture. A picture that would take more
+// than the budget is refused before decoding.
 constexpr std::uint64_t kHeifBudget = 64u << 20;
 constexpr std::uint64_t kHeifFixed = 8u << 20;
 constexpr double kHeifPerPixel = 4.75, kHeifAlphaPerPixel = 2.5, kHeifPerFileByte = 4;
+constexpr double kHeifGridPerPixel = 3.5, kHeifGridPerFileByte = 1;
 
 // The AV1 codec decodes with a thread per processor, each holding a frame's worth of its own,
 // and counts the processors this thread may run on: confined to one, it holds one frame.
@@ -283,38 +287,61 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   const int bits = heif_image_handle_get_luma_bits_per_pixel(primary);
   const double depth = bits > 8 || bits < 0 ? 2 : 1;
   const bool hasAlpha = heif_image_handle_has_alpha_channel(primary) != 0;
-  const double need = double(kHeifFixed) + pixels * depth * kHeifPerPixel +
-                      (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
-                      double(reader.size()) * kHeifPerFileByte;
+  // A coded picture larger than the container claims is decoded whole before the claim is
+  // checked, so the stream headers' sizes count too. A grid is credited only when the library
+  // takes the same item for the primary picture as the walk did.
+  const std::optional<HeifLayout> layout = readHeifLayout(reader);
+  if (!layout) throw SourceError(unreadablePictureMessage(format));
+  heif_item_id primaryId = 0;
+  const bool grid = layout->gridPixels != 0 &&
+                    heif_context_get_primary_image_ID(context.get(), &primaryId).code == 0 &&
+                    primaryId == layout->primary;
+  const double coded = double(layout->codedPixels);
+  const double need =
+      double(kHeifFixed) + (hasAlpha ? pixels * depth * kHeifAlphaPerPixel : 0) +
+      (grid ? double(layout->gridPixels) * depth * kHeifGridPerPixel * (layout->reshaped ? 2 : 1) +
+                  coded * depth * kHeifPerPixel + double(reader.size()) * kHeifGridPerFileByte
+            : std::max(pixels, coded) * depth * kHeifPerPixel +
+                  double(reader.size()) * kHeifPerFileByte);
   if (need > double(kHeifBudget)) throw SourceError(kSourceMemoryMessage);
+  // A grid only turned is turned here, as its rows are read, instead of in a second picture.
+  const int turns = grid && !layout->reshaped ? layout->quarterTurns : 0;
+  static constexpr int kOrientationOfTurns[4] = {1, 8, 3, 6};
+  const int storedWidth = turns % 2 != 0 ? height : width;
+  const int storedHeight = turns % 2 != 0 ? width : height;
 
   heif_image* decoded = nullptr;
   // 4:2:0, as the codecs give a photo: no conversion of the whole picture, which "as it is"
-  // would make 4:4:4 RGB planes of. Colours stored as G, B, R (lossless ones) are asked for as RGB.
+  // would make 4:4:4 RGB planes of. Colours stored as G, B, R (lossless ones) are asked for as
+  // RGB, and so is a grid: the library pastes its tiles into RGB planes, which 4:2:0 would copy.
   heif_color_profile_nclx* stored = nullptr;
   heif_image_handle_get_nclx_color_profile(primary, &stored);
-  const bool storedRgb =
-      stored != nullptr && stored->matrix_coefficients == heif_matrix_coefficients_RGB_GBR;
+  const bool storedRgb = grid || (stored != nullptr &&
+                                  stored->matrix_coefficients == heif_matrix_coefficients_RGB_GBR);
   heif_nclx_color_profile_free(stored);
   {
+    const std::unique_ptr<heif_decoding_options, decltype(&heif_decoding_options_free)> options(
+        heif_decoding_options_alloc(), heif_decoding_options_free);
+    if (!options) throw std::bad_alloc();
+    options->ignore_transformations = turns != 0;
     const OneProcessor confined;
     check(heif_decode_image(primary, &decoded,
                             storedRgb ? heif_colorspace_RGB : heif_colorspace_YCbCr,
-                            storedRgb ? heif_chroma_444 : heif_chroma_420, nullptr));
+                            storedRgb ? heif_chroma_444 : heif_chroma_420, options.get()));
   }
   const Image image(decoded, heif_image_release);
   // The turned picture is the size the handle said; anything else is not the picture it names.
-  if (heif_image_get_primary_width(decoded) != width ||
-      heif_image_get_primary_height(decoded) != height) {
+  if (heif_image_get_primary_width(decoded) != storedWidth ||
+      heif_image_get_primary_height(decoded) != storedHeight) {
     throw SourceError(unreadablePictureMessage(format));
   }
 
   const heif_colorspace space = heif_image_get_colorspace(decoded);
   const bool rgb = space == heif_colorspace_RGB;
-  const Plane first(decoded, rgb ? heif_channel_G : heif_channel_Y, width, height);
-  const Plane second(decoded, rgb ? heif_channel_B : heif_channel_Cb, width, height);
-  const Plane third(decoded, rgb ? heif_channel_R : heif_channel_Cr, width, height);
-  const Plane alpha(decoded, heif_channel_Alpha, width, height);
+  const Plane first(decoded, rgb ? heif_channel_G : heif_channel_Y, storedWidth, storedHeight);
+  const Plane second(decoded, rgb ? heif_channel_B : heif_channel_Cb, storedWidth, storedHeight);
+  const Plane third(decoded, rgb ? heif_channel_R : heif_channel_Cr, storedWidth, storedHeight);
+  const Plane alpha(decoded, heif_channel_Alpha, storedWidth, storedHeight);
   const bool grey = space == heif_colorspace_monochrome || !second || !third;
   if (!first || (rgb && grey)) throw SourceError(unreadablePictureMessage(format));
   const bool premultiplied = alpha && heif_image_is_premultiplied_alpha(decoded);
@@ -331,10 +358,10 @@ SourcePicture decodeHeifSource(ByteReader& reader, const SourceRequest& request,
   std::vector<std::uint8_t> icc = iccProfile(primary);
   if (icc.empty()) icc = nclxProfile(nclx.get());
 
-  RgbaRows rows(width, height, request, 1, icc);
-  std::vector<std::uint8_t> row(std::size_t(width) * 4);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
+  RgbaRows rows(storedWidth, storedHeight, request, kOrientationOfTurns[turns], icc);
+  std::vector<std::uint8_t> row(std::size_t(storedWidth) * 4);
+  for (int y = 0; y < storedHeight; ++y) {
+    for (int x = 0; x < storedWidth; ++x) {
       std::uint8_t* p = row.data() + std::size_t(x) * 4;
       const unsigned luma = first.at(x, y);
       if (grey) {

@@ -88,5 +88,13 @@ int main(int argc, char** argv) {
     const Bytes heif = encodeHeif(9, 7, gradient, avif);
     if (!heif.empty()) put(dir, avif ? "alpha.avif" : "alpha.heic", heif);
   }
+  // Opaque tiles: a tile's file then holds one coded picture.
+  const Bytes tile = encodeHeif(
+      8, 8,
+      [](int x, int y) {
+        return std::array<std::uint8_t, 4>{std::uint8_t(x * 28), std::uint8_t(y * 36), 90, 255};
+      },
+      false);
+  if (!tile.empty()) put(dir, "grid.heic", heifGrid({tile, tile}, 2, 8, 12, 7));
   return 0;
 }

@@ -298,6 +298,24 @@ std::vector<SourceCase> sourceCases() {
        {128, 128, 128},
        kGreen,
        24},
+      // Tiles of 16 × 16 cropped to the grid's 20 × 10, pasted in RGB planes.
+      {"heic grid",
+       [] {
+         return test::heifGrid(
+             {test::encodeHeif(16, 16, split({255, 0, 0, 255}, {255, 0, 0, 255}), false),
+              test::encodeHeif(16, 16, split({0, 0, 255, 255}, {0, 0, 255, 255}), false)},
+             2, 16, 20, 10);
+       },
+       20, 10, kRed, kBlue, 24},
+      // Turned a quarter anticlockwise as its rows are read: the right tile on top.
+      {"heic grid turned",
+       [] {
+         return test::heifGrid(
+             {test::encodeHeif(16, 16, split({255, 0, 0, 255}, {255, 0, 0, 255}), false),
+              test::encodeHeif(16, 16, split({0, 0, 255, 255}, {0, 0, 255, 255}), false)},
+             2, 16, 20, 10, "irot", 1);
+       },
+       10, 20, kBlue, kBlue, 24},
       // Stored upside down and mirrored (orientation 3): the stored right half shows on the left.
       {"tiff turned by its orientation",
        [] {
@@ -378,6 +396,34 @@ TEST(FitSource, RefusesWhatItCannotTake) {
     EXPECT_EQ(test::errorOf([&] { readSource(c.bytes, request); }), c.error) << c.name;
   }
   EXPECT_THROW(readSource(Bytes{0xFF, 0xD8, 0xFF, 0x00, 0x01}, request), JpegError);
+}
+
+// A grid is decoded a tile at a time, so a 12-megapixel one fits where one coded picture of that
+// size would not, unless mirroring it takes a second whole picture; a coded picture counts at the
+// size its stream header gives, whatever its container claims.
+TEST(FitSource, HeifIsReckonedByWhatItsDecodingHolds) {
+  const SourceRequest request{{FileKind::Jpg, 240, 320}, {0, 0, 0}};
+  const Bytes tile = test::encodeHeif(512, 512, split({90, 90, 90, 255}, {90, 90, 90, 255}), false);
+  Bytes claimingLess =
+      test::encodeHeif(4096, 3200, split({90, 90, 90, 255}, {90, 90, 90, 255}), false);
+  if (tile.empty() || claimingLess.empty()) GTEST_SKIP() << "no HEVC encoder here";
+  const Bytes ispe = test::heifBox(claimingLess, "ispe");
+  const auto at = std::search(claimingLess.begin(), claimingLess.end(), ispe.begin(), ispe.end());
+  std::copy_n(Bytes{0, 0, 0, 0, 0, 0, 0, 150, 0, 0, 0, 100}.begin(), 12, at);
+  const struct {
+    std::string name;
+    Bytes bytes;
+    std::string error;
+  } cases[] = {
+      {"grid of 8 × 6 tiles, 4032 × 3024",
+       test::heifGrid(std::vector(48, tile), 8, 512, 4032, 3024), "(no error)"},
+      {"the same grid mirrored", test::heifGrid(std::vector(48, tile), 8, 512, 4032, 3024, "imir"),
+       kSourceMemoryMessage},
+      {"4096 × 3200 claiming 150 × 100", claimingLess, kSourceMemoryMessage},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(test::errorOf([&] { readSource(c.bytes, request); }), c.error) << c.name;
+  }
 }
 
 // The passes of an interlaced picture land where its rows would, unreduced, reduced in small

@@ -195,15 +195,23 @@ inline std::vector<std::uint8_t> encodeHeif(int width, int height, const Rgba& p
           context, avif ? heif_compression_AV1 : heif_compression_HEVC, &encoder)
           .code == heif_error_Ok) {
     heif_encoder_set_lossy_quality(encoder, 90);
+    if (!avif) heif_encoder_set_parameter(encoder, "preset", "ultrafast");
+    // Opaque pictures without an alpha plane: a file of one coded picture.
+    const std::vector<std::uint8_t> rgba = rgbaPixels(width, height, pixel);
+    bool opaque = true;
+    for (std::size_t i = 3; i < rgba.size(); i += 4) opaque = opaque && rgba[i] == 255;
+    const int channels = opaque ? 3 : 4;
     heif_image* image = nullptr;
-    heif_image_create(width, height, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, &image);
+    heif_image_create(width, height, heif_colorspace_RGB,
+                      opaque ? heif_chroma_interleaved_RGB : heif_chroma_interleaved_RGBA, &image);
     heif_image_add_plane(image, heif_channel_interleaved, width, height, 8);
     int stride = 0;
     std::uint8_t* plane = heif_image_get_plane(image, heif_channel_interleaved, &stride);
-    const std::vector<std::uint8_t> rgba = rgbaPixels(width, height, pixel);
     for (int y = 0; y < height; ++y) {
-      std::memcpy(plane + std::size_t(y) * std::size_t(stride),
-                  rgba.data() + std::size_t(y) * width * 4, std::size_t(width) * 4);
+      for (int x = 0; x < width; ++x) {
+        std::memcpy(plane + std::size_t(y) * std::size_t(stride) + std::size_t(x) * channels,
+                    rgba.data() + (std::size_t(y) * width + x) * 4, std::size_t(channels));
+      }
     }
     heif_writer writer{1, [](heif_context*, const void* data, std::size_t size, void* out) {
                          auto* to = static_cast<std::vector<std::uint8_t>*>(out);
@@ -221,6 +229,100 @@ inline std::vector<std::uint8_t> encodeHeif(int width, int height, const Rgba& p
   }
   heif_context_free(context);
   return bytes;
+}
+
+// The body of the first box of `type` in a file libheif wrote, found by its four letters.
+inline std::vector<std::uint8_t> heifBox(const std::vector<std::uint8_t>& file, const char* type,
+                                         bool withHeader = false) {
+  const auto at = std::search(file.begin(), file.end(), type, type + 4);
+  if (at - file.begin() < 4) return {};
+  const auto start = at - 4;
+  const std::size_t size = std::size_t(start[0]) << 24 | start[1] << 16 | start[2] << 8 | start[3];
+  return {withHeader ? start : at + 4, start + std::ptrdiff_t(size)};
+}
+
+// A HEIC grid of `columns` tiles a row, tileSide pixels square, showing width × height: each
+// tile's coded data and hvcC taken from a single-picture HEIC of encodeHeif; the grid given
+// a one-byte transform property ("irot", "imir") when asked.
+inline std::vector<std::uint8_t> heifGrid(const std::vector<std::vector<std::uint8_t>>& tiles,
+                                          int columns, int tileSide, int width, int height,
+                                          const char* transform = nullptr,
+                                          std::uint8_t transformValue = 0) {
+  using Bytes = std::vector<std::uint8_t>;
+  const auto be = [](Bytes& out, std::uint64_t v, int n) {
+    for (int i = n - 1; i >= 0; --i) out.push_back(std::uint8_t(v >> (8 * i)));
+  };
+  const auto box = [&](const char* type, const Bytes& body, int fullVersion = -1) {
+    Bytes out;
+    be(out, body.size() + 8 + (fullVersion >= 0 ? 4 : 0), 4);
+    out.insert(out.end(), type, type + 4);
+    if (fullVersion >= 0) be(out, std::uint64_t(fullVersion) << 24, 4);
+    out.insert(out.end(), body.begin(), body.end());
+    return out;
+  };
+  const auto join = [](std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+  };
+  const std::size_t n = tiles.size();
+  Bytes infes, refs, props, links, data;
+  be(refs, 1, 2);
+  be(refs, n, 2);
+  const auto ispe = [&](int w, int h) {
+    Bytes b;
+    be(b, std::uint64_t(w), 4);
+    be(b, std::uint64_t(h), 4);
+    return box("ispe", b, 0);
+  };
+  props = join({ispe(width, height), ispe(tileSide, tileSide)});
+  if (transform) props = join({props, box(transform, {transformValue})});
+  const std::size_t firstConfig = transform ? 4 : 3;
+  be(links, n + 1, 4);
+  be(links, 1, 2), be(links, transform ? 2 : 1, 1), be(links, 1, 1);
+  if (transform) be(links, 0x83, 1);
+  infes = box("infe", {0, 1, 0, 0, 'g', 'r', 'i', 'd', 0}, 2);
+  for (std::size_t i = 0; i < n; ++i) {
+    Bytes e;
+    be(e, i + 2, 2), be(e, 0, 2);
+    e.insert(e.end(), {'h', 'v', 'c', '1', 0});
+    infes = join({infes, box("infe", e, 2)});
+    be(refs, i + 2, 2);
+    props = join({props, heifBox(tiles[i], "hvcC", true)});
+    be(links, i + 2, 2), be(links, 2, 1), be(links, 0x80 | (i + firstConfig), 1), be(links, 2, 1);
+  }
+  const auto meta = [&](std::size_t dataAt) {
+    Bytes count, locations;
+    be(count, n + 1, 2);
+    be(locations, 0x4400, 2);
+    be(locations, n + 1, 2);
+    be(locations, 1, 2), be(locations, 1, 2), be(locations, 0, 2), be(locations, 1, 2);
+    be(locations, 0, 4), be(locations, 8, 4);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t length = heifBox(tiles[i], "mdat").size();
+      be(locations, i + 2, 2), be(locations, 0, 4), be(locations, 1, 2);
+      be(locations, dataAt, 4), be(locations, length, 4);
+      dataAt += length;
+    }
+    Bytes grid{0, 0, std::uint8_t(n / std::size_t(columns) - 1), std::uint8_t(columns - 1)};
+    be(grid, std::uint64_t(width), 2), be(grid, std::uint64_t(height), 2);
+    Bytes pitm;
+    be(pitm, 1, 2);
+    return box(
+        "meta",
+        join({box("hdlr", {0, 0, 0, 0, 'p', 'i', 'c', 't', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
+                  0),
+              box("pitm", pitm, 0), box("iinf", join({count, infes}), 0),
+              box("iref", box("dimg", refs), 0),
+              box("iprp", join({box("ipco", props), box("ipma", links, 0)})),
+              box("iloc", locations, 1), box("idat", grid)}),
+        0);
+  };
+  const Bytes ftyp =
+      box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+  const std::size_t dataAt = ftyp.size() + meta(0).size() + 8;
+  for (const Bytes& tile : tiles) data = join({data, heifBox(tile, "mdat")});
+  return join({ftyp, meta(dataAt), box("mdat", data)});
 }
 
 }  // namespace wqt::test
