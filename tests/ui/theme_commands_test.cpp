@@ -20,6 +20,7 @@ class ThemeCommandsTest : public WindowTest {
     QVERIFY(enabled(f, "PCtrl") && enabled(f, "MM_Child_SaveTheme"));
     QVERIFY(shown(f, "lbl_7") && shown(f, "CBox_ThemeType"));
     QCOMPARE(child<QComboBox>(f, "CBox_ThemeType")->currentIndex(), 0);
+    QCOMPARE(nodeAt(f, 4)->text(0), QStringLiteral("Colours"));
   }
 
   // File nodes without their file are marked; the mark follows imports and the edit history, and

@@ -180,13 +180,6 @@ QImage rawPicture(const QByteArray& raw, int width, int height) {
   return image;
 }
 
-QList<QRgb> pixelsOf(const QImage& image) {
-  QList<QRgb> pixels{QRgb(image.width()), QRgb(image.height())};
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) pixels << (image.pixel(x, y) | 0xFF000000u);
-  return pixels;
-}
-
 QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width) {
   QByteArray field(reinterpret_cast<const char*>(image.data()) + offset, width);
   return field.left(field.indexOf('\0') < 0 ? width : field.indexOf('\0'));

@@ -142,8 +142,6 @@ QByteArray entryBytes(const TMainForm* form, std::int32_t entry);
 // What a slot should show, decoded apart from the window.
 QImage expectedJpeg(const QByteArray& bytes);
 QImage rawPicture(const QByteArray& raw, int width, int height);
-// The size, then every pixel.
-QList<QRgb> pixelsOf(const QImage& image);
 // A header field up to its terminating zero.
 QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width);
 
