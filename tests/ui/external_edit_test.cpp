@@ -3,10 +3,8 @@
 // twice by writing a new file and renaming it over the old one. Each save is imported once, with
 // its final bytes; a JPEG saved at other dimensions goes through the fitting dialog; watching ends
 // with the theme.
-#include <QBuffer>
 #include <QFileInfo>
 
-#include "base/file_io.h"
 #include "files/jpeg_decoder.h"
 #include "files/png_picture.h"
 #include "ui/ExternalEdit.h"
@@ -19,18 +17,8 @@ namespace {
 constexpr int kWait = 20000;
 const QString kUpdated = QStringLiteral("Файл обновлён из внешней программы.");
 
-QByteArray jpegOf(int width, int height, QColor colour) {
-  QImage image(width, height, QImage::Format_RGB32);
-  image.fill(colour);
-  QByteArray bytes;
-  QBuffer buffer(&bytes);
-  buffer.open(QIODevice::WriteOnly);
-  image.save(&buffer, "JPG");
-  return bytes;
-}
-
-QByteArray pngOf(int width, int height, QColor colour) {
-  QImage image(width, height, QImage::Format_RGB32);
+QByteArray pngOf(QColor colour) {
+  QImage image(4, 2, QImage::Format_RGB32);
   image.fill(colour);
   return pngBytes(image);
 }
@@ -42,12 +30,6 @@ std::span<const std::uint8_t> span(const QByteArray& bytes) {
 // The RAW words a PNG becomes, as the core converts it.
 QByteArray rawOf(const QByteArray& png) {
   return bytesOf(wqt::rgbToRaw(wqt::decodePng(span(png), wqt::kMaxPreviewPixels)));
-}
-
-void writeText(const QString& path, const QByteArray& text) {
-  QFile file(path);
-  QVERIFY(file.open(QIODevice::WriteOnly));
-  QCOMPARE(file.write(text), text.size());
 }
 
 }  // namespace
@@ -89,17 +71,17 @@ void ExternalEditTest::initTestCase() {
   QVERIFY(QDir().mkpath(root + "/config"));
   QVERIFY(QDir().mkpath(root + "/versions"));
   const QString editor = root + "/standin.sh";
-  writeText(editor,
+  writeFile(editor,
             "#!/bin/sh\n"
             "dir=$(dirname \"$0\")/versions\n"
             "cp \"$dir/1\" \"$1.part\" && mv \"$1.part\" \"$1\"\n"
             "sleep 1.5\n"
             "cp \"$dir/2\" \"$1.part\" && mv \"$1.part\" \"$1\"\n");
   QVERIFY(QFile::setPermissions(editor, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-  writeText(root + "/data/applications/standin.desktop",
+  writeFile(root + "/data/applications/standin.desktop",
             "[Desktop Entry]\nType=Application\nName=Stand-in\nExec=" + editor.toUtf8() +
                 " %f\nMimeType=image/png;image/jpeg;\n");
-  writeText(root + "/config/mimeapps.list",
+  writeFile(root + "/config/mimeapps.list",
             "[Default Applications]\nimage/png=standin.desktop\nimage/jpeg=standin.desktop\n");
 }
 
@@ -112,13 +94,13 @@ void ExternalEditTest::savesReachThePreview_data() {
   QTest::addColumn<QList<QByteArray>>("stored");
   QTest::addColumn<QString>("thenCommand");
 
-  const QByteArray png1 = pngOf(4, 2, QColor(0x80, 0x40, 0x20));
-  const QByteArray png2 = pngOf(4, 2, QColor(0xF0, 0x10, 0x90));
+  const QByteArray png1 = pngOf(QColor(0x80, 0x40, 0x20));
+  const QByteArray png2 = pngOf(QColor(0xF0, 0x10, 0x90));
   QTest::newRow("RAW as PNG, then a theme opened")
       << 2 << png1 << png2 << QList<bool>{} << QList<QByteArray>{rawOf(png1), rawOf(png2)}
       << "MM_Child_OpenTheme";
-  const QByteArray exact = jpegOf(16, 8, QColor(20, 160, 40));
-  const QByteArray resized = jpegOf(32, 16, QColor(30, 30, 200));
+  const QByteArray exact = jpegBytes(16, 8, QColor(20, 160, 40));
+  const QByteArray resized = jpegBytes(32, 16, QColor(30, 30, 200));
   QTest::newRow("JPG resized, fitted, then a theme created")
       << 1 << exact << resized << QList<bool>{true} << QList<QByteArray>{exact, QByteArray()}
       << "MM_Child_CreateTheme";
@@ -134,15 +116,9 @@ void ExternalEditTest::savesReachThePreview() {
   QFETCH(QList<bool>, fitAnswers);
   QFETCH(QList<QByteArray>, stored);
   QFETCH(QString, thenCommand);
-  wqt::writeFileReplacing((home_.path() + "/versions/1").toStdString(), span(first));
-  wqt::writeFileReplacing((home_.path() + "/versions/2").toStdString(), span(second));
-
-  TMainForm* f = newForm();
-  const QString theme =
-      writeFile(tempPath("start.wqt"), themeBytes({jpegOf(16, 8, Qt::white), patternBytes(16, 1),
-                                                   patternBytes(26, 2), patternBytes(1000, 3)}));
-  dialogs->openAnswers.push_back(theme);
-  trigger(f, "MM_Child_OpenTheme");
+  writeFile(home_.path() + "/versions/1", first);
+  writeFile(home_.path() + "/versions/2", second);
+  TMainForm* f = openedForm(themeBytes(fourFiles()));
   const std::int32_t entry = node - 1;
   QList<QByteArray> imported;
   connect(f, &TMainForm::documentChanged, this, [&](std::int32_t changed) {
@@ -179,10 +155,10 @@ void ExternalEditTest::savesReachThePreview() {
   QCOMPARE(panel(f, 1), kUpdated);
   const QImage expected =
       node == 1 ? expectedJpeg(imported.back()) : rawPicture(imported.back(), 4, 2);
-  QCOMPARE(pixelsOf(shownPicture(f, expected.size())), pixelsOf(expected));
+  QCOMPARE(shownPicture(f, expected.size()), expected);
 
   dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);
-  dialogs->openAnswers.push_back(theme);
+  dialogs->openAnswers.push_back(tempPath("theme.wqt"));
   trigger(f, thenCommand.toLatin1().constData());
   QVERIFY(!QFile::exists(path));
   QVERIFY(!QFileInfo::exists(QFileInfo(path).path()));

@@ -60,23 +60,20 @@ class FilePanelTest : public WindowTest {
     cmyk.width = 16;
     cmyk.height = 8;
     cmyk.colour = wqt::test::JpegColour::Cmyk;
-    const std::vector<std::uint8_t> encoded = wqt::test::encodeJpeg(cmyk);
-    const QByteArray bytes(reinterpret_cast<const char*>(encoded.data()),
-                           qsizetype(encoded.size()));
+    const QByteArray bytes = bytesOf(wqt::test::encodeJpeg(cmyk));
 
     TMainForm* f = createdForm();
     importInto(1, jpegBytes(16, 8), QStringLiteral("good.jpg"));
     QCOMPARE(shownPicture(f, QSize(16, 8)), expectedJpeg(jpegBytes(16, 8)));
 
-    dialogs->openAnswers.push_back(writeFile(tempPath(QStringLiteral("cmyk.jpg")), bytes));
-    child<QPushButton>(f, "btn_load_img")->click();
+    importInto(1, bytes, QStringLiteral("cmyk.jpg"));
     QCOMPARE(int(dialogs->messages.size()), 1);
     QCOMPARE(int(dialogs->messages[0].kind), int(Message::Error));
     QVERIFY(dialogs->messages[0].text.startsWith(QStringLiteral("JPEG error #")));
     QCOMPARE(entryBytes(f, 0), bytes);
     QVERIFY(child<QLabel>(f, "IMG")->pixmap().isNull());
     // The panel describes the file now held, not the one it replaced.
-    QCOMPARE(text(f, "ED_FileSize"), QString::number(encoded.size()) + QStringLiteral(" б"));
+    QCOMPARE(text(f, "ED_FileSize"), QString::number(bytes.size()) + QStringLiteral(" б"));
     QVERIFY(!shown(f, "lbl_9"));
     QVERIFY(enabled(f, "btn_save_img"));
   }
@@ -122,14 +119,8 @@ class FilePanelTest : public WindowTest {
     QFETCH(bool, picture);
 
     writeMap(kMapWithOddNodes.c_str());
-    const QByteArray jpeg = jpegBytes(16, 8);
-    const QString path =
-        writeFile(tempPath("full.wqt"), themeBytes({jpeg, QByteArray(), patternBytes(26, 1),
-                                                    patternBytes(1000, 2), patternBytes(5, 3)}));
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(path);
-    trigger(f, "MM_Child_OpenTheme");
-    QCOMPARE(panel(f, 1), QStringLiteral("Файл загружен."));
+    TMainForm* f = openedForm(themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1),
+                                          patternBytes(1000, 2), patternBytes(5, 3)}));
 
     if (before >= 0) select(f, before);
     select(f, node);
@@ -164,23 +155,21 @@ class FilePanelTest : public WindowTest {
   }
 
   void pageSwitch() {
-    TMainForm* f = newForm();
+    TMainForm* f = createdForm();
     f->show();
     QVERIFY(QTest::qWaitForWindowExposed(f));
-    trigger(f, "MM_Child_CreateTheme");
     importInto(3, patternBytes(26, 4), QStringLiteral("clock.ani2"));
 
-    QTabBar* tabs = child<QTabWidget>(f, "PCtrl")->tabBar();
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    clickPage(f, 1);
     QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 1);
     QVERIFY(!shown(f, "PNL_InFo"));
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(0).center());
+    clickPage(f, 0);
     QVERIFY(shown(f, "PNL_InFo"));
     QVERIFY(shown(f, "GB_Info"));
     QCOMPARE(text(f, "ED_FileSize"), QStringLiteral("26 б"));
 
     // A page the program brings to the front does not run the rule.
-    QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(1).center());
+    clickPage(f, 1);
     dialogs->threeWayAnswers.push_back(wqtui::UserDialogs::Answer::No);  // drop the import
     trigger(f, "MM_Child_CreateTheme");
     QCOMPARE(child<QTabWidget>(f, "PCtrl")->currentIndex(), 0);
@@ -208,8 +197,6 @@ class FilePanelTest : public WindowTest {
         << "btn_load_img" << 1 << jpegBytes(8, 16) << "in.jpg" << QString() << jpgFilter
         << "Размеры загружаемого изображения должны соответствовать заданным в карте темы!\r\n"
            "Загружаемый размер: 8x16, необходим: 16x8";
-    QTest::newRow("button, raw one short") << "btn_load_img" << 2 << patternBytes(15, 1) << "in.raw"
-                                           << QString() << rawFilter << kWrongSize;
     QTest::newRow("menu") << "PM_LoadFile" << 2 << raw << "bar.raw" << QString() << rawFilter
                           << QString();
     QTest::newRow("menu, png") << "PM_LoadPng" << 2 << png << "bar.png" << QString() << pngFilter
@@ -243,27 +230,29 @@ class FilePanelTest : public WindowTest {
     else if (how != "drop")
       dialogs->openAnswers.push_back(writeFile(tempPath(answer), file));
     if (how == "drop") {
-      auto* tree = child<QTreeWidget>(f, "TreeView");
-      tree->expandAll();
-      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
+      QVERIFY(dragAndDrop(child<QTreeWidget>(f, "TreeView")->viewport(), nodeCentre(f, node),
                           {writeFile(tempPath(answer), file)}));
     } else if (how.startsWith("btn")) {
       select(f, node);
       child<QPushButton>(f, how.toLatin1().constData())->click();
     } else {
-      openTreeMenu(f, node, ByMouse)->findChild<QAction*>(how)->trigger();
+      menuCommand(f, node, how.toLatin1().constData());
     }
     if (!filter.isEmpty()) QCOMPARE(dialogs->filters.last(), filter);
     if (save) {
       QCOMPARE(dialogs->presetNames.last(), nodeAt(f, node)->text(0));
-      if (how == "PM_SavePng")
-        QCOMPARE(pixelsOf(QImage(tempPath(written))), pixelsOf(rawPicture(raw, 4, 2)));
-      else
+      if (how == "PM_SavePng") {
+        const QImage png(tempPath(written)), colours = rawPicture(raw, 4, 2);
+        QCOMPARE(png.size(), colours.size());
+        for (int i = 0; i < 8; ++i) QCOMPARE(png.pixel(i % 4, i / 4), colours.pixel(i % 4, i / 4));
+      } else {
         QCOMPARE(readFile(tempPath(written)), file);
+      }
       QVERIFY(dialogs->messages.empty());
       return;
     }
     // Refused: one info message, offering the fitting dialog for a picture of other dimensions.
+    QVERIFY(dialogs->fittedPictures.isEmpty());  // declined, or exact
     const QByteArray stored = entryBytes(f, node - 1);
     QCOMPARE(f->selectedEntry(), node - 1);
     QCOMPARE(int(dialogs->messages.size()), refusal.isEmpty() ? 0 : 1);

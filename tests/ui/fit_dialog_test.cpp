@@ -19,7 +19,6 @@
 
 #include "fit/fit_picture.h"
 #include "silent_dialogs.h"
-#include "tests/jpeg_encoder.h"
 #include "ui/FitDialog.h"
 #include "ui/UserDialogs.h"
 
@@ -48,16 +47,8 @@ QImage photo(int width, int height) {
 }
 
 QString writeJpeg(const QTemporaryDir& dir, int width, int height) {
-  const QImage image = photo(width, height);
-  std::vector<std::uint8_t> rgb;
-  for (int y = 0; y < height; ++y) {
-    rgb.insert(rgb.end(), image.constScanLine(y), image.constScanLine(y) + width * 3);
-  }
-  const auto bytes = wqt::gen::encodeJpeg(rgb, width, height, 3, JCS_RGB);
   const QString path = dir.filePath(QStringLiteral("photo.jpg"));
-  QFile file(path);
-  file.open(QIODevice::WriteOnly);
-  file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size()));
+  photo(width, height).save(path, "JPG");
   return path;
 }
 
@@ -225,8 +216,7 @@ class FitDialogTest : public QObject {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("notes.txt"));
     QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a picture");
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("not a picture") > 0);
     file.close();
     ColourDialogs dialogs;
     auto dialog = openDialog({wqt::FileKind::Jpg, 16, 16}, path, dialogs);

@@ -2,7 +2,6 @@
 #include <QDialog>
 
 #include "fit/fit_picture.h"
-#include "sample/theme_builder.h"
 #include "window_fixture.h"
 
 using namespace wqttest;
@@ -17,10 +16,6 @@ class TreeCommandsTest : public WindowTest {
     QTest::addColumn<QStringList>("commands");
     QTest::addColumn<int>("entry");  // selected afterwards
 
-    QTest::newRow("jpg by mouse") << 1 << int(ByMouse)
-                                  << QStringList{"PM_LoadFile", "PM_LoadFitted", "PM_SaveFile",
-                                                 "PM_EditExternally"}
-                                  << 0;
     QTest::newRow("empty raw by menu key")
         << 2 << int(ByMenuKey) << QStringList{"PM_LoadFile",        "PM_LoadFitted", "PM_SaveFile-",
                                               "PM_EditExternally-", "PM_LoadPng",    "PM_SavePng-"}
@@ -44,17 +39,17 @@ class TreeCommandsTest : public WindowTest {
     QFETCH(int, entry);
 
     writeMap(kMapWithOddNodes.c_str());
-    const QString path = writeFile(tempPath("theme.wqt"),
-                                   themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1),
-                                               patternBytes(1000, 2), patternBytes(5, 3)}));
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(path);
-    trigger(f, "MM_Child_OpenTheme");
+    TMainForm* f = openedForm(themeBytes({jpegBytes(16, 8), QByteArray(), patternBytes(26, 1),
+                                          patternBytes(1000, 2), patternBytes(5, 3)}));
     select(f, 4);
 
     QMenu* menu = openTreeMenu(f, node, MenuOpening(how));
     QVERIFY(menu != nullptr);
-    QCOMPARE(::commands(menu), commands);
+    QStringList shownCommands;  // a "-" after a disabled one
+    for (const QAction* action : menu->actions())
+      if (!action->isSeparator())
+        shownCommands << action->objectName() + (action->isEnabled() ? "" : "-");
+    QCOMPARE(shownCommands, commands);
     // The node is selected first: the panel shows what the commands act on.
     QCOMPARE(f->selectedEntry(), entry);
     QCOMPARE(shown(f, "PNL_InFo"), node != 0);
@@ -62,30 +57,21 @@ class TreeCommandsTest : public WindowTest {
     menu->close();
   }
 
-  // "Загрузить с подгонкой..." and a picture of another size or format dropped on a JPG or RAW
-  // node: the fitting dialog's result is imported as "Загрузить" imports a file; "Отмена" leaves
-  // the slot as it was; an exact file dropped goes in as it is, without the dialog.
+  // "Загрузить с подгонкой...", a picture of another size dropped, and "Подогнать..." offered by
+  // the load button's refusal: the fitting dialog's result is imported; "Отмена" keeps the slot.
   void fittedImport_data() {
     QTest::addColumn<int>("node");
-    // "menu" (the context menu's fitted load), "drop", or "button" ("Загрузить", whose refusal
-    // offers "Подогнать...": chosen when the fitting dialog is asked for)
-    QTest::addColumn<QString>("road");
+    QTest::addColumn<QString>("road");  // "menu", "drop" or "button"
     QTest::addColumn<QString>("picture");
     QTest::addColumn<bool>("ok");
-    QTest::addColumn<bool>("dialog");  // whether the fitting dialog is asked for
-
     QTest::newRow("menu, photo into jpg") << 1 << "menu"
-                                          << "photo.jpg" << true << true;
+                                          << "photo.jpg" << true;
     QTest::newRow("menu, cancelled") << 1 << "menu"
-                                     << "photo.jpg" << false << true;
+                                     << "photo.jpg" << false;
     QTest::newRow("drop, png on raw") << 2 << "drop"
-                                      << "drawing.png" << true << true;
-    QTest::newRow("drop, exact jpg") << 1 << "drop"
-                                     << "exact.jpg" << true << false;
-    QTest::newRow("button, photo into jpg, fitted") << 1 << "button"
-                                                    << "photo.jpg" << true << true;
-    QTest::newRow("button, png into raw, OK") << 2 << "button"
-                                              << "drawing.png" << true << false;
+                                      << "drawing.png" << true;
+    QTest::newRow("button, photo into jpg") << 1 << "button"
+                                            << "photo.jpg" << true;
   }
 
   void fittedImport() {
@@ -93,51 +79,35 @@ class TreeCommandsTest : public WindowTest {
     QFETCH(QString, road);
     QFETCH(QString, picture);
     QFETCH(bool, ok);
-    QFETCH(bool, dialog);
 
-    const QByteArray before = node == 1 ? jpegBytes(16, 8) : patternBytes(16, 1);
-    const QString path = writeFile(tempPath("theme.wqt"), themeBytes(fourFiles()));
+    TMainForm* f = openedForm(themeBytes(fourFiles()));
+    const QByteArray before = entryBytes(f, node - 1);
     writeFile(tempPath("photo.jpg"), jpegBytes(40, 30));
     QImage drawing(10, 24, QImage::Format_ARGB32);
     drawing.fill(QColor(20, 200, 90, 128));
     drawing.save(tempPath("drawing.png"));
-    // Not the bytes the theme holds, so that storing it shows.
-    const QByteArray exact = bytesOf(wqt::test::encodeJpeg(16, 8));
-    writeFile(tempPath("exact.jpg"), exact);
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(path);
-    trigger(f, "MM_Child_OpenTheme");
-    auto* tree = child<QTreeWidget>(f, "TreeView");
-    tree->expandAll();
     dialogs->fitAnswers.push_back(ok);
-
     if (road == "drop") {
-      QVERIFY(dragAndDrop(tree->viewport(), tree->visualItemRect(nodeAt(f, node)).center(),
+      QVERIFY(dragAndDrop(child<QTreeWidget>(f, "TreeView")->viewport(), nodeCentre(f, node),
                           {tempPath(picture)}));
     } else if (road == "menu") {
       dialogs->openAnswers.push_back(tempPath(picture));
-      QMenu* menu = openTreeMenu(f, node, ByMouse);
-      QVERIFY(menu != nullptr);
-      menu->findChild<QAction*>("PM_LoadFitted")->trigger();
+      menuCommand(f, node, "PM_LoadFitted");
     } else {
-      dialogs->fitOffers.push_back(dialog);
+      dialogs->fitOffers.push_back(true);
       importInto(node, readFile(tempPath(picture)), picture);
     }
 
     // Only the load button's refusal is a message, offering the fitting dialog.
     QCOMPARE(int(dialogs->messages.size()), dialogs->fitsOffered);
     QCOMPARE(dialogs->fitsOffered, road == "button" ? 1 : 0);
-    QCOMPARE(dialogs->fittedPictures, dialog ? QStringList{tempPath(picture)} : QStringList());
+    QCOMPARE(dialogs->fittedPictures, QStringList{tempPath(picture)});
     const QByteArray stored = entryBytes(f, f->selectedEntry());
-    if (!dialog) {
-      QCOMPARE(stored, road == "button" ? before : exact);
-      return;
-    }
     if (!ok) {
       QCOMPARE(stored, before);
       return;
     }
-    // The slot holds the core's fit of the picture with the dialog's first options.
+    // The core's fit of the picture with the dialog's first options.
     const wqt::FitTarget target{node == 1 ? wqt::FileKind::Jpg : wqt::FileKind::Raw,
                                 node == 1 ? 16 : 4, node == 1 ? 8 : 2};
     const wqt::FitResult fitted = wqt::fitPicture(
@@ -154,7 +124,8 @@ class TreeCommandsTest : public WindowTest {
 
     QTest::newRow("raw on raw node") << "2" << QStringList{"bar.raw"} << true << "" << 16;
     QTest::newRow("wrong size on raw node")
-        << "2" << QStringList{"short.raw"} << true << kWrongSize << 0;
+        << "2" << QStringList{"short.raw"} << true
+        << "Некорректный размер загружаемого файла. Загрузка невозможна." << 0;
     QTest::newRow("unknown kind node") << "5" << QStringList{"bar.raw"} << true << "Ошибка #1" << 0;
     QTest::newRow("two files on a node") << "2" << QStringList{"bar.raw", "short.raw"} << true
                                          << "На файл темы можно перетащить только один файл." << 0;
@@ -202,7 +173,7 @@ class TreeCommandsTest : public WindowTest {
     QWidget* widget = isNode               ? tree->viewport()
                       : target == "window" ? static_cast<QWidget*>(f)
                                            : child<QWidget>(f, target.toLatin1().constData());
-    const QPoint pos = isNode               ? tree->visualItemRect(nodeAt(f, node)).center()
+    const QPoint pos = isNode               ? nodeCentre(f, node)
                        : target == "window" ? QPoint(600, 420)
                                             : QPoint(5, 5);
     QCOMPARE(dragAndDrop(widget, pos, files), taken);
@@ -245,10 +216,7 @@ class TreeCommandsTest : public WindowTest {
     trigger(f, "MM_Child_CreateTheme");
     auto* tree = child<QTreeWidget>(f, "TreeView");
     tree->expandAll();
-    auto at = [&](int node) {
-      return node < 0 ? QPoint(20, tree->viewport()->height() - 5)
-                      : tree->visualItemRect(nodeAt(f, node)).center();
-    };
+    const auto at = [f](int node) { return nodeCentre(f, node); };
     const QRect row = tree->visualItemRect(nodeAt(f, 2));
     const auto highlighted = [&] {
       QApplication::processEvents();
@@ -276,8 +244,7 @@ class TreeCommandsTest : public WindowTest {
   }
 
   void saveAllFiles_data() {
-    QTest::addColumn<int>("node");  // -1: the empty area of the tree
-    QTest::addColumn<bool>("rawPresent");
+    QTest::addColumn<int>("node");              // -1: the empty area of the tree
     QTest::addColumn<QStringList>("existing");  // files in the folder before, holding "old"
     QTest::addColumn<bool>("replace");          // the answer to the question
     QTest::addColumn<QStringList>("written");   // files holding the theme's bytes afterwards
@@ -287,22 +254,21 @@ class TreeCommandsTest : public WindowTest {
 
     const QStringList group{"Icons/Bar.raw", "Wallpaper.jpg"};
     QTest::newRow("whole theme from the tree area")
-        << -1 << true << QStringList() << true
+        << -1 << QStringList() << true
         << QStringList{"Clock.ani2", "Colours.tab", "Pictures/Icons/Bar.raw",
                        "Pictures/Wallpaper.jpg"}
         << "Сохранено файлов: 4" << 0 << "";
     QTest::newRow("existing files replaced after one question")
-        << 0 << true << group << true << group << "Сохранено файлов: 2" << 1 << "";
-    QTest::newRow("declined: nothing written") << 0 << true << QStringList{"Wallpaper.jpg"} << false
+        << 0 << group << true << group << "Сохранено файлов: 2" << 1 << "";
+    QTest::newRow("declined: nothing written") << 0 << QStringList{"Wallpaper.jpg"} << false
                                                << QStringList() << "Файл загружен." << 1 << "";
     QTest::newRow("error stops at its file, earlier files stay")
-        << 0 << true << QStringList{"Icons"} << true << QStringList{"Wallpaper.jpg"}
+        << 0 << QStringList{"Icons"} << true << QStringList{"Wallpaper.jpg"}
         << "Сохранение прервано ошибкой. Сохранено файлов: 1 из 2." << 0 << "Icons";
   }
 
   void saveAllFiles() {
     QFETCH(int, node);
-    QFETCH(bool, rawPresent);
     QFETCH(QStringList, existing);
     QFETCH(bool, replace);
     QFETCH(QStringList, written);
@@ -310,27 +276,20 @@ class TreeCommandsTest : public WindowTest {
     QFETCH(int, questions);
     QFETCH(QString, error);
 
-    writeMap(kMapNested);
-    const QMap<QString, QByteArray> bytes{{"Wallpaper", jpegBytes(16, 8)},
-                                          {"Bar", patternBytes(16, 1)},
-                                          {"Clock", patternBytes(26, 2)},
-                                          {"Colours", patternBytes(1000, 3)}};
-    const QString theme = writeFile(tempPath("theme.wqt"),
-                                    themeBytes({bytes["Wallpaper"], rawPresent ? bytes["Bar"] : "",
-                                                bytes["Clock"], bytes["Colours"]}));
+    writeMap(kMapNested.c_str());
+    const QList<QByteArray> files = fourFiles();
+    const QStringList names{"Wallpaper", "Bar", "Clock", "Colours"};
     const QString folder = tempPath("out");
     QDir().mkpath(folder);
     for (const QString& file : existing) {
       QDir(folder).mkpath(QFileInfo(file).path());
       writeFile(folder + "/" + file, "old");
     }
-    TMainForm* f = newForm();
-    dialogs->openAnswers.push_back(theme);
-    trigger(f, "MM_Child_OpenTheme");
+    TMainForm* f = openedForm(themeBytes(files));
     dialogs->folderAnswers.push_back(folder);
     dialogs->replaceAnswer = replace;
 
-    openTreeMenu(f, node, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+    menuCommand(f, node, "PM_SaveAllFiles");
 
     QCOMPARE(dialogs->questions, QStringList(questions, "Заменить существующие файлы?"));
     QCOMPARE(panel(f, 1), status);
@@ -348,7 +307,8 @@ class TreeCommandsTest : public WindowTest {
     expected.sort();
     QCOMPARE(filesBelow(folder), expected);
     for (const QString& file : expected) {
-      const QByteArray content = written.contains(file) ? bytes[QFileInfo(file).baseName()] : "old";
+      const QByteArray content =
+          written.contains(file) ? files[names.indexOf(QFileInfo(file).baseName())] : "old";
       QCOMPARE(readFile(folder + "/" + file), content);
     }
   }
@@ -370,31 +330,20 @@ class TreeCommandsTest : public WindowTest {
 
     // 300 colour tables of 2 bytes each in one group.
     constexpr int kCount = 300;
-    constexpr int kBigDataOffset = 0x800;
     std::string map =
         "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
         "<ThemeSettings \"A0\" \"800\" \"12C\">\n<group \"Tables\">\n";
-    wqt::sample::ThemeRecipe recipe;
-    recipe.sign1 = "WQTTESTTHEME1";
-    recipe.sign2 = "WQTTESTSIGNATURE2";
-    recipe.version = "";
-    recipe.tableOffset = kTableOffset;
-    recipe.dataOffset = kBigDataOffset;
-    recipe.type = -1;
-    recipe.writeFileCount = false;
-    std::vector<std::vector<std::uint8_t>> tables;
+    QList<QByteArray> tables;
     for (int i = 0; i < kCount; ++i) {
       map += "<file \"T" + std::to_string(i) + "\" \"0\" \"COLORTAB\" \"2\">\n";
-      tables.push_back(std::vector<std::uint8_t>(2, static_cast<std::uint8_t>(i)));
+      tables << QByteArray(2, char(i));
     }
-    const QByteArray theme = bytesOf(wqt::sample::themeFile(recipe, tables));
-    map += "</group \"\">\n";
-    writeMap(map.c_str());
-    TMainForm* f = openedForm(theme, "many.wqt");
+    writeMap((map + "</group \"\">\n").c_str());
+    TMainForm* f = openedForm(themeBytes(tables, 0, "WQTTESTTHEME1", "Tester", 0x800), "many.wqt");
     dialogs->folderAnswers.push_back(temp->path());
     dialogs->cancelAfter = cancelAfter;
 
-    openTreeMenu(f, 0, ByMouse)->findChild<QAction*>("PM_SaveAllFiles")->trigger();
+    menuCommand(f, 0, "PM_SaveAllFiles");
 
     QCOMPARE(dialogs->progressLabels, QStringList{"Сохранение файлов... /300"});
     QCOMPARE(dialogs->progressSteps, files);

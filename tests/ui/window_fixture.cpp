@@ -18,7 +18,6 @@
 namespace wqttest {
 
 const char* const kMapFourKinds =
-    "; test map\n"
     "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
     "<ThemeSettings \"A0\" \"100\" \"4\">\n"
     "<ColorThemesSettings \"no\" \"98\">\n"
@@ -29,33 +28,17 @@ const char* const kMapFourKinds =
     "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
     "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
 
-// The later settings line raises the file count to 5.
 const std::string kMapWithOddNodes = std::string(kMapFourKinds) +
                                      "<ThemeSettings \"A0\" \"100\" \"5\">\n"
                                      "<file \"Odd\" \"4\" \"BMP\" \"7\" \"9\">\n"
                                      "<group \"Empty\">\n"
                                      "</group \"\">\n";
 
-const char* const kMapNested =
-    "<ThemeSign \"WQTTESTTHEME1\" \"WQTTESTSIGNATURE2\">\n"
-    "<ThemeSettings \"A0\" \"100\" \"4\">\n"
-    "<ColorThemesSettings \"no\" \"98\">\n"
-    "<group \"Pictures\">\n"
-    "<file \"Wallpaper\" \"0\" \"JPG\" \"16\" \"8\">\n"
-    "<group \"Icons\">\n"
-    "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n"
-    "</group \"\">\n"
-    "</group \"\">\n"
-    "<file \"Clock\" \"2\" \"ANI2\" \"2\" \"3\">\n"
-    "<file \"Colours\" \"3\" \"COLORTAB\" \"3E8\">\n";
-
-ScriptedDialogs::Answer ScriptedDialogs::questionWithCancel(const QString& text) {
-  questions << text;
-  if (threeWayAnswers.empty()) return Answer::Cancel;
-  const Answer result = threeWayAnswers.front();
-  threeWayAnswers.pop_front();
-  return result;
-}
+const std::string kMapNested = [] {
+  std::string map = kMapFourKinds;
+  const std::string bar = "<file \"Bar\" \"1\" \"RAW\" \"4\" \"2\">\n";
+  return map.replace(map.find(bar), bar.size(), "<group \"Icons\">\n" + bar + "</group \"\">\n");
+}();
 
 namespace {
 
@@ -71,12 +54,6 @@ class CountedProgress : public wqtui::UserDialogs::Progress {
   ScriptedDialogs& owner_;
 };
 
-bool nextOf(std::deque<bool>& answers) {
-  const bool yes = !answers.empty() && answers.front();
-  if (!answers.empty()) answers.pop_front();
-  return yes;
-}
-
 }  // namespace
 
 std::unique_ptr<wqtui::UserDialogs::Progress> ScriptedDialogs::progress(QWidget*,
@@ -90,35 +67,12 @@ std::optional<std::vector<std::uint8_t>> ScriptedDialogs::fitPicture(QWidget* pa
                                                                      const wqt::FitTarget& target,
                                                                      const QString& picture) {
   fittedPictures << picture;
-  if (!nextOf(fitAnswers)) return std::nullopt;
+  if (!next(fitAnswers)) return std::nullopt;
   wqtui::TFitDialog dialog(target, picture, *this, parent);
   QSignalSpy made(&dialog, &wqtui::TFitDialog::resultChanged);
   if (!made.wait(10000)) return std::nullopt;
   dialog.findChild<QPushButton*>(QStringLiteral("fitOk"))->click();
   return dialog.acceptedBytes();
-}
-
-std::optional<wqtui::PortChoice> ScriptedDialogs::portChoice(QWidget*) {
-  if (portChoices.empty()) return std::nullopt;
-  wqtui::PortChoice chosen = portChoices.front();
-  portChoices.pop_front();
-  return chosen;
-}
-
-bool ScriptedDialogs::infoMessageOfferingFit(const QString& text) {
-  infoMessage(text);
-  ++fitsOffered;
-  return nextOf(fitOffers);
-}
-
-QString ScriptedDialogs::answer(std::deque<QString>& answers, const QString& filter,
-                                const QString& fileName) {
-  filters << filter;
-  presetNames << fileName;
-  if (answers.empty()) return {};
-  QString result = answers.front();
-  answers.pop_front();
-  return result;
 }
 
 QString mapPath() {
@@ -134,9 +88,9 @@ void removeMap() {
   QDir().rmdir(mapPath());  // a folder a test put there
 }
 
-QByteArray jpegBytes(int width, int height) {
+QByteArray jpegBytes(int width, int height, QColor colour) {
   QImage image(width, height, QImage::Format_RGB32);
-  image.fill(QColor(200, 40, 60));
+  image.fill(colour);
   QByteArray bytes;
   QBuffer buffer(&bytes);
   buffer.open(QIODevice::WriteOnly);
@@ -168,15 +122,15 @@ QByteArray pngBytes(const QImage& image) {
 }
 
 QByteArray themeBytes(const QList<QByteArray>& files, quint8 type, const QByteArray& sig1,
-                      const QByteArray& sig2, const QByteArray& author) {
+                      const QByteArray& author, std::size_t dataOffset) {
   wqt::sample::ThemeRecipe recipe;
   recipe.sign1 = sig1.toStdString();
-  recipe.sign2 = sig2.toStdString();
+  recipe.sign2 = "WQTTESTSIGNATURE2";
   recipe.author = author.toStdString();
   recipe.name = "Sunrise";
   recipe.version = "2.5";
-  recipe.tableOffset = kTableOffset;
-  recipe.dataOffset = kDataOffset;
+  recipe.tableOffset = 0xA0;
+  recipe.dataOffset = dataOffset;
   recipe.typeOffset = kTypeOffset;
   recipe.type = type;
   std::vector<std::vector<std::uint8_t>> content;
@@ -226,13 +180,6 @@ QImage rawPicture(const QByteArray& raw, int width, int height) {
   return image;
 }
 
-QList<QRgb> pixelsOf(const QImage& image) {
-  QList<QRgb> pixels{QRgb(image.width()), QRgb(image.height())};
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) pixels << (image.pixel(x, y) | 0xFF000000u);
-  return pixels;
-}
-
 QByteArray utf8Field(const std::vector<std::uint8_t>& image, int offset, int width) {
   QByteArray field(reinterpret_cast<const char*>(image.data()) + offset, width);
   return field.left(field.indexOf('\0') < 0 ? width : field.indexOf('\0'));
@@ -243,6 +190,13 @@ QTreeWidgetItem* nodeAt(QWidget* form, int displayIndex) {
   for (int i = 0; *it != nullptr; ++it, ++i)
     if (i == displayIndex) return *it;
   return nullptr;
+}
+
+QPoint nodeCentre(QWidget* form, int displayIndex) {
+  auto* tree = child<QTreeWidget>(form, "TreeView");
+  tree->expandAll();
+  return displayIndex >= 0 ? tree->visualItemRect(nodeAt(form, displayIndex)).center()
+                           : QPoint(20, tree->viewport()->height() - 5);
 }
 
 void select(QWidget* form, int displayIndex) {
@@ -290,8 +244,7 @@ QMenu* openTreeMenu(TMainForm* form, int displayIndex, MenuOpening how) {
   auto* tree = child<QTreeWidget>(form, "TreeView");
   tree->expandAll();
   if (how == ByMouse) {
-    const QPoint pos = displayIndex >= 0 ? tree->visualItemRect(nodeAt(form, displayIndex)).center()
-                                         : QPoint(20, tree->viewport()->height() - 5);
+    const QPoint pos = nodeCentre(form, displayIndex);
     QContextMenuEvent event(QContextMenuEvent::Mouse, pos, tree->viewport()->mapToGlobal(pos));
     QApplication::sendEvent(tree->viewport(), &event);
   } else {
@@ -312,11 +265,10 @@ QMenu* openTreeMenu(TMainForm* form, int displayIndex, MenuOpening how) {
   return menu->isVisible() ? menu : nullptr;
 }
 
-QStringList commands(const QMenu* menu) {
-  QStringList names;
-  for (const QAction* action : menu->actions())
-    if (!action->isSeparator()) names << action->objectName() + (action->isEnabled() ? "" : "-");
-  return names;
+void menuCommand(TMainForm* form, int displayIndex, const char* command) {
+  QMenu* menu = openTreeMenu(form, displayIndex, ByMouse);
+  if (menu == nullptr) qFatal("no menu on node %d", displayIndex);
+  child<QAction>(menu, command)->trigger();
 }
 
 bool dragAndDrop(QWidget* target, QPoint pos, const QStringList& files) {
