@@ -55,9 +55,9 @@ int main(int argc, char** argv) {
   app.add_option("--map", program.map, "Файл карты темы")->type_name("FILE");
   using namespace wqtcli;
   const Command commands[] = {
-      setupInfo(app, program),      setupList(app, program),     setupCheck(app, program),
-      setupExtract(app, program),   setupUnpack(app, program),   setupPack(app, program),
-      setupReplace(app, program),   setupSet(app, program),      setupFit(app, program),
+      setupInfo(app, program),      setupList(app, program),      setupCheck(app, program),
+      setupExtract(app, program),   setupUnpack(app, program),    setupPack(app, program),
+      setupReplace(app, program),   setupSet(app, program),       setupFit(app, program),
       setupCatalogue(app, program), setupThumbnail(app, program), setupPort(app, program)};
 
   std::optional<std::string> wrong = unknownCommand(argc, argv, app);
