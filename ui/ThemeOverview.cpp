@@ -198,7 +198,7 @@ void TThemeOverview::measure(Item& item) {
   item.box = Item::Box::Text;
   if (data.empty()) {
     item.boxText = QString::fromUtf8(kMissingFileText);
-    item.naturalSize = textBoxSize(item.boxText, entrySize);
+    item.naturalSize = textBoxSize(item.boxText, entrySize, true);
     return;
   }
   try {
@@ -208,12 +208,11 @@ void TThemeOverview::measure(Item& item) {
   } catch (const std::exception& error) {
     // A file the preview cannot read says why in its place; the others are still shown.
     item.boxText = QString::fromUtf8(error.what());
-    item.naturalSize = textBoxSize(item.boxText, entrySize);
+    item.naturalSize = textBoxSize(item.boxText, entrySize, false);
   }
 }
 
-QSize TThemeOverview::textBoxSize(const QString& text, QSize least) {
-  const bool missing = text == QString::fromUtf8(kMissingFileText);
+QSize TThemeOverview::textBoxSize(const QString& text, QSize least, bool missing) {
   if (missing && missingBoxHint_.isValid()) return least.expandedTo(missingBoxHint_);
   QLabel* box = textBox(text, content_);
   const QSize hint = box->sizeHint();

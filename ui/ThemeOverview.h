@@ -79,7 +79,8 @@ class TThemeOverview : public QWidget {
   void addNode(int displayIndex, int depth);
   // What the item's box is and its natural size, from the map and the JPEG's header alone.
   void measure(Item& item);
-  QSize textBoxSize(const QString& text, QSize least);
+  // The size of a text box at least `least`; the missing-file box, always alike, is measured once.
+  QSize textBoxSize(const QString& text, QSize least, bool missing);
   QSize boxSize(const Item& item, int available) const;
   // A file's caption: its node's and its size.
   QString captionOf(const Item& item) const;
