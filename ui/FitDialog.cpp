@@ -55,6 +55,18 @@ FitSourceRead readFitSource(const QString& path, const wqt::FitTarget& target,
 
 }  // namespace
 
+void addFitModes(QComboBox* box) {
+  box->addItem(QStringLiteral("Обрезать по размеру"), int(wqt::FitMode::Crop));
+  box->addItem(QStringLiteral("Вписать с полями"), int(wqt::FitMode::Inside));
+  box->addItem(QStringLiteral("Растянуть"), int(wqt::FitMode::Stretch));
+}
+
+void addDithers(QComboBox* box) {
+  box->addItem(QStringLiteral("Нет"), int(wqt::Dither::None));
+  box->addItem(QStringLiteral("Упорядоченное"), int(wqt::Dither::Ordered));
+  box->addItem(QStringLiteral("Рассеивание ошибки"), int(wqt::Dither::Diffusion));
+}
+
 TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, UserDialogs& dialogs,
                        QWidget* parent)
     : QDialog(parent), target_(target), sourcePath_(source), dialogs_(dialogs) {
@@ -82,9 +94,7 @@ TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, User
 
   mode_ = new QComboBox(this);
   mode_->setObjectName(QStringLiteral("fitMode"));
-  mode_->addItem(QStringLiteral("Обрезать по размеру"), int(wqt::FitMode::Crop));
-  mode_->addItem(QStringLiteral("Вписать с полями"), int(wqt::FitMode::Inside));
-  mode_->addItem(QStringLiteral("Растянуть"), int(wqt::FitMode::Stretch));
+  addFitModes(mode_);
   connect(mode_, &QComboBox::currentIndexChanged, this, [this] {
     options_.mode = wqt::FitMode(mode_->currentData().toInt());
     optionsChanged(true);
@@ -96,9 +106,7 @@ TFitDialog::TFitDialog(const wqt::FitTarget& target, const QString& source, User
 
   dither_ = new QComboBox(this);
   dither_->setObjectName(QStringLiteral("fitDither"));
-  dither_->addItem(QStringLiteral("Нет"), int(wqt::Dither::None));
-  dither_->addItem(QStringLiteral("Упорядоченное"), int(wqt::Dither::Ordered));
-  dither_->addItem(QStringLiteral("Рассеивание ошибки"), int(wqt::Dither::Diffusion));
+  addDithers(dither_);
   dither_->setCurrentIndex(dither_->findData(int(options_.dither)));
   connect(dither_, &QComboBox::currentIndexChanged, this, [this] {
     options_.dither = wqt::Dither(dither_->currentData().toInt());

@@ -36,6 +36,11 @@ struct FitSourceRead {
   QString error;
 };
 
+// The fitting modes and the dithers, as both dialogs that fit offer them; each item's data is the
+// core's value.
+void addFitModes(QComboBox* box);
+void addDithers(QComboBox* box);
+
 class TFitDialog : public QDialog {
   Q_OBJECT
 

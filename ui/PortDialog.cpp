@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "ui/FitDialog.h"
 #include "ui/UserDialogs.h"
 
 namespace wqtui {
@@ -20,7 +21,6 @@ namespace wqtui {
 namespace {
 
 const char* const kMapFilter = "Карта темы (*.rxt)|*.rxt";
-const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
 
 template <typename T>
 T* named(T* widget, const char* name) {
@@ -36,9 +36,7 @@ TPortDialog::TPortDialog(UserDialogs& dialogs, QWidget* parent)
   setWindowTitle(QStringLiteral("Перенести на другую карту"));
 
   mode_ = named(new QComboBox(this), "portMode");
-  mode_->addItem(QStringLiteral("Обрезать по размеру"), int(wqt::FitMode::Crop));
-  mode_->addItem(QStringLiteral("Вписать с полями"), int(wqt::FitMode::Inside));
-  mode_->addItem(QStringLiteral("Растянуть"), int(wqt::FitMode::Stretch));
+  addFitModes(mode_);
   gravity_ = named(new QComboBox(this), "portGravity");
   gravity_->addItem(QStringLiteral("По центру"), int(wqt::Gravity::Center));
   gravity_->addItem(QStringLiteral("Сверху"), int(wqt::Gravity::Top));
@@ -48,9 +46,7 @@ TPortDialog::TPortDialog(UserDialogs& dialogs, QWidget* parent)
   backgroundButton_ = named(new QPushButton(this), "portBackground");
   connect(backgroundButton_, &QPushButton::clicked, this, &TPortDialog::chooseBackground);
   dither_ = named(new QComboBox(this), "portDither");
-  dither_->addItem(QStringLiteral("Нет"), int(wqt::Dither::None));
-  dither_->addItem(QStringLiteral("Упорядоченное"), int(wqt::Dither::Ordered));
-  dither_->addItem(QStringLiteral("Рассеивание ошибки"), int(wqt::Dither::Diffusion));
+  addDithers(dither_);
   dither_->setCurrentIndex(dither_->findData(int(wqt::FitOptions{}.dither)));
   // 0 is the automatic choice: the highest quality whose file fits the slot.
   quality_ = named(new QSpinBox(this), "portQuality");

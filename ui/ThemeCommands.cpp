@@ -16,7 +16,6 @@
 
 namespace {
 
-const char* const kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
 // A map whose header regions overlap the signatures would write a file it cannot open again.
 const char* const kWouldNotReopenMessage =
     "Тема не может быть сохранена: с этой картой темы записанный файл не откроется.";
@@ -35,7 +34,8 @@ void TMainForm::MM_Child_CreateThemeClick() {
 
 void TMainForm::MM_Child_OpenThemeClick() {
   if (!mayDropTheme()) return;
-  const QString chosen = dialogs_.getOpenFileName(this, QString::fromUtf8(kThemeFilter), QString());
+  const QString chosen =
+      dialogs_.getOpenFileName(this, QString::fromUtf8(wqtui::kThemeFilter), QString());
   if (!chosen.isEmpty()) openThemeFile(chosen);
 }
 
@@ -102,7 +102,7 @@ bool TMainForm::saveTheme(bool ask) {
   if (!inPlace) {
     // "Сохранить тему как..." proposes the theme's own file; a created theme has none.
     const QString chosen =
-        dialogs_.getSaveFileName(this, QString::fromUtf8(kThemeFilter), themeFile_);
+        dialogs_.getSaveFileName(this, QString::fromUtf8(wqtui::kThemeFilter), themeFile_);
     if (chosen.isEmpty()) return false;
     target = wqt::saveTarget(wqtui::toFileName(chosen));
   }

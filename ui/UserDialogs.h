@@ -23,6 +23,8 @@ namespace wqtui {
 inline constexpr const char* kApplicationTitle = "Orvalen WQT Manager";
 // The filter of pictures exchanged as PNG: RAW pictures, the overview's picture.
 inline constexpr const char* kPngFilter = "PNG-изображение (.png)|*.png";
+// The filter of theme files: open, save, a port's base and target.
+inline constexpr const char* kThemeFilter = "WQT Theme File (*.wqt)|*.wqt";
 
 class UserDialogs {
  public:
